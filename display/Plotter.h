@@ -1,0 +1,31 @@
+#pragma once
+// The waveform and spectrum plots of a run: the waveform into the upper band
+// of the picture, the spectrum into the lower band.
+
+#include <string>
+
+#include "display/Picture.h"
+#include "display/PictureSettings.h"
+#include "signal/WinFFT.h"
+
+namespace sonavir {
+
+// What a plot needs besides the buffer and the settings.
+struct PlotAxes {
+    long double Dt = 0;      // sample step, s
+    long double Fmax = 0;    // highest signal frequency, Hz
+    int KofDiscret = 0;      // samples per period of Fmax
+    int imageLeft = 0;       // left position of the picture in its window
+};
+
+// Move to (x1, y1), line to (x2, y2) with the current pen.
+void DrawLine(Picture& picture, int x1, int y1, int x2, int y2);
+// Waveform of 2N samples. Fails with "Floating point division by zero" when
+// every sample is 0 (nothing of the band is drawn then).
+void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
+                  const TSignalData& samples, int N, const std::string& caption);
+// Amplitude spectrum of N columns; same failure for an all-zero spectrum.
+void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
+                      const TSignalData& spectrum, int N, const std::string& caption);
+
+}  // namespace sonavir

@@ -1,0 +1,93 @@
+#pragma once
+// The model parameter set: the numeric values the models read, the state of
+// every control of the parameters window that a run reads directly, and the
+// change handlers of those controls as setters that take the control's text
+// exactly as typed. A setter that cannot convert its text throws SonavirError
+// with the conversion message; the text is kept as typed (the control shows
+// it) and the parameter keeps its previous value.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "signal/ModelParams.h"
+
+namespace sonavir {
+
+enum SignalKind { kRadioPulse = 0, kLfmPulse = 1, kBarkerPulse = 2 };
+
+inline constexpr std::array<double, 3> GruntKoefTable = {0.041, 0.5, 0.7};
+
+class ModelParameters {
+public:
+    // The defaults of the parameters window's creation, DeriveParameters
+    // included.
+    ModelParameters();
+
+    TModelParams p;
+
+    // Items of the controls' lists (texts as shown).
+    static const std::vector<std::string>& SignalItems();
+    static const std::vector<std::string>& F0Items();
+    static const std::vector<std::string>& FDItems();
+    static const std::vector<std::string>& TcItems();
+    static const std::vector<std::string>& KofDiscretItems();
+    static const std::vector<std::string>& AntennaItems();
+    static const std::vector<std::string>& QItems();
+    static const std::vector<std::string>& KItems();
+    static const std::vector<std::string>& GruntItems();
+    static const std::vector<std::string>& NItems();
+    static const std::vector<std::string>& GruntHeightItems();
+    static const std::vector<std::string>& GateItems();
+
+    // Control state.
+    int signalItem = kLfmPulse;
+    int antennaItem = 1;
+    int kofDiscretItem = 1;
+    int gruntItem = 0;
+    std::string f0Text = "10300", fdText = "1024", tcText = "0,01", qText = "5";
+    std::string kText = "3,14";  // read by the wide-band antenna on every run
+    std::string rText = "1", staticPText = "1", nText = "1", gruntHeightText = "0,1";
+    std::string radiusText = "0,06";
+    std::string dtText;           // written by DeriveParameters
+    int slnValue = 35, temperatureValue = 23;
+    int snrPosition = 50;          // NoiseTrackBar, 1 .. 100
+    std::string snrHint = "5";
+    bool fdEnabled = true;         // the deviation is used by LFM only
+    bool kEnabled = true;          // the wide-band coefficient by wide-band only
+    bool filterOn = false, noiseOn = false, normOn = false;  // the "Вкл" pairs
+    bool filterMode = false;       // "Согласовывать с эхо-сигналом"
+    bool depthOn = false;          // "Учитывать затухания от глубины"
+    std::array<bool, 7> gates{true, true, true, true, true, true, true};
+
+    // The "Память" figures, written at the start of every run.
+    std::string realSizeText = "0", paddedSizeText = "0", bytesText = "0";
+
+    long double Snr() const { return snrPosition / 10.0L; }
+
+    // Barker snap of Tc, Fmax, W0, Dt and the text of the step field. Writing
+    // that text is not a user change: Dt keeps its full value.
+    void DeriveParameters();
+
+    // Change handlers.
+    void SetSignalItem(int item);          // SignalComboBoxClick
+    void SetF0Text(const std::string& text);
+    void SetFDText(const std::string& text);
+    void SetTcText(const std::string& text);
+    void SetKofDiscretItem(int item);
+    void SetAntennaItem(int item);
+    void SetQText(const std::string& text);
+    void SetKText(const std::string& text);  // no handler: text only
+    void SetSln(int value);
+    void SetTemperature(int value);
+    void SetRText(const std::string& text);
+    void SetGruntItem(int item);
+    void SetNText(const std::string& text);
+    void SetGruntHeightText(const std::string& text);
+    void SetRadiusText(const std::string& text);
+    void SetDtText(const std::string& text);
+    void SetSnrPosition(int position);      // also rewrites the hint
+};
+
+}  // namespace sonavir

@@ -1,0 +1,30 @@
+#pragma once
+// Number texts of the interface: Russian style, decimal comma.
+
+#include <string>
+
+namespace sonavir {
+
+// Text to number: optional surrounding blanks, an optional sign, digits with
+// at most one decimal comma, an optional exponent (E or e, optional sign,
+// digits). A decimal point, thousands separators, INF and NAN are rejected
+// with "'%s' is not a valid floating point value" (the text as given).
+long double StrToFloat(const std::string& text);
+// Text to integer: optional blanks and sign, decimal digits, within 32 bits;
+// otherwise "'%s' is not a valid integer value".
+int StrToInt(const std::string& text);
+// Same rules without throwing: false when the text is not a valid value.
+bool TryStrToFloat(const std::string& text, long double& value);
+bool TryStrToInt(const std::string& text, int& value);
+
+// The general format with precision P: P significant digits, trailing zeros
+// dropped, exponent form when the decimal exponent E (value = 0.d1d2.. x 10^E)
+// is above P or below -3. Examples: 1/49392, P = 10 -> "2,024619372E-5";
+// 0.0088349514, P = 4 -> "0,008835"; 120000, P = 3 -> "1,2E5".
+std::string FormatGeneral(long double value, int precision);
+// The picture's labels: the general format with 3 digits.
+std::string FormatPicture(long double value);
+// The evaluation table: the general format with 8 digits.
+std::string FormatTable(long double value);
+
+}  // namespace sonavir
