@@ -1,0 +1,14 @@
+#pragma once
+// The command-line mode: `sonavir render ...`, `sonavir evaluate ...`,
+// `--help`, `--version`. It runs the same code as the windows, without a
+// display.
+
+#include <optional>
+
+namespace sonavir {
+
+// The exit status when the arguments ask for the command-line mode, or
+// nothing when the program should start its windows (no arguments).
+std::optional<int> RunCommandLine(int argc, char** argv);
+
+}  // namespace sonavir
