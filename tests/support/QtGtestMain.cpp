@@ -1,0 +1,12 @@
+// gtest main for suites that draw text or use QtGui: a QGuiApplication must
+// exist for fonts, and tests never need a display.
+#include <QGuiApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
