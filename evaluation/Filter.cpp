@@ -48,9 +48,8 @@ QTableWidget* MakeGrid(QWidget* parent, int rows, int defaultWidth, int defaultH
     grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     grid->setTabKeyNavigation(true);
     grid->setWordWrap(false);
-    QFont font = grid->font();
-    font.setPixelSize(11);
-    grid->setFont(font);
+    // Cells clip their text like a string grid instead of eliding it.
+    grid->setTextElideMode(Qt::ElideNone);
     return grid;
 }
 
@@ -63,6 +62,12 @@ TFilterForm::TFilterForm(MainState& main, EvaluationState& eval, StateBus* bus, 
 {
     setWindowTitle(Q("Согласованный фильтр"));
     setFixedSize(kClientWidth, kClientHeight);
+    // The layout is in fixed pixels, so the texts get a small sans face that
+    // fits the narrow table columns.
+    QFont small = font();
+    small.setFamilies({"Arial", "Liberation Sans", "Nimbus Sans", "DejaVu Sans"});
+    small.setPixelSize(11);
+    setFont(small);
 
     ModelComboBox = new QComboBox(this);
     ModelComboBox->setObjectName("ModelComboBox");
