@@ -266,9 +266,17 @@ void TFilterForm::CloseSpeedButtonClick()
 void TFilterForm::SetShown(bool shown)
 {
     if (main_.evaluationShown == shown) return;
-    main_.SetEvaluationShown(shown);
+    // Unlocking derives the timing again, which can fail on absurd
+    // parameters; the controls are unlocked all the same.
+    std::string error;
+    try {
+        main_.SetEvaluationShown(shown);
+    } catch (const SonavirError& e) {
+        error = e.what();
+    }
     emit lockChanged(shown);
     if (bus_) emit bus_->changed();
+    if (!error.empty()) ShowError(this, error);
 }
 
 void TFilterForm::showEvent(QShowEvent* event)
@@ -294,8 +302,12 @@ void TFilterForm::hideEvent(QHideEvent* event)
 
 void TFilterForm::closeEvent(QCloseEvent* event)
 {
-    main_.params.DeriveParameters();
     event->accept();
+    try {
+        main_.params.DeriveParameters();
+    } catch (const SonavirError& e) {
+        ShowError(this, e.what());
+    }
 }
 
 }  // namespace sonavir
