@@ -210,13 +210,14 @@ void TModelsForm::BuildSignalPage()
     fg->addWidget(FDComboBox, 1, 1);
     fg->setColumnStretch(1, 1);
 
-    grid->addWidget(SignalComboBox, 0, 0);
-    grid->addWidget(FrequencyGroupBox, 0, 1, 2, 2);
-    grid->addWidget(TcLabel, 2, 1);
-    grid->addWidget(TcComboBox, 2, 2);
-    grid->addWidget(KofDiscretLabel, 3, 1);
-    grid->addWidget(KofDiscretComboBox, 3, 2);
-    grid->setRowStretch(4, 1);
+    grid->addWidget(SignalComboBox, 0, 0, 1, 3);
+    grid->addWidget(TcLabel, 1, 0);
+    grid->addWidget(TcComboBox, 1, 1);
+    grid->addWidget(KofDiscretLabel, 2, 0);
+    grid->addWidget(KofDiscretComboBox, 2, 1);
+    grid->addWidget(FrequencyGroupBox, 1, 2, 3, 1);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
 }
 
@@ -242,7 +243,7 @@ void TModelsForm::BuildMediumPage()
 {
     QWidget* p = MediumTabSheet;
     auto* grid = PageGrid(p);
-    RangeComboBox = PickList(p, {"Вода"});
+    RangeComboBox = PickList(p, ModelParameters::RangeItems());
     SlnSpinEdit = new GuiSpinEdit(p);
     SlnSpinEdit->setRange(0, 50);
     SlnSpinEdit->setToolTip(QString::fromUtf8("Промилле"));
@@ -289,7 +290,7 @@ void TModelsForm::BuildObjectPage()
 {
     QWidget* p = ObjectTabSheet;
     auto* grid = PageGrid(p);
-    ObjectComboBox = PickList(p, {"Сфера"});
+    ObjectComboBox = PickList(p, ModelParameters::ObjectItems());
     RadiusEdit = new QLineEdit(p);
     RadiusEdit->setToolTip(QString::fromUtf8("м"));
     grid->addWidget(ObjectComboBox, 0, 0, 1, 2);
@@ -303,7 +304,7 @@ void TModelsForm::BuildFilterPage()
 {
     QWidget* p = FilterTabSheet;
     auto* grid = PageGrid(p);
-    FilterComboBox = PickList(p, {"Согласованный"});
+    FilterComboBox = PickList(p, ModelParameters::FilterItems());
     FilterOnCheckBox = new QCheckBox(QString::fromUtf8("Вкл"), p);
     FilterModeCheckBox = new QCheckBox(QString::fromUtf8("Согласовывать с эхо-сигналом"), p);
     SpeedButton1 = new QPushButton(QString::fromUtf8("Оценить"), p);
@@ -319,7 +320,7 @@ void TModelsForm::BuildNoisePage()
 {
     QWidget* p = NoiseTabSheet;
     auto* grid = PageGrid(p);
-    NoiseComboBox = PickList(p, {"Нормальный"});
+    NoiseComboBox = PickList(p, ModelParameters::NoiseItems());
     NoiseOnCheckBox = new QCheckBox(QString::fromUtf8("Вкл"), p);
     NoiseTrackBar = new QSlider(Qt::Horizontal, p);
     NoiseTrackBar->setRange(1, 100);
@@ -343,7 +344,7 @@ void TModelsForm::BuildNormPage()
 {
     QWidget* p = NormTabSheet;
     auto* grid = PageGrid(p);
-    NormComboBox = PickList(p, {"Энергетическая"});
+    NormComboBox = PickList(p, ModelParameters::NormItems());
     NormOnCheckBox = new QCheckBox(QString::fromUtf8("Вкл"), p);
     grid->addWidget(NormComboBox, 0, 0);
     grid->addWidget(NormOnCheckBox, 0, 1);
@@ -400,6 +401,7 @@ void TModelsForm::BuildModelsPage()
     ModelCheckListBox->setFixedHeight(ModelCheckListBox->sizeHintForRow(0) * ModelCheckListBox->count() +
                                       2 * ModelCheckListBox->frameWidth());
     grid->addWidget(ModelCheckListBox, 0, 0);
+    grid->setRowStretch(1, 1);
 }
 
 void TModelsForm::Handle(const std::function<void()>& body)
