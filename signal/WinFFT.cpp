@@ -39,7 +39,8 @@ void ComplexTransform(TSignalData& data, int N, int direction)
     s[0] = 0;
     for (int k = 1; k <= m; ++k) {
         c[k] = std::sqrt((c[k - 1] + 1) / 2);
-        s[k] = std::sqrt((1 - c[k - 1]) / 2);
+        // sqrt((1 - c) / 2) rewritten as s / 2c': 1 - c cancels for small angles.
+        s[k] = k == 1 ? 1.0L : s[k - 1] / (2 * c[k]);
     }
     int j = N / 2;
     for (int i = 1; i <= N - 2; ++i) {
@@ -86,8 +87,9 @@ void RealSpectrumStep(TSignalData& data, int N, int direction)
     const int m = Log2(N);
     long double c = -1, s = 0;
     for (int k = 0; k < m; ++k) {
-        s = std::sqrt((1 - c) / 2);
-        c = std::sqrt((c + 1) / 2);
+        const long double half = std::sqrt((c + 1) / 2);
+        s = k == 0 ? 1.0L : s / (2 * half);
+        c = half;
     }
     s *= direction;
     long double wr = direction, wi = 0;
