@@ -4,12 +4,30 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QWidget>
+#include <utility>
 
 namespace sonavir {
 
+namespace {
+std::function<void(const std::string&)>& ErrorSink()
+{
+    static std::function<void(const std::string&)> sink;
+    return sink;
+}
+}  // namespace
+
 void ShowError(QWidget* parent, const std::string& message)
 {
+    if (ErrorSink()) {
+        ErrorSink()(message);
+        return;
+    }
     QMessageBox::critical(parent, QApplication::applicationDisplayName(), Q(message));
+}
+
+void SetErrorSink(std::function<void(const std::string&)> sink)
+{
+    ErrorSink() = std::move(sink);
 }
 
 void SetGreyedLook(QWidget* widget, bool greyed)

@@ -40,6 +40,12 @@ public:
     static const std::vector<std::string>& NItems();
     static const std::vector<std::string>& GruntHeightItems();
     static const std::vector<std::string>& GateItems();
+    // The single-choice lists (no effect on the computation).
+    static const std::vector<std::string>& RangeItems();
+    static const std::vector<std::string>& ObjectItems();
+    static const std::vector<std::string>& FilterItems();
+    static const std::vector<std::string>& NoiseItems();
+    static const std::vector<std::string>& NormItems();
 
     // Control state.
     int signalItem = kLfmPulse;
@@ -67,22 +73,27 @@ public:
     long double Snr() const { return snrPosition / 10.0L; }
 
     // Barker snap of Tc, Fmax, W0, Dt and the text of the step field. Writing
-    // that text is not a user change: Dt keeps its full value.
+    // that text is not a user change: Dt keeps its full value. A failing step
+    // (F0 0 under Barker, Fmax 0) throws and leaves the earlier steps done.
     void DeriveParameters();
+
+    // A run shows the duration in use with 4 digits (a Barker snap becomes
+    // visible); not a user change, so Tc keeps its full value.
+    void ShowTcText();
 
     // Change handlers.
     void SetSignalItem(int item);          // SignalComboBoxClick
     void SetF0Text(const std::string& text);
     void SetFDText(const std::string& text);
     void SetTcText(const std::string& text);
-    void SetKofDiscretItem(int item);
+    void SetKofDiscretItem(int item);       // throws for an item not in the list
     void SetAntennaItem(int item);
     void SetQText(const std::string& text);
     void SetKText(const std::string& text);  // no handler: text only
     void SetSln(int value);
     void SetTemperature(int value);
     void SetRText(const std::string& text);
-    void SetGruntItem(int item);
+    void SetGruntItem(int item);            // throws for an item not in the list
     void SetNText(const std::string& text);
     void SetGruntHeightText(const std::string& text);
     void SetRadiusText(const std::string& text);

@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "model/ModelParameters.h"
+#include "signal/Errors.h"
+
+using namespace sonavir;
+
+namespace {
+
+std::string MessageOf(auto&& action)
+{
+    try {
+        action();
+    } catch (const SonavirError& e) {
+        return e.what();
+    }
+    return "no failure";
+}
+
+}  // namespace
+
+TEST(ModelParameters, DefaultsOfTheWindowsCreation)
+{
+    ModelParameters m;
+    EXPECT_EQ(m.p.F0, 10300);
+    EXPECT_EQ(m.p.FD, 1024);
+    EXPECT_EQ(m.p.Tc, 0.01L);
+    EXPECT_EQ(m.p.KofDiscret, 4);
+    EXPECT_EQ(m.signalItem, kLfmPulse);
+    EXPECT_EQ(m.p.Fmax, 12348);
+    EXPECT_EQ(m.p.W0, 2 * std::numbers::pi_v<long double> * 10300);
+    EXPECT_EQ(m.p.Dt, 1.0L / 49392);
+    EXPECT_EQ(m.dtText, "2,024619372E-5");
+    EXPECT_EQ(m.p.Q, 5);
+    EXPECT_EQ(m.p.R, 1);
+    EXPECT_EQ(m.p.GruntKoef, 0.041);
+    EXPECT_EQ(m.p.GruntHeight, 0.1);
+    EXPECT_EQ(m.p.Radius, 0.06);
+    EXPECT_EQ(m.kText, "3,14");
+    EXPECT_TRUE(m.fdEnabled);
+    EXPECT_TRUE(m.kEnabled);
+    EXPECT_EQ(m.Snr(), 5);
+    EXPECT_EQ(m.snrHint, "5");
+    for (bool g : m.gates) EXPECT_TRUE(g);
+    EXPECT_EQ(ModelParameters::KofDiscretItems()[m.kofDiscretItem], "4");
+    EXPECT_EQ(ModelParameters::TcItems()[0], m.tcText);
+    EXPECT_EQ(ModelParameters::GateItems().size(), 7u);
+}
+
+TEST(ModelParameters, BarkerSnapsTheDurationToWholeChips)
+{
+    ModelParameters m;
+    m.SetSignalItem(kBarkerPulse);
+    EXPECT_FALSE(m.fdEnabled);
+    EXPECT_EQ(m.p.Tc, 7.0L * 13 / 10300);
+    EXPECT_EQ(m.p.Fmax, 10300);
+    EXPECT_EQ(m.p.Dt, 1.0L / (4 * 10300.0L));
+    m.ShowTcText();
+    EXPECT_EQ(m.tcText, "0,008835");
+    EXPECT_EQ(m.p.Tc, 7.0L * 13 / 10300);  // the text does not replace the value
+
+    // Fewer than 13 carrier periods leave no whole chip.
+    m.SetTcText("0,001");
+    EXPECT_EQ(m.p.Tc, 0);
+}
+
+TEST(ModelParameters, RadioAndBarkerUseTheCarrierAndKeepTheDeviation)
+{
+    ModelParameters m;
+    m.SetFDText("512");
+    m.SetSignalItem(kRadioPulse);
+    EXPECT_FALSE(m.fdEnabled);
+    EXPECT_EQ(m.p.FD, 512);
+    EXPECT_EQ(m.p.Fmax, 10300);
+    EXPECT_EQ(m.p.Tc, 0.01L);
+
+    // Radio to Barker derives nothing: the duration stays unsnapped.
+    m.SetSignalItem(kBarkerPulse);
+    EXPECT_EQ(m.p.Tc, 0.01L);
+    m.SetKofDiscretItem(2);
+    EXPECT_EQ(m.p.KofDiscret, 8);
+    EXPECT_EQ(m.p.Tc, 7.0L * 13 / 10300);
+    EXPECT_EQ(m.p.Dt, 1.0L / (8 * 10300.0L));
+
+    // Back to LFM reads the deviation from its text, as typed meanwhile.
+    m.fdText = "256";
+    m.SetSignalItem(kLfmPulse);
+    EXPECT_TRUE(m.fdEnabled);
+    EXPECT_EQ(m.p.FD, 256);
+    EXPECT_EQ(m.p.Fmax, 10300 + 512);
+    EXPECT_EQ(m.p.Tc, 7.0L * 13 / 10300);  // a snapped value stays in force
+}
+
+TEST(ModelParameters, RejectedTextKeepsTheValueAndShowsTheText)
+{
+    ModelParameters m;
+    EXPECT_EQ(MessageOf([&] { m.SetRText("0.5"); }),
+              "'0.5' is not a valid floating point value");
+    EXPECT_EQ(m.p.R, 1);
+    EXPECT_EQ(m.rText, "0.5");
+    m.SetRText("0,5");
+    EXPECT_EQ(m.p.R, 0.5);
+
+    EXPECT_EQ(MessageOf([&] { m.SetDtText(""); }), "'' is not a valid floating point value");
+    EXPECT_EQ(m.p.Dt, 1.0L / 49392);
+    m.SetDtText("1E-5");
+    EXPECT_EQ(m.p.Dt, 1e-5L);
+
+    // A failed F0 derives nothing.
+    EXPECT_THROW(m.SetF0Text("10 300"), SonavirError);
+    EXPECT_EQ(m.p.F0, 10300);
+    EXPECT_EQ(m.p.Dt, 1e-5L);
+
+    // Beyond the range of a double parameter.
+    EXPECT_EQ(MessageOf([&] { m.SetRadiusText("1E400"); }), msg::kOverflow);
+    EXPECT_EQ(m.p.Radius, 0.06);
+}
+
+TEST(ModelParameters, ZeroCarrierFailsWithTheDivisionAfterEarlierSteps)
+{
+    ModelParameters m;
+    m.SetSignalItem(kRadioPulse);
+    EXPECT_EQ(MessageOf([&] { m.SetF0Text("0"); }), msg::kDivByZero);
+    EXPECT_EQ(m.p.F0, 0);
+    EXPECT_EQ(m.p.Fmax, 0);          // computed before the failing step
+    EXPECT_EQ(m.p.Dt, 1.0L / 41200);  // step and its text as before
+    EXPECT_EQ(m.dtText, "2,427184466E-5");
+
+    ModelParameters b;
+    b.SetSignalItem(kBarkerPulse);
+    EXPECT_EQ(MessageOf([&] { b.SetF0Text("0"); }), msg::kInvalidOp);
+
+    // A chip count beyond 64 bits is not truncated silently.
+    EXPECT_EQ(MessageOf([&] { b.SetTcText("1E30"); }), msg::kInvalidOp);
+    EXPECT_EQ(b.p.Tc, 1e30L);
+}
+
+TEST(ModelParameters, ListChoicesAndHint)
+{
+    ModelParameters m;
+    m.SetAntennaItem(0);
+    EXPECT_FALSE(m.kEnabled);
+    m.SetAntennaItem(1);
+    EXPECT_TRUE(m.kEnabled);
+
+    m.SetGruntItem(1);
+    EXPECT_EQ(m.p.GruntKoef, 0.5);
+    m.SetGruntItem(2);
+    EXPECT_EQ(m.p.GruntKoef, 0.7);
+    EXPECT_THROW(m.SetGruntItem(3), SonavirError);
+    EXPECT_EQ(m.p.GruntKoef, 0.7);
+    EXPECT_THROW(m.SetKofDiscretItem(5), SonavirError);
+    m.SetKofDiscretItem(4);
+    EXPECT_EQ(m.p.KofDiscret, 64);
+
+    m.SetSnrPosition(1);
+    EXPECT_EQ(m.snrHint, "0,1");
+    EXPECT_EQ(m.Snr(), 0.1L);
+    m.SetSnrPosition(25);
+    EXPECT_EQ(m.snrHint, "2,5");
+    m.SetSnrPosition(100);
+    EXPECT_EQ(m.snrHint, "10");
+    EXPECT_EQ(m.Snr(), 10);
+}
