@@ -1,0 +1,296 @@
+#include "evaluation/Filter.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTableWidget>
+#include <new>
+#include <string>
+
+#include "evaluation/SeriesRuns.h"
+#include "signal/Errors.h"
+
+namespace sonavir {
+
+namespace {
+
+constexpr int kClientWidth = 560;
+constexpr int kClientHeight = 331;
+constexpr int kSeriesCaptionWidth = 64;
+constexpr int kSeriesPointWidth = 35;
+constexpr int kSeriesRowHeight = 20;
+constexpr int kResultDefaultWidth = 80;
+constexpr int kResultWidths[] = {80, 70, 71, 73, 77, 80, 80};
+constexpr int kResultHeights[] = {24, 18, 18, 18, 18, 17, 18, 17, 17};
+
+// A grid in the manner of a string grid: no Qt headers, the first row and
+// column are ordinary cells that look like buttons and cannot be edited.
+QTableWidget* MakeGrid(QWidget* parent, int rows, int defaultWidth, int defaultHeight)
+{
+    auto* grid = new QTableWidget(rows, 1, parent);
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setMinimumSectionSize(4);
+    grid->verticalHeader()->setMinimumSectionSize(4);
+    grid->horizontalHeader()->setDefaultSectionSize(defaultWidth);
+    grid->verticalHeader()->setDefaultSectionSize(defaultHeight);
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    grid->setTabKeyNavigation(true);
+    grid->setWordWrap(false);
+    QFont font = grid->font();
+    font.setPixelSize(11);
+    grid->setFont(font);
+    return grid;
+}
+
+}  // namespace
+
+TFilterForm::TFilterForm(MainState& main, EvaluationState& eval, StateBus* bus, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      main_(main), eval_(eval), bus_(bus)
+{
+    setWindowTitle(Q("Согласованный фильтр"));
+    setFixedSize(kClientWidth, kClientHeight);
+
+    ModelComboBox = new QComboBox(this);
+    ModelComboBox->setObjectName("ModelComboBox");
+    for (const auto& item : EvaluationState::PropagationItems()) ModelComboBox->addItem(Q(item));
+    ModelComboBox->setGeometry(8, 8, 137, 21);
+
+    ModeComboBox = new QComboBox(this);
+    ModeComboBox->setObjectName("ModeComboBox");
+    ModeComboBox->setEditable(true);
+    ModeComboBox->setInsertPolicy(QComboBox::NoInsert);
+    for (const auto& item : EvaluationState::ModeItems()) ModeComboBox->addItem(Q(item));
+    ModeComboBox->setGeometry(160, 8, 257, 21);
+
+    FilterNormCheckBox = new QCheckBox(Q("Нормировка"), this);
+    FilterNormCheckBox->setObjectName("FilterNormCheckBox");
+    FilterNormCheckBox->setGeometry(448, 10, 97, 17);
+
+    ModelStringGrid = MakeGrid(this, 3, kSeriesPointWidth, kSeriesRowHeight);
+    ModelStringGrid->setObjectName("ModelStringGrid");
+    ModelStringGrid->setGeometry(8, 40, 286, 84);
+
+    // Typing is off, so the count changes only by its arrows and cannot
+    // leave 3 .. 15; it lies over the series table's empty corner cell.
+    NumberSpinEdit = new QSpinBox(this);
+    NumberSpinEdit->setObjectName("NumberSpinEdit");
+    NumberSpinEdit->setRange(3, 15);
+    NumberSpinEdit->setValue(eval_.pointCount);
+    NumberSpinEdit->setToolTip(Q("Количество"));
+    NumberSpinEdit->setGeometry(8, 40, 67, 22);
+    if (auto* edit = NumberSpinEdit->findChild<QLineEdit*>()) edit->setReadOnly(true);
+    {
+        QPalette pal = NumberSpinEdit->palette();
+        pal.setColor(QPalette::Base, pal.color(QPalette::Button));
+        NumberSpinEdit->setPalette(pal);
+    }
+    NumberSpinEdit->raise();
+
+    StartSpeedButton = new QPushButton(style()->standardIcon(QStyle::SP_MediaPlay), Q("Пуск"), this);
+    StartSpeedButton->setObjectName("StartSpeedButton");
+    StartSpeedButton->setGeometry(328, 96, 89, 25);
+    CloseSpeedButton =
+        new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), Q("Закрыть"), this);
+    CloseSpeedButton->setObjectName("CloseSpeedButton");
+    CloseSpeedButton->setGeometry(440, 96, 89, 25);
+
+    ResultStringGrid = MakeGrid(this, 9, kResultDefaultWidth, 18);
+    ResultStringGrid->setObjectName("ResultStringGrid");
+    ResultStringGrid->setGeometry(8, 136, 543, 185);
+    ResultStringGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    for (int r = 0; r < 9; ++r) ResultStringGrid->setRowHeight(r, kResultHeights[r]);
+
+    SyncFromState();
+    ModelStringGrid->setColumnWidth(0, kSeriesCaptionWidth);
+    for (int c = 0; c < 7 && c < ResultStringGrid->columnCount(); ++c) {
+        ResultStringGrid->setColumnWidth(c, kResultWidths[c]);
+    }
+
+    connect(ModelComboBox, &QComboBox::activated, this, &TFilterForm::ModelComboBoxChange);
+    connect(ModeComboBox, &QComboBox::activated, this, &TFilterForm::ModeComboBoxChange);
+    connect(ModeComboBox->lineEdit(), &QLineEdit::textEdited, this,
+            &TFilterForm::ModeComboBoxTextEdited);
+    connect(FilterNormCheckBox, &QCheckBox::toggled, this, &TFilterForm::FilterNormCheckBoxClick);
+    connect(ModelStringGrid, &QTableWidget::cellChanged, this,
+            &TFilterForm::ModelStringGridCellChanged);
+    connect(NumberSpinEdit, &QSpinBox::valueChanged, this, &TFilterForm::NumberSpinEditChange);
+    connect(StartSpeedButton, &QPushButton::clicked, this, &TFilterForm::StartSpeedButtonClick);
+    connect(CloseSpeedButton, &QPushButton::clicked, this, &TFilterForm::CloseSpeedButtonClick);
+    if (bus_) connect(bus_, &StateBus::changed, this, &TFilterForm::SyncFromState);
+}
+
+void TFilterForm::SyncTable(QTableWidget* grid, const std::vector<std::vector<std::string>>& cells,
+                            bool editable)
+{
+    const QSignalBlocker block(grid);
+    const int rows = static_cast<int>(cells.size());
+    const int cols = rows ? static_cast<int>(cells[0].size()) : 0;
+    if (grid->rowCount() != rows) grid->setRowCount(rows);
+    if (grid->columnCount() != cols) grid->setColumnCount(cols);
+    const QBrush fixed = palette().brush(QPalette::Button);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            const QString text = Q(cells[r][c]);
+            QTableWidgetItem* item = grid->item(r, c);
+            if (!item) {
+                item = new QTableWidgetItem(text);
+                Qt::ItemFlags flags = Qt::ItemIsEnabled;
+                if (r == 0 || c == 0) {
+                    item->setBackground(fixed);
+                } else {
+                    flags |= Qt::ItemIsSelectable;
+                    if (editable) flags |= Qt::ItemIsEditable;
+                }
+                item->setFlags(flags);
+                grid->setItem(r, c, item);
+            } else if (item->text() != text) {
+                item->setText(text);
+            }
+        }
+    }
+}
+
+void TFilterForm::SyncFromState()
+{
+    {
+        const QSignalBlocker block(ModelComboBox);
+        if (ModelComboBox->currentIndex() != eval_.propagationItem) {
+            ModelComboBox->setCurrentIndex(eval_.propagationItem);
+        }
+    }
+    {
+        const QSignalBlocker block(ModeComboBox);
+        const QSignalBlocker blockEdit(ModeComboBox->lineEdit());
+        if (eval_.modeItem >= 0 && ModeComboBox->currentIndex() != eval_.modeItem) {
+            ModeComboBox->setCurrentIndex(eval_.modeItem);
+        }
+        if (ModeComboBox->currentText() != Q(eval_.modeText)) {
+            ModeComboBox->setEditText(Q(eval_.modeText));
+        }
+    }
+    if (FilterNormCheckBox->isChecked() != eval_.filterNorm) {
+        const QSignalBlocker block(FilterNormCheckBox);
+        FilterNormCheckBox->setChecked(eval_.filterNorm);
+    }
+    if (NumberSpinEdit->value() != eval_.pointCount) {
+        const QSignalBlocker block(NumberSpinEdit);
+        NumberSpinEdit->setValue(eval_.pointCount);
+    }
+    SyncTable(ModelStringGrid, eval_.series, true);
+    SyncTable(ResultStringGrid, eval_.result, false);
+}
+
+void TFilterForm::ModelComboBoxChange(int item)
+{
+    eval_.propagationItem = item;
+    if (bus_) emit bus_->changed();
+}
+
+void TFilterForm::ModeComboBoxChange(int item)
+{
+    if (item >= 0 && item < static_cast<int>(EvaluationState::ModeItems().size())) {
+        eval_.SetModeText(EvaluationState::ModeItems()[item]);
+    }
+    if (bus_) emit bus_->changed();
+}
+
+void TFilterForm::ModeComboBoxTextEdited(const QString& text)
+{
+    eval_.SetModeText(S(text));
+}
+
+void TFilterForm::FilterNormCheckBoxClick(bool checked)
+{
+    eval_.filterNorm = checked;
+}
+
+void TFilterForm::ModelStringGridCellChanged(int row, int col)
+{
+    if (row < 1 || col < 1 || row >= static_cast<int>(eval_.series.size()) ||
+        col >= eval_.SeriesColumns()) {
+        return;
+    }
+    const QTableWidgetItem* item = ModelStringGrid->item(row, col);
+    eval_.series[row][col] = item ? S(item->text()) : std::string();
+}
+
+void TFilterForm::NumberSpinEditChange(int value)
+{
+    eval_.SetPointCount(value);
+    SyncFromState();
+    if (bus_) emit bus_->changed();
+}
+
+void TFilterForm::StartSpeedButtonClick()
+{
+    std::string error;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        EvaluationStart(main_, eval_);
+    } catch (const SonavirError& e) {
+        error = e.what();
+    } catch (const std::bad_alloc&) {
+        error = msg::kOutOfMemory;
+    }
+    QApplication::restoreOverrideCursor();
+    // The cells written before a failure stay and are shown with the message.
+    SyncFromState();
+    if (!error.empty()) ShowError(this, error);
+    if (bus_) emit bus_->changed();
+}
+
+void TFilterForm::CloseSpeedButtonClick()
+{
+    hide();
+}
+
+void TFilterForm::SetShown(bool shown)
+{
+    if (main_.evaluationShown == shown) return;
+    main_.SetEvaluationShown(shown);
+    emit lockChanged(shown);
+    if (bus_) emit bus_->changed();
+}
+
+void TFilterForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!placed_) {
+        placed_ = true;
+        if (const QScreen* screen = QApplication::primaryScreen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    if (!event->spontaneous()) SetShown(true);
+}
+
+void TFilterForm::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // Minimising hides spontaneously; only a real hide unlocks.
+    if (!event->spontaneous()) SetShown(false);
+}
+
+void TFilterForm::closeEvent(QCloseEvent* event)
+{
+    main_.params.DeriveParameters();
+    event->accept();
+}
+
+}  // namespace sonavir

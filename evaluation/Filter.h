@@ -1,0 +1,65 @@
+#pragma once
+// The matched-filter evaluation window: the series table, the point count,
+// the run choices, Start and the result table. It locks the run controls of
+// the main and parameters windows while it is shown.
+
+#include <QWidget>
+
+#include "evaluation/EvaluationState.h"
+#include "model/GuiCommon.h"
+#include "model/MainState.h"
+
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace sonavir {
+
+class TFilterForm : public QWidget {
+    Q_OBJECT
+public:
+    TFilterForm(MainState& main, EvaluationState& eval, StateBus* bus, QWidget* parent = nullptr);
+
+    QComboBox* ModelComboBox;
+    QComboBox* ModeComboBox;
+    QCheckBox* FilterNormCheckBox;
+    QTableWidget* ModelStringGrid;
+    QSpinBox* NumberSpinEdit;
+    QPushButton* StartSpeedButton;
+    QPushButton* CloseSpeedButton;
+    QTableWidget* ResultStringGrid;
+
+    void SyncFromState();
+
+    // Handlers.
+    void ModelComboBoxChange(int item);
+    void ModeComboBoxChange(int item);
+    void ModeComboBoxTextEdited(const QString& text);
+    void FilterNormCheckBoxClick(bool checked);
+    void ModelStringGridCellChanged(int row, int col);
+    void NumberSpinEditChange(int value);
+    void StartSpeedButtonClick();
+    void CloseSpeedButtonClick();
+
+signals:
+    void lockChanged(bool locked);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void SetShown(bool shown);
+    void SyncTable(QTableWidget* grid, const std::vector<std::vector<std::string>>& cells,
+                   bool editable);
+
+    MainState& main_;
+    EvaluationState& eval_;
+    StateBus* bus_;
+    bool placed_ = false;
+};
+
+}  // namespace sonavir
