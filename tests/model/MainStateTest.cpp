@@ -301,8 +301,9 @@ TEST(MainStateRun, ProbeMatchedFilterAtStageZeroPeaksAtHalfTheRecord)
     const long double energy = BufferEnergy(probe, N);
     // Up to the small zero-frequency and Nyquist terms of column 0.
     EXPECT_NEAR(h.wave[N % 2][N / 2], energy / (2 * N), 1e-3 * energy / (2 * N));
-    for (int m = 0; m < 2 * N; ++m)
+    for (int m = 0; m < 2 * N; ++m) {
         if (m != N) ASSERT_LT(std::abs(h.wave[m % 2][m / 2]), h.wave[N % 2][N / 2]);
+    }
 
     // Both modes give the same reference at stage 0.
     Harness echo;
