@@ -1,0 +1,142 @@
+#pragma once
+// Shared machinery of the per-column frequency models: splitting a long column
+// loop across the cores, storing results without letting NaN or infinity into
+// a buffer, and phase ramps without a sine and cosine per column.
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <functional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "signal/Errors.h"
+#include "signal/WinFFT.h"
+
+namespace sonavir::detail {
+
+// Below this many columns a second thread costs more than it saves.
+inline constexpr int kParallelColumns = 1 << 15;
+// Phase ramps are re-anchored on the direct formula every kPhaseBlock columns.
+inline constexpr int kPhaseBlock = 256;
+
+// Rounds to the stored type; a value that is not finite there ends the action
+// with the matching message instead of reaching the buffer.
+inline double ToStored(long double v)
+{
+    const double d = static_cast<double>(v);
+    if (!std::isfinite(d)) {
+        if (std::isnan(d)) RaiseInvalidOp();
+        RaiseOverflow();
+    }
+    return d;
+}
+
+// Runs body(begin, end) over [first, last), split into block-aligned ranges,
+// one per worker for long loops. Floating-point flags are per thread, so each
+// worker watches its own and the first failure is rethrown here.
+template <typename Body>
+void ForColumns(int first, int last, Body body)
+{
+    const int count = last - first;
+    if (count <= 0) return;
+    unsigned workers = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+    if (count < kParallelColumns) workers = 1;
+    auto run = [&body](int b, int e, std::exception_ptr& error) {
+        try {
+            FpFlagGuard guard;
+            body(b, e);
+            guard.Check();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    };
+    if (workers == 1) {
+        std::exception_ptr error;
+        run(first, last, error);
+        if (error) std::rethrow_exception(error);
+        return;
+    }
+    // Range boundaries fall on phase blocks so every worker anchors alike.
+    std::vector<int> bounds{first};
+    for (unsigned w = 1; w < workers; ++w) {
+        long long cut = first + static_cast<long long>(count) * w / workers;
+        cut = cut / kPhaseBlock * kPhaseBlock;
+        bounds.push_back(static_cast<int>(std::clamp<long long>(cut, bounds.back(), last)));
+    }
+    bounds.push_back(last);
+    std::vector<std::exception_ptr> errors(workers);
+    std::vector<std::thread> threads;
+    try {
+        for (unsigned w = 1; w < workers; ++w)
+            threads.emplace_back(run, bounds[w], bounds[w + 1], std::ref(errors[w]));
+    } catch (const std::system_error&) {
+        // No thread to be had: the caller does the rest of the work itself.
+        for (unsigned w = static_cast<unsigned>(threads.size()) + 1; w < workers; ++w)
+            run(bounds[w], bounds[w + 1], errors[w]);
+    }
+    run(bounds[0], bounds[1], errors[0]);
+    for (auto& t : threads) t.join();
+    for (auto& e : errors)
+        if (e) std::rethrow_exception(e);
+}
+
+// cos and sin of a ramp phi(i) that is linear in the column index, from
+// phi(a + j) = phi(a) + phi(j): the direct formula at each block's anchor a
+// and a table of the first kPhaseBlock columns. Each value stays within a few
+// units in the last place of extended precision of the direct formula.
+template <typename Phase>
+class PhaseRamp {
+public:
+    explicit PhaseRamp(Phase phase) : phase_(phase)
+    {
+        for (int j = 0; j < kPhaseBlock; ++j) {
+            const long double p = phase_(j);
+            cos_[j] = std::cos(p);
+            sin_[j] = std::sin(p);
+        }
+    }
+    // Re-anchors on the block holding column i (any column of the block).
+    void Anchor(int i)
+    {
+        base_ = i / kPhaseBlock * kPhaseBlock;
+        const long double p = phase_(base_);
+        ca_ = std::cos(p);
+        sa_ = std::sin(p);
+    }
+    // cos and sin at column i, which must lie in the anchored block.
+    void At(int i, long double& c, long double& s) const
+    {
+        const int j = i - base_;
+        c = ca_ * cos_[j] - sa_ * sin_[j];
+        s = sa_ * cos_[j] + ca_ * sin_[j];
+    }
+
+private:
+    Phase phase_;
+    long double cos_[kPhaseBlock];
+    long double sin_[kPhaseBlock];
+    int base_ = 0;
+    long double ca_ = 1, sa_ = 0;
+};
+
+// Finishes one column: Apply = false stores K; Apply = true multiplies the
+// column by K as it would be stored (a double), the product in extended
+// precision. Both parts are read before either is written.
+inline void FinishColumn(bool apply, double* re, double* im, int i, long double kr, long double ki)
+{
+    const double kre = ToStored(kr), kim = ToStored(ki);
+    if (!apply) {
+        re[i] = kre;
+        im[i] = kim;
+        return;
+    }
+    const long double a = re[i], b = im[i];
+    const long double nr = a * kre - b * kim;
+    const long double ni = a * kim + b * kre;
+    re[i] = ToStored(nr);
+    im[i] = ToStored(ni);
+}
+
+}  // namespace sonavir::detail

@@ -1,0 +1,110 @@
+#include "signal/Noise.h"
+
+#include <chrono>
+#include <cmath>
+#include <numbers>
+
+#include "signal/ColumnLoops.h"
+#include "signal/Errors.h"
+
+namespace sonavir {
+
+namespace {
+
+constexpr std::uint32_t kMul = 134775813u;
+constexpr std::uint32_t kInc = 1u;
+
+// The state `steps` draws after `state`, by repeated squaring of the step.
+std::uint32_t Advance(std::uint32_t state, std::uint64_t steps)
+{
+    std::uint32_t accMul = 1, accInc = 0, mul = kMul, inc = kInc;
+    while (steps > 0) {
+        if (steps & 1) {
+            accMul *= mul;
+            accInc = accInc * mul + inc;
+        }
+        inc = (mul + 1) * inc;
+        mul *= mul;
+        steps >>= 1;
+    }
+    return accMul * state + accInc;
+}
+
+// Draws needed to go from `from` to `to`. The generator runs through all 2^32
+// states, so the answer exists; it is found one bit at a time.
+std::uint32_t Distance(std::uint32_t from, std::uint32_t to)
+{
+    std::uint32_t mul = kMul, inc = kInc, dist = 0, bit = 1;
+    while (from != to) {
+        if ((from & bit) != (to & bit)) {
+            from = from * mul + inc;
+            dist |= bit;
+        }
+        inc = (mul + 1) * inc;
+        mul *= mul;
+        bit <<= 1;
+    }
+    return dist;
+}
+
+// Adds noise to the samples of columns [b, e), drawing from `source`.
+void AddNoiseColumns(double* row0, double* row1, int b, int e, LcgSource& source, long double sigma)
+{
+    constexpr long double twoPi = 2 * std::numbers::pi_v<long double>;
+    for (int i = b; i < e; ++i) {
+        for (double* x : {row0 + i, row1 + i}) {
+            long double u1 = source.Next();
+            // ln 0 does not exist; the one zero state of the cycle is skipped.
+            while (u1 == 0) u1 = source.Next();
+            const long double a = std::sqrt(-2 * std::log(u1)) * sigma;
+            const long double u2 = source.Next();
+            const long double n = std::cos(twoPi * u2) * a;
+            *x = detail::ToStored(*x + n);
+        }
+    }
+}
+
+}  // namespace
+
+std::uint32_t ClockSeed()
+{
+    const auto ticks = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+    return static_cast<std::uint32_t>(ticks);
+}
+
+void AddNormalNoise(TSignalData& data, int N, long double snr, std::optional<std::uint32_t> seed)
+{
+    const std::uint32_t start = seed ? *seed : ClockSeed();
+    const long double sigma = CheckedDiv(PeakValue(data, N, 1), snr);
+    double* row0 = data[0].data();
+    double* row1 = data[1].data();
+    const std::uint64_t draws = 4ULL * static_cast<std::uint64_t>(N);
+    const std::uint32_t toZero = Distance(start, 0);
+    if (toZero != 0 && toZero <= draws) {
+        // The zero state falls inside this call: the redraw shifts every later
+        // draw, so the samples are taken strictly in order.
+        LcgSource source(start);
+        FpFlagGuard guard;
+        AddNoiseColumns(row0, row1, 0, N, source, sigma);
+        guard.Check();
+        return;
+    }
+    // Column i's draws start 4i draws after the seed, so each worker jumps
+    // straight to its own part of the sequence.
+    detail::ForColumns(0, N, [&](int b, int e) {
+        LcgSource source(Advance(start, 4ULL * static_cast<std::uint64_t>(b)));
+        AddNoiseColumns(row0, row1, b, e, source, sigma);
+    });
+}
+
+void NormalizeEnergy(TSignalData& data, int N, long double E)
+{
+    const long double energy = BufferEnergy(data, N);
+    if (energy == 0) return;
+    // A ratio of roots, not the root of a ratio: a tiny buffer energy must not
+    // overflow on the way to a factor that is itself representable.
+    const long double factor = CheckedDiv(CheckedSqrt(E), CheckedSqrt(energy));
+    ScaleBuffer(data, N, factor);
+}
+
+}  // namespace sonavir

@@ -1,0 +1,132 @@
+#include "signal/Propagation.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "signal/ColumnLoops.h"
+#include "signal/Errors.h"
+
+namespace sonavir {
+
+namespace {
+
+constexpr long double kPi = std::numbers::pi_v<long double>;
+
+// exp(exponent * lnBase) with the faults of Power; the column loops take the
+// logarithm of a constant base once.
+inline long double PowerOfLn(long double lnBase, long double exponent)
+{
+    return CheckedExp(CheckFinite(exponent * lnBase));
+}
+
+// f_i = i * df / 1000, the column's frequency in kHz.
+long double KiloHertzStep(int N, const TModelParams& p)
+{
+    return CheckedDiv(1, 2 * static_cast<long double>(N) * p.Dt);
+}
+
+}  // namespace
+
+long double Power(long double base, long double exponent)
+{
+    return PowerOfLn(CheckedLn(base), exponent);
+}
+
+void WaterMedium(bool apply, TSignalData& data, int N, const TModelParams& p)
+{
+    const long double df = KiloHertzStep(N, p);
+    const long double Dt = p.Dt;
+    const long double fT =
+        21.9L * Power(10, 6 - CheckedDiv(1520, static_cast<long double>(p.Temperature + 273)));
+    const long double Pf = 1 - (6.54L / Power(10, 4)) * p.StaticP;
+    const long double salt = p.Sln * 0.0203L * fT;
+    const long double fT2 = fT * fT;
+    const long double fresh = Power(10, -2) * 2.93L;
+    const long double ln10 = CheckedLn(10);
+    const long double R = p.R;
+    // A shift by two samples, 2 pi f 2 Dt 1000.
+    const auto phase = [df, Dt](int i) {
+        const long double f = i * df / 1000;
+        return 2 * kPi * f * 2 * Dt * 1000;
+    };
+    const detail::PhaseRamp<decltype(phase)> ramp(phase);
+    double* re = data[0].data();
+    double* im = data[1].data();
+    detail::FinishColumn(apply, re, im, 0, 1, 0);
+    detail::ForColumns(1, N, [&](int b, int e) {
+        auto r = ramp;
+        r.Anchor(b);
+        for (int i = b; i < e; ++i) {
+            if (i % detail::kPhaseBlock == 0) r.Anchor(i);
+            const long double f = i * df / 1000;
+            const long double f2 = f * f;
+            const long double A1 = f2 * salt / (fT2 + f2);
+            const long double A2 = f2 * fresh / fT;
+            const long double alpha = (A1 + A2) * Pf;
+            const long double g = PowerOfLn(ln10, -R * alpha / 10);
+            long double c, s;
+            r.At(i, c, s);
+            detail::FinishColumn(apply, re, im, i, g * c, -g * s);
+        }
+    });
+}
+
+void SeabedLayer(bool apply, TSignalData& data, int N, const TModelParams& p)
+{
+    const long double df = KiloHertzStep(N, p);
+    const long double Dt = p.Dt;
+    const long double n = p.NOrder;
+    const long double koef = -0.05L * p.GruntKoef;
+    const long double height = p.GruntHeight;
+    const long double ln10 = CheckedLn(10);
+    // A shift by one sample, 2 pi f Dt 1000.
+    const auto phase = [df, Dt](int i) {
+        const long double f = i * df / 1000;
+        return 2 * kPi * f * Dt * 1000;
+    };
+    const detail::PhaseRamp<decltype(phase)> ramp(phase);
+    double* re = data[0].data();
+    double* im = data[1].data();
+    detail::FinishColumn(apply, re, im, 0, 1, 0);
+    detail::ForColumns(1, N, [&](int b, int e) {
+        auto r = ramp;
+        r.Anchor(b);
+        for (int i = b; i < e; ++i) {
+            if (i % detail::kPhaseBlock == 0) r.Anchor(i);
+            const long double f = i * df / 1000;
+            const long double g = PowerOfLn(ln10, Power(f, n) * koef * height);
+            long double c, s;
+            r.At(i, c, s);
+            detail::FinishColumn(apply, re, im, i, g * c, -g * s);
+        }
+    });
+}
+
+void SphereTarget(bool apply, TSignalData& data, int N, const TModelParams& p)
+{
+    const long double dw = CheckedDiv(2 * kPi, static_cast<long double>(N) * p.Dt * 2);
+    const long double Dt = p.Dt;
+    const long double A = Power(p.Radius, 3) * 65.8L;
+    // A shift by one sample, w Dt.
+    const auto phase = [dw, Dt](int i) { return i * dw * Dt; };
+    const detail::PhaseRamp<decltype(phase)> ramp(phase);
+    double* re = data[0].data();
+    double* im = data[1].data();
+    detail::FinishColumn(apply, re, im, 0, 0, 0);
+    detail::ForColumns(1, N, [&](int b, int e) {
+        auto r = ramp;
+        r.Anchor(b);
+        for (int i = b; i < e; ++i) {
+            if (i % detail::kPhaseBlock == 0) r.Anchor(i);
+            const long double w = i * dw;
+            // L is the wavelength over 2 pi at 1500 m/s.
+            const long double L = 1500 / w;
+            const long double g = A / (L * L);
+            long double c, s;
+            r.At(i, c, s);
+            detail::FinishColumn(apply, re, im, i, g * c, -g * s);
+        }
+    });
+}
+
+}  // namespace sonavir
