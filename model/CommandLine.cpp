@@ -296,6 +296,11 @@ std::optional<int> RunCommandLine(int argc, char** argv)
 
     // Text in the picture needs a QGuiApplication; the command line never
     // needs a display.
+    // Standard error carries the failure's message alone: Qt's own notes
+    // about the environment stay out of it.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << text.toStdString() << '\n';
+    });
     std::unique_ptr<QGuiApplication> app;
     if (!QCoreApplication::instance()) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

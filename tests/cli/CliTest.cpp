@@ -61,7 +61,7 @@ private:
     fs::path path_;
 };
 
-Result Run(const TempDir& dir, const std::vector<std::string>& args)
+Result RunExe(const TempDir& dir, const std::vector<std::string>& args)
 {
     std::string cmd = Quote(SONAVIR_EXE);
     for (const auto& a : args) cmd += " " + Quote(a);
@@ -97,11 +97,11 @@ int Le32(const std::string& b, int at)
 TEST(CliExe, VersionAndHelp)
 {
     TempDir dir;
-    Result v = Run(dir, {"--version"});
+    Result v = RunExe(dir, {"--version"});
     EXPECT_EQ(v.status, 0);
     EXPECT_EQ(v.out, "Версия 2.06 (build 242)\n");
 
-    Result h = Run(dir, {"--help"});
+    Result h = RunExe(dir, {"--help"});
     EXPECT_EQ(h.status, 0);
     EXPECT_NE(h.out.find("sonavir render"), std::string::npos);
     EXPECT_NE(h.out.find("sonavir evaluate"), std::string::npos);
@@ -110,7 +110,7 @@ TEST(CliExe, VersionAndHelp)
 TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
 {
     TempDir dir;
-    Result r = Run(dir, {"render", "--size", "321x123", "--wave", (dir / "w.csv").string(),
+    Result r = RunExe(dir, {"render", "--size", "321x123", "--wave", (dir / "w.csv").string(),
                          "--spectrum", (dir / "s.csv").string(), "-o", (dir / "p.bmp").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -142,7 +142,7 @@ TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
 TEST(CliExe, DefaultPictureSizeAndModelView)
 {
     TempDir dir;
-    Result r = Run(dir, {"render", "--model", "2", "--colors", "1", "--no-scale", "-o",
+    Result r = RunExe(dir, {"render", "--model", "2", "--colors", "1", "--no-scale", "-o",
                          (dir / "p.bmp").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string bmp = ReadAll(dir / "p.bmp");
@@ -154,14 +154,14 @@ TEST(CliExe, DefaultPictureSizeAndModelView)
 TEST(CliExe, RejectedParameterTextExitsOneWithTheControlsMessage)
 {
     TempDir dir;
-    Result r = Run(dir, {"render", "--set", "R=0.5", "--wave", (dir / "w.csv").string(), "-o",
+    Result r = RunExe(dir, {"render", "--set", "R=0.5", "--wave", (dir / "w.csv").string(), "-o",
                          (dir / "p.bmp").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "'0.5' is not a valid floating point value\n");
     EXPECT_TRUE(dir.Files().empty());
 
     // The same value with the decimal comma is taken.
-    Result ok = Run(dir, {"render", "--set", "R=0,5", "-o", (dir / "p.bmp").string()});
+    Result ok = RunExe(dir, {"render", "--set", "R=0,5", "-o", (dir / "p.bmp").string()});
     EXPECT_EQ(ok.status, 0) << ok.err;
 }
 
@@ -169,7 +169,7 @@ TEST(CliExe, FailedRunWritesNothing)
 {
     TempDir dir;
     // A Barker code shorter than its 13 chips leaves an empty pulse.
-    Result r = Run(dir, {"render", "--set", "Signal=2", "--set", "Tc=0,001", "--wave",
+    Result r = RunExe(dir, {"render", "--set", "Signal=2", "--set", "Tc=0,001", "--wave",
                          (dir / "w.csv").string(), "-o", (dir / "p.bmp").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Floating point division by zero\n");
@@ -179,7 +179,7 @@ TEST(CliExe, FailedRunWritesNothing)
 TEST(CliExe, FailedPictureSaveLeavesNoCsvBehind)
 {
     TempDir dir;
-    Result r = Run(dir, {"render", "--stage", "7", "--wave", (dir / "w.csv").string(), "--spectrum",
+    Result r = RunExe(dir, {"render", "--stage", "7", "--wave", (dir / "w.csv").string(), "--spectrum",
                          (dir / "s.csv").string(), "-o", (dir / "missing" / "p.bmp").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(Lines(r.err).size(), 1u);
@@ -208,7 +208,7 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {"draw", "-o", out},
     };
     for (const auto& args : bad) {
-        Result r = Run(dir, args);
+        Result r = RunExe(dir, args);
         EXPECT_EQ(r.status, 2) << args[1];
         EXPECT_NE(r.err.find("Usage"), std::string::npos);
     }
@@ -219,7 +219,7 @@ TEST(CliExe, NoiseSeedMakesRunsRepeatable)
 {
     TempDir dir;
     auto wave = [&](const std::string& seed) {
-        Result r = Run(dir, {"render", "--noise", "--seed", seed, "--set", "Snr=10", "--wave",
+        Result r = RunExe(dir, {"render", "--noise", "--seed", seed, "--set", "Snr=10", "--wave",
                              (dir / "w.csv").string(), "-o", (dir / "p.bmp").string()});
         EXPECT_EQ(r.status, 0) << r.err;
         return ReadAll(dir / "w.csv");
@@ -232,7 +232,7 @@ TEST(CliExe, NoiseSeedMakesRunsRepeatable)
 TEST(CliExe, EvaluateWritesTheResultTable)
 {
     TempDir dir;
-    Result r = Run(dir, {"evaluate", "--mode", "1", "--points", "3", "--range", "0;1;2",
+    Result r = RunExe(dir, {"evaluate", "--mode", "1", "--points", "3", "--range", "0;1;2",
                          "--thickness", "0;1", "--table", (dir / "t.txt").string(), "-o",
                          (dir / "c.bmp").string()});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -246,7 +246,7 @@ TEST(CliExe, EvaluateWritesTheResultTable)
 
     // A cell that is no number stops the run; nothing is written.
     TempDir bad;
-    Result f = Run(bad, {"evaluate", "--range", "0;x", "--table", (bad / "t.txt").string(), "-o",
+    Result f = RunExe(bad, {"evaluate", "--range", "0;x", "--table", (bad / "t.txt").string(), "-o",
                          (bad / "c.bmp").string()});
     EXPECT_EQ(f.status, 1);
     EXPECT_EQ(f.err, "'x' is not a valid floating point value\n");
