@@ -48,10 +48,17 @@ public:
     void MoveTo(int x, int y);
     void LineTo(int x, int y);
     void Rectangle(int x1, int y1, int x2, int y2);
+    // Text needs a QGuiApplication (fonts); without one these fail.
     void TextOut(int x, int y, const std::string& utf8);
     int TextWidth(const std::string& utf8) const;
+    int TextHeight() const;
     int PenX() const { return penX_; }
     int PenY() const { return penY_; }
+
+    // A vertical run of pixels from y1 to y2 inclusive (either order) in the
+    // pen colour, clipped to the bitmap; the plotter collapses the many
+    // segments that fall on one pixel column into one of these.
+    void PenColumn(int x, int y1, int y2);
 
     TColor PixelAt(int x, int y) const;
     // The bitmap in its pixel format (Indexed8 with 256 colours, or Mono).
@@ -65,6 +72,9 @@ public:
     void Save(const std::string& path) const;
 
 private:
+    void Segment(int x1, int y1, int x2, int y2);
+    void Put(long long x, long long y, TColor color);
+
     QImage image_;
     PixelFormat format_ = PixelFormat::Indexed8;
     TColor penColor_ = kBlack, brushColor_ = kWhite, fontColor_ = kBlack;

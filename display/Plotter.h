@@ -18,6 +18,27 @@ struct PlotAxes {
     int imageLeft = 0;       // left position of the picture in its window
 };
 
+// A polyline in the pen colour (solid pen) with the pixels of one LineTo per
+// point, drawn faster: the segments between points that share a pixel column
+// become the one vertical run they cover together. The pen ends at the last
+// point, as after the LineTo calls. Other pen styles draw point by point.
+class ColumnPolyline {
+public:
+    ColumnPolyline(Picture& picture, int x, int y);  // move to (x, y)
+    void LineTo(int x, int y);
+    void Finish();  // draws what is pending; the destructor calls it too
+    ~ColumnPolyline() { Finish(); }
+
+private:
+    void FlushColumn();
+
+    Picture& picture_;
+    bool fast_;
+    int x_, last_;       // current column and its latest point
+    bool hull_ = false;  // lo_ .. hi_ hold the column's earlier points
+    int lo_ = 0, hi_ = 0;
+};
+
 // Move to (x1, y1), line to (x2, y2) with the current pen.
 void DrawLine(Picture& picture, int x1, int y1, int x2, int y2);
 // Waveform of 2N samples. Fails with "Floating point division by zero" when

@@ -1,0 +1,326 @@
+#include "display/Plotter.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "signal/Errors.h"
+#include "signal/NumberText.h"
+
+namespace sonavir {
+
+namespace {
+
+// trunc toward zero into a pixel coordinate; values beyond any bitmap are
+// held at a distance where no visible pixel changes.
+int Trunc(long double v)
+{
+    if (v > 1e9L) return 1000000000;
+    if (v < -1e9L) return -1000000000;
+    return static_cast<int>(v);
+}
+
+// x of point m of `count` points spread over the plot width: trunc(m·Wp/count)
+// with count a power of two, exact in integers.
+struct PointColumns {
+    long long Wp;
+    long long count;
+    long long At(long long m) const
+    {
+        const long long p = m * Wp;
+        return p >= 0 ? p / count : -((-p) / count);
+    }
+};
+
+struct Counts {
+    int NA, NT, NF;
+};
+
+Counts CountsOf(const PictureSettings& s)
+{
+    return {PictureSettings::ClampCount(s.amplitudeCount), PictureSettings::ClampCount(s.tcCount),
+            PictureSettings::ClampCount(s.fCount)};
+}
+
+void PrepareSurface(Picture& picture, const PictureSettings& settings)
+{
+    picture.SetPen(settings.PlotForeColor, 1, picture.Style());
+    picture.SetBrushColor(settings.PlotBackColor);
+    picture.SetFontColor(settings.PlotForeColor);
+}
+
+double Modulus(double re, double im) { return std::sqrt(re * re + im * im); }
+
+// Largest and smallest of r[i] over [from, to), four lanes at a time.
+void RowRange(const double* r, long long from, long long to, double& lo, double& hi)
+{
+    double l[4] = {lo, lo, lo, lo}, h[4] = {hi, hi, hi, hi};
+    long long i = from;
+    for (; i + 4 <= to; i += 4)
+        for (int k = 0; k < 4; ++k) {
+            const double v = r[i + k];
+            l[k] = v < l[k] ? v : l[k];
+            h[k] = v > h[k] ? v : h[k];
+        }
+    for (; i < to; ++i) {
+        l[0] = r[i] < l[0] ? r[i] : l[0];
+        h[0] = r[i] > h[0] ? r[i] : h[0];
+    }
+    lo = std::min(std::min(l[0], l[1]), std::min(l[2], l[3]));
+    hi = std::max(std::max(h[0], h[1]), std::max(h[2], h[3]));
+}
+
+// The waveform's points: sample m in row m % 2, column m / 2.
+struct WaveSource {
+    const double* row0;
+    const double* row1;
+    double Value(long long m) const { return (m & 1) ? row1[m >> 1] : row0[m >> 1]; }
+    void Range(long long a, long long b, double& lo, double& hi) const
+    {
+        lo = hi = Value(a);
+        RowRange(row0, (a + 1) / 2, (b + 1) / 2, lo, hi);
+        RowRange(row1, a / 2, b / 2, lo, hi);
+    }
+};
+
+// The spectrum's points: the modulus of column k. sqrt is monotonic and
+// correctly rounded, so the extremes of the squared moduli give exactly the
+// extremes of the moduli.
+struct SpectrumSource {
+    const double* re;
+    const double* im;
+    double Value(long long k) const { return Modulus(re[k], im[k]); }
+    void Range(long long a, long long b, double& lo, double& hi) const
+    {
+        double l[4], h[4];
+        for (int k = 0; k < 4; ++k) l[k] = h[k] = re[a] * re[a] + im[a] * im[a];
+        long long i = a;
+        for (; i + 4 <= b; i += 4)
+            for (int k = 0; k < 4; ++k) {
+                const double v = re[i + k] * re[i + k] + im[i + k] * im[i + k];
+                l[k] = v < l[k] ? v : l[k];
+                h[k] = v > h[k] ? v : h[k];
+            }
+        for (; i < b; ++i) {
+            const double v = re[i] * re[i] + im[i] * im[i];
+            l[0] = v < l[0] ? v : l[0];
+            h[0] = v > h[0] ? v : h[0];
+        }
+        lo = std::sqrt(std::min(std::min(l[0], l[1]), std::min(l[2], l[3])));
+        hi = std::sqrt(std::max(std::max(h[0], h[1]), std::max(h[2], h[3])));
+    }
+};
+
+// The curve through `count` points spread over Wp pixels from X0: point m at
+// x = X0 + trunc(m·Wp/count), y = Y0 - trunc(ky·v(m)), one LineTo per point.
+// With more points than pixel columns, a column's pixels are worked out from
+// the extremes of its points: its vertical segments together with the start
+// of the segment leaving it cover exactly the span between its highest and
+// lowest point. The last column has no leaving segment, so its points are
+// drawn one by one.
+template <typename Source>
+void DrawCurve(Picture& picture, int X0, int Wp, long long count, int Y0, double ky,
+               const Source& src)
+{
+    auto Y = [&](double v) { return Y0 - int(ky * v); };
+    if (Wp <= 0 || X0 < 0 || count <= Wp || picture.Style() != PenStyle::Solid) {
+        const PointColumns columns{Wp, count};
+        const long long xMax = (long long)X0 + Wp;
+        ColumnPolyline line(picture, X0, Y(src.Value(0)));
+        for (long long m = 1; m < count; ++m) {
+            const long long x = X0 + columns.At(m);
+            if (x < 0 || x > xMax) continue;
+            line.LineTo(int(x), Y(src.Value(m)));
+        }
+        return;
+    }
+    long long a = 0;  // first point of column c
+    int prevY = 0;
+    for (int c = 0; c < Wp; ++c) {
+        const int x = X0 + c;
+        const int yFirst = Y(src.Value(a));
+        if (c > 0) DrawLine(picture, x - 1, prevY, x, yFirst);
+        if (c == Wp - 1) {
+            ColumnPolyline line(picture, x, yFirst);
+            for (long long m = a + 1; m < count; ++m) line.LineTo(x, Y(src.Value(m)));
+            return;
+        }
+        const long long b = ((c + 1) * count + Wp - 1) / Wp;  // first point of column c + 1
+        double lo, hi;
+        src.Range(a, b, lo, hi);
+        picture.PenColumn(x, Y(lo), Y(hi));
+        prevY = Y(src.Value(b - 1));
+        a = b;
+    }
+}
+
+}  // namespace
+
+ColumnPolyline::ColumnPolyline(Picture& picture, int x, int y)
+    : picture_(picture), fast_(picture.Style() == PenStyle::Solid), x_(x), last_(y)
+{
+    picture_.MoveTo(x, y);
+}
+
+void ColumnPolyline::LineTo(int x, int y)
+{
+    if (!fast_) {
+        picture_.LineTo(x, y);
+        return;
+    }
+    if (x == x_) {
+        if (y == last_) return;  // a zero-length segment draws nothing
+        if (hull_) {
+            lo_ = std::min(lo_, last_);
+            hi_ = std::max(hi_, last_);
+        } else {
+            lo_ = hi_ = last_;
+            hull_ = true;
+        }
+        last_ = y;
+        return;
+    }
+    FlushColumn();
+    picture_.MoveTo(x_, last_);
+    picture_.LineTo(x, y);
+    x_ = x;
+    last_ = y;
+}
+
+// The vertical segments q0 -> q1 -> ... -> qm of one column (no repeats)
+// cover the span of q0 .. q(m-1) (each of them starts a segment, everything
+// between is crossed) plus the last segment up to, not including, qm.
+void ColumnPolyline::FlushColumn()
+{
+    if (!hull_) return;
+    if (last_ > hi_)
+        picture_.PenColumn(x_, lo_, last_ - 1);
+    else if (last_ < lo_)
+        picture_.PenColumn(x_, last_ + 1, hi_);
+    else
+        picture_.PenColumn(x_, lo_, hi_);
+    hull_ = false;
+}
+
+void ColumnPolyline::Finish()
+{
+    if (!fast_) return;
+    FlushColumn();
+    picture_.MoveTo(x_, last_);
+}
+
+void DrawLine(Picture& picture, int x1, int y1, int x2, int y2)
+{
+    picture.MoveTo(x1, y1);
+    picture.LineTo(x2, y2);
+}
+
+void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
+                  const TSignalData& samples, int N, const std::string& caption)
+{
+    const int W = picture.Width(), H = picture.Height();
+    const int X0 = 50 + axes.imageLeft;
+    const int Wp = W - 75;
+    const double* row0 = samples[0].data();
+    const double* row1 = samples[1].data();
+
+    double lo0, hi0, lo1, hi1;
+    lo0 = hi0 = row0[0];
+    lo1 = hi1 = row1[0];
+    RowRange(row0, 0, N, lo0, hi0);
+    RowRange(row1, 0, N, lo1, hi1);
+    const double peak = std::max({-lo0, hi0, -lo1, hi1});
+    CheckFinite(peak);
+    // Per-point products in double: the frame's A and the curve come from the
+    // same ky, so the peak sample lands exactly on the frame's A.
+    const double ky = double(CheckFinite(double(CheckedDiv((H - 150) / 4.0L, peak))));
+    const int Y0 = H / 4 - 10;
+    const int A = Trunc(ky * peak);
+    const Counts c = CountsOf(settings);
+    const long double sx = (long double)Wp / c.NT;
+    const long double st = (long double)N * axes.Dt * 2 / c.NT;
+    const long double sy = ((long double)ky * peak * 2) / c.NA;
+    const long double sa = 2.0L / c.NA;
+
+    PrepareSurface(picture, settings);
+    if (settings.scale) {
+        picture.Rectangle(X0, Y0 - A - 10, X0 + Wp + 1, Y0 + A + 10);
+        if (settings.tc) {
+            for (int k = 0; k <= c.NT; ++k) {
+                const int x = X0 + Trunc(k * sx);
+                DrawLine(picture, x, Y0 + A + 5, x, Y0 + A + 10);
+                DrawLine(picture, x, Y0 - A - 5, x, Y0 - A - 10);
+                const std::string label = FormatPicture(k * st);
+                picture.TextOut(x - picture.TextWidth(label) / 2, Y0 + A + 15, label);
+            }
+        }
+        if (settings.amplitude) {
+            for (int k = 0; k <= c.NA; ++k) {
+                const int y = Y0 - A + Trunc(k * sy);
+                DrawLine(picture, X0, y, X0 + 5, y);
+                DrawLine(picture, X0 + Wp, y, X0 + Wp - 5, y);
+                const std::string label = FormatPicture((c.NA * sa) / 2 - k * sa);
+                picture.TextOut(X0 - picture.TextWidth(label) - 6, y - 4, label);
+            }
+        }
+        picture.TextOut(X0 - picture.TextWidth(caption) - 6, Y0 - A - 20, caption);
+        const std::string axis = "t, с";
+        picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + A + 28, axis);
+    }
+
+    DrawCurve(picture, X0, Wp, 2LL * N, Y0, ky, WaveSource{row0, row1});
+}
+
+void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
+                      const TSignalData& spectrum, int N, const std::string& caption)
+{
+    const int W = picture.Width(), H = picture.Height();
+    const int X0 = 50 + axes.imageLeft;
+    const int Wp = W - 75;
+    const double* re = spectrum[0].data();
+    const double* im = spectrum[1].data();
+
+    double lowest, peak;
+    SpectrumSource{re, im}.Range(0, N, lowest, peak);
+    CheckFinite(peak);
+    const double ky = double(CheckFinite(double(CheckedDiv((H - 150) / 2.0L, peak))));
+    const int Y0 = H - 50;
+    const int A = Trunc(ky * peak);
+    const Counts c = CountsOf(settings);
+    const long double sx = (long double)(Wp - 1) / c.NF;
+    const long double sf = ((long double)axes.KofDiscret * axes.Fmax / 2) / c.NF;
+    const long double sy = (long double)A / c.NA;
+    const long double sa = 1.0L / c.NA;
+
+    PrepareSurface(picture, settings);
+    if (settings.scale) {
+        picture.Rectangle(X0, Y0 + 10, X0 + Wp, Y0 - A - 10);
+        if (settings.f) {
+            const std::string zero = "0";
+            picture.TextOut(X0 - picture.TextWidth(zero) / 2, Y0 + 15, zero);
+            for (int k = 1; k <= c.NF; ++k) {
+                const int x = X0 + Trunc(k * sx);
+                DrawLine(picture, x, Y0 - A - 10, x, Y0 - A - 5);
+                DrawLine(picture, x, Y0 + 9, x, Y0 + 4);
+                const long double hz = std::clamp(std::trunc(k * sf), -9.0e18L, 9.0e18L);
+                const std::string label = std::to_string(static_cast<long long>(hz));
+                picture.TextOut(x - picture.TextWidth(label) / 2, Y0 + 15, label);
+            }
+        }
+        if (settings.amplitude) {
+            for (int k = 0; k <= c.NA; ++k) {
+                const int y = Y0 - A + Trunc(k * sy);
+                DrawLine(picture, X0, y, X0 + 5, y);
+                DrawLine(picture, X0 + Wp - 1, y, X0 + Wp - 6, y);
+                const std::string label = FormatPicture((c.NA - k) * sa);
+                picture.TextOut(X0 - picture.TextWidth(label) - 6, y - 6, label);
+            }
+        }
+        picture.TextOut(X0 - picture.TextWidth(caption) - 6, Y0 - A - 20, caption);
+        const std::string axis = "f, Гц";
+        picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + 28, axis);
+    }
+
+    DrawCurve(picture, X0, Wp, N, Y0, ky, SpectrumSource{re, im});
+}
+
+}  // namespace sonavir

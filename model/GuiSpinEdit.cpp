@@ -1,0 +1,76 @@
+#include "model/GuiSpinEdit.h"
+
+#include <QLineEdit>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+#include "signal/NumberText.h"
+
+namespace sonavir {
+
+GuiSpinEdit::GuiSpinEdit(QWidget* parent) : QAbstractSpinBox(parent)
+{
+    setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    setKeyboardTracking(true);
+    lineEdit()->setText(QStringLiteral("0"));
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { emit changed(value()); });
+}
+
+void GuiSpinEdit::setRange(int minimum, int maximum)
+{
+    min_ = minimum;
+    max_ = std::max(minimum, maximum);
+}
+
+int GuiSpinEdit::value() const
+{
+    int v = 0;
+    if (!TryStrToInt(lineEdit()->text().toStdString(), v)) return min_;
+    return v;
+}
+
+void GuiSpinEdit::setValue(int value)
+{
+    const QString text = QString::number(value);
+    if (lineEdit()->text() != text) lineEdit()->setText(text);
+}
+
+void GuiSpinEdit::stepBy(int steps)
+{
+    const long long v = std::clamp<long long>(static_cast<long long>(value()) + steps, min_, max_);
+    setValue(static_cast<int>(v));
+    lineEdit()->selectAll();
+    emit changed(static_cast<int>(v));
+}
+
+QValidator::State GuiSpinEdit::validate(QString& input, int&) const
+{
+    // Digits and a sign only, as typed keys go; the range is not checked here.
+    static const QRegularExpression allowed(QStringLiteral("^\\s*[+-]?\\d*\\s*$"));
+    return allowed.match(input).hasMatch() ? QValidator::Acceptable : QValidator::Invalid;
+}
+
+void GuiSpinEdit::fixup(QString&) const {}
+
+QAbstractSpinBox::StepEnabled GuiSpinEdit::stepEnabled() const
+{
+    StepEnabled flags = StepNone;
+    const int v = value();
+    if (v < max_) flags |= StepUpEnabled;
+    if (v > min_) flags |= StepDownEnabled;
+    return flags;
+}
+
+void GuiSpinEdit::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractSpinBox::focusOutEvent(event);
+    const int v = value();
+    const int clamped = std::clamp(v, min_, max_);
+    if (clamped != v) {
+        setValue(clamped);
+        emit changed(clamped);
+    }
+}
+
+}  // namespace sonavir

@@ -1,0 +1,554 @@
+#include "model/ModPrm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include <new>
+
+#include "signal/Errors.h"
+
+namespace sonavir {
+
+namespace {
+
+QComboBox* PickList(QWidget* parent, const std::vector<std::string>& items)
+{
+    auto* box = new QComboBox(parent);
+    for (const auto& item : items) box->addItem(Q(item));
+    return box;
+}
+
+QComboBox* EditableList(QWidget* parent, const std::vector<std::string>& items)
+{
+    auto* box = PickList(parent, items);
+    box->setEditable(true);
+    // Typed text is the value: nothing may be added to the list, and no
+    // completion may change the text behind the user's back.
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    box->setMinimumContentsLength(5);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    return box;
+}
+
+// A pick-only list's selection, set by the program.
+void ShowItem(QComboBox* box, int item)
+{
+    if (box->currentIndex() != item) {
+        QSignalBlocker block(box);
+        box->setCurrentIndex(item);
+    }
+}
+
+// An editable list's text, set by the program: the matching item when there
+// is one, otherwise the text itself.
+void ShowText(QComboBox* box, const std::string& text)
+{
+    const QString t = Q(text);
+    if (box->currentText() == t) return;
+    QSignalBlocker block(box);
+    const int item = box->findText(t, Qt::MatchExactly);
+    if (item >= 0) {
+        box->setCurrentIndex(item);
+    } else {
+        box->setCurrentIndex(-1);
+        box->setEditText(t);
+    }
+}
+
+void ShowText(QLineEdit* edit, const std::string& text)
+{
+    const QString t = Q(text);
+    if (edit->text() != t) {
+        QSignalBlocker block(edit);
+        edit->setText(t);
+        edit->setCursorPosition(0);
+    }
+}
+
+void ShowChecked(QCheckBox* box, bool on)
+{
+    if (box->isChecked() != on) {
+        QSignalBlocker block(box);
+        box->setChecked(on);
+    }
+}
+
+// Greyed by the program (not merely inside a disabled page).
+bool Greyed(const QWidget* w) { return w->testAttribute(Qt::WA_ForceDisabled); }
+
+void ShowValue(GuiSpinEdit* spin, int value)
+{
+    // A field being typed into keeps its text while it means the same value.
+    if (spin->value() != value) {
+        QSignalBlocker block(spin);
+        spin->setValue(value);
+    }
+}
+
+// A compact page layout: label column and field column.
+QGridLayout* PageGrid(QWidget* page)
+{
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(3);
+    return grid;
+}
+
+QLabel* Label(QWidget* parent, const char* text, QWidget* buddy)
+{
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+QLineEdit* FigureEdit(QWidget* parent, const char* hint)
+{
+    auto* edit = new QLineEdit(QStringLiteral("0"), parent);
+    edit->setToolTip(QString::fromUtf8(hint));
+    SetGreyedLook(edit, true);
+    return edit;
+}
+
+}  // namespace
+
+TModelsForm::TModelsForm(ModelParameters& params, MainState& main, StateBus* bus, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), params_(params), main_(main), bus_(bus)
+{
+    setWindowTitle(QString::fromUtf8("Параметры модели"));
+    setObjectName(QStringLiteral("ModelsForm"));
+
+    ModelsPageControl = new GuiTabRows(this);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(ModelsPageControl);
+
+    const auto page = [this](QWidget*& sheet, const char* name, const char* caption) {
+        sheet = new QWidget;
+        sheet->setObjectName(QString::fromUtf8(name));
+        ModelsPageControl->addTab(sheet, QString::fromUtf8(caption));
+    };
+    // The first caption starts with a Latin capital C.
+    page(SignalTabSheet, "SignalTabSheet", "C\u0438\u0433\u043d\u0430\u043b");
+    page(AntennaTabSheet, "AntennaTabSheet", "Антенна");
+    page(MediumTabSheet, "MediumTabSheet", "Среда");
+    page(GruntTabSheet, "GruntTabSheet", "Грунт");
+    page(ObjectTabSheet, "ObjectTabSheet", "Объект");
+    page(FilterTabSheet, "FilterTabSheet", "Фильтр");
+    page(NoiseTabSheet, "NoiseTabSheet", "Шум");
+    page(NormTabSheet, "NormTabSheet", "Нормировка");
+    page(MemoryTabSheet, "MemoryTabSheet", "Память");
+    page(CommonTabSheet, "CommonTabSheet", "Общие");
+    page(ModelsTabSheet, "ModelsTabSheet", "Модели");
+
+    BuildSignalPage();
+    BuildAntennaPage();
+    BuildMediumPage();
+    BuildGruntPage();
+    BuildObjectPage();
+    BuildFilterPage();
+    BuildNoisePage();
+    BuildNormPage();
+    BuildMemoryPage();
+    BuildCommonPage();
+    BuildModelsPage();
+
+    // The controls start from the parameter set's defaults, which already hold
+    // the derived values.
+    SyncFromState();
+    Connect();
+    ModelsPageControl->setCurrentIndex(0);
+
+    // Not resizable: as small as the controls allow, nothing clipped.
+    const int width = ModelsPageControl->sizeHint().width();
+    const int height = ModelsPageControl->heightForWidth(width);
+    setFixedSize(width, height);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width / 2, height / 2));
+    }
+}
+
+void TModelsForm::BuildSignalPage()
+{
+    QWidget* p = SignalTabSheet;
+    auto* grid = PageGrid(p);
+    SignalComboBox = PickList(p, ModelParameters::SignalItems());
+    TcComboBox = EditableList(p, ModelParameters::TcItems());
+    TcComboBox->setToolTip(QString::fromUtf8("с"));
+    TcLabel = Label(p, "Длительность", TcComboBox);
+    KofDiscretComboBox = PickList(p, ModelParameters::KofDiscretItems());
+    KofDiscretLabel = Label(p, "Коэф дискретизации", KofDiscretComboBox);
+
+    FrequencyGroupBox = new QGroupBox(QString::fromUtf8(" Частота "), p);
+    auto* fg = new QGridLayout(FrequencyGroupBox);
+    fg->setContentsMargins(6, 2, 6, 4);
+    fg->setHorizontalSpacing(6);
+    fg->setVerticalSpacing(3);
+    F0ComboBox = EditableList(FrequencyGroupBox, ModelParameters::F0Items());
+    F0ComboBox->setToolTip(QString::fromUtf8("Гц"));
+    Label1 = Label(FrequencyGroupBox, "Центральная", F0ComboBox);
+    FDComboBox = EditableList(FrequencyGroupBox, ModelParameters::FDItems());
+    FDComboBox->setToolTip(QString::fromUtf8("Гц"));
+    Label2 = Label(FrequencyGroupBox, "Девиации", FDComboBox);
+    fg->addWidget(Label1, 0, 0);
+    fg->addWidget(F0ComboBox, 0, 1);
+    fg->addWidget(Label2, 1, 0);
+    fg->addWidget(FDComboBox, 1, 1);
+    fg->setColumnStretch(1, 1);
+
+    grid->addWidget(SignalComboBox, 0, 0, 1, 3);
+    grid->addWidget(TcLabel, 1, 0);
+    grid->addWidget(TcComboBox, 1, 1);
+    grid->addWidget(KofDiscretLabel, 2, 0);
+    grid->addWidget(KofDiscretComboBox, 2, 1);
+    grid->addWidget(FrequencyGroupBox, 1, 2, 3, 1);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
+}
+
+void TModelsForm::BuildAntennaPage()
+{
+    QWidget* p = AntennaTabSheet;
+    auto* grid = PageGrid(p);
+    AntennaComboBox = PickList(p, ModelParameters::AntennaItems());
+    QComboBox_ = EditableList(p, ModelParameters::QItems());
+    QualityLabel = Label(p, "Добротность", QComboBox_);
+    KComboBox = EditableList(p, ModelParameters::KItems());
+    Label19 = Label(p, "Коэффициент широкополостности", KComboBox);
+    grid->addWidget(AntennaComboBox, 0, 0, 1, 2);
+    grid->addWidget(QualityLabel, 1, 0);
+    grid->addWidget(QComboBox_, 1, 1);
+    grid->addWidget(Label19, 2, 0);
+    grid->addWidget(KComboBox, 2, 1);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(1, 1);
+}
+
+void TModelsForm::BuildMediumPage()
+{
+    QWidget* p = MediumTabSheet;
+    auto* grid = PageGrid(p);
+    RangeComboBox = PickList(p, ModelParameters::RangeItems());
+    SlnSpinEdit = new GuiSpinEdit(p);
+    SlnSpinEdit->setRange(0, 50);
+    SlnSpinEdit->setToolTip(QString::fromUtf8("Промилле"));
+    TemperatureSpinEdit = new GuiSpinEdit(p);
+    TemperatureSpinEdit->setRange(0, 100);
+    TemperatureSpinEdit->setToolTip(QString::fromUtf8("Град."));
+    REdit = new QLineEdit(p);
+    REdit->setToolTip(QString::fromUtf8("Км"));
+    StaticPEdit = new QLineEdit(p);
+    SetGreyedLook(StaticPEdit, true);
+
+    grid->addWidget(RangeComboBox, 0, 0, 1, 2);
+    grid->addWidget(Label(p, "Соленность", SlnSpinEdit), 1, 0);
+    grid->addWidget(SlnSpinEdit, 1, 1);
+    grid->addWidget(Label(p, "Температура", TemperatureSpinEdit), 2, 0);
+    grid->addWidget(TemperatureSpinEdit, 2, 1);
+    grid->addWidget(Label(p, "Глубина", REdit), 1, 2);
+    grid->addWidget(REdit, 1, 3);
+    grid->addWidget(Label(p, "Статическое давление", StaticPEdit), 2, 2);
+    grid->addWidget(StaticPEdit, 2, 3);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+}
+
+void TModelsForm::BuildGruntPage()
+{
+    QWidget* p = GruntTabSheet;
+    auto* grid = PageGrid(p);
+    GruntComboBox = PickList(p, ModelParameters::GruntItems());
+    NComboBox = EditableList(p, ModelParameters::NItems());
+    GruntHeightComboBox = EditableList(p, ModelParameters::GruntHeightItems());
+    GruntHeightComboBox->setToolTip(QString::fromUtf8("м"));
+    grid->addWidget(GruntComboBox, 0, 0, 1, 2);
+    grid->addWidget(Label(p, "Порядок затухания", NComboBox), 1, 0);
+    grid->addWidget(NComboBox, 1, 1);
+    grid->addWidget(Label(p, "Глубина", GruntHeightComboBox), 2, 0);
+    grid->addWidget(GruntHeightComboBox, 2, 1);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(1, 1);
+}
+
+void TModelsForm::BuildObjectPage()
+{
+    QWidget* p = ObjectTabSheet;
+    auto* grid = PageGrid(p);
+    ObjectComboBox = PickList(p, ModelParameters::ObjectItems());
+    RadiusEdit = new QLineEdit(p);
+    RadiusEdit->setToolTip(QString::fromUtf8("м"));
+    grid->addWidget(ObjectComboBox, 0, 0, 1, 2);
+    grid->addWidget(Label(p, "Радиус", RadiusEdit), 1, 0);
+    grid->addWidget(RadiusEdit, 1, 1);
+    grid->setRowStretch(2, 1);
+    grid->setColumnStretch(1, 1);
+}
+
+void TModelsForm::BuildFilterPage()
+{
+    QWidget* p = FilterTabSheet;
+    auto* grid = PageGrid(p);
+    FilterComboBox = PickList(p, ModelParameters::FilterItems());
+    FilterOnCheckBox = new QCheckBox(QString::fromUtf8("Вкл"), p);
+    FilterModeCheckBox = new QCheckBox(QString::fromUtf8("Согласовывать с эхо-сигналом"), p);
+    SpeedButton1 = new QPushButton(QString::fromUtf8("Оценить"), p);
+    grid->addWidget(FilterComboBox, 0, 0);
+    grid->addWidget(FilterOnCheckBox, 0, 1);
+    grid->addWidget(FilterModeCheckBox, 1, 0, 1, 2);
+    grid->addWidget(SpeedButton1, 2, 1);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(0, 1);
+}
+
+void TModelsForm::BuildNoisePage()
+{
+    QWidget* p = NoiseTabSheet;
+    auto* grid = PageGrid(p);
+    NoiseComboBox = PickList(p, ModelParameters::NoiseItems());
+    NoiseOnCheckBox = new QCheckBox(QString::fromUtf8("Вкл"), p);
+    NoiseTrackBar = new QSlider(Qt::Horizontal, p);
+    NoiseTrackBar->setRange(1, 100);
+    NoiseTrackBar->setTickPosition(QSlider::TicksBothSides);
+    NoiseTrackBar->setTickInterval(5);
+    NoiseTrackBar->setPageStep(10);
+    auto* ends = new QHBoxLayout;
+    ends->addWidget(new QLabel(QStringLiteral("0.1"), p));
+    ends->addStretch(1);
+    ends->addWidget(new QLabel(QStringLiteral("10"), p));
+    grid->addWidget(NoiseComboBox, 0, 0);
+    grid->addWidget(NoiseOnCheckBox, 0, 1);
+    grid->addWidget(Label(p, "Соотношение сигнал / шум", NoiseTrackBar), 1, 0, 1, 2);
+    grid->addWidget(NoiseTrackBar, 2, 0, 1, 2);
+    grid->addLayout(ends, 3, 0, 1, 2);
+    grid->setRowStretch(4, 1);
+    grid->setColumnStretch(0, 1);
+}
+
+void TModelsForm::BuildNormPage()
+{
+    QWidget* p = NormTabSheet;
+    auto* grid = PageGrid(p);
+    NormComboBox = PickList(p, ModelParameters::NormItems());
+    NormOnCheckBox = new QCheckBox(QString::fromUtf8("Вкл"), p);
+    grid->addWidget(NormComboBox, 0, 0);
+    grid->addWidget(NormOnCheckBox, 0, 1);
+    grid->setRowStretch(1, 1);
+    grid->setColumnStretch(0, 1);
+}
+
+void TModelsForm::BuildMemoryPage()
+{
+    QWidget* p = MemoryTabSheet;
+    auto* grid = PageGrid(p);
+    auto* counts = new QGroupBox(QString::fromUtf8(" Количество отсчетов "), p);
+    auto* cg = new QGridLayout(counts);
+    cg->setContentsMargins(6, 2, 6, 4);
+    cg->setVerticalSpacing(3);
+    RealSignalSizeEdit = FigureEdit(counts, "шт");
+    SignalSizeEdit = FigureEdit(counts, "шт");
+    cg->addWidget(Label(counts, "Реальных", RealSignalSizeEdit), 0, 0);
+    cg->addWidget(RealSignalSizeEdit, 0, 1);
+    cg->addWidget(Label(counts, "Дополненых", SignalSizeEdit), 1, 0);
+    cg->addWidget(SignalSizeEdit, 1, 1);
+    SignalDataSizeEdit = FigureEdit(p, "байт");
+    grid->addWidget(counts, 0, 0, 1, 2);
+    grid->addWidget(Label(p, "Объем памяти занимаемый сигналом", SignalDataSizeEdit), 1, 0);
+    grid->addWidget(SignalDataSizeEdit, 1, 1);
+    grid->setRowStretch(2, 1);
+}
+
+void TModelsForm::BuildCommonPage()
+{
+    QWidget* p = CommonTabSheet;
+    auto* grid = PageGrid(p);
+    MinCheckBox = new QCheckBox(QString::fromUtf8("Учитывать затухания от глубины"), p);
+    DtEdit = new QLineEdit(p);
+    DtEdit->setToolTip(QStringLiteral("c"));  // seconds, a Latin letter
+    grid->addWidget(MinCheckBox, 0, 0, 1, 2);
+    grid->addWidget(Label(p, "Шаг дискретизации", DtEdit), 1, 0);
+    grid->addWidget(DtEdit, 1, 1);
+    grid->setRowStretch(2, 1);
+    grid->setColumnStretch(1, 1);
+}
+
+void TModelsForm::BuildModelsPage()
+{
+    QWidget* p = ModelsTabSheet;
+    auto* grid = PageGrid(p);
+    ModelCheckListBox = new QListWidget(p);
+    for (const auto& gate : ModelParameters::GateItems()) {
+        auto* item = new QListWidgetItem(Q(gate), ModelCheckListBox);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        item->setCheckState(Qt::Checked);
+    }
+    // Tall enough for all seven gates and no taller.
+    ModelCheckListBox->setFixedHeight(ModelCheckListBox->sizeHintForRow(0) * ModelCheckListBox->count() +
+                                      2 * ModelCheckListBox->frameWidth());
+    grid->addWidget(ModelCheckListBox, 0, 0);
+    grid->setRowStretch(1, 1);
+}
+
+void TModelsForm::Handle(const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const SonavirError& e) {
+        ShowError(this, e.what());
+    } catch (const std::bad_alloc&) {
+        ShowError(this, msg::kOutOfMemory);
+    }
+    SyncFromState();
+    if (bus_) emit bus_->changed();
+}
+
+void TModelsForm::Connect()
+{
+    // Pick-only lists: the user's choice.
+    connect(SignalComboBox, &QComboBox::activated, this,
+            [this](int item) { Handle([&] { params_.SetSignalItem(item); }); });
+    connect(KofDiscretComboBox, &QComboBox::activated, this,
+            [this](int item) { Handle([&] { params_.SetKofDiscretItem(item); }); });
+    connect(AntennaComboBox, &QComboBox::activated, this,
+            [this](int item) { Handle([&] { params_.SetAntennaItem(item); }); });
+    connect(GruntComboBox, &QComboBox::activated, this,
+            [this](int item) { Handle([&] { params_.SetGruntItem(item); }); });
+
+    // Editable lists: a chosen item or every keystroke.
+    const auto editable = [this](QComboBox* box, void (ModelParameters::*setter)(const std::string&)) {
+        const auto apply = [this, box, setter] {
+            Handle([&] { (params_.*setter)(S(box->currentText())); });
+        };
+        connect(box, &QComboBox::activated, this, apply);
+        connect(box->lineEdit(), &QLineEdit::textEdited, this, apply);
+    };
+    editable(F0ComboBox, &ModelParameters::SetF0Text);
+    editable(FDComboBox, &ModelParameters::SetFDText);
+    editable(TcComboBox, &ModelParameters::SetTcText);
+    editable(QComboBox_, &ModelParameters::SetQText);
+    editable(KComboBox, &ModelParameters::SetKText);
+    editable(NComboBox, &ModelParameters::SetNText);
+    editable(GruntHeightComboBox, &ModelParameters::SetGruntHeightText);
+
+    const auto edit = [this](QLineEdit* line, void (ModelParameters::*setter)(const std::string&)) {
+        connect(line, &QLineEdit::textEdited, this,
+                [this, setter](const QString& text) { Handle([&] { (params_.*setter)(S(text)); }); });
+    };
+    edit(REdit, &ModelParameters::SetRText);
+    edit(RadiusEdit, &ModelParameters::SetRadiusText);
+    edit(DtEdit, &ModelParameters::SetDtText);
+
+    connect(SlnSpinEdit, &GuiSpinEdit::changed, this,
+            [this](int v) { Handle([&] { params_.SetSln(v); }); });
+    connect(TemperatureSpinEdit, &GuiSpinEdit::changed, this,
+            [this](int v) { Handle([&] { params_.SetTemperature(v); }); });
+
+    connect(NoiseTrackBar, &QSlider::valueChanged, this,
+            [this](int v) { Handle([&] { params_.SetSnrPosition(v); }); });
+
+    connect(FilterModeCheckBox, &QCheckBox::toggled, this,
+            [this](bool on) { Handle([&] { main_.SetFilterMode(on); }); });
+    connect(FilterOnCheckBox, &QCheckBox::toggled, this,
+            [this](bool on) { Handle([&] { params_.filterOn = on; }); });
+    connect(NoiseOnCheckBox, &QCheckBox::toggled, this,
+            [this](bool on) { Handle([&] { params_.noiseOn = on; }); });
+    connect(NormOnCheckBox, &QCheckBox::toggled, this,
+            [this](bool on) { Handle([&] { params_.normOn = on; }); });
+    connect(MinCheckBox, &QCheckBox::toggled, this,
+            [this](bool on) { Handle([&] { params_.depthOn = on; }); });
+
+    connect(ModelCheckListBox, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        const int row = ModelCheckListBox->row(item);
+        if (row < 0 || row >= static_cast<int>(params_.gates.size())) return;
+        Handle([&] { params_.gates[row] = item->checkState() == Qt::Checked; });
+    });
+
+    connect(SpeedButton1, &QPushButton::clicked, this, &TModelsForm::evaluateRequested);
+}
+
+void TModelsForm::SyncFromState()
+{
+    const ModelParameters& s = params_;
+    ShowItem(SignalComboBox, s.signalItem);
+    ShowText(F0ComboBox, s.f0Text);
+    ShowText(FDComboBox, s.fdText);
+    ShowText(TcComboBox, s.tcText);
+    ShowItem(KofDiscretComboBox, s.kofDiscretItem);
+    if (Greyed(FDComboBox) == s.fdEnabled) {
+        SetGreyedLook(FDComboBox, !s.fdEnabled);
+        Label2->setEnabled(s.fdEnabled);
+    }
+
+    ShowItem(AntennaComboBox, s.antennaItem);
+    ShowText(QComboBox_, s.qText);
+    ShowText(KComboBox, s.kText);
+    if (Greyed(KComboBox) == s.kEnabled) {
+        SetGreyedLook(KComboBox, !s.kEnabled);
+        Label19->setEnabled(s.kEnabled);
+    }
+
+    ShowItem(RangeComboBox, 0);
+    ShowValue(SlnSpinEdit, s.slnValue);
+    ShowValue(TemperatureSpinEdit, s.temperatureValue);
+    ShowText(REdit, s.rText);
+    ShowText(StaticPEdit, s.staticPText);
+
+    ShowItem(GruntComboBox, s.gruntItem);
+    ShowText(NComboBox, s.nText);
+    ShowText(GruntHeightComboBox, s.gruntHeightText);
+
+    ShowItem(ObjectComboBox, 0);
+    ShowText(RadiusEdit, s.radiusText);
+
+    ShowItem(FilterComboBox, 0);
+    ShowChecked(FilterModeCheckBox, s.filterMode);
+    ShowChecked(FilterOnCheckBox, s.filterOn);
+    ShowItem(NoiseComboBox, 0);
+    ShowChecked(NoiseOnCheckBox, s.noiseOn);
+    if (NoiseTrackBar->value() != s.snrPosition) {
+        QSignalBlocker block(NoiseTrackBar);
+        NoiseTrackBar->setValue(s.snrPosition);
+    }
+    NoiseTrackBar->setToolTip(Q(s.snrHint));
+    ShowItem(NormComboBox, 0);
+    ShowChecked(NormOnCheckBox, s.normOn);
+
+    ShowText(RealSignalSizeEdit, s.realSizeText);
+    ShowText(SignalSizeEdit, s.paddedSizeText);
+    ShowText(SignalDataSizeEdit, s.bytesText);
+
+    ShowChecked(MinCheckBox, s.depthOn);
+    ShowText(DtEdit, s.dtText);
+
+    QSignalBlocker block(ModelCheckListBox);
+    for (int i = 0; i < ModelCheckListBox->count() && i < static_cast<int>(s.gates.size()); ++i) {
+        const Qt::CheckState want = s.gates[i] ? Qt::Checked : Qt::Unchecked;
+        if (ModelCheckListBox->item(i)->checkState() != want) ModelCheckListBox->item(i)->setCheckState(want);
+    }
+}
+
+void TModelsForm::SetEvaluationLock(bool locked)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{FilterOnCheckBox, FilterModeCheckBox, NoiseOnCheckBox,
+                                                       NormOnCheckBox, MinCheckBox, AntennaTabSheet,
+                                                       ObjectTabSheet}) {
+        w->setEnabled(!locked);
+    }
+}
+
+}  // namespace sonavir

@@ -1,0 +1,120 @@
+#pragma once
+// The parameters window: every control writes the program's parameter set at
+// once (there is no OK or Cancel). The logic lives in ModelParameters; the
+// handlers here only read their control, call its setter and report failures.
+
+#include <QWidget>
+#include <functional>
+
+#include "model/GuiCommon.h"
+#include "model/GuiSpinEdit.h"
+#include "model/GuiTabRows.h"
+#include "model/MainState.h"
+#include "model/ModelParameters.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSlider;
+
+namespace sonavir {
+
+class TModelsForm : public QWidget {
+    Q_OBJECT
+public:
+    TModelsForm(ModelParameters& params, MainState& main, StateBus* bus, QWidget* parent = nullptr);
+
+    // Refresh every control from the state, touching only those whose shown
+    // value differs; no handler runs.
+    void SyncFromState();
+    // While the evaluation window is shown, the settings it fixes are locked.
+    void SetEvaluationLock(bool locked);
+
+    GuiTabRows* ModelsPageControl;
+    QWidget *SignalTabSheet, *AntennaTabSheet, *MediumTabSheet, *GruntTabSheet, *ObjectTabSheet,
+        *FilterTabSheet, *NoiseTabSheet, *NormTabSheet, *MemoryTabSheet, *CommonTabSheet,
+        *ModelsTabSheet;
+
+    // "Cигнал"
+    QComboBox* SignalComboBox;
+    QGroupBox* FrequencyGroupBox;
+    QLabel* Label1;  // "Центральная"
+    QComboBox* F0ComboBox;
+    QLabel* Label2;  // "Девиации"
+    QComboBox* FDComboBox;
+    QLabel* TcLabel;
+    QComboBox* TcComboBox;
+    QLabel* KofDiscretLabel;
+    QComboBox* KofDiscretComboBox;
+    // "Антенна"
+    QComboBox* AntennaComboBox;
+    QLabel* QualityLabel;  // "Добротность"
+    QComboBox* QComboBox_;  // the Q factor; a trailing _ because QComboBox names the class
+    QLabel* Label19;  // "Коэффициент широкополостности"
+    QComboBox* KComboBox;
+    // "Среда"
+    QComboBox* RangeComboBox;
+    GuiSpinEdit* SlnSpinEdit;
+    GuiSpinEdit* TemperatureSpinEdit;
+    QLineEdit* REdit;
+    QLineEdit* StaticPEdit;
+    // "Грунт"
+    QComboBox* GruntComboBox;
+    QComboBox* NComboBox;
+    QComboBox* GruntHeightComboBox;
+    // "Объект"
+    QComboBox* ObjectComboBox;
+    QLineEdit* RadiusEdit;
+    // "Фильтр"
+    QComboBox* FilterComboBox;
+    QCheckBox* FilterModeCheckBox;
+    QCheckBox* FilterOnCheckBox;
+    QPushButton* SpeedButton1;  // "Оценить"
+    // "Шум"
+    QComboBox* NoiseComboBox;
+    QCheckBox* NoiseOnCheckBox;
+    QSlider* NoiseTrackBar;
+    // "Нормировка"
+    QComboBox* NormComboBox;
+    QCheckBox* NormOnCheckBox;
+    // "Память"
+    QLineEdit* RealSignalSizeEdit;
+    QLineEdit* SignalSizeEdit;
+    QLineEdit* SignalDataSizeEdit;
+    // "Общие"
+    QCheckBox* MinCheckBox;
+    QLineEdit* DtEdit;
+    // "Модели"
+    QListWidget* ModelCheckListBox;
+
+signals:
+    void evaluateRequested();
+
+private:
+    void BuildSignalPage();
+    void BuildAntennaPage();
+    void BuildMediumPage();
+    void BuildGruntPage();
+    void BuildObjectPage();
+    void BuildFilterPage();
+    void BuildNoisePage();
+    void BuildNormPage();
+    void BuildMemoryPage();
+    void BuildCommonPage();
+    void BuildModelsPage();
+    void Connect();
+
+    // Runs a handler's body: a failure is shown in the standard error box and
+    // ends the handler; the state reached so far stands and is shown.
+    void Handle(const std::function<void()>& body);
+
+    ModelParameters& params_;
+    MainState& main_;
+    StateBus* bus_;
+};
+
+}  // namespace sonavir

@@ -1,0 +1,405 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "display/Plotter.h"
+#include "signal/Errors.h"
+
+namespace sonavir {
+namespace {
+
+constexpr TColor kFore = kWhite, kBack = kBlack;
+
+PlotAxes DefaultAxes()
+{
+    PlotAxes axes;
+    axes.Dt = 1.0L / 49392;
+    axes.Fmax = 12348;
+    axes.KofDiscret = 4;
+    return axes;
+}
+
+Picture Blank(int w = 785, int h = 484, TColor back = kBack)
+{
+    Picture p(w, h);
+    p.Fill(back);
+    p.SetBrushColor(back);
+    return p;
+}
+
+TSignalData Wave(int N, double (*f)(int m))
+{
+    TSignalData d;
+    AllocateSignal(d, N);
+    for (int m = 0; m < 2 * N; ++m) d[m % 2][m / 2] = f(m);
+    return d;
+}
+
+double Sine(int m) { return std::sin(m * 0.05) * 3.5; }
+
+// The curves drawn the plain way, one LineTo per point.
+void ReferenceTimeCurve(Picture& p, const TSignalData& s, int N, TColor fore)
+{
+    const int Wp = p.Width() - 75, H = p.Height(), X0 = 50;
+    double peak = 0;
+    for (int m = 0; m < 2 * N; ++m) peak = std::max(peak, std::fabs(s[m % 2][m / 2]));
+    const double ky = double(((H - 150) / 4.0L) / peak);
+    const int Y0 = H / 4 - 10;
+    p.SetPen(fore);
+    p.MoveTo(X0, Y0 - int(ky * s[0][0]));
+    for (int m = 1; m < 2 * N; ++m) {
+        const int x = X0 + int(std::trunc((long double)m * Wp / (2.0L * N)));
+        if (x >= 0 && x <= X0 + Wp) p.LineTo(x, Y0 - int(ky * s[m % 2][m / 2]));
+    }
+}
+
+void ReferenceSpectrumCurve(Picture& p, const TSignalData& s, int N, TColor fore)
+{
+    const int Wp = p.Width() - 75, H = p.Height(), X0 = 50;
+    auto mod = [&](int k) { return std::sqrt(s[0][k] * s[0][k] + s[1][k] * s[1][k]); };
+    double peak = 0;
+    for (int k = 0; k < N; ++k) peak = std::max(peak, mod(k));
+    const double ky = double(((H - 150) / 2.0L) / peak);
+    const int Y0 = H - 50;
+    p.SetPen(fore);
+    p.MoveTo(X0, Y0 - int(ky * mod(0)));
+    for (int k = 1; k < N; ++k) {
+        const int x = X0 + int(std::trunc((long double)k * Wp / N));
+        if (x >= 0 && x <= X0 + Wp) p.LineTo(x, Y0 - int(ky * mod(k)));
+    }
+}
+
+void ExpectSamePixels(const Picture& a, const Picture& b)
+{
+    ASSERT_EQ(a.Width(), b.Width());
+    ASSERT_EQ(a.Height(), b.Height());
+    int differ = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            if (a.PixelAt(x, y) != b.PixelAt(x, y) && differ++ < 5)
+                ADD_FAILURE() << "pixel " << x << "," << y;
+    EXPECT_EQ(differ, 0);
+}
+
+// The text cell at (x, y) holds exactly `text` as TextOut draws it.
+void ExpectText(const Picture& plot, int x, int y, const std::string& text, TColor fore = kFore,
+                TColor back = kBack)
+{
+    Picture ref = Blank(plot.Width(), plot.Height(), back);
+    ref.SetFontColor(fore);
+    ref.TextOut(x, y, text);
+    const int w = ref.TextWidth(text), h = ref.TextHeight();
+    int differ = 0;
+    for (int yy = y; yy < y + h; ++yy)
+        for (int xx = x; xx < x + w; ++xx) differ += plot.PixelAt(xx, yy) != ref.PixelAt(xx, yy);
+    EXPECT_EQ(differ, 0) << "\"" << text << "\" at " << x << "," << y;
+}
+
+std::vector<int> ForeInRow(const Picture& p, int y, int x1, int x2)
+{
+    std::vector<int> xs;
+    for (int x = x1; x <= x2; ++x)
+        if (p.PixelAt(x, y) == kFore) xs.push_back(x);
+    return xs;
+}
+
+int SpectrumA(const Picture& p)
+{
+    // The frame's top edge is 10 pixels above Y0 - A.
+    for (int A : {166, 167})
+        if (p.PixelAt(300, 434 - A - 10) == kFore) return A;
+    ADD_FAILURE() << "no spectrum frame top";
+    return 0;
+}
+
+TEST(PlotterTest, TimePlotFrameTicksAndLabelsOfTheDefaultPicture)
+{
+    Picture p = Blank();
+    const PictureSettings s;
+    const int N = 512;
+    const TSignalData wave = Wave(N, Sine);
+    DrawTimePlot(p, s, DefaultAxes(), wave, N, "S(t)");
+
+    // Frame (50, 18) - (761, 204): the larger corner exclusive.
+    EXPECT_EQ(p.PixelAt(50, 18), kFore);
+    EXPECT_EQ(p.PixelAt(760, 18), kFore);
+    EXPECT_EQ(p.PixelAt(50, 203), kFore);
+    EXPECT_EQ(p.PixelAt(760, 203), kFore);
+    EXPECT_EQ(p.PixelAt(761, 18), kBack);
+    EXPECT_EQ(p.PixelAt(50, 204), kBack);
+
+    // Time ticks, 5 pixels inward from both edges.
+    const std::vector<int> ticks = {168, 286, 405, 523, 641};
+    EXPECT_EQ(ForeInRow(p, 200, 51, 759), ticks);
+    EXPECT_EQ(ForeInRow(p, 199, 51, 759), ticks);
+    EXPECT_EQ(ForeInRow(p, 198, 51, 759), std::vector<int>{});
+    EXPECT_EQ(ForeInRow(p, 19, 51, 759), ticks);
+    EXPECT_EQ(ForeInRow(p, 23, 51, 759), ticks);
+
+    const std::vector<int> tickX = {50, 168, 286, 405, 523, 641, 760};
+    const std::vector<std::string> labels = {"0", "0,00346", "0,00691", "0,0104",
+                                             "0,0138", "0,0173", "0,0207"};
+    for (int k = 0; k <= 6; ++k)
+        ExpectText(p, tickX[k] - p.TextWidth(labels[k]) / 2, 209, labels[k]);
+
+    // Amplitude ticks at y = 28 + trunc(k * 83.5 * 2 / 4), labels from 1 to -1.
+    std::vector<int> ampY = {28, 69, 111, 153, 195};
+    const std::vector<std::string> amp = {"1", "0,5", "0", "-0,5", "-1"};
+    for (int k = 0; k <= 4; ++k) {
+        // 4 * 41.75 truncates to 166 or 167 with the last bit of ky * peak.
+        if (k == 4 && p.PixelAt(54, 194) == kFore) ampY[k] = 194;
+        EXPECT_EQ(p.PixelAt(54, ampY[k]), kFore) << k;
+        EXPECT_EQ(p.PixelAt(756, ampY[k]), kFore) << k;
+        EXPECT_EQ(p.PixelAt(755, ampY[k]), kBack) << k;
+        ExpectText(p, 50 - p.TextWidth(amp[k]) - 6, ampY[k] - 4, amp[k]);
+    }
+    ExpectText(p, 50 - p.TextWidth("S(t)") - 6, 8, "S(t)");
+    ExpectText(p, 760 - p.TextWidth("t, с"), 222, "t, с");
+}
+
+TEST(PlotterTest, SpectrumPlotFrameTicksAndLabels)
+{
+    Picture p = Blank();
+    PictureSettings s;
+    const int N = 512;
+    TSignalData spec = Wave(N, Sine);
+    DrawSpectrumPlot(p, s, DefaultAxes(), spec, N, "|S(jw)|");
+    const int A = SpectrumA(p);
+    const int top = 434 - A - 10;
+
+    // Frame x 50 .. 759 (one pixel short of the waveform's), y top .. 443.
+    EXPECT_EQ(p.PixelAt(50, 443), kFore);
+    EXPECT_EQ(p.PixelAt(759, 443), kFore);
+    EXPECT_EQ(p.PixelAt(759, top), kFore);
+    EXPECT_EQ(p.PixelAt(50, 444), kBack);
+    EXPECT_EQ(p.PixelAt(760, top + 1), kBack);
+
+    // Frequency ticks at 50 + trunc(k * 709 / 6), k = 1 .. 6 (the last on the
+    // right edge); none at k = 0.
+    const std::vector<int> tickX = {168, 286, 404, 522, 640, 759};
+    const std::vector<int> inner(tickX.begin(), tickX.end() - 1);
+    EXPECT_EQ(ForeInRow(p, 443 - 4, 51, 758), inner);
+    EXPECT_EQ(ForeInRow(p, 440, 51, 758), inner);
+    EXPECT_EQ(ForeInRow(p, 438, 51, 758), std::vector<int>{});
+    EXPECT_EQ(ForeInRow(p, top + 4, 51, 758), inner);
+    EXPECT_EQ(ForeInRow(p, top + 5, 51, 758), std::vector<int>{});
+
+    ExpectText(p, 50 - p.TextWidth("0") / 2, 449, "0");
+    for (int k = 1; k <= 6; ++k) {
+        const std::string label = std::to_string(k * 4116);
+        ExpectText(p, tickX[k - 1] - p.TextWidth(label) / 2, 449, label);
+    }
+    const std::vector<std::string> amp = {"1", "0,75", "0,5", "0,25", "0"};
+    for (int k = 0; k <= 4; ++k) {
+        const int y = 434 - A + int(k * A / 4.0L);
+        EXPECT_EQ(p.PixelAt(54, y), kFore) << k;
+        EXPECT_EQ(p.PixelAt(755, y), kFore) << k;
+        ExpectText(p, 50 - p.TextWidth(amp[k]) - 6, y - 6, amp[k]);
+    }
+    ExpectText(p, 50 - p.TextWidth("|S(jw)|") - 6, 434 - A - 20, "|S(jw)|");
+    ExpectText(p, 760 - p.TextWidth("f, Гц"), 462, "f, Гц");
+}
+
+TEST(PlotterTest, ScaleOffDrawsOnlyTheCurves)
+{
+    PictureSettings s;
+    s.SetScale(false);
+    s.scale = false;
+    const int N = 512;
+    const TSignalData wave = Wave(N, Sine);
+    Picture p = Blank();
+    DrawTimePlot(p, s, DefaultAxes(), wave, N, "S(t)");
+    DrawSpectrumPlot(p, s, DefaultAxes(), wave, N, "|S(jw)|");
+    Picture ref = Blank();
+    ReferenceTimeCurve(ref, wave, N, kFore);
+    ReferenceSpectrumCurve(ref, wave, N, kFore);
+    ExpectSamePixels(p, ref);
+}
+
+TEST(PlotterTest, TickSwitchesOffKeepFrameCaptionAndAxisName)
+{
+    PictureSettings s;
+    s.SetAmplitude(false);
+    s.SetTc(false);
+    s.SetF(false);
+    const int N = 64;
+    const TSignalData wave = Wave(N, Sine);
+    Picture p = Blank();
+    DrawTimePlot(p, s, DefaultAxes(), wave, N, "h(t)");
+    DrawSpectrumPlot(p, s, DefaultAxes(), wave, N, "|K(jw)|");
+    EXPECT_EQ(p.PixelAt(50, 18), kFore);
+    EXPECT_EQ(p.PixelAt(760, 203), kFore);
+    EXPECT_EQ(p.PixelAt(50, 443), kFore);
+    EXPECT_EQ(ForeInRow(p, 200, 51, 759), std::vector<int>{});  // no time ticks
+    EXPECT_EQ(ForeInRow(p, 440, 51, 758), std::vector<int>{});  // no frequency ticks
+    EXPECT_EQ(p.PixelAt(54, 69), kBack);                         // no amplitude ticks
+    ExpectText(p, 50 - p.TextWidth("h(t)") - 6, 8, "h(t)");
+    ExpectText(p, 760 - p.TextWidth("t, с"), 222, "t, с");
+    ExpectText(p, 760 - p.TextWidth("f, Гц"), 462, "f, Гц");
+    // Nothing below the waveform frame but the axis name: no labels there.
+    for (int x = 0; x < 700; ++x)
+        for (int y = 205; y < 240; ++y) ASSERT_EQ(p.PixelAt(x, y), kBack) << x << "," << y;
+}
+
+TEST(PlotterTest, ConstantWaveformIsAHorizontalLineAtTheTop)
+{
+    PictureSettings s;
+    s.scale = false;
+    const int N = 512;
+    const TSignalData wave = Wave(N, [](int) { return 0.7; });
+    Picture p = Blank();
+    DrawTimePlot(p, s, DefaultAxes(), wave, N, "S(t)");
+    // Y0 - A = 111 - 83; the last point (x = 759) is the excluded end.
+    EXPECT_EQ(ForeInRow(p, 28, 0, 784).size(), 709u);
+    EXPECT_EQ(p.PixelAt(50, 28), kFore);
+    EXPECT_EQ(p.PixelAt(758, 28), kFore);
+    int total = 0;
+    for (int y = 0; y < 484; ++y) total += int(ForeInRow(p, y, 0, 784).size());
+    EXPECT_EQ(total, 709);
+}
+
+TEST(PlotterTest, SingleColumnAndSinglePairBuffers)
+{
+    PictureSettings s;
+    s.scale = false;
+    const TSignalData pair = Wave(1, [](int m) { return m == 0 ? 2.0 : -2.0; });
+    Picture p = Blank();
+    DrawTimePlot(p, s, DefaultAxes(), pair, 1, "S(t)");
+    // One segment from (50, 28) to (50 + 355, 194), its end excluded.
+    int total = 0;
+    for (int y = 0; y < 484; ++y) total += int(ForeInRow(p, y, 0, 784).size());
+    EXPECT_EQ(total, 355);
+    EXPECT_EQ(p.PixelAt(50, 28), kFore);
+    EXPECT_EQ(p.PixelAt(405, 194), kBack);
+
+    // One spectral column: only the start point is set, nothing is drawn.
+    Picture q = Blank();
+    DrawSpectrumPlot(q, s, DefaultAxes(), pair, 1, "|S(jw)|");
+    for (int y = 0; y < 484; ++y) ASSERT_TRUE(ForeInRow(q, y, 0, 784).empty());
+    EXPECT_EQ(q.PenX(), 50);
+    EXPECT_GE(q.PenY(), 434 - 167);
+    EXPECT_LE(q.PenY(), 434 - 166);
+}
+
+TEST(PlotterTest, SingleSpectralSpikeReachesTheTop)
+{
+    PictureSettings s;
+    s.scale = false;
+    const int N = 512;
+    TSignalData spec;
+    AllocateSignal(spec, N);
+    spec[0][100] = 3;
+    spec[1][100] = -4;
+    Picture p = Blank();
+    DrawSpectrumPlot(p, s, DefaultAxes(), spec, N, "|S(jw)|");
+    const int spikeX = 50 + 100 * 710 / 512;  // 188
+    int topY = -1, topX = -1;
+    for (int y = 0; y < 484 && topY < 0; ++y)
+        for (int x = 0; x < 785; ++x)
+            if (p.PixelAt(x, y) == kFore) {
+                topY = y;
+                topX = x;
+                break;
+            }
+    EXPECT_EQ(topX, spikeX);
+    EXPECT_TRUE(topY == 434 - 167 || topY == 434 - 166) << topY;
+    EXPECT_EQ(p.PixelAt(50, 434), kFore);   // the base line up to the spike
+    EXPECT_EQ(p.PixelAt(757, 434), kFore);  // and on to the last point (excluded)
+    EXPECT_EQ(p.PixelAt(758, 434), kBack);
+}
+
+TEST(PlotterTest, ZeroPeakFailsBeforeDrawingItsBand)
+{
+    PictureSettings s;
+    const int N = 16;
+    TSignalData zero;
+    AllocateSignal(zero, N);
+    Picture p = Blank();
+    for (int plot = 0; plot < 2; ++plot) {
+        try {
+            if (plot == 0)
+                DrawTimePlot(p, s, DefaultAxes(), zero, N, "S(t)");
+            else
+                DrawSpectrumPlot(p, s, DefaultAxes(), zero, N, "|S(jw)|");
+            FAIL() << "no failure for plot " << plot;
+        } catch (const SonavirError& e) {
+            EXPECT_STREQ(e.what(), "Floating point division by zero");
+        }
+    }
+    for (int y = 0; y < 484; ++y) ASSERT_TRUE(ForeInRow(p, y, 0, 784).empty());
+}
+
+TEST(PlotterTest, ColoursComeFromTheSchemeAndThePenIsLeftInThem)
+{
+    PictureSettings s;
+    s.SetColorItem(1);
+    Picture p = Blank(785, 484, kWhite);
+    p.SetPen(kWhite, 1);
+    p.SetFontColor(kWhite);
+    const int N = 64;
+    const TSignalData wave = Wave(N, Sine);
+    DrawTimePlot(p, s, DefaultAxes(), wave, N, "S(t)");
+    EXPECT_EQ(p.PenColor(), kBlack);
+    EXPECT_EQ(p.PixelAt(50, 18), kBlack);
+    EXPECT_EQ(p.PixelAt(51, 19), kWhite);
+    ExpectText(p, 760 - p.TextWidth("t, с"), 222, "t, с", kBlack, kWhite);
+}
+
+// Many points per pixel column: the collapsed drawing must set exactly the
+// pixels of one LineTo per point. Sizes around the number of pixel columns,
+// one column and no plot width at all are included.
+TEST(PlotterTest, DenseCurvesMatchSegmentBySegmentDrawing)
+{
+    PictureSettings s;
+    s.scale = false;
+    std::mt19937 rng(11);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    const std::pair<int, int> cases[] = {{1 << 16, 160}, {1 << 16, 785}, {256, 785},
+                                         {1024, 1098},   {1024, 1099},   {4096, 76},
+                                         {64, 75},       {64, 60}};
+    for (const auto& [N, width] : cases) {
+        TSignalData data;
+        AllocateSignal(data, N);
+        for (int m = 0; m < 2 * N; ++m) data[m % 2][m / 2] = noise(rng) * (1 + (m % 5000 == 0) * 4);
+        Picture p = Blank(width, 300);
+        DrawTimePlot(p, s, DefaultAxes(), data, N, "");
+        DrawSpectrumPlot(p, s, DefaultAxes(), data, N, "");
+        Picture ref = Blank(width, 300);
+        ReferenceTimeCurve(ref, data, N, kFore);
+        ReferenceSpectrumCurve(ref, data, N, kFore);
+        SCOPED_TRACE("N = " + std::to_string(N) + ", width " + std::to_string(width));
+        ExpectSamePixels(p, ref);
+    }
+}
+
+TEST(PlotterTest, ColumnPolylineMatchesPlainLinesOnAwkwardShapes)
+{
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<int> dy(-6, 6), dx(0, 2), len(1, 40);
+    for (int trial = 0; trial < 2000; ++trial) {
+        Picture a(40, 40), b(40, 40);
+        a.SetPen(kWhite);
+        b.SetPen(kWhite);
+        int x = 2, y = 20;
+        a.MoveTo(x, y);
+        ColumnPolyline line(b, x, y);
+        const int n = len(rng);
+        for (int i = 0; i < n; ++i) {
+            // Mostly the same column, with repeats and returns to old heights.
+            x += dx(rng) == 2 ? 1 : 0;
+            y = std::clamp(y + dy(rng) * (i % 3 == 0 ? 0 : 1), -3, 43);
+            a.LineTo(x, y);
+            line.LineTo(x, y);
+        }
+        line.Finish();
+        EXPECT_EQ(b.PenX(), a.PenX());
+        EXPECT_EQ(b.PenY(), a.PenY());
+        for (int yy = 0; yy < 40; ++yy)
+            for (int xx = 0; xx < 40; ++xx)
+                ASSERT_EQ(a.PixelAt(xx, yy), b.PixelAt(xx, yy)) << "trial " << trial;
+    }
+}
+
+}  // namespace
+}  // namespace sonavir
