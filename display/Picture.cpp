@@ -79,7 +79,10 @@ const QFont& PictureFont()
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         throw SonavirError("Text drawing needs a QGuiApplication");
     static const QFont font = [] {
-        QFont f(QStringLiteral("DejaVu Sans"));
+        // An 8-point sans-serif of 13-pixel cells; the condensed face keeps
+        // the longest legend text inside the chart frame.
+        QFont f;
+        f.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
         f.setStyleHint(QFont::SansSerif);
         f.setPixelSize(11);
         f.setStyleStrategy(QFont::NoAntialias);

@@ -1,6 +1,8 @@
 #include "model/GuiCommon.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QMessageBox>
 #include <QPalette>
 #include <QWidget>
@@ -14,6 +16,12 @@ std::function<void(const std::string&)>& ErrorSink()
     static std::function<void(const std::string&)> sink;
     return sink;
 }
+
+std::function<void(const std::string&)>& AddressOpener()
+{
+    static std::function<void(const std::string&)> opener;
+    return opener;
+}
 }  // namespace
 
 void ShowError(QWidget* parent, const std::string& message)
@@ -23,6 +31,20 @@ void ShowError(QWidget* parent, const std::string& message)
         return;
     }
     QMessageBox::critical(parent, QApplication::applicationDisplayName(), Q(message));
+}
+
+void OpenAddress(const std::string& address)
+{
+    if (AddressOpener()) {
+        AddressOpener()(address);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl(Q(address), QUrl::TolerantMode));
+}
+
+void SetAddressOpener(std::function<void(const std::string&)> opener)
+{
+    AddressOpener() = std::move(opener);
 }
 
 void SetErrorSink(std::function<void(const std::string&)> sink)

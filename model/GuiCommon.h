@@ -20,6 +20,11 @@ void ShowError(QWidget* parent, const std::string& message);
 // box). An empty function restores the box.
 void SetErrorSink(std::function<void(const std::string&)> sink);
 
+// Hands a web or mail address to the desktop's browser or mail program and
+// returns at once; a failure is not reported. Tests redirect it.
+void OpenAddress(const std::string& address);
+void SetAddressOpener(std::function<void(const std::string&)> opener);
+
 // A greyed-out input: disabled, silver background (192, 192, 192), grey text
 // (128, 128, 128). Enabled: the system's window colours.
 void SetGreyedLook(QWidget* widget, bool greyed);

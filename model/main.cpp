@@ -2,8 +2,11 @@
 #include <QApplication>
 #include <QMainWindow>
 
+#include "model/CommandLine.h"
+
 int main(int argc, char** argv)
 {
+    if (auto status = sonavir::RunCommandLine(argc, argv)) return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString::fromUtf8("КОРВА"));
     QMainWindow w;

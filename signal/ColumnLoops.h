@@ -33,6 +33,34 @@ inline double ToStored(long double v)
     return d;
 }
 
+// 2^t to the accuracy of a double, for an extended t. The extended exp and
+// log cost ten times the double ones, and the column loops need one or two per
+// column: the whole part of t scales exactly and only the fraction, within
+// half a unit, goes through the double exp2, so the result stays within a few
+// units in the last place of the double that the extended formula would store.
+// Beyond the range of a double it overflows loudly or underflows quietly to 0.
+inline double Exp2(long double t)
+{
+    if (std::isnan(t)) RaiseInvalidOp();
+    if (t > 1100) RaiseOverflow();
+    if (t < -1200) return 0;
+    // Any whole k near t will do (exp2 is accurate over (-1, 1)); the SSE
+    // conversion avoids the rounding-mode round trip of nearbyint.
+    const int k = static_cast<int>(static_cast<double>(t));
+    const double v = std::ldexp(std::exp2(static_cast<double>(t - k)), k);
+    if (std::isinf(v)) RaiseOverflow();
+    return v;
+}
+
+// base^exponent for base > 0, through Exp2 and a double log2 of the base
+// (its relative error becomes an absolute error of about 1e-16 in the log).
+inline double PowerD(long double base, long double exponent)
+{
+    if (std::isnan(base) || base < 0) RaiseInvalidOp();
+    if (base == 0) RaiseDivByZero();
+    return Exp2(exponent * std::log2(static_cast<double>(base)));
+}
+
 // Runs body(begin, end) over [first, last), split into block-aligned ranges,
 // one per worker for long loops. Floating-point flags are per thread, so each
 // worker watches its own and the first failure is rethrown here.

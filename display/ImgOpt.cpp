@@ -1,0 +1,212 @@
+#include "display/ImgOpt.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QStyle>
+
+#include "model/GuiCommon.h"
+
+namespace sonavir {
+
+namespace {
+
+QSpinBox* MakeCountSpin(QWidget* parent, int x, int y)
+{
+    auto* spin = new QSpinBox(parent);
+    spin->setRange(1, 30);
+    spin->setGeometry(x, y, 56, 22);
+    return spin;
+}
+
+void SetChecked(QCheckBox* box, bool on)
+{
+    if (box->isChecked() != on) {
+        const QSignalBlocker block(box);
+        box->setChecked(on);
+    }
+}
+
+void SetValue(QSpinBox* spin, int value)
+{
+    if (spin->value() != value) {
+        const QSignalBlocker block(spin);
+        spin->setValue(value);
+    }
+}
+
+}  // namespace
+
+TOptionImageForm::TOptionImageForm(PictureSettings& settings, StateBus* bus, QWidget* parent)
+    : QDialog(parent), settings(settings), bus(bus)
+{
+    setWindowTitle(QStringLiteral("Настройки изображения"));
+    setModal(true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    ColorRadioGroup = new QGroupBox(QStringLiteral(" Цвет "), this);
+    ColorRadioGroup->setGeometry(8, 6, kClientWidth - 16, 66);
+    WhiteOnBlackRadioButton = new QRadioButton(QStringLiteral("Белое на черном"), ColorRadioGroup);
+    WhiteOnBlackRadioButton->setGeometry(12, 20, 220, 20);
+    BlackOnWhiteRadioButton = new QRadioButton(QStringLiteral("Черное на белом"), ColorRadioGroup);
+    BlackOnWhiteRadioButton->setGeometry(12, 42, 220, 20);
+    ColorButtons = new QButtonGroup(this);
+    ColorButtons->addButton(WhiteOnBlackRadioButton, 0);
+    ColorButtons->addButton(BlackOnWhiteRadioButton, 1);
+
+    // The group's caption line carries the "Шкала" box itself.
+    ScaleGroupBox = new QGroupBox(QStringLiteral("  "), this);
+    ScaleGroupBox->setGeometry(8, 78, kClientWidth - 16, 110);
+    ScaleCheckBox = new QCheckBox(QStringLiteral("Шкала"), ScaleGroupBox);
+    ScaleCheckBox->setGeometry(10, 0, 90, 20);
+    AmplitudeCheckBox = new QCheckBox(QStringLiteral("Амплитуда"), ScaleGroupBox);
+    AmplitudeCheckBox->setGeometry(16, 24, 140, 22);
+    TcCheckBox = new QCheckBox(QStringLiteral("Длительность"), ScaleGroupBox);
+    TcCheckBox->setGeometry(16, 52, 140, 22);
+    FCheckBox = new QCheckBox(QStringLiteral("Частота"), ScaleGroupBox);
+    FCheckBox->setGeometry(16, 80, 140, 22);
+    AmplitudeSpinEdit = MakeCountSpin(ScaleGroupBox, 166, 24);
+    TcSpinEdit = MakeCountSpin(ScaleGroupBox, 166, 52);
+    FSpinEdit = MakeCountSpin(ScaleGroupBox, 166, 80);
+
+    BottomPanel = new QWidget(this);
+    CloseSpeedButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
+                                       QStringLiteral("Закрыть"), BottomPanel);
+    CloseSpeedButton->setGeometry(kClientWidth - 8 - 89, 11, 89, 22);
+    CloseSpeedButton->setAutoDefault(false);
+
+    connect(ColorButtons, &QButtonGroup::idClicked, this, &TOptionImageForm::ColorRadioGroupClick);
+    connect(ScaleCheckBox, &QCheckBox::toggled, this, &TOptionImageForm::ScaleCheckBoxClick);
+    connect(AmplitudeCheckBox, &QCheckBox::toggled, this, &TOptionImageForm::AmplitudeCheckBoxClick);
+    connect(TcCheckBox, &QCheckBox::toggled, this, &TOptionImageForm::TcCheckBoxClick);
+    connect(FCheckBox, &QCheckBox::toggled, this, &TOptionImageForm::FCheckBoxClick);
+    connect(AmplitudeSpinEdit, &QSpinBox::valueChanged, this, [this](int v) {
+        this->settings.amplitudeCount = PictureSettings::ClampCount(v);
+        Changed();
+    });
+    connect(TcSpinEdit, &QSpinBox::valueChanged, this, [this](int v) {
+        this->settings.tcCount = PictureSettings::ClampCount(v);
+        Changed();
+    });
+    connect(FSpinEdit, &QSpinBox::valueChanged, this, [this](int v) {
+        this->settings.fCount = PictureSettings::ClampCount(v);
+        Changed();
+    });
+    connect(CloseSpeedButton, &QPushButton::clicked, this, &TOptionImageForm::CloseSpeedButtonClick);
+
+    // The window's creation applies the default colour scheme.
+    settings.ApplyColorScheme();
+    setFixedSize(kClientWidth, ClientHeight());
+    SyncFromState();
+}
+
+void TOptionImageForm::SyncFromState()
+{
+    if (QAbstractButton* b = ColorButtons->button(settings.colorItem); b && !b->isChecked()) {
+        const QSignalBlocker block(ColorButtons);
+        b->setChecked(true);
+    }
+    SetChecked(ScaleCheckBox, settings.scale);
+    SetChecked(AmplitudeCheckBox, settings.amplitude);
+    SetChecked(TcCheckBox, settings.tc);
+    SetChecked(FCheckBox, settings.f);
+    AmplitudeCheckBox->setEnabled(settings.amplitudeBoxEnabled);
+    TcCheckBox->setEnabled(settings.tcBoxEnabled);
+    FCheckBox->setEnabled(settings.fBoxEnabled);
+    AmplitudeSpinEdit->setEnabled(settings.amplitudeSpinEnabled);
+    TcSpinEdit->setEnabled(settings.tcSpinEnabled);
+    FSpinEdit->setEnabled(settings.fSpinEnabled);
+    SetValue(AmplitudeSpinEdit, settings.amplitudeCount);
+    SetValue(TcSpinEdit, settings.tcCount);
+    SetValue(FSpinEdit, settings.fCount);
+
+    ScaleGroupBox->setVisible(!settings.shortForm);
+    if (height() != ClientHeight()) setFixedSize(kClientWidth, ClientHeight());
+}
+
+void TOptionImageForm::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    // The bottom panel stays at the bottom edge in both heights.
+    BottomPanel->setGeometry(0, height() - kPanelHeight, width(), kPanelHeight);
+}
+
+void TOptionImageForm::showEvent(QShowEvent* event)
+{
+    SyncFromState();
+    QDialog::showEvent(event);
+}
+
+void TOptionImageForm::PlaceBeforeShowing(std::optional<QPoint> position)
+{
+    SyncFromState();
+    if (!shownBefore_) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            move(area.center() - QPoint(width() / 2, (height() + kCaptionHeight) / 2));
+        }
+        shownBefore_ = true;
+    } else if (position) {
+        move(*position);
+    }
+}
+
+void TOptionImageForm::OpenModal(std::optional<QPoint> position)
+{
+    PlaceBeforeShowing(position);
+    exec();
+}
+
+void TOptionImageForm::Changed()
+{
+    if (bus) emit bus->changed();
+}
+
+void TOptionImageForm::ColorRadioGroupClick(int item)
+{
+    settings.SetColorItem(item);
+    Changed();
+}
+
+void TOptionImageForm::ScaleCheckBoxClick(bool on)
+{
+    settings.SetScale(on);
+    SyncFromState();
+    Changed();
+}
+
+void TOptionImageForm::AmplitudeCheckBoxClick(bool on)
+{
+    settings.SetAmplitude(on);
+    SyncFromState();
+    Changed();
+}
+
+void TOptionImageForm::TcCheckBoxClick(bool on)
+{
+    settings.SetTc(on);
+    SyncFromState();
+    Changed();
+}
+
+void TOptionImageForm::FCheckBoxClick(bool on)
+{
+    settings.SetF(on);
+    SyncFromState();
+    Changed();
+}
+
+void TOptionImageForm::CloseSpeedButtonClick()
+{
+    // Settings took effect as they were edited; closing changes nothing more.
+    accept();
+}
+
+}  // namespace sonavir

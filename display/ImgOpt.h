@@ -1,0 +1,78 @@
+#pragma once
+// The picture settings window: colour scheme, scale switch and tick counts.
+// Every control writes PictureSettings at once; the plotter and the charts
+// read that state when they draw.
+
+#include <QDialog>
+#include <optional>
+
+#include "display/PictureSettings.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QWidget;
+
+namespace sonavir {
+
+class StateBus;
+
+class TOptionImageForm : public QDialog {
+    Q_OBJECT
+public:
+    // Client width and the two client heights: the window's outer heights are
+    // 267 (full) and 155 (short) with a 27-pixel caption.
+    static constexpr int kClientWidth = 265;
+    static constexpr int kCaptionHeight = 27;
+    static constexpr int kPanelHeight = 44;
+
+    TOptionImageForm(PictureSettings& settings, StateBus* bus, QWidget* parent = nullptr);
+
+    PictureSettings& settings;
+    StateBus* bus;
+
+    QGroupBox* ColorRadioGroup;
+    QRadioButton* WhiteOnBlackRadioButton;
+    QRadioButton* BlackOnWhiteRadioButton;
+    QButtonGroup* ColorButtons;
+    QGroupBox* ScaleGroupBox;
+    QCheckBox* ScaleCheckBox;
+    QCheckBox* AmplitudeCheckBox;
+    QCheckBox* TcCheckBox;
+    QCheckBox* FCheckBox;
+    QSpinBox* AmplitudeSpinEdit;
+    QSpinBox* TcSpinEdit;
+    QSpinBox* FSpinEdit;
+    QWidget* BottomPanel;
+    QPushButton* CloseSpeedButton;
+
+    void SyncFromState();
+    int ClientHeight() const { return settings.WindowHeight() - kCaptionHeight; }
+
+    // Opens modally; a position given (the click on the picture) places the
+    // window there, except on its very first showing, which centres it.
+    void OpenModal(std::optional<QPoint> position = std::nullopt);
+    // The placement part of OpenModal, separate so it can be checked.
+    void PlaceBeforeShowing(std::optional<QPoint> position);
+    bool ShownBefore() const { return shownBefore_; }
+
+    void ColorRadioGroupClick(int item);
+    void ScaleCheckBoxClick(bool on);
+    void AmplitudeCheckBoxClick(bool on);
+    void TcCheckBoxClick(bool on);
+    void FCheckBoxClick(bool on);
+    void CloseSpeedButtonClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void Changed();
+    bool shownBefore_ = false;
+};
+
+}  // namespace sonavir

@@ -1,0 +1,127 @@
+#include "display/ImgSize.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <new>
+
+#include "model/GuiCommon.h"
+#include "signal/Errors.h"
+
+namespace sonavir {
+
+namespace {
+
+void SetText(QLineEdit* edit, const std::string& text)
+{
+    const QString q = Q(text);
+    if (edit->text() != q) {
+        const QSignalBlocker block(edit);
+        edit->setText(q);
+    }
+}
+
+}  // namespace
+
+TSizeImageForm::TSizeImageForm(PictureSizing& sizing, Picture& picture, PictureSettings& settings,
+                               StateBus* bus, QWidget* parent)
+    : QDialog(parent), sizing(sizing), picture(picture), settings(settings), bus(bus)
+{
+    setWindowTitle(QStringLiteral("Размер изображения"));
+    setModal(true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    SizeGroupBox = new QGroupBox(QStringLiteral(" Размер "), this);
+    SizeGroupBox->setGeometry(8, 6, 170, 76);
+    HorizLabel = new QLabel(QStringLiteral("Горизонтальный"), SizeGroupBox);
+    HorizLabel->setGeometry(8, 22, 100, 20);
+    HorizEdit = new QLineEdit(SizeGroupBox);
+    HorizEdit->setGeometry(108, 20, 54, 22);
+    VertLabel = new QLabel(QStringLiteral("Вертикальный"), SizeGroupBox);
+    VertLabel->setGeometry(8, 48, 100, 20);
+    VertEdit = new QLineEdit(SizeGroupBox);
+    VertEdit->setGeometry(108, 46, 54, 22);
+
+    ImageSizeCheckBox = new QCheckBox(QStringLiteral("Авторазмер"), this);
+    ImageSizeCheckBox->setGeometry(188, 30, 96, 20);
+
+    BottomBevel = new QFrame(this);
+    BottomBevel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    BottomBevel->setGeometry(0, kClientHeight - 41, kClientWidth, 41);
+    CloseSpeedButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
+                                       QStringLiteral("Закрыть"), BottomBevel);
+    CloseSpeedButton->setGeometry(kClientWidth - 8 - 89, 10, 89, 22);
+    CloseSpeedButton->setAutoDefault(false);
+
+    connect(ImageSizeCheckBox, &QCheckBox::toggled, this, &TSizeImageForm::ImageSizeCheckBoxClick);
+    connect(HorizEdit, &QLineEdit::textEdited, this,
+            [this](const QString& text) { this->sizing.horizText = S(text); });
+    connect(VertEdit, &QLineEdit::textEdited, this,
+            [this](const QString& text) { this->sizing.vertText = S(text); });
+    connect(CloseSpeedButton, &QPushButton::clicked, this, [this] { CloseSpeedButtonClick(); });
+
+    SyncFromState();
+}
+
+void TSizeImageForm::SyncFromState()
+{
+    SetText(HorizEdit, sizing.horizText);
+    SetText(VertEdit, sizing.vertText);
+    if (ImageSizeCheckBox->isChecked() != sizing.autoSizeChecked) {
+        const QSignalBlocker block(ImageSizeCheckBox);
+        ImageSizeCheckBox->setChecked(sizing.autoSizeChecked);
+    }
+    SizeGroupBox->setEnabled(sizing.SizeGroupEnabled());
+}
+
+void TSizeImageForm::showEvent(QShowEvent* event)
+{
+    if (!shownBefore_) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+        shownBefore_ = true;
+    }
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void TSizeImageForm::FormShow()
+{
+    sizing.Show(picture);
+    SyncFromState();
+    if (bus) emit bus->changed();
+}
+
+void TSizeImageForm::ImageSizeCheckBoxClick(bool on)
+{
+    sizing.SetAutoSizeChecked(on);
+    SyncFromState();
+    if (bus) emit bus->changed();
+}
+
+bool TSizeImageForm::CloseSpeedButtonClick()
+{
+    const QSize area = pictureArea ? pictureArea() : QSize(picture.Width(), picture.Height());
+    try {
+        sizing.Apply(picture, area.width(), area.height(), settings.PlotBackColor);
+    } catch (const SonavirError& e) {
+        ShowError(this, e.what());
+        return false;
+    } catch (const std::bad_alloc&) {
+        ShowError(this, msg::kOutOfMemory);
+        return false;
+    }
+    if (bus) emit bus->changed();
+    accept();
+    return true;
+}
+
+}  // namespace sonavir

@@ -1,0 +1,82 @@
+#include "display/PictureSizing.h"
+
+#include <cctype>
+#include <climits>
+
+#include "signal/Errors.h"
+
+namespace sonavir {
+
+int ParseIntegerText(const std::string& text)
+{
+    // Surrounding blanks are tolerated, as the edit's own conversion does; a
+    // sign, digits and nothing else otherwise.
+    std::size_t i = 0, end = text.size();
+    while (i < end && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    while (end > i && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+    bool negative = false;
+    if (i < end && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::size_t digits = i;
+    long long value = 0;
+    for (; i < end; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!std::isdigit(c)) break;
+        value = value * 10 + (c - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) break;
+    }
+    if (i != end || i == digits || value > static_cast<long long>(INT_MAX) + (negative ? 1 : 0))
+        throw SonavirError("'" + text + "' is not a valid integer value");
+    return static_cast<int>(negative ? -value : value);
+}
+
+std::string WithBmpExtension(const std::string& fileName)
+{
+    return fileName.find('.') == std::string::npos ? fileName + ".bmp" : fileName;
+}
+
+void PictureSizing::Show(const Picture& picture)
+{
+    horizText = std::to_string(picture.Width());
+    vertText = std::to_string(picture.Height());
+    ImageAutoSize = autoSizeChecked;
+}
+
+void PictureSizing::SetAutoSizeChecked(bool on)
+{
+    autoSizeChecked = on;
+    ImageAutoSize = on;
+    AutoSizeChanged = true;
+}
+
+void PictureSizing::Apply(Picture& picture, int areaWidth, int areaHeight, TColor back)
+{
+    if (autoSizeChecked) {
+        picture.SetSize(areaWidth, areaHeight);
+        aligned = true;
+        if (AutoSizeChanged) {
+            picture.SetFormat(PixelFormat::Mono);
+            picture.Fill(back);
+            AutoSizeChanged = false;
+        }
+        return;
+    }
+    const int width = ParseIntegerText(horizText);
+    const int height = ParseIntegerText(vertText);
+    if (width < kMinPictureSide || width > kMaxPictureSide || height < kMinPictureSide ||
+        height > kMaxPictureSide)
+        throw SonavirError("Размер изображения должен быть от " + std::to_string(kMinPictureSide) +
+                           " до " + std::to_string(kMaxPictureSide) + " точек");
+    picture.SetSize(width, height);
+    aligned = false;
+    fixedWidth = width;
+    fixedHeight = height;
+}
+
+void PictureSizing::Resize(Picture& picture, int areaWidth, int areaHeight, TColor back) const
+{
+    if (!ImageAutoSize) return;
+    picture.SetSize(ControlWidth(areaWidth), ControlHeight(areaHeight));
+    picture.Fill(back);
+}
+
+}  // namespace sonavir

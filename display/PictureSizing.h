@@ -1,0 +1,61 @@
+#pragma once
+// The result picture as an object of the main window: whether it follows the
+// window's size or has a fixed size, what the size window's apply does, what a
+// resize of the main window does, and the file-name rule of saving. The main
+// window and the size window only forward their events here.
+
+#include <string>
+
+#include "display/Picture.h"
+#include "display/PictureSettings.h"
+
+namespace sonavir {
+
+// Sizes the size window accepts; anything outside is refused before any
+// change is made.
+inline constexpr int kMinPictureSide = 1;
+inline constexpr int kMaxPictureSide = 20000;
+
+class PictureSizing {
+public:
+    // ImageAutoSize of the main window: a resize of the window refills the
+    // picture at the control's size.
+    bool ImageAutoSize = true;
+    // AutoSizeChanged of the size window: the check box has been clicked
+    // since the last apply that switched auto size on.
+    bool AutoSizeChanged = false;
+
+    // The size window's controls.
+    bool autoSizeChecked = true;         // ImageSizeCheckBox "Авторазмер"
+    std::string horizText = "2000";      // HorizEdit
+    std::string vertText = "2000";       // VertEdit
+    bool SizeGroupEnabled() const { return !autoSizeChecked; }
+
+    // The picture control: aligned to fill the area below the toolbar, or at
+    // its top-left corner with a fixed size.
+    bool aligned = true;
+    int fixedWidth = Picture::kDefaultWidth;
+    int fixedHeight = Picture::kDefaultHeight;
+    int ControlWidth(int areaWidth) const { return aligned ? areaWidth : fixedWidth; }
+    int ControlHeight(int areaHeight) const { return aligned ? areaHeight : fixedHeight; }
+
+    // The size window is shown: the edits take the bitmap's real size.
+    void Show(const Picture& picture);
+    // ImageSizeCheckBoxClick.
+    void SetAutoSizeChecked(bool on);
+    // CloseSpeedButtonClick of the size window. With a fixed size both edits
+    // are checked first, so a refused apply changes nothing at all.
+    void Apply(Picture& picture, int areaWidth, int areaHeight, TColor back);
+    // The main window's size changed: in auto size the picture takes the
+    // control's size and is refilled with the background colour.
+    void Resize(Picture& picture, int areaWidth, int areaHeight, TColor back) const;
+};
+
+// A whole decimal number as typed into a size edit; otherwise
+// "'%s' is not a valid integer value".
+int ParseIntegerText(const std::string& text);
+
+// ".bmp" is added only when the name has no dot anywhere, folder included.
+std::string WithBmpExtension(const std::string& fileName);
+
+}  // namespace sonavir

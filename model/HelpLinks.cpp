@@ -1,0 +1,25 @@
+#include "model/HelpLinks.h"
+
+namespace sonavir {
+
+namespace {
+std::string Page(const std::string& path) { return SiteRootUrl() + "/" + path; }
+}  // namespace
+
+std::string VersionText()
+{
+    return "Версия 2.06 (build " + std::to_string(kBuildNumber) + ")";
+}
+
+std::string UpdateCheckUrl()
+{
+    return Page("software.htm?name=korvena&update=1&build=" + std::to_string(kBuildNumber));
+}
+
+std::string ModelDescriptionUrl() { return Page("hydroacoustic-model.htm"); }
+std::string AllProgramsUrl() { return Page("software.htm"); }
+std::string SiteRootUrl() { return std::string("http://") + kMakerHost; }
+std::string SupportUrl() { return Page("support/"); }
+std::string MailUrl() { return std::string("mailto: ") + kMakerEmail; }
+
+}  // namespace sonavir

@@ -1,0 +1,26 @@
+#pragma once
+// The maker's data shown in the about window and the addresses the help menu
+// opens. All pages live on one host.
+
+#include <string>
+
+namespace sonavir {
+
+inline constexpr const char* kMakerHost = "sonavir.example.org";
+inline constexpr const char* kMakerEmail = "support@sonavir.example.org";
+inline constexpr const char* kAuthorLine = "Учебная лаборатория гидроакустики";
+inline constexpr const char* kCreditLine = "Информационная поддержка: кафедра акустики";
+inline constexpr const char* kYearsText = "2024–2026";
+inline constexpr const char* kProgramTitle = "Сонавир";
+inline constexpr const char* kApplicationTitle = "КОРВА";
+inline constexpr int kBuildNumber = 242;
+
+std::string VersionText();       // "Версия 2.06 (build 242)"
+std::string UpdateCheckUrl();    // software.htm with name, update and build
+std::string ModelDescriptionUrl();
+std::string AllProgramsUrl();
+std::string SiteRootUrl();       // the host alone, no trailing slash
+std::string SupportUrl();
+std::string MailUrl();           // "mailto: " and the address
+
+}  // namespace sonavir

@@ -1,0 +1,134 @@
+#include "model/Logo.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+
+#include "model/GuiCommon.h"
+#include "model/HelpLinks.h"
+
+namespace sonavir {
+
+QPixmap ProgramIcon()
+{
+    // Deep water, a sphere and the arcs of an echo coming back from it.
+    QPixmap icon(32, 32);
+    icon.fill(Qt::transparent);
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(10, 40, 90), 1));
+    p.setBrush(QColor(20, 90, 160));
+    p.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 5, 5);
+    p.setBrush(QColor(230, 190, 60));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(23, 22), 4.5, 4.5);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(255, 255, 255), 1.6));
+    for (int r : {6, 11, 16}) p.drawArc(QRectF(4 - r, 4 - r, 2 * r, 2 * r), -80 * 16, 70 * 16);
+    p.setPen(QPen(QColor(160, 220, 255), 1.2));
+    p.drawArc(QRectF(23 - 9, 22 - 9, 18, 18), 100 * 16, 70 * 16);
+    return icon;
+}
+
+TLinkLabel::TLinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    QFont f = font();
+    f.setUnderline(true);
+    setFont(f);
+    QPalette pal = palette();
+    pal.setColor(QPalette::WindowText, Qt::blue);
+    setPalette(pal);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void TLinkLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick)
+        onClick();
+}
+
+namespace {
+
+QLabel* CentredLabel(const QString& text, QWidget* parent, int top, bool bold)
+{
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setGeometry(2, top, 282, 18);
+    if (bold) {
+        QFont f = label->font();
+        f.setBold(true);
+        label->setFont(f);
+    }
+    return label;
+}
+
+}  // namespace
+
+TLogoForm::TLogoForm(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("О программе"));
+    setModal(true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    Bevel1 = new QFrame(this);
+    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Bevel1->setGeometry(0, 0, kClientWidth, kClientHeight - 41);
+
+    Image1 = new QLabel(this);
+    Image1->setPixmap(ProgramIcon());
+    Image1->setGeometry(128, 16, 32, 32);
+
+    Label1 = CentredLabel(Q(kProgramTitle), this, 56, true);
+    Label2 = CentredLabel(QString(), this, 80, true);
+    // FormCreate replaces the design text with the version.
+    VersionLabel = CentredLabel(QStringLiteral("Версия"), this, 100, false);
+    VersionLabel->setText(Q(VersionText()));
+    Label3 = CentredLabel(Q(kAuthorLine), this, 120, false);
+    Label5 = CentredLabel(Q(kCreditLine), this, 140, false);
+
+    Label8 = new QLabel(QStringLiteral("e-mail:"), this);
+    Label8->move(17, 188);
+    Label8->adjustSize();
+    Label4 = new TLinkLabel(Q(kMakerEmail), this);
+    Label4->move(51, 188);
+    Label4->adjustSize();
+    Label4->onClick = [this] { Label4Click(); };
+    Label7 = new TLinkLabel(Q(kMakerHost), this);
+    Label7->adjustSize();
+    Label7->move(192, 188);
+    // Addresses too long for one line go on two, the site under the e-mail.
+    if (Label4->geometry().right() + 8 > 192 || 192 + Label7->width() > kClientWidth - 4) {
+        Label8->move(17, 170);
+        Label4->move(51, 170);
+        Label7->move(51, 189);
+    }
+    Label7->onClick = [this] { Label7Click(); };
+
+    LogoPanel = new QFrame(this);
+    LogoPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    LogoPanel->setGeometry(0, kClientHeight - 41, kClientWidth, 41);
+    YearLabel = new QLabel(Q(kYearsText), LogoPanel);
+    YearLabel->move(14, 17);
+    YearLabel->adjustSize();
+    YearLabel->move(14, (41 - YearLabel->height()) / 2);
+    CloseSpeedButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
+                                       QStringLiteral("Закрыть"), LogoPanel);
+    CloseSpeedButton->setGeometry(184, 10, 89, 22);
+    connect(CloseSpeedButton, &QPushButton::clicked, this, &TLogoForm::CloseSpeedButtonClick);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TLogoForm::Label4Click() { OpenAddress(MailUrl()); }
+void TLogoForm::Label7Click() { OpenAddress(SiteRootUrl()); }
+void TLogoForm::CloseSpeedButtonClick() { accept(); }
+
+}  // namespace sonavir

@@ -1,0 +1,512 @@
+#include "model/ModMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <new>
+
+#include "display/ImgOpt.h"
+#include "display/ImgSize.h"
+#include "model/GuiCommon.h"
+#include "model/HelpLinks.h"
+#include "model/Logo.h"
+#include "signal/Errors.h"
+
+namespace sonavir {
+
+TResultImage::TResultImage(const Picture& picture, QWidget* parent)
+    : QWidget(parent), picture_(picture)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TResultImage::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QImage& surface = picture_.Surface();
+    painter.drawImage(0, 0, surface);
+    // A control larger than its bitmap shows the window's own colour around it.
+    const QColor back = palette().color(QPalette::Window);
+    if (surface.width() < width()) painter.fillRect(surface.width(), 0, width() - surface.width(), height(), back);
+    if (surface.height() < height())
+        painter.fillRect(0, surface.height(), surface.width(), height() - surface.height(), back);
+}
+
+void TResultImage::mousePressEvent(QMouseEvent* event)
+{
+    if (onMouseDown) onMouseDown(event->position().toPoint());
+    QWidget::mousePressEvent(event);
+}
+
+void TPictureArea::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (onResize) onResize();
+}
+
+namespace {
+
+QToolButton* FlatButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint)
+{
+    auto* button = new QToolButton(parent);
+    button->setAutoRaise(true);
+    button->setIcon(parent->style()->standardIcon(icon));
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(hint);
+    return button;
+}
+
+QFrame* Bevel(QWidget* parent)
+{
+    auto* bevel = new QFrame(parent);
+    bevel->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    return bevel;
+}
+
+QComboBox* PickList(QWidget* parent, const std::vector<std::string>& items, const QString& hint)
+{
+    auto* combo = new QComboBox(parent);
+    for (const auto& item : items) combo->addItem(Q(item));
+    combo->setToolTip(hint);
+    combo->setMaxVisibleItems(static_cast<int>(items.size()));
+    return combo;
+}
+
+// Sets a combo box's index as the program does: no change event.
+void Select(QComboBox* combo, int index)
+{
+    if (combo->currentIndex() != index) {
+        const QSignalBlocker block(combo);
+        combo->setCurrentIndex(index);
+    }
+}
+
+void SetGreyed(QWidget* widget, bool greyed)
+{
+    if (widget->isEnabled() == greyed) SetGreyedLook(widget, greyed);
+}
+
+}  // namespace
+
+TMainForm::TMainForm(MainState& state, StateBus* bus, QWidget* parent)
+    : QMainWindow(parent), state(state), bus(bus)
+{
+    setWindowTitle(Q(kProgramTitle));
+    setWindowIcon(QIcon(ProgramIcon()));
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    ToolPanel = new QWidget(central);
+    ToolPanel->setFixedHeight(kToolPanelHeight);
+    column->addWidget(ToolPanel);
+    PictureArea = new TPictureArea(central);
+    PictureArea->setMinimumSize(1, 1);
+    column->addWidget(PictureArea, 1);
+    setCentralWidget(central);
+
+    ResultImage = new TResultImage(state.picture, PictureArea);
+    ResultImage->onMouseDown = [this](QPoint p) { ResultImageMouseDown(p); };
+    PictureArea->onResize = [this] { PictureAreaResized(); };
+
+    ModelStatusBar = new QStatusBar(this);
+    StatusPanel = new QLabel(ModelStatusBar);
+    ModelStatusBar->addWidget(StatusPanel, 1);
+    setStatusBar(ModelStatusBar);
+
+    BuildToolPanel();
+    BuildMenu();
+
+    // FormCreate: first items, the picture at the control's size, black.
+    Select(ModelComboBox, 0);
+    Select(PathComboBox, 0);
+    state.SeriesSignalKind = 0;
+    sizing.ImageAutoSize = true;
+    state.picture.SetSize(Picture::kDefaultWidth, Picture::kDefaultHeight);
+    state.picture.SetFormat(PixelFormat::Indexed8);
+    state.picture.Fill(kBlack);
+
+    // The status panel is blanked before a run and must show so at once.
+    auto previous = state.onStatusChanged;
+    state.onStatusChanged = [this, previous] {
+        ShowStatus();
+        if (previous) previous();
+    };
+
+    // A client area that gives the picture its default 785 x 484.
+    const int height = menuBar()->sizeHint().height() + kToolPanelHeight + Picture::kDefaultHeight +
+                       ModelStatusBar->sizeHint().height();
+    resize(Picture::kDefaultWidth, height);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height / 2));
+    }
+    LayoutToolPanel();
+    SyncFromState();
+}
+
+TMainForm::~TMainForm()
+{
+    state.onStatusChanged = nullptr;
+}
+
+void TMainForm::BuildToolPanel()
+{
+    StartSpeedButton = FlatButton(ToolPanel, QStyle::SP_MediaPlay, QStringLiteral("Пуск"));
+    Bevel1 = Bevel(ToolPanel);
+    ModelComboBox = PickList(ToolPanel, MainState::ModelItems(), QStringLiteral("Модель"));
+    SaveToFileSpeedButton =
+        FlatButton(ToolPanel, QStyle::SP_DialogSaveButton, QStringLiteral("Сохранить изображение"));
+    Bevel2 = Bevel(ToolPanel);
+    FilterCheckBox = new QCheckBox(QStringLiteral("Фильтр"), ToolPanel);
+    NoiseCheckBox = new QCheckBox(QStringLiteral("Шум"), ToolPanel);
+    NormCheckBox = new QCheckBox(QStringLiteral("Нормировка"), ToolPanel);
+    PrevPathSpeedButton = FlatButton(ToolPanel, QStyle::SP_ArrowBack, QStringLiteral("Назад"));
+    NextPathSpeedButton = FlatButton(ToolPanel, QStyle::SP_ArrowForward, QStringLiteral("Вперед"));
+    Bevel3 = Bevel(ToolPanel);
+    PathComboBox = PickList(ToolPanel, MainState::PathItems(), QStringLiteral("Путь следования"));
+    Bevel5 = Bevel(ToolPanel);
+    Bevel6 = Bevel(ToolPanel);
+
+    connect(StartSpeedButton, &QToolButton::clicked, this, &TMainForm::StartSpeedButtonClick);
+    connect(ModelComboBox, &QComboBox::activated, this, &TMainForm::ModelComboBoxChange);
+    connect(SaveToFileSpeedButton, &QToolButton::clicked, this, &TMainForm::SaveToFileSpeedButtonClick);
+    connect(FilterCheckBox, &QCheckBox::toggled, this, &TMainForm::FilterCheckBoxClick);
+    connect(NoiseCheckBox, &QCheckBox::toggled, this, &TMainForm::NoiseCheckBoxClick);
+    connect(NormCheckBox, &QCheckBox::toggled, this, &TMainForm::NormCheckBoxClick);
+    connect(PrevPathSpeedButton, &QToolButton::clicked, this, &TMainForm::PrevPathSpeedButtonClick);
+    connect(NextPathSpeedButton, &QToolButton::clicked, this, &TMainForm::NextPathSpeedButtonClick);
+    connect(PathComboBox, &QComboBox::activated, this, &TMainForm::PathComboBoxChange);
+}
+
+void TMainForm::LayoutToolPanel()
+{
+    const int row1 = 2, row2 = 26, h = 22;
+    StartSpeedButton->setGeometry(4, row1, 24, h);
+    Bevel1->setGeometry(30, row1, 2, h);
+    ModelComboBox->setGeometry(35, row1, 145, h);
+    SaveToFileSpeedButton->setGeometry(183, row1, 24, h);
+    Bevel2->setGeometry(210, row1, 2, h);
+    FilterCheckBox->setGeometry(218, row1, FilterCheckBox->sizeHint().width(), h);
+    NoiseCheckBox->setGeometry(FilterCheckBox->geometry().right() + 10, row1,
+                               NoiseCheckBox->sizeHint().width(), h);
+    NormCheckBox->setGeometry(NoiseCheckBox->geometry().right() + 10, row1,
+                              NormCheckBox->sizeHint().width(), h);
+    PrevPathSpeedButton->setGeometry(4, row2, 24, h);
+    NextPathSpeedButton->setGeometry(29, row2, 24, h);
+    Bevel3->setGeometry(56, row2, 2, h);
+    // FormResize: the path list and the right-end marks follow the width.
+    PathComboBox->setGeometry(61, row2, std::max(40, width() - 97), h);
+    const bool wide = width() > 500;
+    Bevel5->setGeometry(width() - 15, row1, 2, h);
+    Bevel6->setGeometry(width() - 15, row2, 2, h);
+    Bevel5->setVisible(wide);
+    Bevel6->setVisible(wide);
+}
+
+void TMainForm::BuildMenu()
+{
+    FileItem = menuBar()->addMenu(QStringLiteral("&Файл"));
+    ExitItem = FileItem->addAction(QStringLiteral("Выход"));
+    ModelItem = menuBar()->addMenu(QStringLiteral("Модель"));
+    StartItem = ModelItem->addAction(QStringLiteral("Пуск"));
+    ModelItem->addSeparator();
+    ParametrItem = ModelItem->addAction(QStringLiteral("Параметры..."));
+    ImageItem = menuBar()->addMenu(QStringLiteral("Изображение"));
+    SaveItem = ImageItem->addAction(QStringLiteral("Сохранить"));
+    ImageItem->addSeparator();
+    ImageSizeItem = ImageItem->addAction(QStringLiteral("Размер"));
+    ImageItem->addSeparator();
+    ImageOptionItem = ImageItem->addAction(QStringLiteral("Настройки..."));
+    HelpItem = menuBar()->addMenu(QStringLiteral("Справка"));
+    N1 = HelpItem->addAction(QStringLiteral("Проверить обновление"));
+    N7 = HelpItem->addAction(QStringLiteral("Скачать описание имитационной модели"));
+    HelpItem->addSeparator();
+    N4 = HelpItem->addAction(QStringLiteral("Все программы"));
+    N6 = HelpItem->addAction(QStringLiteral("Открыть сайт разработчика"));
+    HelpItem->addSeparator();
+    N8 = HelpItem->addAction(QStringLiteral("Поддержка"));
+    HelpItem->addSeparator();
+    AboutItem = HelpItem->addAction(QStringLiteral("О программе..."));
+
+    connect(ExitItem, &QAction::triggered, this, &TMainForm::ExitItemClick);
+    connect(StartItem, &QAction::triggered, this, &TMainForm::StartSpeedButtonClick);
+    connect(ParametrItem, &QAction::triggered, this, &TMainForm::ParametrItemClick);
+    connect(SaveItem, &QAction::triggered, this, &TMainForm::SaveToFileSpeedButtonClick);
+    connect(ImageSizeItem, &QAction::triggered, this, &TMainForm::ImageSizeItemClick);
+    connect(ImageOptionItem, &QAction::triggered, this, &TMainForm::ImageOptionItemClick);
+    connect(N1, &QAction::triggered, this, &TMainForm::N1Click);
+    connect(N7, &QAction::triggered, this, &TMainForm::N7Click);
+    connect(N4, &QAction::triggered, this, &TMainForm::N4Click);
+    connect(N6, &QAction::triggered, this, &TMainForm::N6Click);
+    connect(N8, &QAction::triggered, this, &TMainForm::N8Click);
+    connect(AboutItem, &QAction::triggered, this, &TMainForm::AboutItemClick);
+}
+
+void TMainForm::SetWindows(QWidget* modelsForm, TSizeImageForm* sizeForm,
+                           TOptionImageForm* optionForm, TLogoForm* logoForm)
+{
+    modelsForm_ = modelsForm;
+    sizeForm_ = sizeForm;
+    optionForm_ = optionForm;
+    logoForm_ = logoForm;
+    if (sizeForm_) sizeForm_->pictureArea = [this] { return PictureAreaSize(); };
+}
+
+void TMainForm::SetMirrors(QCheckBox* filterOn, QCheckBox* noiseOn, QCheckBox* normOn)
+{
+    filterOnMirror_ = filterOn;
+    noiseOnMirror_ = noiseOn;
+    normOnMirror_ = normOn;
+}
+
+QSize TMainForm::PictureAreaSize() const
+{
+    return PictureArea->size();
+}
+
+QString TMainForm::StatusText() const
+{
+    return StatusPanel->text();
+}
+
+void TMainForm::ShowStatus()
+{
+    const QString text = Q(state.statusText);
+    if (StatusPanel->text() != text) {
+        StatusPanel->setText(text);
+        ModelStatusBar->repaint();
+    }
+}
+
+void TMainForm::SyncFromState()
+{
+    Select(ModelComboBox, state.modelItem);
+    Select(PathComboBox, state.pathStage);
+
+    // The evaluation window, while shown, takes the run controls away.
+    const bool locked = state.evaluationShown;
+    SetGreyed(ModelComboBox, locked);
+    SetGreyed(PathComboBox, locked || !state.pathEnabled);
+    PrevPathSpeedButton->setEnabled(!locked && state.prevEnabled);
+    NextPathSpeedButton->setEnabled(!locked && state.nextEnabled);
+    StartSpeedButton->setEnabled(!locked);
+    StartItem->setEnabled(!locked);
+    for (QCheckBox* box : {FilterCheckBox, NoiseCheckBox, NormCheckBox}) box->setEnabled(!locked);
+
+    // Setting a switch to a new state raises its click, as a click on its
+    // partner in the parameters window does; the handler is idempotent.
+    if (FilterCheckBox->isChecked() != state.params.filterOn) FilterCheckBox->setChecked(state.params.filterOn);
+    if (NoiseCheckBox->isChecked() != state.params.noiseOn) NoiseCheckBox->setChecked(state.params.noiseOn);
+    if (NormCheckBox->isChecked() != state.params.normOn) NormCheckBox->setChecked(state.params.normOn);
+
+    ImageItem->menuAction()->setEnabled(state.imageMenuEnabled);
+    ShowStatus();
+    LayoutPicture();
+    ResultImage->update();
+}
+
+void TMainForm::Changed()
+{
+    if (bus) emit bus->changed();
+    else SyncFromState();
+}
+
+void TMainForm::ModelComboBoxChange(int item)
+{
+    if (item < 0) return;
+    state.SelectModel(item);
+    Changed();
+}
+
+void TMainForm::PathComboBoxChange(int item)
+{
+    if (item < 0) return;
+    state.SelectPath(item);
+    Changed();
+}
+
+void TMainForm::PrevPathSpeedButtonClick()
+{
+    state.PrevPath();
+    Changed();
+}
+
+void TMainForm::NextPathSpeedButtonClick()
+{
+    state.NextPath();
+    Changed();
+}
+
+void TMainForm::StartSpeedButtonClick()
+{
+    std::string error;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct RestoreCursor {
+            ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
+        } restore;
+        try {
+            state.Start();
+        } catch (const SonavirError& e) {
+            error = e.what();
+        } catch (const std::bad_alloc&) {
+            error = msg::kOutOfMemory;
+        }
+    }
+    // The picture shows what was drawn, also up to a failure.
+    ResultImage->update();
+    Changed();
+    if (!error.empty()) ShowError(this, error);
+}
+
+void TMainForm::Mirror(QCheckBox* partner, bool on)
+{
+    if (partner && partner->isChecked() != on) partner->setChecked(on);
+}
+
+void TMainForm::FilterCheckBoxClick(bool on)
+{
+    state.params.filterOn = on;
+    Mirror(filterOnMirror_, on);
+    Changed();
+}
+
+void TMainForm::NoiseCheckBoxClick(bool on)
+{
+    state.params.noiseOn = on;
+    Mirror(noiseOnMirror_, on);
+    Changed();
+}
+
+void TMainForm::NormCheckBoxClick(bool on)
+{
+    state.params.normOn = on;
+    Mirror(normOnMirror_, on);
+    Changed();
+}
+
+void TMainForm::ParametrItemClick()
+{
+    if (!modelsForm_) return;
+    modelsForm_->show();
+    modelsForm_->raise();
+    modelsForm_->activateWindow();
+}
+
+void TMainForm::ExitItemClick()
+{
+    close();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) emit closed();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    LayoutToolPanel();
+}
+
+void TMainForm::LayoutPicture()
+{
+    const QRect target(0, 0, sizing.ControlWidth(PictureArea->width()),
+                       sizing.ControlHeight(PictureArea->height()));
+    if (ResultImage->geometry() != target) ResultImage->setGeometry(target);
+}
+
+void TMainForm::PictureAreaResized()
+{
+    // FormResize: in auto size the picture takes the new size and is blank
+    // until the next run.
+    try {
+        sizing.Resize(state.picture, PictureArea->width(), PictureArea->height(),
+                      state.settings.PlotBackColor);
+    } catch (const SonavirError& e) {
+        ShowError(this, e.what());
+    } catch (const std::bad_alloc&) {
+        ShowError(this, msg::kOutOfMemory);
+    }
+    LayoutPicture();
+    ResultImage->update();
+}
+
+void TMainForm::ImageOptionItemClick()
+{
+    if (optionForm_) optionForm_->OpenModal();
+    Changed();
+}
+
+void TMainForm::ImageSizeItemClick()
+{
+    if (sizeForm_) sizeForm_->exec();
+    Changed();
+}
+
+void TMainForm::ResultImageMouseDown(QPoint position)
+{
+    // Only once there is a result to restyle; the click's picture
+    // coordinates become the window's screen position.
+    if (!state.imageMenuEnabled || !optionForm_) return;
+    optionForm_->OpenModal(position);
+    Changed();
+}
+
+void TMainForm::SaveToFileSpeedButtonClick()
+{
+    QString name;
+    if (chooseSaveFile) {
+        name = chooseSaveFile(lastSaveName);
+    } else {
+        name = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить изображение"), lastSaveName,
+                                            QStringLiteral("Изображение в формате BMP (*.bmp)"), nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
+    }
+    if (name.isEmpty()) return;
+    SaveToFile(name);
+}
+
+void TMainForm::SaveToFile(const QString& chosenName)
+{
+    const std::string path = WithBmpExtension(S(chosenName));
+    lastSaveName = Q(path);
+    try {
+        state.picture.Save(path);
+    } catch (const SonavirError& e) {
+        ShowError(this, e.what());
+    } catch (const std::bad_alloc&) {
+        ShowError(this, msg::kOutOfMemory);
+    }
+}
+
+void TMainForm::N1Click() { OpenAddress(UpdateCheckUrl()); }
+void TMainForm::N7Click() { OpenAddress(ModelDescriptionUrl()); }
+void TMainForm::N4Click() { OpenAddress(AllProgramsUrl()); }
+void TMainForm::N6Click() { OpenAddress(SiteRootUrl()); }
+void TMainForm::N8Click() { OpenAddress(SupportUrl()); }
+
+void TMainForm::AboutItemClick()
+{
+    if (logoForm_) logoForm_->exec();
+}
+
+}  // namespace sonavir

@@ -1,0 +1,152 @@
+#include "display/PictureSizing.h"
+
+#include <gtest/gtest.h>
+
+#include "signal/Errors.h"
+
+namespace sonavir {
+namespace {
+
+std::string ErrorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const SonavirError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+TEST(BmpNameTest, ExtensionAddedOnlyWithoutAnyDot)
+{
+    EXPECT_EQ(WithBmpExtension("/tmp/picture"), "/tmp/picture.bmp");
+    EXPECT_EQ(WithBmpExtension("/tmp/picture.png"), "/tmp/picture.png");
+    EXPECT_EQ(WithBmpExtension("/tmp/picture."), "/tmp/picture.");
+    // A dot in the folder part is enough to keep the name as it is.
+    EXPECT_EQ(WithBmpExtension("/home/a.b/picture"), "/home/a.b/picture");
+}
+
+TEST(IntegerTextTest, WholeNumbersOnly)
+{
+    EXPECT_EQ(ParseIntegerText("1000"), 1000);
+    EXPECT_EQ(ParseIntegerText(" 300 "), 300);
+    EXPECT_EQ(ParseIntegerText("-5"), -5);
+    EXPECT_EQ(ErrorOf([] { ParseIntegerText("12a"); }), "'12a' is not a valid integer value");
+    EXPECT_EQ(ErrorOf([] { ParseIntegerText(""); }), "'' is not a valid integer value");
+    EXPECT_EQ(ErrorOf([] { ParseIntegerText("1,5"); }), "'1,5' is not a valid integer value");
+    EXPECT_EQ(ErrorOf([] { ParseIntegerText("-"); }), "'-' is not a valid integer value");
+    EXPECT_EQ(ErrorOf([] { ParseIntegerText("99999999999"); }),
+              "'99999999999' is not a valid integer value");
+}
+
+TEST(PictureSizingTest, ShowTakesTheBitmapSizeAndTheCheckBox)
+{
+    Picture picture(640, 200);
+    PictureSizing sizing;
+    sizing.autoSizeChecked = false;  // as left by an earlier opening
+    sizing.Show(picture);
+    EXPECT_EQ(sizing.horizText, "640");
+    EXPECT_EQ(sizing.vertText, "200");
+    EXPECT_FALSE(sizing.ImageAutoSize);
+}
+
+TEST(PictureSizingTest, FixedSizeKeepsFormatAndContent)
+{
+    Picture picture(100, 50);
+    picture.Fill(kWhite);
+    PictureSizing sizing;
+    sizing.SetAutoSizeChecked(false);
+    EXPECT_TRUE(sizing.SizeGroupEnabled());
+    sizing.horizText = "1000";
+    sizing.vertText = "300";
+    sizing.Apply(picture, 785, 484, kBlack);
+    EXPECT_FALSE(sizing.aligned);
+    EXPECT_EQ(sizing.ControlWidth(785), 1000);
+    EXPECT_EQ(sizing.ControlHeight(484), 300);
+    EXPECT_EQ(picture.Width(), 1000);
+    EXPECT_EQ(picture.Height(), 300);
+    EXPECT_EQ(picture.Format(), PixelFormat::Indexed8);
+    EXPECT_EQ(picture.PixelAt(10, 10), kWhite);
+    // A fixed-size apply leaves the pending auto-size switch for later.
+    EXPECT_TRUE(sizing.AutoSizeChanged);
+}
+
+TEST(PictureSizingTest, RefusedApplyChangesNothing)
+{
+    Picture picture(100, 50);
+    PictureSizing sizing;
+    sizing.SetAutoSizeChecked(false);
+    struct Case {
+        const char* horiz;
+        const char* vert;
+        std::string message;
+    };
+    const std::string range = ErrorOf([&] {
+        sizing.horizText = "0";
+        sizing.vertText = "10";
+        sizing.Apply(picture, 785, 484, kBlack);
+    });
+    ASSERT_FALSE(range.empty());
+    for (const Case& c : {Case{"400", "x", "'x' is not a valid integer value"},
+                          Case{"x", "400", "'x' is not a valid integer value"},
+                          Case{"400", "0", range}, Case{"-3", "400", range},
+                          Case{"20001", "400", range}, Case{"400", "20001", range}}) {
+        sizing.horizText = c.horiz;
+        sizing.vertText = c.vert;
+        EXPECT_EQ(ErrorOf([&] { sizing.Apply(picture, 785, 484, kBlack); }), c.message)
+            << c.horiz << " x " << c.vert;
+        EXPECT_TRUE(sizing.aligned);
+        EXPECT_EQ(picture.Width(), 100);
+        EXPECT_EQ(picture.Height(), 50);
+    }
+    sizing.horizText = "20000";
+    sizing.vertText = "1";
+    sizing.Apply(picture, 785, 484, kBlack);
+    EXPECT_EQ(picture.Width(), 20000);
+    EXPECT_EQ(picture.Height(), 1);
+}
+
+TEST(PictureSizingTest, AutoSizeClearsToTwoColoursOnlyAfterAClick)
+{
+    Picture picture(100, 50);
+    picture.Fill(kWhite);
+    PictureSizing sizing;
+    // Auto size without a click: the control's size, content kept.
+    sizing.Apply(picture, 300, 200, kBlack);
+    EXPECT_EQ(picture.Width(), 300);
+    EXPECT_EQ(picture.Format(), PixelFormat::Indexed8);
+    EXPECT_EQ(picture.PixelAt(5, 5), kWhite);
+
+    // Off and on again (two clicks): the next auto apply clears it.
+    sizing.SetAutoSizeChecked(false);
+    sizing.SetAutoSizeChecked(true);
+    EXPECT_TRUE(sizing.ImageAutoSize);
+    sizing.Apply(picture, 320, 240, kWhite);
+    EXPECT_EQ(picture.Format(), PixelFormat::Mono);
+    EXPECT_EQ(picture.Width(), 320);
+    EXPECT_EQ(picture.PixelAt(5, 5), kWhite);
+    EXPECT_FALSE(sizing.AutoSizeChanged);
+
+    picture.Fill(kBlack);
+    sizing.Apply(picture, 320, 240, kWhite);
+    EXPECT_EQ(picture.PixelAt(5, 5), kBlack);
+}
+
+TEST(PictureSizingTest, ResizeRefillsOnlyInAutoSize)
+{
+    Picture picture(100, 50);
+    PictureSizing sizing;
+    sizing.Resize(picture, 400, 300, kWhite);
+    EXPECT_EQ(picture.Width(), 400);
+    EXPECT_EQ(picture.Height(), 300);
+    EXPECT_EQ(picture.PixelAt(399, 299), kWhite);
+
+    sizing.SetAutoSizeChecked(false);
+    picture.Fill(kBlack);
+    sizing.Resize(picture, 500, 500, kWhite);
+    EXPECT_EQ(picture.Width(), 400);
+    EXPECT_EQ(picture.PixelAt(0, 0), kBlack);
+}
+
+}  // namespace
+}  // namespace sonavir
