@@ -50,6 +50,109 @@ void PrepareSurface(Picture& picture, const PictureSettings& settings)
 
 double Modulus(double re, double im) { return std::sqrt(re * re + im * im); }
 
+// Largest and smallest of r[i] over [from, to), four lanes at a time.
+void RowRange(const double* r, long long from, long long to, double& lo, double& hi)
+{
+    double l[4] = {lo, lo, lo, lo}, h[4] = {hi, hi, hi, hi};
+    long long i = from;
+    for (; i + 4 <= to; i += 4)
+        for (int k = 0; k < 4; ++k) {
+            const double v = r[i + k];
+            l[k] = v < l[k] ? v : l[k];
+            h[k] = v > h[k] ? v : h[k];
+        }
+    for (; i < to; ++i) {
+        l[0] = r[i] < l[0] ? r[i] : l[0];
+        h[0] = r[i] > h[0] ? r[i] : h[0];
+    }
+    lo = std::min(std::min(l[0], l[1]), std::min(l[2], l[3]));
+    hi = std::max(std::max(h[0], h[1]), std::max(h[2], h[3]));
+}
+
+// The waveform's points: sample m in row m % 2, column m / 2.
+struct WaveSource {
+    const double* row0;
+    const double* row1;
+    double Value(long long m) const { return (m & 1) ? row1[m >> 1] : row0[m >> 1]; }
+    void Range(long long a, long long b, double& lo, double& hi) const
+    {
+        lo = hi = Value(a);
+        RowRange(row0, (a + 1) / 2, (b + 1) / 2, lo, hi);
+        RowRange(row1, a / 2, b / 2, lo, hi);
+    }
+};
+
+// The spectrum's points: the modulus of column k. sqrt is monotonic and
+// correctly rounded, so the extremes of the squared moduli give exactly the
+// extremes of the moduli.
+struct SpectrumSource {
+    const double* re;
+    const double* im;
+    double Value(long long k) const { return Modulus(re[k], im[k]); }
+    void Range(long long a, long long b, double& lo, double& hi) const
+    {
+        double l[4], h[4];
+        for (int k = 0; k < 4; ++k) l[k] = h[k] = re[a] * re[a] + im[a] * im[a];
+        long long i = a;
+        for (; i + 4 <= b; i += 4)
+            for (int k = 0; k < 4; ++k) {
+                const double v = re[i + k] * re[i + k] + im[i + k] * im[i + k];
+                l[k] = v < l[k] ? v : l[k];
+                h[k] = v > h[k] ? v : h[k];
+            }
+        for (; i < b; ++i) {
+            const double v = re[i] * re[i] + im[i] * im[i];
+            l[0] = v < l[0] ? v : l[0];
+            h[0] = v > h[0] ? v : h[0];
+        }
+        lo = std::sqrt(std::min(std::min(l[0], l[1]), std::min(l[2], l[3])));
+        hi = std::sqrt(std::max(std::max(h[0], h[1]), std::max(h[2], h[3])));
+    }
+};
+
+// The curve through `count` points spread over Wp pixels from X0: point m at
+// x = X0 + trunc(m·Wp/count), y = Y0 - trunc(ky·v(m)), one LineTo per point.
+// With more points than pixel columns, a column's pixels are worked out from
+// the extremes of its points: its vertical segments together with the start
+// of the segment leaving it cover exactly the span between its highest and
+// lowest point. The last column has no leaving segment, so its points are
+// drawn one by one.
+template <typename Source>
+void DrawCurve(Picture& picture, int X0, int Wp, long long count, int Y0, double ky,
+               const Source& src)
+{
+    auto Y = [&](double v) { return Y0 - int(ky * v); };
+    if (Wp <= 0 || X0 < 0 || count <= Wp || picture.Style() != PenStyle::Solid) {
+        const PointColumns columns{Wp, count};
+        const long long xMax = (long long)X0 + Wp;
+        ColumnPolyline line(picture, X0, Y(src.Value(0)));
+        for (long long m = 1; m < count; ++m) {
+            const long long x = X0 + columns.At(m);
+            if (x < 0 || x > xMax) continue;
+            line.LineTo(int(x), Y(src.Value(m)));
+        }
+        return;
+    }
+    long long a = 0;  // first point of column c
+    int prevY = 0;
+    for (int c = 0; c < Wp; ++c) {
+        const int x = X0 + c;
+        const int yFirst = Y(src.Value(a));
+        if (c > 0) DrawLine(picture, x - 1, prevY, x, yFirst);
+        if (c == Wp - 1) {
+            ColumnPolyline line(picture, x, yFirst);
+            for (long long m = a + 1; m < count; ++m) line.LineTo(x, Y(src.Value(m)));
+            return;
+        }
+        const long long b = ((c + 1) * count + Wp - 1) / Wp;  // first point of column c + 1
+        double lo, hi;
+        src.Range(a, b, lo, hi);
+        picture.PenColumn(x, Y(lo), Y(hi));
+        prevY = Y(src.Value(b - 1));
+        a = b;
+    }
+}
+
 }  // namespace
 
 ColumnPolyline::ColumnPolyline(Picture& picture, int x, int y)
@@ -120,8 +223,12 @@ void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotA
     const double* row0 = samples[0].data();
     const double* row1 = samples[1].data();
 
-    double peak = 0;
-    for (int i = 0; i < N; ++i) peak = std::max({peak, std::fabs(row0[i]), std::fabs(row1[i])});
+    double lo0, hi0, lo1, hi1;
+    lo0 = hi0 = row0[0];
+    lo1 = hi1 = row1[0];
+    RowRange(row0, 0, N, lo0, hi0);
+    RowRange(row1, 0, N, lo1, hi1);
+    const double peak = std::max({-lo0, hi0, -lo1, hi1});
     CheckFinite(peak);
     // Per-point products in double: the frame's A and the curve come from the
     // same ky, so the peak sample lands exactly on the frame's A.
@@ -160,15 +267,7 @@ void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotA
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + A + 28, axis);
     }
 
-    const PointColumns columns{Wp, 2LL * N};
-    const long long xMax = (long long)X0 + Wp;
-    ColumnPolyline line(picture, X0, Y0 - int(ky * row0[0]));
-    for (long long m = 1; m < 2LL * N; ++m) {
-        const long long x = X0 + columns.At(m);
-        if (x < 0 || x > xMax) continue;
-        const double v = (m & 1) ? row1[m >> 1] : row0[m >> 1];
-        line.LineTo(int(x), Y0 - int(ky * v));
-    }
+    DrawCurve(picture, X0, Wp, 2LL * N, Y0, ky, WaveSource{row0, row1});
 }
 
 void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
@@ -180,8 +279,8 @@ void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const P
     const double* re = spectrum[0].data();
     const double* im = spectrum[1].data();
 
-    double peak = 0;
-    for (int k = 0; k < N; ++k) peak = std::max(peak, Modulus(re[k], im[k]));
+    double lowest, peak;
+    SpectrumSource{re, im}.Range(0, N, lowest, peak);
     CheckFinite(peak);
     const double ky = double(CheckFinite(double(CheckedDiv((H - 150) / 2.0L, peak))));
     const int Y0 = H - 50;
@@ -221,14 +320,7 @@ void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const P
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + 28, axis);
     }
 
-    const PointColumns columns{Wp, N};
-    const long long xMax = (long long)X0 + Wp;
-    ColumnPolyline line(picture, X0, Y0 - int(ky * Modulus(re[0], im[0])));
-    for (long long k = 1; k < N; ++k) {
-        const long long x = X0 + columns.At(k);
-        if (x < 0 || x > xMax) continue;
-        line.LineTo(int(x), Y0 - int(ky * Modulus(re[k], im[k])));
-    }
+    DrawCurve(picture, X0, Wp, N, Y0, ky, SpectrumSource{re, im});
 }
 
 }  // namespace sonavir

@@ -11,6 +11,7 @@
 
 #include "display/Picture.h"
 #include "display/PictureSettings.h"
+#include "display/Plotter.h"
 #include "model/ModelParameters.h"
 #include "signal/WinFFT.h"
 
@@ -77,6 +78,23 @@ public:
     void GenerateSignal();
     void ApplyAntenna(bool apply);
     void BuildFilterReference();
+
+    // Whether the run controls (model list, Start, the three switches) take
+    // input: the evaluation window locks them while it is shown.
+    bool RunControlsEnabled() const { return !evaluationShown; }
+
+private:
+    void SetPathButtonsFromIndex();
+    // Stage k of the echo path on the spectrum in Signal, when its gate is on.
+    void ApplyStage(int stage);
+    // 1/R for the water stages, 1/GruntHeight for the seabed stages (from one
+    // unit on), 1 otherwise.
+    long double DepthFactor(int stage) const;
+    // Depth attenuation of the waveform in Signal for stages 1 .. lastStage.
+    void ApplyDepthAttenuation(int lastStage);
+    PlotAxes Axes() const;
+    void TimePlot(const char* caption);
+    void SpectrumPlot(const char* caption);
 };
 
 }  // namespace sonavir

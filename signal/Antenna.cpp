@@ -26,9 +26,8 @@ struct Resonance {
     void At(long double w, long double& re, long double& im) const
     {
         const long double x = (1 - wr2 / (w * w)) * w * c;
-        const long double d = 1 + x * x;
-        re = 1 / d;
-        im = x / d;
+        re = 1 / (1 + x * x);
+        im = x * re;
     }
 };
 

@@ -12,13 +12,6 @@ namespace {
 
 constexpr long double kPi = std::numbers::pi_v<long double>;
 
-// exp(exponent * lnBase) with the faults of Power; the column loops take the
-// logarithm of a constant base once.
-inline long double PowerOfLn(long double lnBase, long double exponent)
-{
-    return CheckedExp(CheckFinite(exponent * lnBase));
-}
-
 // f_i = i * df / 1000, the column's frequency in kHz.
 long double KiloHertzStep(int N, const TModelParams& p)
 {
@@ -29,7 +22,7 @@ long double KiloHertzStep(int N, const TModelParams& p)
 
 long double Power(long double base, long double exponent)
 {
-    return PowerOfLn(CheckedLn(base), exponent);
+    return CheckedExp(CheckFinite(exponent * CheckedLn(base)));
 }
 
 void WaterMedium(bool apply, TSignalData& data, int N, const TModelParams& p)
@@ -42,8 +35,10 @@ void WaterMedium(bool apply, TSignalData& data, int N, const TModelParams& p)
     const long double salt = p.Sln * 0.0203L * fT;
     const long double fT2 = fT * fT;
     const long double fresh = Power(10, -2) * 2.93L;
-    const long double ln10 = CheckedLn(10);
-    const long double R = p.R;
+    // Constant factors are folded once, leaving one division per column.
+    const long double dfk = df / 1000;
+    const long double freshK = CheckedDiv(fresh, fT);
+    const long double toExp2 = -p.R / 10 * std::log2(10.0L);
     // A shift by two samples, 2 pi f 2 Dt 1000.
     const auto phase = [df, Dt](int i) {
         const long double f = i * df / 1000;
@@ -58,12 +53,12 @@ void WaterMedium(bool apply, TSignalData& data, int N, const TModelParams& p)
         r.Anchor(b);
         for (int i = b; i < e; ++i) {
             if (i % detail::kPhaseBlock == 0) r.Anchor(i);
-            const long double f = i * df / 1000;
+            const long double f = i * dfk;
             const long double f2 = f * f;
             const long double A1 = f2 * salt / (fT2 + f2);
-            const long double A2 = f2 * fresh / fT;
+            const long double A2 = f2 * freshK;
             const long double alpha = (A1 + A2) * Pf;
-            const long double g = PowerOfLn(ln10, -R * alpha / 10);
+            const long double g = detail::Exp2(alpha * toExp2);
             long double c, s;
             r.At(i, c, s);
             detail::FinishColumn(apply, re, im, i, g * c, -g * s);
@@ -76,9 +71,8 @@ void SeabedLayer(bool apply, TSignalData& data, int N, const TModelParams& p)
     const long double df = KiloHertzStep(N, p);
     const long double Dt = p.Dt;
     const long double n = p.NOrder;
-    const long double koef = -0.05L * p.GruntKoef;
-    const long double height = p.GruntHeight;
-    const long double ln10 = CheckedLn(10);
+    const long double dfk = df / 1000;
+    const long double toExp2 = -0.05L * p.GruntKoef * p.GruntHeight * std::log2(10.0L);
     // A shift by one sample, 2 pi f Dt 1000.
     const auto phase = [df, Dt](int i) {
         const long double f = i * df / 1000;
@@ -93,8 +87,7 @@ void SeabedLayer(bool apply, TSignalData& data, int N, const TModelParams& p)
         r.Anchor(b);
         for (int i = b; i < e; ++i) {
             if (i % detail::kPhaseBlock == 0) r.Anchor(i);
-            const long double f = i * df / 1000;
-            const long double g = PowerOfLn(ln10, Power(f, n) * koef * height);
+            const long double g = detail::Exp2(detail::PowerD(i * dfk, n) * toExp2);
             long double c, s;
             r.At(i, c, s);
             detail::FinishColumn(apply, re, im, i, g * c, -g * s);
@@ -107,6 +100,8 @@ void SphereTarget(bool apply, TSignalData& data, int N, const TModelParams& p)
     const long double dw = CheckedDiv(2 * kPi, static_cast<long double>(N) * p.Dt * 2);
     const long double Dt = p.Dt;
     const long double A = Power(p.Radius, 3) * 65.8L;
+    // A / L^2 with L = 1500 / w, the wavelength over 2 pi at 1500 m/s.
+    const long double Aw = A / (1500.0L * 1500.0L);
     // A shift by one sample, w Dt.
     const auto phase = [dw, Dt](int i) { return i * dw * Dt; };
     const detail::PhaseRamp<decltype(phase)> ramp(phase);
@@ -119,9 +114,7 @@ void SphereTarget(bool apply, TSignalData& data, int N, const TModelParams& p)
         for (int i = b; i < e; ++i) {
             if (i % detail::kPhaseBlock == 0) r.Anchor(i);
             const long double w = i * dw;
-            // L is the wavelength over 2 pi at 1500 m/s.
-            const long double L = 1500 / w;
-            const long double g = A / (L * L);
+            const long double g = Aw * w * w;
             long double c, s;
             r.At(i, c, s);
             detail::FinishColumn(apply, re, im, i, g * c, -g * s);

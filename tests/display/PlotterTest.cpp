@@ -347,24 +347,28 @@ TEST(PlotterTest, ColoursComeFromTheSchemeAndThePenIsLeftInThem)
 }
 
 // Many points per pixel column: the collapsed drawing must set exactly the
-// pixels of one LineTo per point.
+// pixels of one LineTo per point. Sizes around the number of pixel columns,
+// one column and no plot width at all are included.
 TEST(PlotterTest, DenseCurvesMatchSegmentBySegmentDrawing)
 {
     PictureSettings s;
     s.scale = false;
-    const int N = 1 << 16;
     std::mt19937 rng(11);
     std::normal_distribution<double> noise(0.0, 1.0);
-    TSignalData data;
-    AllocateSignal(data, N);
-    for (int m = 0; m < 2 * N; ++m) data[m % 2][m / 2] = noise(rng) * (1 + (m % 5000 == 0) * 4);
-    for (int width : {160, 785}) {
+    const std::pair<int, int> cases[] = {{1 << 16, 160}, {1 << 16, 785}, {256, 785},
+                                         {1024, 1098},   {1024, 1099},   {4096, 76},
+                                         {64, 75},       {64, 60}};
+    for (const auto& [N, width] : cases) {
+        TSignalData data;
+        AllocateSignal(data, N);
+        for (int m = 0; m < 2 * N; ++m) data[m % 2][m / 2] = noise(rng) * (1 + (m % 5000 == 0) * 4);
         Picture p = Blank(width, 300);
         DrawTimePlot(p, s, DefaultAxes(), data, N, "");
         DrawSpectrumPlot(p, s, DefaultAxes(), data, N, "");
         Picture ref = Blank(width, 300);
         ReferenceTimeCurve(ref, data, N, kFore);
         ReferenceSpectrumCurve(ref, data, N, kFore);
+        SCOPED_TRACE("N = " + std::to_string(N) + ", width " + std::to_string(width));
         ExpectSamePixels(p, ref);
     }
 }

@@ -91,6 +91,77 @@ long double MaxDiff(const TSignalData& a, const TSignalData& b, int N)
     return worst;
 }
 
+// The textbook algorithm, step by step in extended precision: packed
+// complex radix-2 transform with running rotors, then the real-spectrum
+// split. Slow, but independent of the blocking and tables of the real one.
+void ReferenceFFT(TSignalData& d, int N, int dir)
+{
+    int n = 0;
+    while ((1 << n) < N) ++n;
+    std::vector<long double> re(d[0].begin(), d[0].begin() + N), im(d[1].begin(), d[1].begin() + N);
+    std::vector<long double> c(n + 1), s(n + 1);
+    c[0] = -1;
+    s[0] = 0;
+    for (int k = 1; k <= n; ++k) {
+        c[k] = std::sqrt((c[k - 1] + 1) / 2);
+        s[k] = k == 1 ? 1.0L : s[k - 1] / (2 * c[k]);
+    }
+    auto complexPart = [&] {
+        for (int i = 1, j = N / 2; i <= N - 2; ++i) {
+            if (i < j) std::swap(re[i], re[j]), std::swap(im[i], im[j]);
+            int k = N / 2;
+            for (; k <= j; k /= 2) j -= k;
+            j += k;
+        }
+        for (int st = 0; st < n; ++st) {
+            const int L = 1 << st;
+            long double wr = 1, wi = 0;
+            for (int q = 0; q < L; ++q) {
+                for (int a = q; a < N; a += 2 * L) {
+                    const int b = a + L;
+                    const long double tr = re[b] * wr + im[b] * wi, ti = im[b] * wr - re[b] * wi;
+                    re[b] = re[a] - tr, im[b] = im[a] - ti;
+                    re[a] += tr, im[a] += ti;
+                }
+                const long double nr = wr * c[st] - wi * dir * s[st];
+                wi = wr * dir * s[st] + wi * c[st];
+                wr = nr;
+            }
+        }
+    };
+    auto realPart = [&] {
+        if (dir == -1)
+            for (auto& v : im) v = -v;
+        const long double cs = c[n], sn = dir * s[n];
+        long double wr = dir, wi = 0;
+        for (int i = 1; i < N / 2; ++i) {
+            const int j = N - i;
+            const long double h1r = re[i] + re[j], h1i = im[i] - im[j], h2r = im[i] + im[j], h2i = re[j] - re[i];
+            const long double nr = wr * cs - wi * sn;
+            wi = wi * cs + wr * sn;
+            wr = nr;
+            const long double tr = h2r * wr + h2i * wi, ti = h2i * wr - h2r * wi;
+            re[i] = h1r + tr, im[i] = h1i + ti, re[j] = h1r - tr, im[j] = ti - h1i;
+        }
+        const long double e = re[0], f = im[0];
+        re[0] = e + f, im[0] = e - f;
+        re[N / 2] *= 2, im[N / 2] *= -2;
+        if (dir == 1) {
+            re[0] *= 2, im[0] *= 2;
+            for (auto& v : im) v = -v;
+        }
+    };
+    if (dir == 1) {
+        for (int i = 0; i < N; ++i) re[i] /= 4 * N, im[i] /= 4 * N;
+        complexPart();
+        realPart();
+    } else {
+        realPart();
+        complexPart();
+    }
+    for (int i = 0; i < N; ++i) d[0][i] = static_cast<double>(re[i]), d[1][i] = static_cast<double>(im[i]);
+}
+
 // Every column but `keep` is zero (within tol) and column keep is (re, im).
 void ExpectOnlyColumn(const TSignalData& d, int N, int keep, double re, double im, double tol)
 {
@@ -151,6 +222,22 @@ TEST(WinFFT, ForwardMatchesTheDirectSumsAndInverseTheInverseSum)
     EXPECT_LE(MaxDiff(S, wave, n), 1e-12L);
 }
 
+TEST(WinFFT, AgreesWithTheTextbookAlgorithmAcrossTheCacheBlockSizes)
+{
+    // Sizes around the point where stages stop fitting in cache and start
+    // running as whole passes, radix-4 and radix-2 alike.
+    for (int N = 1 << 11; N <= 1 << 16; N *= 2) {
+        for (int dir : {1, -1}) {
+            const TSignalData x = Random(N, N + dir);
+            TSignalData fast = x, slow = x;
+            FFT(fast, N, static_cast<std::int8_t>(dir));
+            ReferenceFFT(slow, N, dir);
+            const long double peak = PeakValue(slow, N, 1);
+            EXPECT_LE(MaxDiff(fast, slow, N), 1e-13L * peak) << N << " direction " << dir;
+        }
+    }
+}
+
 TEST(WinFFT, RoundTripReproducesTheWaveform)
 {
     for (int N = 1; N <= 1 << 12; N *= 2) {
@@ -170,22 +257,33 @@ TEST(WinFFT, RoundTripReproducesTheWaveform)
 
 TEST(WinFFT, SizesBeyondTwoToTheNineteenStillTransform)
 {
-    // A single bin at 2^21 checks the angles of the deepest stages directly,
-    // which a round trip alone could miss.
-    const int N = 1 << 21, k = 123457;
+    // One impulse spreads over every column with modulus 1/2N and phase
+    // pi m0 k / N, so every twiddle of every stage shows. 2^23 is also past
+    // the size where the transform stops keeping a table of roots.
+    const int N = 1 << 23;
+    const long long m0 = 2LL * 3141593 + 1;
     TSignalData d = Zeros(N);
-    for (long long m = 0; m < 2LL * N; ++m)
-        Sample(d, m) = static_cast<double>(std::cos(kPi * ((m * k) % (2LL * N)) / N));
-    const TSignalData x = d;
+    Sample(d, m0) = 1;
     FFT(d, N, 1);
-    EXPECT_NEAR(d[0][k], 0.5, 1e-12);
-    EXPECT_NEAR(d[1][k], 0.0, 1e-12);
-    long double leak = 0;
-    for (int i = 0; i < N; ++i)
-        if (i != k) leak = std::max(leak, std::hypot((long double)d[0][i], d[1][i]));
-    EXPECT_LT(leak, 1e-12L);
+    // Column 0 pairs the mean with the Nyquist value: 1/2N each.
+    EXPECT_NEAR(d[0][0] * (2.0 * N), 1.0, 1e-12);
+    EXPECT_NEAR(d[1][0] * (2.0 * N), 1.0, 1e-12);
+    long double worst = 0;
+    for (int k = 1; k < N; ++k) {
+        const long double modulus = std::hypot((long double)d[0][k], d[1][k]) * (2.0L * N);
+        worst = std::max(worst, std::fabs(modulus - 1));
+    }
+    EXPECT_LT(worst, 1e-12L);
+    std::mt19937 gen(5);
+    std::uniform_int_distribution<int> column(1, N - 1);
+    for (int t = 0; t < 4096; ++t) {
+        const int k = column(gen);
+        const long double angle = kPi * ((m0 * k) % (2LL * N)) / N;
+        ASSERT_NEAR(d[0][k] * (2.0 * N), std::cos(angle), 1e-12) << k;
+        ASSERT_NEAR(d[1][k] * (2.0 * N), std::sin(angle), 1e-12) << k;
+    }
     FFT(d, N, -1);
-    EXPECT_LE(MaxDiff(d, x, N), 1e-11L);
+    for (long long m = 0; m < 2LL * N; ++m) ASSERT_NEAR(Sample(d, m), m == m0 ? 1.0 : 0.0, 1e-12) << m;
 }
 
 TEST(WinFFT, SingleColumnBufferHoldsTheTwoSampleTransform)

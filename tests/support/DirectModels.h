@@ -9,6 +9,7 @@
 #include <string>
 
 #include "signal/ModelParams.h"
+#include "signal/Noise.h"
 #include "signal/NumberText.h"
 #include "signal/Propagation.h"
 #include "signal/WinFFT.h"
@@ -123,6 +124,20 @@ inline void MatchedFilter(const TSignalData& S, int N, long double Dt, TSignalDa
         const long double c = std::cos(theta), s = std::sin(theta);
         F[0][i] = static_cast<double>(c * S[0][i] - s * S[1][i]);
         F[1][i] = static_cast<double>(-s * S[0][i] - c * S[1][i]);
+    }
+}
+
+// The noise of one seed, sample by sample in waveform order, a zero magnitude
+// draw taken again.
+inline void AddNoise(TSignalData& data, int N, long double sigma, std::uint32_t seed)
+{
+    LcgSource s(seed);
+    for (int m = 0; m < 2 * N; ++m) {
+        long double u1 = s.Next();
+        if (u1 == 0) u1 = s.Next();
+        const long double u2 = s.Next();
+        const long double n = std::cos(2 * kPi * u2) * (std::sqrt(-2 * std::log(u1)) * sigma);
+        data[m % 2][m / 2] = static_cast<double>(data[m % 2][m / 2] + n);
     }
 }
 

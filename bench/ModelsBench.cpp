@@ -1,0 +1,134 @@
+// The per-column frequency models and the noise generator, each beside its
+// yardstick: the same result computed column by column from the plain formula
+// (a power, a cosine and a sine per column, into a scratch response, or the
+// noise drawn sample by sample in extended precision). The forward transform
+// of the same N is timed beside them for scale.
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "signal/Antenna.h"
+#include "signal/Noise.h"
+#include "signal/Propagation.h"
+#include "tests/support/DirectModels.h"
+
+namespace {
+
+using namespace sonavir;
+
+TSignalData Spectrum(int N)
+{
+    TSignalData d;
+    AllocateSignal(d, N);
+    std::mt19937 gen(1);
+    std::uniform_real_distribution<double> u(-1, 1);
+    for (int i = 0; i < N; ++i) {
+        d[0][i] = u(gen);
+        d[1][i] = u(gen);
+    }
+    return d;
+}
+
+void PerColumn(benchmark::State& state, int N)
+{
+    state.counters["per_column"] = benchmark::Counter(
+        N, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Apply = true on a fresh copy of one spectrum each time, the copy untimed.
+template <typename Model>
+void RunModel(benchmark::State& state, Model model)
+{
+    const int N = static_cast<int>(state.range(0));
+    const TSignalData original = Spectrum(N);
+    TSignalData d = original;
+    const TModelParams p;
+    for (auto _ : state) {
+        state.PauseTiming();
+        d = original;
+        state.ResumeTiming();
+        model(true, d, N, p);
+        benchmark::DoNotOptimize(d[0].data());
+    }
+    PerColumn(state, N);
+}
+
+void BM_Narrowband(benchmark::State& s) { RunModel(s, NarrowbandAntenna); }
+void BM_NarrowbandDirect(benchmark::State& s) { RunModel(s, direct::Narrowband); }
+void BM_Wideband(benchmark::State& s)
+{
+    RunModel(s, [](bool a, TSignalData& d, int N, const TModelParams& p) { WidebandAntenna(a, d, N, p, "3,14"); });
+}
+void BM_WidebandDirect(benchmark::State& s)
+{
+    RunModel(s, [](bool a, TSignalData& d, int N, const TModelParams& p) { direct::Wideband(a, d, N, p, "3,14"); });
+}
+void BM_Water(benchmark::State& s) { RunModel(s, WaterMedium); }
+void BM_WaterDirect(benchmark::State& s) { RunModel(s, direct::Water); }
+void BM_Seabed(benchmark::State& s) { RunModel(s, SeabedLayer); }
+void BM_SeabedDirect(benchmark::State& s) { RunModel(s, direct::Seabed); }
+void BM_Sphere(benchmark::State& s) { RunModel(s, SphereTarget); }
+void BM_SphereDirect(benchmark::State& s) { RunModel(s, direct::Sphere); }
+
+void BM_ModelsFFT(benchmark::State& state)
+{
+    const int N = static_cast<int>(state.range(0));
+    const TSignalData original = Spectrum(N);
+    TSignalData d = original;
+    for (auto _ : state) {
+        state.PauseTiming();
+        d = original;
+        state.ResumeTiming();
+        FFT(d, N, 1);
+        benchmark::DoNotOptimize(d[0].data());
+    }
+    PerColumn(state, N);
+}
+
+void BM_Noise(benchmark::State& state)
+{
+    const int N = static_cast<int>(state.range(0));
+    const TSignalData original = Spectrum(N);
+    TSignalData d = original;
+    for (auto _ : state) {
+        state.PauseTiming();
+        d = original;
+        state.ResumeTiming();
+        AddNormalNoise(d, N, 5, 12345u);
+        benchmark::DoNotOptimize(d[0].data());
+    }
+    PerColumn(state, N);
+}
+
+void BM_NoiseDirect(benchmark::State& state)
+{
+    const int N = static_cast<int>(state.range(0));
+    const TSignalData original = Spectrum(N);
+    TSignalData d = original;
+    for (auto _ : state) {
+        state.PauseTiming();
+        d = original;
+        state.ResumeTiming();
+        direct::AddNoise(d, N, PeakValue(d, N, 1) / 5, 12345u);
+        benchmark::DoNotOptimize(d[0].data());
+    }
+    PerColumn(state, N);
+}
+
+// "<family>/ours" against "<family>/ref": the main of the benchmark program
+// prints the ratio of each such pair after the report.
+#define MODEL_PAIR(family, ours, ref)                                                              \
+    BENCHMARK(ours)->Name(family "/ours")->Arg(1 << 16)->Arg(1 << 22)->Unit(benchmark::kMillisecond)->UseRealTime(); \
+    BENCHMARK(ref)->Name(family "/ref")->Arg(1 << 16)->Arg(1 << 22)->Unit(benchmark::kMillisecond)->UseRealTime()
+
+MODEL_PAIR("Narrowband", BM_Narrowband, BM_NarrowbandDirect);
+MODEL_PAIR("Wideband", BM_Wideband, BM_WidebandDirect);
+MODEL_PAIR("Water", BM_Water, BM_WaterDirect);
+MODEL_PAIR("Seabed", BM_Seabed, BM_SeabedDirect);
+MODEL_PAIR("Sphere", BM_Sphere, BM_SphereDirect);
+MODEL_PAIR("Noise", BM_Noise, BM_NoiseDirect);
+// The forward transform of the same N, for scale.
+BENCHMARK(BM_ModelsFFT)->Arg(1 << 16)->Arg(1 << 22)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

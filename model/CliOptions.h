@@ -1,0 +1,73 @@
+#pragma once
+// The command line taken apart: what `sonavir render` and `sonavir evaluate`
+// were asked to do, checked for shape before anything runs. Running the
+// options is model/CommandLine.cpp's job.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "model/ModelParameters.h"
+
+namespace sonavir {
+
+// A command line that cannot be used as given: usage message, exit status 2.
+class CliUsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One `--set NAME=TEXT`.
+struct CliSetting {
+    std::string name;
+    std::string text;
+};
+
+struct CliOptions {
+    enum class Command { Help, Version, Render, Evaluate };
+    Command command = Command::Help;
+
+    // Both subcommands.
+    std::vector<CliSetting> settings;  // in the order given
+    int colors = 0;                    // 0 white on black, 1 black on white
+    std::optional<std::array<int, 2>> size;  // picture width, height
+    std::string output;                // -o: the picture
+
+    // render
+    int model = 0;
+    int stage = 0;
+    bool filter = false, echoFilter = false, noise = false, norm = false, depth = false;
+    std::optional<std::uint32_t> seed;
+    std::vector<int> gatesOff;
+    bool noScale = false;
+    std::optional<std::array<int, 3>> ticks;  // amplitude, time, frequency
+    std::string waveFile, spectrumFile;
+
+    // evaluate
+    int mode = 0;
+    int propagation = 0;
+    std::optional<int> points;
+    std::optional<std::vector<std::string>> rangeCells, thicknessCells;
+    bool noNorm = false;
+    std::string tableFile;
+};
+
+// The arguments after the program name. Throws CliUsageError.
+CliOptions ParseCommandLine(const std::vector<std::string>& args);
+
+std::string CliUsage();
+std::string CliVersion();  // "Версия 2.06 (build 242)"
+
+// Whether NAME is one of the parameters `--set` may change.
+bool IsSettingName(const std::string& name);
+
+// Applies TEXT as the parameters window's control would take it, through the
+// same change handler. A text the control rejects throws SonavirError with
+// its message; a value no control could hold (an item or position out of
+// range, a pick-list text not in the list) throws CliUsageError.
+void ApplySetting(ModelParameters& params, const CliSetting& setting);
+
+}  // namespace sonavir

@@ -1,0 +1,343 @@
+#include "model/MainState.h"
+
+#include <string>
+
+#include "display/Plotter.h"
+#include "signal/Antenna.h"
+#include "signal/Errors.h"
+#include "signal/Generators.h"
+#include "signal/MatchedFilter.h"
+#include "signal/Noise.h"
+#include "signal/NumberText.h"
+#include "signal/Propagation.h"
+
+namespace sonavir {
+
+namespace {
+
+constexpr int kLastStage = 7;
+
+// Releases the run's buffers however the run ends: a failed run must not keep
+// hundreds of megabytes alive until the next one.
+class BufferRelease {
+public:
+    explicit BufferRelease(MainState& state) : state_(state) {}
+    ~BufferRelease()
+    {
+        ReleaseSignal(state_.FilterRef);
+        ReleaseSignal(state_.Signal);
+    }
+    BufferRelease(const BufferRelease&) = delete;
+    BufferRelease& operator=(const BufferRelease&) = delete;
+
+private:
+    MainState& state_;
+};
+
+}  // namespace
+
+MainState::MainState(ModelParameters& params, PictureSettings& settings, Picture& picture)
+    : params(params), settings(settings), picture(picture)
+{
+}
+
+const std::vector<std::string>& MainState::ModelItems()
+{
+    static const std::vector<std::string> items = {"Сигнал", "Антенна", "Среда", "Грунт", "Объект"};
+    return items;
+}
+
+const std::vector<std::string>& MainState::PathItems()
+{
+    static const std::vector<std::string> items = {
+        "Модель",
+        "Излученный антенной",
+        "Прошедший водную среду",
+        "Прошедший грунт",
+        "Отраженный от сферы",
+        "Отраженный и прошедший через грунт",
+        "Отраженный и прошедший через водную среду",
+        "Отраженный и принятый антенной",
+    };
+    return items;
+}
+
+// ---------------------------------------------------------------- navigation
+
+void MainState::SetPathButtonsFromIndex()
+{
+    prevEnabled = pathStage > 0;
+    nextEnabled = pathStage < kLastStage;
+}
+
+void MainState::SelectModel(int item)
+{
+    // A disabled list raises no change; an index outside the list is "no
+    // selection", which changes nothing.
+    if (evaluationShown || item < 0 || item >= static_cast<int>(ModelItems().size())) return;
+    modelItem = item;
+    pathStage = 0;
+    if (item == 0) {
+        pathEnabled = true;
+        prevEnabled = false;
+        nextEnabled = true;
+    } else {
+        pathEnabled = false;
+        prevEnabled = false;
+        nextEnabled = false;
+    }
+}
+
+void MainState::SelectPath(int item)
+{
+    if (evaluationShown || !pathEnabled || item < 0 || item > kLastStage) return;
+    pathStage = item;
+    SetPathButtonsFromIndex();
+}
+
+void MainState::PrevPath()
+{
+    if (evaluationShown || !prevEnabled) return;
+    if (pathStage > 0) --pathStage;
+    if (pathStage == 0) prevEnabled = false;
+    nextEnabled = true;
+}
+
+void MainState::NextPath()
+{
+    if (evaluationShown || !nextEnabled) return;
+    if (pathStage < kLastStage) ++pathStage;
+    if (pathStage == kLastStage) nextEnabled = false;
+    prevEnabled = true;
+}
+
+void MainState::SetFilterMode(bool on)
+{
+    params.filterMode = on;
+    MatchToEcho = on;
+}
+
+void MainState::SetEvaluationShown(bool shown)
+{
+    evaluationShown = shown;
+    if (shown) {
+        pathEnabled = false;
+        prevEnabled = false;
+        nextEnabled = false;
+        return;
+    }
+    if (modelItem == 0) {
+        pathEnabled = true;
+        SetPathButtonsFromIndex();
+    } else {
+        // A single model keeps its own rule: no path to walk.
+        pathEnabled = false;
+        prevEnabled = false;
+        nextEnabled = false;
+    }
+    params.DeriveParameters();
+}
+
+// ---------------------------------------------------------------- Start
+
+void MainState::Start()
+{
+    statusText.clear();
+    if (onStatusChanged) onStatusChanged();
+    RunModel();
+    settings.shortForm = false;
+    statusText = ModelItems()[modelItem] + " - " + PathItems()[pathStage];
+    imageMenuEnabled = true;
+    if (onStatusChanged) onStatusChanged();
+}
+
+// ---------------------------------------------------------------- the run
+
+void MainState::GenerateSignal()
+{
+    switch (params.signalItem) {
+    case kRadioPulse:
+        RadioPulse(Signal, SignalSize, RealSignalSize, params.p);
+        break;
+    case kLfmPulse:
+        LfmPulse(Signal, SignalSize, RealSignalSize, params.p);
+        break;
+    case kBarkerPulse:
+        BarkerPulse(Signal, SignalSize, RealSignalSize, params.p);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainState::ApplyAntenna(bool apply)
+{
+    if (params.antennaItem == 0)
+        NarrowbandAntenna(apply, Signal, SignalSize, params.p);
+    else if (params.antennaItem == 1)
+        WidebandAntenna(apply, Signal, SignalSize, params.p, params.kText);
+}
+
+void MainState::ApplyStage(int stage)
+{
+    if (stage < 1 || stage > kLastStage || !params.gates[stage - 1]) return;
+    switch (stage) {
+    case 1:
+    case 7:
+        ApplyAntenna(true);
+        break;
+    case 2:
+    case 6:
+        WaterMedium(true, Signal, SignalSize, params.p);
+        break;
+    case 3:
+    case 5:
+        SeabedLayer(true, Signal, SignalSize, params.p);
+        break;
+    case 4:
+        SphereTarget(true, Signal, SignalSize, params.p);
+        break;
+    }
+}
+
+long double MainState::DepthFactor(int stage) const
+{
+    // Range in km and thickness in m only attenuate from one unit on.
+    if (stage == 2 || stage == 6) return params.p.R >= 1 ? CheckedDiv(1, params.p.R) : 1.0L;
+    if (stage == 3 || stage == 5)
+        return params.p.GruntHeight >= 1 ? CheckedDiv(1, params.p.GruntHeight) : 1.0L;
+    return 1.0L;
+}
+
+void MainState::ApplyDepthAttenuation(int lastStage)
+{
+    if (!params.depthOn) return;
+    // The gates do not apply here: an unchecked stage is still attenuated.
+    for (int i = 1; i <= lastStage; ++i) {
+        const long double factor = DepthFactor(i);
+        if (factor != 1.0L) ScaleBuffer(Signal, SignalSize, factor);
+    }
+}
+
+void MainState::BuildFilterReference()
+{
+    GenerateSignal();
+    if (!params.filterMode) {
+        FFT(Signal, SignalSize, +1);
+        BuildMatchedFilter(Signal, SignalSize, params.p.Dt, FilterRef);
+        return;
+    }
+    // Matched to the echo that the run will filter at this stage.
+    ApplyDepthAttenuation(pathStage);
+    FFT(Signal, SignalSize, +1);
+    for (int i = 1; i <= pathStage; ++i) ApplyStage(i);
+    BuildMatchedFilter(Signal, SignalSize, params.p.Dt, FilterRef);
+}
+
+PlotAxes MainState::Axes() const
+{
+    PlotAxes axes;
+    axes.Dt = params.p.Dt;
+    axes.Fmax = params.p.Fmax;
+    axes.KofDiscret = params.p.KofDiscret;
+    axes.imageLeft = imageLeft;
+    return axes;
+}
+
+void MainState::TimePlot(const char* caption)
+{
+    DrawTimePlot(picture, settings, Axes(), Signal, SignalSize, caption);
+    if (onTimePlot) onTimePlot(Signal, SignalSize);
+}
+
+void MainState::SpectrumPlot(const char* caption)
+{
+    DrawSpectrumPlot(picture, settings, Axes(), Signal, SignalSize, caption);
+    if (onSpectrumPlot) onSpectrumPlot(Signal, SignalSize);
+}
+
+void MainState::RunModel()
+{
+    BufferRelease release(*this);
+
+    picture.Fill(settings.PlotBackColor);
+    picture.SetBrushColor(settings.PlotBackColor);
+
+    // The Barker snap becomes visible; this is not a user change of Tc.
+    params.tcText = FormatGeneral(params.p.Tc, 4);
+
+    RealSignalSize = HalfSampleCount(params.p.Tc, params.p.Dt);
+    SignalSize = TransformSize(RealSignalSize);
+
+    params.realSizeText = std::to_string(2LL * RealSignalSize);
+    params.paddedSizeText = std::to_string(2LL * SignalSize);
+    params.bytesText = std::to_string(16LL * SignalSize);
+    if (onMemoryFigures) onMemoryFigures();
+
+    ReleaseSignal(FilterRef);
+    AllocateSignal(Signal, SignalSize);
+
+    if (modelItem != 0) {
+        // A single channel model: its response and its impulse response; no
+        // signal, so none of the signal switches apply.
+        switch (modelItem) {
+        case 1:
+            ApplyAntenna(false);
+            break;
+        case 2:
+            WaterMedium(false, Signal, SignalSize, params.p);
+            break;
+        case 3:
+            SeabedLayer(false, Signal, SignalSize, params.p);
+            break;
+        case 4:
+            SphereTarget(false, Signal, SignalSize, params.p);
+            break;
+        default:
+            break;
+        }
+        SpectrumPlot("|K(jw)|");
+        FFT(Signal, SignalSize, -1);
+        TimePlot("h(t)");
+        return;
+    }
+
+    const bool filter = params.filterOn;
+    if (filter) {
+        AllocateSignal(FilterRef, SignalSize);
+        BuildFilterReference();
+    }
+
+    GenerateSignal();
+    SignalEnergy = BufferEnergy(Signal, SignalSize);  // before any noise
+
+    if (params.noiseOn) AddNormalNoise(Signal, SignalSize, params.Snr(), noiseSeed);
+
+    if (pathStage == 0) {
+        if (filter) {
+            FFT(Signal, SignalSize, +1);
+            ApplyMatchedFilter(Signal, SignalSize, FilterRef);
+            FFT(Signal, SignalSize, -1);
+            ReleaseSignal(FilterRef);
+        }
+        if (params.normOn) NormalizeEnergy(Signal, SignalSize, SignalEnergy);
+        TimePlot("S(t)");
+        FFT(Signal, SignalSize, +1);
+        SpectrumPlot("|S(jw)|");
+        return;
+    }
+
+    FFT(Signal, SignalSize, +1);
+    for (int i = 1; i <= pathStage; ++i) ApplyStage(i);
+    if (filter) {
+        ApplyMatchedFilter(Signal, SignalSize, FilterRef);
+        ReleaseSignal(FilterRef);
+    }
+    SpectrumPlot("|S(jw)|");
+    FFT(Signal, SignalSize, -1);
+    ApplyDepthAttenuation(pathStage);
+    if (params.normOn) NormalizeEnergy(Signal, SignalSize, SignalEnergy);
+    TimePlot("S(t)");
+}
+
+}  // namespace sonavir
