@@ -9,7 +9,7 @@ namespace sonavir {
 inline constexpr const char* kMakerHost = "sonavir.example.org";
 inline constexpr const char* kMakerEmail = "support@sonavir.example.org";
 inline constexpr const char* kAuthorLine = "Учебная лаборатория гидроакустики";
-inline constexpr const char* kCreditLine = "Информационная поддержка: кафедра акустики";
+inline constexpr const char* kCreditLine = "Инф. поддержка: кафедра акустики";
 inline constexpr const char* kYearsText = "2024–2026";
 inline constexpr const char* kProgramTitle = "Сонавир";
 inline constexpr const char* kApplicationTitle = "КОРВА";

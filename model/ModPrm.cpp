@@ -399,7 +399,7 @@ void TModelsForm::BuildModelsPage()
     }
     // Tall enough for all seven gates and no taller.
     ModelCheckListBox->setFixedHeight(ModelCheckListBox->sizeHintForRow(0) * ModelCheckListBox->count() +
-                                      2 * ModelCheckListBox->frameWidth());
+                                      2 * ModelCheckListBox->frameWidth() + 2);
     grid->addWidget(ModelCheckListBox, 0, 0);
     grid->setRowStretch(1, 1);
 }

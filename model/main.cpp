@@ -1,17 +1,24 @@
-// Placeholder start-up until the windows land: one empty main window.
+// Start-up: the command-line mode when asked for, otherwise the windows.
 #include <QApplication>
-#include <QMainWindow>
+#include <QIcon>
 
 #include "model/CommandLine.h"
+#include "model/GuiStartup.h"
+#include "model/HelpLinks.h"
 
 int main(int argc, char** argv)
 {
-    if (auto status = sonavir::RunCommandLine(argc, argv)) return *status;
+    if (auto rc = sonavir::RunCommandLine(argc, argv)) return *rc;
+
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromUtf8("КОРВА"));
-    QMainWindow w;
-    w.setWindowTitle(QString::fromUtf8("Сонавир"));
-    w.resize(793, 601);
-    w.show();
+    // The title the task bar and the error boxes show; window captions stay as set.
+    QApplication::setApplicationName(sonavir::Q(sonavir::kApplicationTitle));
+    QApplication::setWindowIcon(QIcon(sonavir::ProgramIcon()));
+    // The main window's closing ends the program, whatever else is open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    sonavir::TProgramWindows windows;
+    QObject::connect(windows.MainForm.get(), &sonavir::TMainForm::closed, &app, &QApplication::quit);
+    windows.ShowStartWindows();
     return app.exec();
 }

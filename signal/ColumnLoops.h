@@ -4,7 +4,9 @@
 // a buffer, and phase ramps without a sine and cosine per column.
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <system_error>
@@ -47,7 +49,11 @@ inline double Exp2(long double t)
     // Any whole k near t will do (exp2 is accurate over (-1, 1)); the SSE
     // conversion avoids the rounding-mode round trip of nearbyint.
     const int k = static_cast<int>(static_cast<double>(t));
-    const double v = std::ldexp(std::exp2(static_cast<double>(t - k)), k);
+    const double m = std::exp2(static_cast<double>(t - k));
+    // 2^k built from its bits where it is a normal double; ldexp (a library
+    // call) only at the ends of the range.
+    if (k > -1022 && k < 1023) return m * std::bit_cast<double>(static_cast<std::uint64_t>(k + 1023) << 52);
+    const double v = std::ldexp(m, k);
     if (std::isinf(v)) RaiseOverflow();
     return v;
 }

@@ -1,0 +1,261 @@
+// The main window driven through its controls: navigation, Start, the
+// picture's menu and the click on the picture, resizing.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "display/ImgOpt.h"
+#include "display/ImgSize.h"
+#include "model/GuiCommon.h"
+#include "model/ModMain.h"
+
+using namespace sonavir;
+
+namespace {
+
+// Everything that mixes another colour into the picture counts as drawn.
+bool AllPixels(const Picture& picture, TColor color)
+{
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            if (picture.PixelAt(x, y) != color) return false;
+    return true;
+}
+
+void Pick(QComboBox* combo, int item)
+{
+    // What a user's choice does: the index changes, then activated.
+    combo->setCurrentIndex(item);
+    emit combo->activated(item);
+}
+
+}  // namespace
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        ModelParameters params;
+        PictureSettings settings;
+        Picture picture;
+        MainState state{params, settings, picture};
+        StateBus bus;
+        TMainForm form{state, &bus};
+        TSizeImageForm sizeForm{form.sizing, picture, settings, &bus};
+        TOptionImageForm optionForm{settings, &bus};
+        std::vector<std::string> errors;
+
+        Fixture()
+        {
+            QObject::connect(&bus, &StateBus::changed, &form, &TMainForm::SyncFromState);
+            QObject::connect(&bus, &StateBus::changed, &sizeForm, &TSizeImageForm::SyncFromState);
+            QObject::connect(&bus, &StateBus::changed, &optionForm, &TOptionImageForm::SyncFromState);
+            form.SetWindows(nullptr, &sizeForm, &optionForm, nullptr);
+            SetErrorSink([this](const std::string& m) { errors.push_back(m); });
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+        }
+        ~Fixture() { SetErrorSink({}); }
+    };
+
+private slots:
+    void startState()
+    {
+        Fixture f;
+        TMainForm& w = f.form;
+        QCOMPARE(w.windowTitle(), QStringLiteral("Сонавир"));
+        QCOMPARE(w.ModelComboBox->currentText(), QStringLiteral("Сигнал"));
+        QCOMPARE(w.PathComboBox->currentText(), QStringLiteral("Модель"));
+        QCOMPARE(w.ModelComboBox->count(), 5);
+        QCOMPARE(w.PathComboBox->count(), 8);
+        QVERIFY(w.PathComboBox->isEnabled());
+        QVERIFY(!w.PrevPathSpeedButton->isEnabled());
+        QVERIFY(w.NextPathSpeedButton->isEnabled());
+        QVERIFY(!w.ImageItem->menuAction()->isEnabled());
+        QVERIFY(w.StatusText().isEmpty());
+        // The default window gives the picture exactly 785 x 484, black.
+        QCOMPARE(w.ResultImage->size(), QSize(785, 484));
+        QCOMPARE(f.picture.Width(), 785);
+        QCOMPARE(f.picture.Height(), 484);
+        QVERIFY(AllPixels(f.picture, kBlack));
+        QCOMPARE(w.PathComboBox->width(), w.width() - 97);
+        QCOMPARE(w.Bevel5->x(), w.width() - 15);
+        QCOMPARE(w.ModelComboBox->width(), 145);
+        QCOMPARE(w.StartSpeedButton->toolTip(), QStringLiteral("Пуск"));
+    }
+
+    void menuLayout()
+    {
+        Fixture f;
+        QStringList texts;
+        for (QAction* a : f.form.ImageItem->actions()) texts << (a->isSeparator() ? "-" : a->text());
+        QCOMPARE(texts, (QStringList{"Сохранить", "-", "Размер", "-", "Настройки..."}));
+        texts.clear();
+        for (QAction* a : f.form.HelpItem->actions()) texts << (a->isSeparator() ? "-" : a->text());
+        QCOMPARE(texts, (QStringList{"Проверить обновление", "Скачать описание имитационной модели", "-",
+                                     "Все программы", "Открыть сайт разработчика", "-", "Поддержка", "-",
+                                     "О программе..."}));
+    }
+
+    void walkingThePath()
+    {
+        Fixture f;
+        TMainForm& w = f.form;
+        for (int i = 0; i < 7; ++i) {
+            QVERIFY(w.NextPathSpeedButton->isEnabled());
+            QTest::mouseClick(w.NextPathSpeedButton, Qt::LeftButton);
+            QCOMPARE(w.PathComboBox->currentIndex(), i + 1);
+            QVERIFY(w.PrevPathSpeedButton->isEnabled());
+        }
+        QCOMPARE(w.PathComboBox->currentText(), QStringLiteral("Отраженный и принятый антенной"));
+        QVERIFY(!w.NextPathSpeedButton->isEnabled());
+        QTest::mouseClick(w.PrevPathSpeedButton, Qt::LeftButton);
+        QCOMPARE(w.PathComboBox->currentIndex(), 6);
+        QVERIFY(w.NextPathSpeedButton->isEnabled());
+        QVERIFY(w.PrevPathSpeedButton->isEnabled());
+
+        // Picking a stage sets the buttons by its place in the list.
+        Pick(w.PathComboBox, 0);
+        QVERIFY(!w.PrevPathSpeedButton->isEnabled());
+        QVERIFY(w.NextPathSpeedButton->isEnabled());
+        Pick(w.PathComboBox, 7);
+        QVERIFY(w.PrevPathSpeedButton->isEnabled());
+        QVERIFY(!w.NextPathSpeedButton->isEnabled());
+        QCOMPARE(f.state.pathStage, 7);
+    }
+
+    void singleModelGreysThePath()
+    {
+        Fixture f;
+        TMainForm& w = f.form;
+        QTest::mouseClick(w.NextPathSpeedButton, Qt::LeftButton);
+        QSignalSpy pathActivated(w.PathComboBox, &QComboBox::activated);
+        Pick(w.ModelComboBox, 3);
+        QCOMPARE(w.PathComboBox->currentIndex(), 0);
+        QCOMPARE(pathActivated.count(), 0);  // the program's own selection
+        QVERIFY(!w.PathComboBox->isEnabled());
+        QCOMPARE(w.PathComboBox->palette().color(QPalette::Base), QColor(192, 192, 192));
+        QCOMPARE(w.PathComboBox->palette().color(QPalette::Text), QColor(128, 128, 128));
+        QVERIFY(!w.PrevPathSpeedButton->isEnabled());
+        QVERIFY(!w.NextPathSpeedButton->isEnabled());
+
+        Pick(w.ModelComboBox, 0);
+        QVERIFY(w.PathComboBox->isEnabled());
+        QCOMPARE(w.PathComboBox->palette().color(QPalette::Base),
+                 QApplication::palette(w.PathComboBox).color(QPalette::Base));
+        QVERIFY(!w.PrevPathSpeedButton->isEnabled());
+        QVERIFY(w.NextPathSpeedButton->isEnabled());
+    }
+
+    void startShowsStatusAndEnablesTheImageMenu()
+    {
+        Fixture f;
+        TMainForm& w = f.form;
+        Pick(w.ModelComboBox, 4);
+        // Changing choices does not draw; Start does.
+        QVERIFY(AllPixels(f.picture, kBlack));
+        f.settings.shortForm = true;
+        QTest::mouseClick(w.StartSpeedButton, Qt::LeftButton);
+        QVERIFY(f.errors.empty());
+        QCOMPARE(w.StatusText(), QStringLiteral("Объект - Модель"));
+        QVERIFY(w.ImageItem->menuAction()->isEnabled());
+        QVERIFY(!AllPixels(f.picture, kBlack));
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        // The settings window is back in its full form.
+        QVERIFY(!f.optionForm.ScaleGroupBox->isHidden());
+        QCOMPARE(f.optionForm.height(), f.optionForm.ClientHeight());
+
+        const QImage before = f.picture.Surface().copy();
+        Pick(w.ModelComboBox, 0);
+        QTest::mouseClick(w.NextPathSpeedButton, Qt::LeftButton);
+        w.FilterCheckBox->setChecked(true);
+        QCOMPARE(f.picture.Surface(), before);
+        QVERIFY(f.params.filterOn);
+
+        w.StartItem->trigger();
+        QCOMPARE(w.StatusText(), QStringLiteral("Сигнал - Излученный антенной"));
+    }
+
+    void failedStartLeavesStatusBlank()
+    {
+        Fixture f;
+        TMainForm& w = f.form;
+        // A zero frequency has no samples to make: the run fails.
+        f.params.p.F0 = 0;
+        f.params.p.Fmax = 0;
+        f.params.p.Dt = 0;
+        w.StartSpeedButtonClick();
+        QCOMPARE(f.errors.size(), std::size_t(1));
+        QVERIFY(w.StatusText().isEmpty());
+        QVERIFY(!w.ImageItem->menuAction()->isEnabled());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void clickOnPictureOpensSettingsThere()
+    {
+        Fixture f;
+        TMainForm& w = f.form;
+        bool opened = false;
+        QTimer::singleShot(0, [&] { opened = f.optionForm.isVisible(); f.optionForm.reject(); });
+        QTest::mouseClick(w.ResultImage, Qt::LeftButton, {}, QPoint(120, 60));
+        QApplication::processEvents();
+        QVERIFY(!opened);
+
+        w.StartSpeedButtonClick();
+        // The first showing is centred whatever was clicked.
+        QTimer::singleShot(0, [&] { f.optionForm.reject(); });
+        w.ImageOptionItemClick();
+        QVERIFY(f.optionForm.ShownBefore());
+
+        QPoint where;
+        QTimer::singleShot(0, [&] {
+            opened = f.optionForm.isVisible();
+            where = f.optionForm.pos();
+            f.optionForm.reject();
+        });
+        QTest::mouseClick(w.ResultImage, Qt::LeftButton, Qt::ShiftModifier, QPoint(120, 60));
+        QVERIFY(opened);
+        QCOMPARE(where, QPoint(120, 60));
+    }
+
+    void resizeRefillsInTheCurrentBackground()
+    {
+        Fixture f;
+        TMainForm& w = f.form;
+        w.StartSpeedButtonClick();
+        f.optionForm.BlackOnWhiteRadioButton->click();
+        QCOMPARE(f.settings.PlotBackColor, kWhite);
+        // The new scheme alone does not touch the picture...
+        QVERIFY(!AllPixels(f.picture, kWhite));
+        // ...a resize in auto size blanks it in the new background.
+        w.resize(w.width() - 120, w.height() - 60);
+        QApplication::processEvents();
+        QCOMPARE(f.picture.Width(), w.ResultImage->width());
+        QCOMPARE(f.picture.Height(), w.ResultImage->height());
+        QCOMPARE(w.ResultImage->size(), w.PictureAreaSize());
+        QVERIFY(AllPixels(f.picture, kWhite));
+        QCOMPARE(w.PathComboBox->width(), w.width() - 97);
+
+        // Narrow windows hide the row-end marks.
+        w.resize(480, w.height());
+        QApplication::processEvents();
+        QVERIFY(w.Bevel5->isHidden());
+        w.resize(700, w.height());
+        QApplication::processEvents();
+        QVERIFY(!w.Bevel6->isHidden());
+        QCOMPARE(w.Bevel6->x(), 685);
+    }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "MainFormTest.moc"

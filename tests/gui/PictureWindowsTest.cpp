@@ -1,0 +1,228 @@
+// The picture settings and picture size windows, and saving the picture.
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "display/ImgOpt.h"
+#include "display/ImgSize.h"
+#include "model/GuiCommon.h"
+#include "model/ModMain.h"
+
+using namespace sonavir;
+
+class PictureWindowsTest : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        ModelParameters params;
+        PictureSettings settings;
+        Picture picture;
+        MainState state{params, settings, picture};
+        StateBus bus;
+        TMainForm form{state, &bus};
+        TSizeImageForm sizeForm{form.sizing, picture, settings, &bus};
+        TOptionImageForm optionForm{settings, &bus};
+        std::vector<std::string> errors;
+
+        Fixture()
+        {
+            QObject::connect(&bus, &StateBus::changed, &form, &TMainForm::SyncFromState);
+            QObject::connect(&bus, &StateBus::changed, &sizeForm, &TSizeImageForm::SyncFromState);
+            QObject::connect(&bus, &StateBus::changed, &optionForm, &TOptionImageForm::SyncFromState);
+            form.SetWindows(nullptr, &sizeForm, &optionForm, nullptr);
+            SetErrorSink([this](const std::string& m) { errors.push_back(m); });
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+        }
+        ~Fixture() { SetErrorSink({}); }
+
+        // Opens the size window modally and runs the steps inside it.
+        void InSizeWindow(const std::function<void()>& steps)
+        {
+            QTimer::singleShot(0, [&] {
+                steps();
+                if (sizeForm.isVisible()) sizeForm.reject();
+            });
+            form.ImageSizeItemClick();
+        }
+    };
+
+private slots:
+    void settingsDefaultsAndScaleCascade()
+    {
+        Fixture f;
+        TOptionImageForm& o = f.optionForm;
+        QCOMPARE(o.windowTitle(), QStringLiteral("Настройки изображения"));
+        QVERIFY(o.WhiteOnBlackRadioButton->isChecked());
+        QCOMPARE(f.settings.PlotForeColor, kWhite);
+        QCOMPARE(o.AmplitudeSpinEdit->value(), 4);
+        QCOMPARE(o.TcSpinEdit->value(), 6);
+        QCOMPARE(o.FSpinEdit->value(), 6);
+        QCOMPARE(o.size(), QSize(265, 240));
+
+        o.TcCheckBox->click();
+        QVERIFY(!o.TcSpinEdit->isEnabled());
+        QVERIFY(!f.settings.tc);
+
+        o.ScaleCheckBox->click();
+        for (QCheckBox* box : {o.AmplitudeCheckBox, o.TcCheckBox, o.FCheckBox}) {
+            QVERIFY(!box->isChecked());
+            QVERIFY(!box->isEnabled());
+        }
+        for (QSpinBox* spin : {o.AmplitudeSpinEdit, o.TcSpinEdit, o.FSpinEdit}) QVERIFY(!spin->isEnabled());
+
+        // On again: all three ticks come back, whatever they were before.
+        o.ScaleCheckBox->click();
+        for (QCheckBox* box : {o.AmplitudeCheckBox, o.TcCheckBox, o.FCheckBox}) {
+            QVERIFY(box->isChecked());
+            QVERIFY(box->isEnabled());
+        }
+        for (QSpinBox* spin : {o.AmplitudeSpinEdit, o.TcSpinEdit, o.FSpinEdit}) QVERIFY(spin->isEnabled());
+        QVERIFY(f.settings.scale && f.settings.amplitude && f.settings.tc && f.settings.f);
+
+        o.FSpinEdit->setValue(12);
+        QCOMPARE(f.settings.fCount, 12);
+        o.BlackOnWhiteRadioButton->click();
+        QCOMPARE(f.settings.PlotForeColor, kBlack);
+        QCOMPARE(f.settings.PlotBackColor, kWhite);
+    }
+
+    void settingsShortForm()
+    {
+        Fixture f;
+        f.settings.shortForm = true;
+        emit f.bus.changed();
+        QVERIFY(f.optionForm.ScaleGroupBox->isHidden());
+        QCOMPARE(f.optionForm.height(), 155 - TOptionImageForm::kCaptionHeight);
+        // The close button stays inside, at the bottom.
+        QVERIFY(f.optionForm.rect().contains(
+            f.optionForm.CloseSpeedButton->mapTo(&f.optionForm, f.optionForm.CloseSpeedButton->rect().bottomRight())));
+        f.state.Start();
+        emit f.bus.changed();
+        QVERIFY(!f.optionForm.ScaleGroupBox->isHidden());
+        QCOMPARE(f.optionForm.height(), 240);
+    }
+
+    void sizeWindowShowsTheBitmapSize()
+    {
+        Fixture f;
+        f.InSizeWindow([&] {
+            QCOMPARE(f.sizeForm.HorizEdit->text(), QStringLiteral("785"));
+            QCOMPARE(f.sizeForm.VertEdit->text(), QStringLiteral("484"));
+            QVERIFY(f.sizeForm.ImageSizeCheckBox->isChecked());
+            QVERIFY(!f.sizeForm.SizeGroupBox->isEnabled());
+            f.sizeForm.ImageSizeCheckBox->click();
+            QVERIFY(f.sizeForm.SizeGroupBox->isEnabled());
+            QVERIFY(!f.form.sizing.ImageAutoSize);
+        });
+        // Closed with the close box: nothing applied, but auto size is off.
+        QVERIFY(f.form.sizing.aligned);
+        f.form.resize(700, 500);
+        QApplication::processEvents();
+        QCOMPARE(f.picture.Width(), 785);
+    }
+
+    void fixedSizeIsSavedAtThatSize()
+    {
+        Fixture f;
+        f.form.StartSpeedButtonClick();
+        bool closed = false;
+        f.InSizeWindow([&] {
+            f.sizeForm.ImageSizeCheckBox->click();
+            f.sizeForm.HorizEdit->clear();
+            QTest::keyClicks(f.sizeForm.HorizEdit, "1000");
+            f.sizeForm.VertEdit->clear();
+            QTest::keyClicks(f.sizeForm.VertEdit, "300");
+            f.sizeForm.CloseSpeedButton->click();
+            closed = !f.sizeForm.isVisible();
+        });
+        QVERIFY(closed);
+        QVERIFY(f.errors.empty());
+        QCOMPARE(f.form.ResultImage->geometry(), QRect(0, 0, 1000, 300));
+        QCOMPARE(f.picture.Width(), 1000);
+        QCOMPARE(f.picture.Height(), 300);
+        // A fixed picture ignores the window's size.
+        f.form.resize(600, 400);
+        QApplication::processEvents();
+        QCOMPARE(f.picture.Width(), 1000);
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString chosen = dir.filePath("echo");
+        QString offered = "none";
+        f.form.chooseSaveFile = [&](const QString& last) {
+            offered = last;
+            return chosen;
+        };
+        f.form.SaveToFileSpeedButtonClick();
+        QVERIFY(f.errors.empty());
+        const QImage saved(chosen + ".bmp", "BMP");
+        QCOMPARE(saved.size(), QSize(1000, 300));
+        QVERIFY(offered.isEmpty());
+        // The dialog offers the extended name next time; cancelling saves nothing.
+        f.form.chooseSaveFile = [&](const QString& last) {
+            offered = last;
+            return QString();
+        };
+        f.form.SaveItem->trigger();
+        QCOMPARE(offered, chosen + ".bmp");
+
+        // Another extension is kept, the content is BMP all the same.
+        f.form.SaveToFile(dir.filePath("echo.png"));
+        QCOMPARE(QImage(dir.filePath("echo.png"), "BMP").size(), QSize(1000, 300));
+
+        f.form.SaveToFile(dir.filePath("missing/echo"));
+        QCOMPARE(f.errors.size(), std::size_t(1));
+        QVERIFY(QString::fromStdString(f.errors[0]).startsWith("Cannot create file"));
+    }
+
+    void refusedSizeKeepsTheWindowOpen()
+    {
+        Fixture f;
+        bool stillOpen = false;
+        f.InSizeWindow([&] {
+            f.sizeForm.ImageSizeCheckBox->click();
+            f.sizeForm.HorizEdit->setText("640");
+            emit f.sizeForm.HorizEdit->textEdited("640");
+            f.sizeForm.VertEdit->setText("abc");
+            emit f.sizeForm.VertEdit->textEdited("abc");
+            f.sizeForm.CloseSpeedButton->click();
+            stillOpen = f.sizeForm.isVisible();
+        });
+        QVERIFY(stillOpen);
+        QCOMPARE(f.errors, std::vector<std::string>{"'abc' is not a valid integer value"});
+        QCOMPARE(f.picture.Width(), 785);
+        QCOMPARE(f.form.ResultImage->size(), QSize(785, 484));
+    }
+
+    void backToAutoSizeClearsToTwoColours()
+    {
+        Fixture f;
+        f.form.StartSpeedButtonClick();
+        f.InSizeWindow([&] {
+            f.sizeForm.ImageSizeCheckBox->click();
+            f.sizeForm.CloseSpeedButton->click();
+        });
+        QCOMPARE(f.picture.Format(), PixelFormat::Indexed8);
+        f.InSizeWindow([&] {
+            f.sizeForm.ImageSizeCheckBox->click();
+            f.sizeForm.CloseSpeedButton->click();
+        });
+        QCOMPARE(f.picture.Format(), PixelFormat::Mono);
+        QCOMPARE(f.form.ResultImage->size(), f.form.PictureAreaSize());
+        QCOMPARE(QSize(f.picture.Width(), f.picture.Height()), f.form.PictureAreaSize());
+        for (int y = 0; y < f.picture.Height(); y += 7)
+            for (int x = 0; x < f.picture.Width(); x += 7) QCOMPARE(f.picture.PixelAt(x, y), kBlack);
+    }
+};
+
+QTEST_MAIN(PictureWindowsTest)
+#include "PictureWindowsTest.moc"
