@@ -539,3 +539,36 @@ TEST(MainStateNavigation, EvaluationWindowLocksAndRestores)
     EXPECT_FALSE(s.prevEnabled);
     EXPECT_FALSE(s.nextEnabled);
 }
+
+TEST(MainStateScale, EightSecondLfmAtSixtyFourSamplesPerPeriod)
+{
+    // The largest record the lists offer: N = 2^24, filter matched to the
+    // echo, every stage on. Only the peak of the output is kept.
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state(params, settings, picture);
+    params.SetFDText("6024");
+    params.SetTcText("8");
+    params.SetKofDiscretItem(4);
+    params.filterOn = true;
+    state.SetFilterMode(true);
+    state.SelectPath(7);
+    int peakAt = -1, plotted = 0;
+    state.onTimePlot = [&](const TSignalData& d, int N) {
+        double peak = -1;
+        for (int m = 0; m < 2 * N; ++m)
+            if (std::abs(d[m % 2][m / 2]) > peak) peak = std::abs(d[m % 2][m / 2]), peakAt = m;
+        plotted = N;
+    };
+    state.Start();
+
+    EXPECT_EQ(state.SignalSize, 1 << 24);
+    EXPECT_EQ(params.realSizeText, "11442176");
+    EXPECT_EQ(params.paddedSizeText, "33554432");
+    EXPECT_EQ(params.bytesText, "268435456");
+    EXPECT_EQ(plotted, 1 << 24);
+    EXPECT_EQ(peakAt, 1 << 24);  // zero lag sits at half the record
+    EXPECT_TRUE(state.Signal[0].empty());
+    EXPECT_TRUE(state.FilterRef[0].empty());
+}
