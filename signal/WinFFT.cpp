@@ -6,7 +6,6 @@
 #include <limits>
 #include <memory>
 #include <new>
-#include <optional>
 #include <unistd.h>
 
 #include "signal/Errors.h"
@@ -104,9 +103,12 @@ enum class ScratchSlot { Roots, Twiddles };
 
 class Scratch {
 public:
-    Scratch(ScratchSlot slot, std::size_t count)
+    Scratch() = default;
+    Scratch(ScratchSlot slot, std::size_t count) { Acquire(slot, count); }
+
+    void Acquire(ScratchSlot slot, std::size_t count)
     {
-        constexpr std::size_t kKept = std::size_t{1} << 20;
+        constexpr std::size_t kKept = std::size_t{1} << 17;
         thread_local std::vector<double> kept[2];
         std::vector<double>& mine = kept[static_cast<int>(slot)];
         try {
@@ -128,33 +130,45 @@ private:
     double* data_ = nullptr;
 };
 
-// Sizes up to this keep e^{j pi i / N} for the first half circle quadrant in
-// a table (8N bytes); larger ones work each value out when needed, so that
+// Sizes up to this keep e^{j pi i / N} for the quarter turn i < N/2 in a
+// table (8N bytes); larger ones work each value out when needed, so that
 // the largest buffers do not need half as much again in scratch space.
 constexpr int kTableBits = 22;
+// Up to this size (1 MiB of roots) the table of the last size used is kept.
+constexpr int kKeptTableBits = 17;
 
 // The roots e^{j pi i / N}, 0 <= i < N, rounded to double once.
 class RootTable {
 public:
-    RootTable(int n, const UnitRoots& roots) : roots_(roots), half_(std::size_t{1} << n >> 1)
+    explicit RootTable(int n) : half_(std::size_t{1} << n >> 1)
     {
-        if (n > kTableBits || n < 2) return;
-        space_.emplace(ScratchSlot::Roots, 2 * half_);
-        re_ = space_->data();
+        if (n < 2) return;  // two points need no roots
+        if (n > kTableBits) {
+            exact_ = std::make_unique<UnitRoots>(n);
+            return;
+        }
+        if (n <= kKeptTableBits) {
+            // The same size again reuses the same (deterministic) values,
+            // which is most of the work for small transforms.
+            thread_local int keptBits = -1;
+            thread_local std::vector<double> kept;
+            if (keptBits != n) {
+                keptBits = -1;
+                try {
+                    kept.resize(2 * half_);
+                } catch (const std::bad_alloc&) {
+                    RaiseOutOfMemory();
+                }
+                Build(n, kept.data());
+                keptBits = n;
+            }
+            re_ = kept.data();
+        } else {
+            space_.Acquire(ScratchSlot::Roots, 2 * half_);
+            re_ = space_.data();
+            Build(n, re_);
+        }
         im_ = re_ + half_;
-        // i <= N/4 from the extended tables; the rest of the quadrant
-        // mirrors: e^{j pi (N/2 - i) / N} = (sin, cos) of pi i / N.
-        const std::size_t quarter = half_ / 2;
-        for (std::size_t i = 0; i <= quarter; ++i) {
-            long double cr, ci;
-            roots_.At(static_cast<long long>(i), cr, ci);
-            re_[i] = static_cast<double>(cr);
-            im_[i] = static_cast<double>(ci);
-        }
-        for (std::size_t i = quarter + 1; i < half_; ++i) {
-            re_[i] = im_[half_ - i];
-            im_[i] = re_[half_ - i];
-        }
     }
 
     // re[k] + j im[k] = e^{j pi (first + k stride) / N} for k < count.
@@ -163,7 +177,7 @@ public:
         for (std::size_t k = 0, i = first; k < count; ++k, i += stride) {
             if (re_ == nullptr) {
                 long double cr, ci;
-                roots_.At(static_cast<long long>(i), cr, ci);
+                exact_->At(static_cast<long long>(i), cr, ci);
                 re[k] = static_cast<double>(cr);
                 im[k] = static_cast<double>(ci);
             } else if (i < half_) {
@@ -187,9 +201,30 @@ public:
     }
 
 private:
-    const UnitRoots& roots_;
+    // Rows re = out[0 .. N/2), im = out[N/2 .. N).
+    void Build(int n, double* out) const
+    {
+        const UnitRoots exact(n);
+        double* re = out;
+        double* im = out + half_;
+        // i <= N/4 from the extended tables; the rest of the quadrant
+        // mirrors: e^{j pi (N/2 - i) / N} = (sin, cos) of pi i / N.
+        const std::size_t quarter = half_ / 2;
+        for (std::size_t i = 0; i <= quarter; ++i) {
+            long double cr, ci;
+            exact.At(static_cast<long long>(i), cr, ci);
+            re[i] = static_cast<double>(cr);
+            im[i] = static_cast<double>(ci);
+        }
+        for (std::size_t i = quarter + 1; i < half_; ++i) {
+            re[i] = im[half_ - i];
+            im[i] = re[half_ - i];
+        }
+    }
+
     std::size_t half_;
-    std::optional<Scratch> space_;
+    std::unique_ptr<UnitRoots> exact_;
+    Scratch space_;
     double* re_ = nullptr;
     double* im_ = nullptr;
 };
@@ -533,8 +568,7 @@ bool FFT(TSignalData& data, int N, std::int8_t direction)
         return true;
     }
     const int n = Log2(N);
-    const UnitRoots exact(n);
-    const RootTable roots(n, exact);
+    const RootTable roots(n);
     double* re = data[0].data();
     double* im = data[1].data();
     if (direction == 1) {
