@@ -135,7 +135,6 @@ TFilterForm::TFilterForm(MainState& main, EvaluationState& eval, StateBus* bus, 
     connect(NumberSpinEdit, &QSpinBox::valueChanged, this, &TFilterForm::NumberSpinEditChange);
     connect(StartSpeedButton, &QPushButton::clicked, this, &TFilterForm::StartSpeedButtonClick);
     connect(CloseSpeedButton, &QPushButton::clicked, this, &TFilterForm::CloseSpeedButtonClick);
-    if (bus_) connect(bus_, &StateBus::changed, this, &TFilterForm::SyncFromState);
 }
 
 void TFilterForm::SyncTable(QTableWidget* grid, const std::vector<std::vector<std::string>>& cells,

@@ -36,6 +36,8 @@ private slots:
         errors.clear();
         SetErrorSink([this](const std::string& m) { errors.push_back(m); });
         w = std::make_unique<World>();
+        // Start-up does this wiring for every window.
+        connect(&w->bus, &StateBus::changed, &w->form, &TFilterForm::SyncFromState);
     }
     void cleanup()
     {
