@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <algorithm>
 #include <new>
 
 #include "model/GuiCommon.h"
@@ -40,18 +41,21 @@ TSizeImageForm::TSizeImageForm(PictureSizing& sizing, Picture& picture, PictureS
     setFixedSize(kClientWidth, kClientHeight);
 
     SizeGroupBox = new QGroupBox(QStringLiteral(" Размер "), this);
-    SizeGroupBox->setGeometry(8, 6, 170, 76);
     HorizLabel = new QLabel(QStringLiteral("Горизонтальный"), SizeGroupBox);
-    HorizLabel->setGeometry(8, 22, 100, 20);
-    HorizEdit = new QLineEdit(SizeGroupBox);
-    HorizEdit->setGeometry(108, 20, 54, 22);
     VertLabel = new QLabel(QStringLiteral("Вертикальный"), SizeGroupBox);
-    VertLabel->setGeometry(8, 48, 100, 20);
+    HorizEdit = new QLineEdit(SizeGroupBox);
     VertEdit = new QLineEdit(SizeGroupBox);
-    VertEdit->setGeometry(108, 46, 54, 22);
-
     ImageSizeCheckBox = new QCheckBox(QStringLiteral("Авторазмер"), this);
-    ImageSizeCheckBox->setGeometry(188, 30, 96, 20);
+    // Columns sized to their captions, so no font clips them.
+    const int labelWidth = std::max(HorizLabel->sizeHint().width(), VertLabel->sizeHint().width());
+    const int editLeft = 8 + labelWidth + 6, editWidth = 52;
+    HorizLabel->setGeometry(8, 22, labelWidth, 20);
+    HorizEdit->setGeometry(editLeft, 20, editWidth, 22);
+    VertLabel->setGeometry(8, 48, labelWidth, 20);
+    VertEdit->setGeometry(editLeft, 46, editWidth, 22);
+    SizeGroupBox->setGeometry(8, 6, editLeft + editWidth + 8, 76);
+    const int boxLeft = SizeGroupBox->geometry().right() + 8;
+    ImageSizeCheckBox->setGeometry(boxLeft, 30, std::max(ImageSizeCheckBox->sizeHint().width(), kClientWidth - 4 - boxLeft), 20);
 
     BottomBevel = new QFrame(this);
     BottomBevel->setFrameStyle(QFrame::Panel | QFrame::Raised);

@@ -1,6 +1,8 @@
 #include "model/GuiStartup.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
 
 namespace sonavir {
 
@@ -65,6 +67,18 @@ TProgramWindows::~TProgramWindows()
 
 void TProgramWindows::ShowStartWindows()
 {
+    // Side by side when the screen is wide enough, so the parameters window
+    // does not hide the picture; otherwise each keeps its centred place.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        const int gap = 16;
+        const int total = MainForm->frameGeometry().width() + gap + ModelsForm->frameGeometry().width();
+        if (total <= area.width()) {
+            const int left = area.left() + (area.width() - total) / 2;
+            MainForm->move(left, MainForm->y());
+            ModelsForm->move(left + MainForm->frameGeometry().width() + gap, MainForm->y());
+        }
+    }
     MainForm->show();
     ModelsForm->show();
 }

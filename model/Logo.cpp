@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <algorithm>
 
 #include "model/GuiCommon.h"
 #include "model/HelpLinks.h"
@@ -96,20 +97,22 @@ TLogoForm::TLogoForm(QWidget* parent) : QDialog(parent)
     Label8 = new QLabel(QStringLiteral("e-mail:"), this);
     Label8->move(17, 188);
     Label8->adjustSize();
+    // The address follows its caption at 51, or just after it in a wider font.
+    const int mailLeft = std::max(51, Label8->geometry().right() + 5);
     Label4 = new TLinkLabel(Q(kMakerEmail), this);
-    Label4->move(51, 188);
+    Label4->move(mailLeft, 188);
     Label4->adjustSize();
     Label4->onClick = [this] { Label4Click(); };
     Label7 = new TLinkLabel(Q(kMakerHost), this);
     Label7->adjustSize();
     Label7->move(192, 188);
+    Label7->onClick = [this] { Label7Click(); };
     // Addresses too long for one line go on two, the site under the e-mail.
     if (Label4->geometry().right() + 8 > 192 || 192 + Label7->width() > kClientWidth - 4) {
         Label8->move(17, 170);
-        Label4->move(51, 170);
-        Label7->move(51, 189);
+        Label4->move(mailLeft, 170);
+        Label7->move(mailLeft, 189);
     }
-    Label7->onClick = [this] { Label7Click(); };
 
     LogoPanel = new QFrame(this);
     LogoPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);

@@ -90,11 +90,15 @@ private:
     // 1/R for the water stages, 1/GruntHeight for the seabed stages (from one
     // unit on), 1 otherwise.
     long double DepthFactor(int stage) const;
+    // Whether the depth attenuation scales anything for stages 1 .. lastStage.
+    bool ScalesWithDepth(int lastStage) const;
     // Depth attenuation of the waveform in Signal for stages 1 .. lastStage.
     void ApplyDepthAttenuation(int lastStage);
     PlotAxes Axes() const;
     void TimePlot(const char* caption);
     void SpectrumPlot(const char* caption);
+
+    long double referenceEnergy_ = 0;  // the probe's energy, from the reference pass
 };
 
 }  // namespace sonavir

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,7 +56,28 @@ class PictureWindowsTest : public QObject {
         }
     };
 
+    // Every caption fits its control and every control lies in the window.
+    static void CheckNothingClipped(QWidget& window)
+    {
+        for (QWidget* child : window.findChildren<QWidget*>()) {
+            if (child->isHidden() || child->parentWidget()->isHidden()) continue;
+            const QRect r(child->mapTo(&window, QPoint(0, 0)), child->size());
+            QVERIFY2(window.rect().contains(r), qPrintable(child->metaObject()->className()));
+            if (auto* label = qobject_cast<QLabel*>(child))
+                QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text()));
+            if (auto* box = qobject_cast<QCheckBox*>(child))
+                QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(box->text()));
+        }
+    }
+
 private slots:
+    void nothingClipped()
+    {
+        Fixture f;
+        CheckNothingClipped(f.sizeForm);
+        CheckNothingClipped(f.optionForm);
+    }
+
     void settingsDefaultsAndScaleCascade()
     {
         Fixture f;

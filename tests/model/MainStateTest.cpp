@@ -288,6 +288,27 @@ TEST(MainStateRun, EchoReferenceIsAttenuatedAsTheRunAttenuates)
     }
 }
 
+TEST(MainStateRun, NormalisationUsesTheEmittedProbesEnergy)
+{
+    // With and without the filter matched to the echo, the drawn waveform is
+    // brought to the energy of the probe as generated.
+    for (bool echoFilter : {false, true}) {
+        SCOPED_TRACE(echoFilter);
+        Harness h;
+        h.params.normOn = true;
+        h.params.filterOn = echoFilter;
+        h.state.SetFilterMode(echoFilter);
+        h.RunStage(3);
+        const int N = h.plotN;
+        TSignalData probe;
+        AllocateSignal(probe, N);
+        LfmPulse(probe, N, h.state.RealSignalSize, h.params.p);
+        const long double e = BufferEnergy(probe, N);
+        EXPECT_EQ(h.state.SignalEnergy, e);
+        EXPECT_NEAR(static_cast<double>(BufferEnergy(h.wave, N)), static_cast<double>(e), 1e-9 * e);
+    }
+}
+
 TEST(MainStateRun, ProbeMatchedFilterAtStageZeroPeaksAtHalfTheRecord)
 {
     Harness h;
@@ -302,7 +323,8 @@ TEST(MainStateRun, ProbeMatchedFilterAtStageZeroPeaksAtHalfTheRecord)
     // Up to the small zero-frequency and Nyquist terms of column 0.
     EXPECT_NEAR(h.wave[N % 2][N / 2], energy / (2 * N), 1e-3 * energy / (2 * N));
     for (int m = 0; m < 2 * N; ++m) {
-        if (m != N) ASSERT_LT(std::abs(h.wave[m % 2][m / 2]), h.wave[N % 2][N / 2]);
+        if (m == N) continue;
+        ASSERT_LT(std::abs(h.wave[m % 2][m / 2]), h.wave[N % 2][N / 2]);
     }
 
     // Both modes give the same reference at stage 0.
