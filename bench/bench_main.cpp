@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -48,8 +49,16 @@ bool Parse(const std::string& name, Key& key, bool& ours)
     return false;
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
+// Collects the runs for the ratio table and hands everything on to the
+// library's own display reporter, so --benchmark_format and
+// --benchmark_color keep working.
+class RatioReporter : public benchmark::BenchmarkReporter {
 public:
+    RatioReporter() : inner_(benchmark::CreateDefaultDisplayReporter()) {}
+
+    bool ReportContext(const Context& context) override { return inner_->ReportContext(context); }
+    void Finalize() override { inner_->Finalize(); }
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {
@@ -62,7 +71,7 @@ public:
             (ours ? t.ours : t.ref) += seconds;
             ++(ours ? t.oursRuns : t.refRuns);
         }
-        ConsoleReporter::ReportRuns(runs);
+        inner_->ReportRuns(runs);
     }
 
     void PrintRatios() const
@@ -83,6 +92,7 @@ public:
     }
 
 private:
+    std::unique_ptr<benchmark::BenchmarkReporter> inner_;
     std::map<Key, Times> times_;
 };
 

@@ -123,7 +123,7 @@ void Generate(TSignalData& data, int N, int M, const PhaseLaw& law)
     const std::int64_t pulse = std::clamp<std::int64_t>(2 * static_cast<std::int64_t>(M), 0, total);
 
     if (pulse > 0) {
-        const Sign sign(pulse);
+        const Sign sign(2 * static_cast<std::int64_t>(M));  // chips span the whole pulse
         // The extreme phases bound every other one: if they are finite, no
         // sample can become NaN, and the worker threads have nothing to throw.
         CheckFinite(law.At(0));
