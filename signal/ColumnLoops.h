@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <cfenv>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -154,6 +156,93 @@ private:
     int base_ = 0;
     long double ca_ = 1, sa_ = 0;
 };
+
+// cos and sin of a ramp like PhaseRamp, in double precision, a block at a
+// time: each value within a few units in the last place of a double.
+template <typename Phase>
+class PhaseRampD {
+public:
+    explicit PhaseRampD(Phase phase) : phase_(phase)
+    {
+        for (int j = 0; j < kPhaseBlock; ++j) {
+            const long double p = phase_(j);
+            cos_[j] = static_cast<double>(std::cos(p));
+            sin_[j] = static_cast<double>(std::sin(p));
+        }
+    }
+    // cos and sin of columns [b, e), which lie in one block, into c and s.
+    void Fill(int b, int e, double* c, double* s) const
+    {
+        const int base = b / kPhaseBlock * kPhaseBlock;
+        const long double p = phase_(base);
+        const double ca = static_cast<double>(std::cos(p)), sa = static_cast<double>(std::sin(p));
+        const double* ct = cos_ + (b - base);
+        const double* st = sin_ + (b - base);
+        for (int j = 0; j < e - b; ++j) {
+            c[j] = ca * ct[j] - sa * st[j];
+            s[j] = sa * ct[j] + ca * st[j];
+        }
+    }
+
+private:
+    Phase phase_;
+    double cos_[kPhaseBlock];
+    double sin_[kPhaseBlock];
+};
+
+// True when v converts to a double that is finite and, unless v is 0, normal:
+// the condition for a constant to enter the double-precision column loops.
+inline bool FitsDouble(long double v)
+{
+    const long double a = std::fabs(v);
+    return a == 0 || (a >= DBL_MIN && a <= DBL_MAX);
+}
+
+// The column loop in two precisions. fast(b, e, kr, ki) computes the
+// response of columns [b, e) (one phase block at most) in double precision
+// into kr and ki; slow(b, e) finishes columns [b, e) the extended way
+// (FinishColumn).
+// A block whose fast values or products are not all finite, or that raised a
+// floating-point flag, is done again the slow way, which reports the fault
+// with the right message: the fast path only ever decides the easy cases, and
+// nothing reaches the buffer before its block is known to be sound. Blocks
+// are fixed by the column index, so the split across workers never changes a
+// value.
+template <typename Fast, typename Slow>
+void ForColumnBlocks(bool apply, double* re, double* im, int first, int last, Fast fast, Slow slow)
+{
+    constexpr int kFlags = FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW;
+    ForColumns(first, last, [&](int b, int e) {
+        alignas(16) double kr[kPhaseBlock], ki[kPhaseBlock];
+        std::feclearexcept(kFlags);
+        for (int bb = b; bb < e;) {
+            const int be = std::min(e, (bb / kPhaseBlock + 1) * kPhaseBlock);
+            const int n = be - bb;
+            fast(bb, be, kr, ki);
+            bool sound = true;
+            if (apply) {
+                for (int j = 0; j < n; ++j) {
+                    const double a = re[bb + j], c = im[bb + j];
+                    const double nr = a * kr[j] - c * ki[j];
+                    const double ni = a * ki[j] + c * kr[j];
+                    kr[j] = nr;
+                    ki[j] = ni;
+                }
+            }
+            for (int j = 0; j < n; ++j)
+                sound &= (std::fabs(kr[j]) <= DBL_MAX) & (std::fabs(ki[j]) <= DBL_MAX);
+            if (sound && !std::fetestexcept(kFlags)) {
+                std::copy(kr, kr + n, re + bb);
+                std::copy(ki, ki + n, im + bb);
+            } else {
+                FpFlagGuard guard;
+                slow(bb, be);
+                guard.Check();
+            }
+            bb = be;
+        }
+    });
+}
 
 // Finishes one column: Apply = false stores K; Apply = true multiplies the
 // column by K as it would be stored (a double), the product in extended

@@ -48,7 +48,7 @@ void WaterMedium(bool apply, TSignalData& data, int N, const TModelParams& p)
     double* re = data[0].data();
     double* im = data[1].data();
     detail::FinishColumn(apply, re, im, 0, 1, 0);
-    detail::ForColumns(1, N, [&](int b, int e) {
+    const auto slow = [&](int b, int e) {
         auto r = ramp;
         r.Anchor(b);
         for (int i = b; i < e; ++i) {
@@ -63,7 +63,30 @@ void WaterMedium(bool apply, TSignalData& data, int N, const TModelParams& p)
             r.At(i, c, s);
             detail::FinishColumn(apply, re, im, i, g * c, -g * s);
         }
-    });
+    };
+    using detail::FitsDouble;
+    if (!(FitsDouble(dfk) && FitsDouble(salt) && FitsDouble(fT2) && FitsDouble(freshK) &&
+          FitsDouble(Pf) && FitsDouble(toExp2))) {
+        detail::ForColumns(1, N, slow);
+        return;
+    }
+    // The same in double precision: a rational function of f and one exp2.
+    const double dfkD = static_cast<double>(dfk), saltD = static_cast<double>(salt);
+    const double fT2D = static_cast<double>(fT2), freshD = static_cast<double>(freshK);
+    const double PfD = static_cast<double>(Pf), toExp2D = static_cast<double>(toExp2);
+    const detail::PhaseRampD<decltype(phase)> rampD(phase);
+    const auto fast = [&](int b, int e, double* kr, double* ki) {
+        rampD.Fill(b, e, kr, ki);
+        for (int j = 0; j < e - b; ++j) {
+            const double f = (b + j) * dfkD;
+            const double f2 = f * f;
+            const double alpha = (f2 * saltD / (fT2D + f2) + f2 * freshD) * PfD;
+            const double g = std::exp2(alpha * toExp2D);
+            kr[j] = g * kr[j];
+            ki[j] = -g * ki[j];
+        }
+    };
+    detail::ForColumnBlocks(apply, re, im, 1, N, fast, slow);
 }
 
 void SeabedLayer(bool apply, TSignalData& data, int N, const TModelParams& p)
@@ -82,7 +105,7 @@ void SeabedLayer(bool apply, TSignalData& data, int N, const TModelParams& p)
     double* re = data[0].data();
     double* im = data[1].data();
     detail::FinishColumn(apply, re, im, 0, 1, 0);
-    detail::ForColumns(1, N, [&](int b, int e) {
+    const auto slow = [&](int b, int e) {
         auto r = ramp;
         r.Anchor(b);
         for (int i = b; i < e; ++i) {
@@ -92,7 +115,38 @@ void SeabedLayer(bool apply, TSignalData& data, int N, const TModelParams& p)
             r.At(i, c, s);
             detail::FinishColumn(apply, re, im, i, g * c, -g * s);
         }
-    });
+    };
+    // Negative or vanishing frequencies are faults the slow way reports.
+    if (!(dfk > 0 && detail::FitsDouble(dfk) && detail::FitsDouble(n) && detail::FitsDouble(toExp2))) {
+        detail::ForColumns(1, N, slow);
+        return;
+    }
+    // The same in double precision. Orders 1 and 2, the usual ones, need no
+    // power at all; any other goes through log2 and exp2.
+    const double dfkD = static_cast<double>(dfk), nD = static_cast<double>(n);
+    const double toExp2D = static_cast<double>(toExp2);
+    const detail::PhaseRampD<decltype(phase)> rampD(phase);
+    const auto fast = [&](int b, int e, double* kr, double* ki) {
+        rampD.Fill(b, e, kr, ki);
+        double t[detail::kPhaseBlock];
+        const int count = e - b;
+        if (nD == 1) {
+            for (int j = 0; j < count; ++j) t[j] = (b + j) * dfkD;
+        } else if (nD == 2) {
+            for (int j = 0; j < count; ++j) {
+                const double f = (b + j) * dfkD;
+                t[j] = f * f;
+            }
+        } else {
+            for (int j = 0; j < count; ++j) t[j] = std::exp2(nD * std::log2((b + j) * dfkD));
+        }
+        for (int j = 0; j < count; ++j) {
+            const double g = std::exp2(t[j] * toExp2D);
+            kr[j] = g * kr[j];
+            ki[j] = -g * ki[j];
+        }
+    };
+    detail::ForColumnBlocks(apply, re, im, 1, N, fast, slow);
 }
 
 void SphereTarget(bool apply, TSignalData& data, int N, const TModelParams& p)
@@ -108,7 +162,7 @@ void SphereTarget(bool apply, TSignalData& data, int N, const TModelParams& p)
     double* re = data[0].data();
     double* im = data[1].data();
     detail::FinishColumn(apply, re, im, 0, 0, 0);
-    detail::ForColumns(1, N, [&](int b, int e) {
+    const auto slow = [&](int b, int e) {
         auto r = ramp;
         r.Anchor(b);
         for (int i = b; i < e; ++i) {
@@ -119,7 +173,23 @@ void SphereTarget(bool apply, TSignalData& data, int N, const TModelParams& p)
             r.At(i, c, s);
             detail::FinishColumn(apply, re, im, i, g * c, -g * s);
         }
-    });
+    };
+    if (!(detail::FitsDouble(dw) && detail::FitsDouble(Aw))) {
+        detail::ForColumns(1, N, slow);
+        return;
+    }
+    const double dwD = static_cast<double>(dw), AwD = static_cast<double>(Aw);
+    const detail::PhaseRampD<decltype(phase)> rampD(phase);
+    const auto fast = [&](int b, int e, double* kr, double* ki) {
+        rampD.Fill(b, e, kr, ki);
+        for (int j = 0; j < e - b; ++j) {
+            const double w = (b + j) * dwD;
+            const double g = AwD * w * w;
+            kr[j] = g * kr[j];
+            ki[j] = -g * ki[j];
+        }
+    };
+    detail::ForColumnBlocks(apply, re, im, 1, N, fast, slow);
 }
 
 }  // namespace sonavir
