@@ -132,11 +132,11 @@ TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
     // The padding is exact zeros.
     EXPECT_EQ(wave[1 + 600], "600,0");
 
-    const auto spec = Lines(ReadAll(dir / "s.csv"));
-    ASSERT_EQ(spec.size(), 512u + 1);
-    EXPECT_EQ(spec[0], "k,re,im");
-    EXPECT_EQ(spec[512].substr(0, 4), "511,");
-    for (const auto& l : spec) EXPECT_EQ(l.find(';'), std::string::npos);
+    const auto spectrum = Lines(ReadAll(dir / "s.csv"));
+    ASSERT_EQ(spectrum.size(), 512u + 1);
+    EXPECT_EQ(spectrum[0], "k,re,im");
+    EXPECT_EQ(spectrum[512].substr(0, 4), "511,");
+    for (const auto& l : spectrum) EXPECT_EQ(l.find(';'), std::string::npos);
 }
 
 TEST(CliExe, DefaultPictureSizeAndModelView)

@@ -3,19 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "signal/Errors.h"
+#include "tests/support/FailureOf.h"
 
 namespace sonavir {
 namespace {
 
-std::string ErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const SonavirError& e) {
-        return e.what();
-    }
-    return {};
-}
+using testsupport::FailureOf;
 
 TEST(BmpNameTest, ExtensionAddedOnlyWithoutAnyDot)
 {
@@ -31,11 +24,11 @@ TEST(IntegerTextTest, WholeNumbersOnly)
     EXPECT_EQ(ParseIntegerText("1000"), 1000);
     EXPECT_EQ(ParseIntegerText(" 300 "), 300);
     EXPECT_EQ(ParseIntegerText("-5"), -5);
-    EXPECT_EQ(ErrorOf([] { ParseIntegerText("12a"); }), "'12a' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([] { ParseIntegerText(""); }), "'' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([] { ParseIntegerText("1,5"); }), "'1,5' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([] { ParseIntegerText("-"); }), "'-' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([] { ParseIntegerText("99999999999"); }),
+    EXPECT_EQ(FailureOf([] { ParseIntegerText("12a"); }), "'12a' is not a valid integer value");
+    EXPECT_EQ(FailureOf([] { ParseIntegerText(""); }), "'' is not a valid integer value");
+    EXPECT_EQ(FailureOf([] { ParseIntegerText("1,5"); }), "'1,5' is not a valid integer value");
+    EXPECT_EQ(FailureOf([] { ParseIntegerText("-"); }), "'-' is not a valid integer value");
+    EXPECT_EQ(FailureOf([] { ParseIntegerText("99999999999"); }),
               "'99999999999' is not a valid integer value");
 }
 
@@ -81,7 +74,7 @@ TEST(PictureSizingTest, RefusedApplyChangesNothing)
         const char* vert;
         std::string message;
     };
-    const std::string range = ErrorOf([&] {
+    const std::string range = FailureOf([&] {
         sizing.horizText = "0";
         sizing.vertText = "10";
         sizing.Apply(picture, 785, 484, kBlack);
@@ -93,7 +86,7 @@ TEST(PictureSizingTest, RefusedApplyChangesNothing)
                           Case{"20001", "400", range}, Case{"400", "20001", range}}) {
         sizing.horizText = c.horiz;
         sizing.vertText = c.vert;
-        EXPECT_EQ(ErrorOf([&] { sizing.Apply(picture, 785, 484, kBlack); }), c.message)
+        EXPECT_EQ(FailureOf([&] { sizing.Apply(picture, 785, 484, kBlack); }), c.message)
             << c.horiz << " x " << c.vert;
         EXPECT_TRUE(sizing.aligned);
         EXPECT_EQ(picture.Width(), 100);

@@ -163,8 +163,8 @@ TEST(PlotterTest, SpectrumPlotFrameTicksAndLabels)
     Picture p = Blank();
     PictureSettings s;
     const int N = 512;
-    TSignalData spec = Wave(N, Sine);
-    DrawSpectrumPlot(p, s, DefaultAxes(), spec, N, "|S(jw)|");
+    TSignalData spectrumData = Wave(N, Sine);
+    DrawSpectrumPlot(p, s, DefaultAxes(), spectrumData, N, "|S(jw)|");
     const int A = SpectrumA(p);
     const int top = 434 - A - 10;
 
@@ -287,12 +287,12 @@ TEST(PlotterTest, SingleSpectralSpikeReachesTheTop)
     PictureSettings s;
     s.scale = false;
     const int N = 512;
-    TSignalData spec;
-    AllocateSignal(spec, N);
-    spec[0][100] = 3;
-    spec[1][100] = -4;
+    TSignalData spectrumData;
+    AllocateSignal(spectrumData, N);
+    spectrumData[0][100] = 3;
+    spectrumData[1][100] = -4;
     Picture p = Blank();
-    DrawSpectrumPlot(p, s, DefaultAxes(), spec, N, "|S(jw)|");
+    DrawSpectrumPlot(p, s, DefaultAxes(), spectrumData, N, "|S(jw)|");
     const int spikeX = 50 + 100 * 710 / 512;  // 188
     int topY = -1, topX = -1;
     for (int y = 0; y < 484 && topY < 0; ++y)

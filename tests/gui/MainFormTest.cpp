@@ -18,6 +18,7 @@
 #include "display/ImgSize.h"
 #include "model/GuiCommon.h"
 #include "model/ModMain.h"
+#include "tests/support/MainWindowFixture.h"
 
 using namespace sonavir;
 
@@ -44,29 +45,7 @@ void Pick(QComboBox* combo, int item)
 class MainFormTest : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        ModelParameters params;
-        PictureSettings settings;
-        Picture picture;
-        MainState state{params, settings, picture};
-        StateBus bus;
-        TMainForm form{state, &bus};
-        TSizeImageForm sizeForm{form.sizing, picture, settings, &bus};
-        TOptionImageForm optionForm{settings, &bus};
-        std::vector<std::string> errors;
-
-        Fixture()
-        {
-            QObject::connect(&bus, &StateBus::changed, &form, &TMainForm::SyncFromState);
-            QObject::connect(&bus, &StateBus::changed, &sizeForm, &TSizeImageForm::SyncFromState);
-            QObject::connect(&bus, &StateBus::changed, &optionForm, &TOptionImageForm::SyncFromState);
-            form.SetWindows(nullptr, &sizeForm, &optionForm, nullptr);
-            SetErrorSink([this](const std::string& m) { errors.push_back(m); });
-            form.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&form));
-        }
-        ~Fixture() { SetErrorSink({}); }
-    };
+    using Fixture = guitest::MainWindowFixture;
 
 private slots:
     void startState()

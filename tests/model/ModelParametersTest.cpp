@@ -5,20 +5,13 @@
 
 #include "model/ModelParameters.h"
 #include "signal/Errors.h"
+#include "tests/support/FailureOf.h"
 
 using namespace sonavir;
 
 namespace {
 
-std::string MessageOf(auto&& action)
-{
-    try {
-        action();
-    } catch (const SonavirError& e) {
-        return e.what();
-    }
-    return "no failure";
-}
+using testsupport::FailureOf;
 
 }  // namespace
 
@@ -97,14 +90,14 @@ TEST(ModelParameters, RadioAndBarkerUseTheCarrierAndKeepTheDeviation)
 TEST(ModelParameters, RejectedTextKeepsTheValueAndShowsTheText)
 {
     ModelParameters m;
-    EXPECT_EQ(MessageOf([&] { m.SetRText("0.5"); }),
+    EXPECT_EQ(FailureOf([&] { m.SetRText("0.5"); }),
               "'0.5' is not a valid floating point value");
     EXPECT_EQ(m.p.R, 1);
     EXPECT_EQ(m.rText, "0.5");
     m.SetRText("0,5");
     EXPECT_EQ(m.p.R, 0.5);
 
-    EXPECT_EQ(MessageOf([&] { m.SetDtText(""); }), "'' is not a valid floating point value");
+    EXPECT_EQ(FailureOf([&] { m.SetDtText(""); }), "'' is not a valid floating point value");
     EXPECT_EQ(m.p.Dt, 1.0L / 49392);
     m.SetDtText("1E-5");
     EXPECT_EQ(m.p.Dt, 1e-5L);
@@ -115,7 +108,7 @@ TEST(ModelParameters, RejectedTextKeepsTheValueAndShowsTheText)
     EXPECT_EQ(m.p.Dt, 1e-5L);
 
     // Beyond the range of a double parameter.
-    EXPECT_EQ(MessageOf([&] { m.SetRadiusText("1E400"); }), msg::kOverflow);
+    EXPECT_EQ(FailureOf([&] { m.SetRadiusText("1E400"); }), msg::kOverflow);
     EXPECT_EQ(m.p.Radius, 0.06);
 }
 
@@ -123,7 +116,7 @@ TEST(ModelParameters, ZeroCarrierFailsWithTheDivisionAfterEarlierSteps)
 {
     ModelParameters m;
     m.SetSignalItem(kRadioPulse);
-    EXPECT_EQ(MessageOf([&] { m.SetF0Text("0"); }), msg::kDivByZero);
+    EXPECT_EQ(FailureOf([&] { m.SetF0Text("0"); }), msg::kDivByZero);
     EXPECT_EQ(m.p.F0, 0);
     EXPECT_EQ(m.p.Fmax, 0);          // computed before the failing step
     EXPECT_EQ(m.p.Dt, 1.0L / 41200);  // step and its text as before
@@ -131,10 +124,10 @@ TEST(ModelParameters, ZeroCarrierFailsWithTheDivisionAfterEarlierSteps)
 
     ModelParameters b;
     b.SetSignalItem(kBarkerPulse);
-    EXPECT_EQ(MessageOf([&] { b.SetF0Text("0"); }), msg::kInvalidOp);
+    EXPECT_EQ(FailureOf([&] { b.SetF0Text("0"); }), msg::kInvalidOp);
 
     // A chip count beyond 64 bits is not truncated silently.
-    EXPECT_EQ(MessageOf([&] { b.SetTcText("1E30"); }), msg::kInvalidOp);
+    EXPECT_EQ(FailureOf([&] { b.SetTcText("1E30"); }), msg::kInvalidOp);
     EXPECT_EQ(b.p.Tc, 1e30L);
 }
 
