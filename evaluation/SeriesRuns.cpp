@@ -1,5 +1,6 @@
 #include "evaluation/SeriesRuns.h"
 
+#include <cfloat>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -50,12 +51,21 @@ void SetCell(EvaluationState& eval, int row, int col, long double value)
     eval.result[row][col] = FormatTable(CheckFinite(value));
 }
 
+// Range and thickness are doubles: a cell beyond their range would become
+// infinity, so it fails as the store into a double would.
+double CellValue(const EvaluationState& eval, int row, int j)
+{
+    const long double v = StrToFloat(eval.series[row][j]);
+    if (std::fabs(v) > DBL_MAX) RaiseOverflow();
+    return static_cast<double>(v);
+}
+
 // Range and thickness of series point j, both parsed whatever the
 // propagation choice, so a bad cell stops the series either way.
 void SetPoint(MainState& main, const EvaluationState& eval, int j)
 {
-    main.params.p.R = static_cast<double>(StrToFloat(eval.series[1][j]));
-    main.params.p.GruntHeight = static_cast<double>(StrToFloat(eval.series[2][j]));
+    main.params.p.R = CellValue(eval, 1, j);
+    main.params.p.GruntHeight = CellValue(eval, 2, j);
 }
 
 void ApplyPropagation(MainState& main, const EvaluationState& eval)

@@ -176,6 +176,32 @@ TEST_F(SeriesRunsTest, BadThicknessStopsAWaterSeriesAndRestoresThePoint)
     EXPECT_EQ(main.statusText, "");
 }
 
+TEST_F(SeriesRunsTest, CellBeyondTheDoubleRangeOverflowsInsteadOfRunningAtInfinity)
+{
+    // Both rows are doubles in the parameter set; 1E400 fits only the
+    // extended type the text is read in.
+    params.p.R = 2.5;
+    eval.series[1][4] = "1E400";
+    EXPECT_EQ(StartAndCatch(), msg::kOverflow);
+    EXPECT_FALSE(eval.result[1][3].empty());
+    EXPECT_TRUE(eval.result[1][4].empty());
+    EXPECT_TRUE(PictureIsBlank());
+    EXPECT_EQ(params.p.R, 2.5);
+
+    // The same for the unused thickness of a water series, in either mode.
+    eval.series[1][4] = "4";
+    eval.series[2][2] = "-1E400";
+    eval.SetModeText("Отношение энергий");
+    eval.result[1][2] = "-";
+    EXPECT_EQ(StartAndCatch(), msg::kOverflow);
+    EXPECT_EQ(eval.result[1][1], "1");
+    EXPECT_EQ(eval.result[1][2], "-");
+
+    // The largest finite double is still a value.
+    eval.series[2][2] = "1E308";
+    EXPECT_EQ(StartAndCatch(), "");
+}
+
 TEST_F(SeriesRunsTest, UnusedRowDoesNotChangeTheResults)
 {
     // Water only: the thicknesses are parsed but have no effect.
