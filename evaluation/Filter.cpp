@@ -273,6 +273,9 @@ void TFilterForm::SetShown(bool shown)
     } catch (const SonavirError& e) {
         error = e.what();
     }
+    // A close box that failed to derive fails the same way here: one report.
+    if (error.empty()) error = closeError_;
+    closeError_.clear();
     emit lockChanged(shown);
     if (bus_) emit bus_->changed();
     if (!error.empty()) ShowError(this, error);
@@ -305,7 +308,10 @@ void TFilterForm::closeEvent(QCloseEvent* event)
     try {
         main_.params.DeriveParameters();
     } catch (const SonavirError& e) {
-        ShowError(this, e.what());
+        // The hide that follows unlocks and derives again; its report
+        // stands for both.
+        if (isVisible() && main_.evaluationShown) closeError_ = e.what();
+        else ShowError(this, e.what());
     }
 }
 

@@ -60,6 +60,7 @@ private:
     EvaluationState& eval_;
     StateBus* bus_;
     bool placed_ = false;
+    std::string closeError_;  // a failed derive of the close box, reported by the hide
 };
 
 }  // namespace sonavir

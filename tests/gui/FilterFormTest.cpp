@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "evaluation/Filter.h"
+#include "signal/Errors.h"
 
 using namespace sonavir;
 
@@ -168,6 +169,24 @@ private slots:
         QVERIFY(!f.isVisible());
         QVERIFY(!w->main.evaluationShown);
         QCOMPARE(w->params.p.Dt, 1.0L / 49392);
+    }
+
+    void failingDeriveOnCloseIsReportedOnce()
+    {
+        auto& f = w->form;
+        f.show();
+        w->params.p.KofDiscret = 0;  // no sampling step can be derived
+        f.close();
+        QVERIFY(!f.isVisible());
+        QVERIFY(!w->main.evaluationShown);
+        QCOMPARE(errors.size(), size_t(1));
+        QCOMPARE(errors[0], std::string(msg::kDivByZero));
+
+        // "Закрыть" derives once, on the hide, and reports once too.
+        f.show();
+        f.CloseSpeedButton->click();
+        QCOMPARE(errors.size(), size_t(2));
+        QVERIFY(!w->main.evaluationShown);
     }
 
     void startShowsResultsOrTheError()
