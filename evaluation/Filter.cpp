@@ -251,10 +251,11 @@ void TFilterForm::StartSpeedButtonClick()
         error = msg::kOutOfMemory;
     }
     QApplication::restoreOverrideCursor();
-    // The cells written before a failure stay and are shown with the message.
+    // The cells written before a failure and the blanked picture are shown
+    // with the message, not after it.
     SyncFromState();
-    if (!error.empty()) ShowError(this, error);
     if (bus_) emit bus_->changed();
+    if (!error.empty()) ShowError(this, error);
 }
 
 void TFilterForm::CloseSpeedButtonClick()

@@ -204,7 +204,16 @@ private slots:
 
         f.ModelStringGrid->item(1, 4)->setText("abc");
         emit f.ModeComboBox->activated(1);
+        // The other windows have been told (the main window shows the blank
+        // picture) by the time the message box is up.
+        int changesAtError = -1;
+        SetErrorSink([&](const std::string& m) {
+            errors.push_back(m);
+            changesAtError = changed.count();
+        });
+        const int changesBefore = changed.count();
         f.StartSpeedButton->click();
+        QVERIFY(changesAtError > changesBefore);
         QCOMPARE(errors.size(), size_t(1));
         QCOMPARE(errors[0], std::string("'abc' is not a valid floating point value"));
         // The energy-ratio captions and the cells before the bad point show.
