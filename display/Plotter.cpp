@@ -1,6 +1,7 @@
 #include "display/Plotter.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 #include "signal/Errors.h"
@@ -50,6 +51,20 @@ void PrepareSurface(Picture& picture, const PictureSettings& settings)
 
 double Modulus(double re, double im) { return std::sqrt(re * re + im * im); }
 
+// Pixel offsets trunc(ky·v) from the reference line. Double products serve
+// every ordinary level; a scale factor beyond the double range (a peak of a
+// few 1E-307) is kept in extended precision, so any finite signal draws.
+struct YScale {
+    int Y0;
+    long double kyWide;
+    double ky;
+    bool wide;
+    YScale(int y0, long double k) : Y0(y0), kyWide(k), ky(double(k)), wide(!std::isfinite(ky)) {}
+    long double Ky() const { return wide ? kyWide : (long double)ky; }
+    int Offset(long double v) const { return wide ? Trunc(kyWide * v) : int(ky * double(v)); }
+    int Y(long double v) const { return Y0 - Offset(v); }
+};
+
 // Largest and smallest of r[i] over [from, to), four lanes at a time.
 void RowRange(const double* r, long long from, long long to, double& lo, double& hi)
 {
@@ -73,24 +88,44 @@ void RowRange(const double* r, long long from, long long to, double& lo, double&
 struct WaveSource {
     const double* row0;
     const double* row1;
-    double Value(long long m) const { return (m & 1) ? row1[m >> 1] : row0[m >> 1]; }
-    void Range(long long a, long long b, double& lo, double& hi) const
+    long double Value(long long m) const { return (m & 1) ? row1[m >> 1] : row0[m >> 1]; }
+    void Range(long long a, long long b, long double& lo, long double& hi) const
     {
-        lo = hi = Value(a);
-        RowRange(row0, (a + 1) / 2, (b + 1) / 2, lo, hi);
-        RowRange(row1, a / 2, b / 2, lo, hi);
+        double l, h;
+        l = h = (a & 1) ? row1[a >> 1] : row0[a >> 1];
+        RowRange(row0, (a + 1) / 2, (b + 1) / 2, l, h);
+        RowRange(row1, a / 2, b / 2, l, h);
+        lo = l;
+        hi = h;
     }
 };
 
 // The spectrum's points: the modulus of column k. sqrt is monotonic and
 // correctly rounded, so the extremes of the squared moduli give exactly the
-// extremes of the moduli.
+// extremes of the moduli. Squares of columns beyond about 1E154, or of a
+// whole spectrum below about 1E-146, leave the double range: such a spectrum
+// is worked in extended precision (`wide`), which holds every square.
 struct SpectrumSource {
     const double* re;
     const double* im;
-    double Value(long long k) const { return Modulus(re[k], im[k]); }
-    void Range(long long a, long long b, double& lo, double& hi) const
+    bool wide = false;
+    long double Value(long long k) const
     {
+        if (!wide) return Modulus(re[k], im[k]);
+        const long double r = re[k], i = im[k];
+        return std::sqrt(r * r + i * i);
+    }
+    void Range(long long a, long long b, long double& lo, long double& hi) const
+    {
+        if (wide) {
+            lo = hi = Value(a);
+            for (long long k = a + 1; k < b; ++k) {
+                const long double v = Value(k);
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+            return;
+        }
         double l[4], h[4];
         for (int k = 0; k < 4; ++k) l[k] = h[k] = re[a] * re[a] + im[a] * im[a];
         long long i = a;
@@ -118,10 +153,10 @@ struct SpectrumSource {
 // lowest point. The last column has no leaving segment, so its points are
 // drawn one by one.
 template <typename Source>
-void DrawCurve(Picture& picture, int X0, int Wp, long long count, int Y0, double ky,
+void DrawCurve(Picture& picture, int X0, int Wp, long long count, const YScale& scale,
                const Source& src)
 {
-    auto Y = [&](double v) { return Y0 - int(ky * v); };
+    auto Y = [&](long double v) { return scale.Y(v); };
     if (Wp <= 0 || X0 < 0 || count <= Wp || picture.Style() != PenStyle::Solid) {
         const PointColumns columns{Wp, count};
         const long long xMax = (long long)X0 + Wp;
@@ -145,7 +180,7 @@ void DrawCurve(Picture& picture, int X0, int Wp, long long count, int Y0, double
             return;
         }
         const long long b = ((c + 1) * count + Wp - 1) / Wp;  // first point of column c + 1
-        double lo, hi;
+        long double lo, hi;
         src.Range(a, b, lo, hi);
         picture.PenColumn(x, Y(lo), Y(hi));
         prevY = Y(src.Value(b - 1));
@@ -230,15 +265,15 @@ void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotA
     RowRange(row1, 0, N, lo1, hi1);
     const double peak = std::max({-lo0, hi0, -lo1, hi1});
     CheckFinite(peak);
-    // Per-point products in double: the frame's A and the curve come from the
-    // same ky, so the peak sample lands exactly on the frame's A.
-    const double ky = double(CheckFinite(double(CheckedDiv((H - 150) / 4.0L, peak))));
-    const int Y0 = H / 4 - 10;
-    const int A = Trunc(ky * peak);
+    // The frame's A and the curve come from the same products, so the peak
+    // sample lands exactly on the frame's A.
+    const YScale scale(H / 4 - 10, CheckedDiv((H - 150) / 4.0L, peak));
+    const int Y0 = scale.Y0;
+    const int A = scale.Offset(peak);
     const Counts c = CountsOf(settings);
     const long double sx = (long double)Wp / c.NT;
     const long double st = (long double)N * axes.Dt * 2 / c.NT;
-    const long double sy = ((long double)ky * peak * 2) / c.NA;
+    const long double sy = (scale.Ky() * peak * 2) / c.NA;
     const long double sa = 2.0L / c.NA;
 
     PrepareSurface(picture, settings);
@@ -267,7 +302,7 @@ void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotA
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + A + 28, axis);
     }
 
-    DrawCurve(picture, X0, Wp, 2LL * N, Y0, ky, WaveSource{row0, row1});
+    DrawCurve(picture, X0, Wp, 2LL * N, scale, WaveSource{row0, row1});
 }
 
 void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
@@ -279,12 +314,17 @@ void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const P
     const double* re = spectrum[0].data();
     const double* im = spectrum[1].data();
 
-    double lowest, peak;
-    SpectrumSource{re, im}.Range(0, N, lowest, peak);
+    SpectrumSource source{re, im};
+    long double lowest, peak;
+    source.Range(0, N, lowest, peak);
+    if (!(peak <= DBL_MAX) || peak < 0x1p-480) {
+        source.wide = true;
+        source.Range(0, N, lowest, peak);
+    }
     CheckFinite(peak);
-    const double ky = double(CheckFinite(double(CheckedDiv((H - 150) / 2.0L, peak))));
-    const int Y0 = H - 50;
-    const int A = Trunc(ky * peak);
+    const YScale scale(H - 50, CheckedDiv((H - 150) / 2.0L, peak));
+    const int Y0 = scale.Y0;
+    const int A = scale.Offset(peak);
     const Counts c = CountsOf(settings);
     const long double sx = (long double)(Wp - 1) / c.NF;
     const long double sf = ((long double)axes.KofDiscret * axes.Fmax / 2) / c.NF;
@@ -320,7 +360,7 @@ void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const P
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + 28, axis);
     }
 
-    DrawCurve(picture, X0, Wp, N, Y0, ky, SpectrumSource{re, im});
+    DrawCurve(picture, X0, Wp, N, scale, source);
 }
 
 }  // namespace sonavir

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
+#include <iterator>
 #include <limits>
+#include <system_error>
+#include <utility>
 
 #include "signal/NumberText.h"
 
@@ -87,6 +91,32 @@ int SpinEditValue(const std::string& text, int minimum)
 {
     int v = 0;
     return TryStrToInt(text, v) ? v : minimum;
+}
+
+// The file a name will reach, however it is spelled ("a.csv", "./a.csv",
+// a link to it).
+std::filesystem::path Destination(const std::string& name)
+{
+    std::error_code ec;
+    auto p = std::filesystem::weakly_canonical(name, ec);
+    if (ec) p = std::filesystem::absolute(name, ec).lexically_normal();
+    return ec ? std::filesystem::path(name) : p;
+}
+
+// Two outputs written to one file would overwrite each other.
+void CheckDistinctOutputs(const CliOptions& o)
+{
+    const std::pair<const char*, const std::string*> outputs[] = {
+        {"-o", &o.output}, {"--wave", &o.waveFile}, {"--spectrum", &o.spectrumFile},
+        {"--table", &o.tableFile}};
+    for (std::size_t i = 0; i < std::size(outputs); ++i)
+        for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
+            const std::string& a = *outputs[i].second;
+            const std::string& b = *outputs[j].second;
+            if (!a.empty() && !b.empty() && Destination(a) == Destination(b))
+                Bad(std::string(outputs[i].first) + " and " + outputs[j].first +
+                    " name the same file '" + b + "'");
+        }
 }
 
 }  // namespace
@@ -247,6 +277,7 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
     }
 
     if (o.output.empty()) Bad("-o FILE is required");
+    CheckDistinctOutputs(o);
     if (!render) {
         const std::size_t n = static_cast<std::size_t>(o.points.value_or(6));
         if ((o.rangeCells && o.rangeCells->size() > n) ||

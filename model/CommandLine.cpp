@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -184,10 +185,16 @@ void ApplySettings(const CliOptions& o, ModelParameters& params)
 }
 
 // The picture goes last: Picture::Save replaces its file atomically, and the
-// other outputs move into place only once it is written.
+// other outputs move into place only once it is written. A rename cannot
+// replace a directory, so that is found before anything is moved into place.
 void CommitOutputs(const Picture& picture, const std::string& output,
                    std::vector<PendingFile*> pending)
 {
+    for (PendingFile* f : pending) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(f->Path(), ec))
+            throw SonavirError("Cannot create file \"" + f->Path() + "\". " + std::strerror(EISDIR));
+    }
     picture.Save(output);
     for (PendingFile* f : pending) f->Commit();
 }

@@ -1,6 +1,7 @@
 #include "signal/Propagation.h"
 
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 #include "signal/ColumnLoops.h"
@@ -30,7 +31,7 @@ void WaterMedium(bool apply, TSignalData& data, int N, const TModelParams& p)
     const long double df = KiloHertzStep(N, p);
     const long double Dt = p.Dt;
     const long double fT =
-        21.9L * Power(10, 6 - CheckedDiv(1520, static_cast<long double>(p.Temperature + 273)));
+        21.9L * Power(10, 6 - CheckedDiv(1520, static_cast<long double>(std::int64_t{p.Temperature} + 273)));
     const long double Pf = 1 - (6.54L / Power(10, 4)) * p.StaticP;
     const long double salt = p.Sln * 0.0203L * fT;
     const long double fT2 = fT * fT;
@@ -110,7 +111,9 @@ void SeabedLayer(bool apply, TSignalData& data, int N, const TModelParams& p)
         r.Anchor(b);
         for (int i = b; i < e; ++i) {
             if (i % detail::kPhaseBlock == 0) r.Anchor(i);
-            const long double g = detail::Exp2(detail::PowerD(i * dfk, n) * toExp2);
+            // f^n in extended precision: a high order can pass the range of a
+            // double, yet the attenuation it makes only underflows to 0.
+            const long double g = detail::Exp2(Power(i * dfk, n) * toExp2);
             long double c, s;
             r.At(i, c, s);
             detail::FinishColumn(apply, re, im, i, g * c, -g * s);

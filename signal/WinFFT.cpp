@@ -1,6 +1,7 @@
 #include "signal/WinFFT.h"
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -562,7 +563,8 @@ int HalfSampleCount(long double Tc, long double Dt)
     if (rounded > 2.0L * kMaxSignalSize) RaiseOutOfMemory();
     if (rounded < -2.0L * kMaxSignalSize) return -kMaxSignalSize;
     const long long count = static_cast<long long>(rounded);
-    return static_cast<int>(count >> 1);
+    // div: the quotient is cut toward zero, so -5 gives -2 (a shift would give -3).
+    return static_cast<int>(count / 2);
 }
 
 int TransformSize(int M)
@@ -573,7 +575,49 @@ int TransformSize(int M)
     return static_cast<int>(n);
 }
 
+namespace {
+
+// The transform has no test per value: a spectrum large enough to overflow on
+// the way back is caught by the sticky flags, before anyone reads the samples.
+// Flags already raised by the caller are kept as they were.
+class TransformFaults {
+public:
+    TransformFaults()
+    {
+        std::fegetexceptflag(&saved_, kFlags);
+        std::feclearexcept(kFlags);
+    }
+    ~TransformFaults() { std::fesetexceptflag(&saved_, kFlags); }
+    void Check() const
+    {
+        const int raised = std::fetestexcept(kFlags);
+        // An overflow comes first: the infinities it leaves are what make the
+        // later differences invalid.
+        if (raised & FE_OVERFLOW) RaiseOverflow();
+        if (raised & FE_INVALID) RaiseInvalidOp();
+        if (raised & FE_DIVBYZERO) RaiseDivByZero();
+    }
+
+private:
+    static constexpr int kFlags = FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW;
+    std::fexcept_t saved_;
+};
+
+void Transform(TSignalData& data, int N, std::int8_t direction);
+
+}  // namespace
+
 bool FFT(TSignalData& data, int N, std::int8_t direction)
+{
+    const TransformFaults faults;
+    Transform(data, N, direction);
+    faults.Check();
+    return true;
+}
+
+namespace {
+
+void Transform(TSignalData& data, int N, std::int8_t direction)
 {
     if (N == 1) {
         // Two samples: the table values directly.
@@ -585,7 +629,7 @@ bool FFT(TSignalData& data, int N, std::int8_t direction)
             data[0][0] = static_cast<double>(x0 - x1);
             data[1][0] = static_cast<double>(x0 + x1);
         }
-        return true;
+        return;
     }
     const int n = Log2(N);
     const RootTable roots(n);
@@ -599,8 +643,9 @@ bool FFT(TSignalData& data, int N, std::int8_t direction)
         RealSpectrumStep<-1>(re, im, n, roots);
         ComplexTransform<-1>(re, im, n, 1.0, roots);
     }
-    return true;
 }
+
+}  // namespace
 
 long double PeakValue(const TSignalData& data, int N, std::uint8_t mode)
 {
@@ -632,9 +677,19 @@ long double BufferEnergy(const TSignalData& data, int N)
 
 void ScaleBuffer(TSignalData& data, int N, long double factor)
 {
+    // A product beyond the range of a double ends the action before it is
+    // stored; underflow to 0 stays silent.
+    const auto scaled = [factor](double x) {
+        const double v = static_cast<double>(x * factor);
+        if (!std::isfinite(v)) {
+            if (std::isnan(v)) RaiseInvalidOp();
+            RaiseOverflow();
+        }
+        return v;
+    };
     for (int i = 0; i < N; ++i) {
-        data[0][i] = static_cast<double>(data[0][i] * factor);
-        data[1][i] = static_cast<double>(data[1][i] * factor);
+        data[0][i] = scaled(data[0][i]);
+        data[1][i] = scaled(data[1][i]);
     }
 }
 

@@ -36,7 +36,8 @@ int TransformSize(int M);
 
 // In-place transform. Direction +1: waveform in, spectrum out (1/2N scaling
 // folded in). Direction -1: spectrum in, waveform out, unscaled. Any power of
-// two N from 1 to kMaxSignalSize. Always returns true.
+// two N from 1 to kMaxSignalSize. Returns true; a result beyond the range of a
+// double fails with "Floating point overflow" (caller's flags are kept).
 bool FFT(TSignalData& data, int N, std::int8_t direction);
 
 // Mode 2: largest complex modulus of the N columns. Mode 1: largest |value| of
@@ -44,7 +45,8 @@ bool FFT(TSignalData& data, int N, std::int8_t direction);
 long double PeakValue(const TSignalData& data, int N, std::uint8_t mode);
 // Sum of squares of both rows, row 0 first, in extended precision.
 long double BufferEnergy(const TSignalData& data, int N);
-// Multiplies each of the 2N values, in waveform order, by factor.
+// Multiplies each of the 2N values, in waveform order, by factor. A product
+// beyond the range of a double fails with "Floating point overflow".
 void ScaleBuffer(TSignalData& data, int N, long double factor);
 
 }  // namespace sonavir

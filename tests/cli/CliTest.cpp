@@ -187,6 +187,20 @@ TEST(CliExe, FailedPictureSaveLeavesNoCsvBehind)
     EXPECT_TRUE(dir.Files().empty());
 }
 
+TEST(CliExe, OutputThatIsADirectoryWritesNothing)
+{
+    TempDir dir;
+    fs::create_directory(dir / "w.csv");
+    Result r = RunExe(dir, {"render", "--wave", (dir / "w.csv").string(), "--spectrum",
+                         (dir / "s.csv").string(), "-o", (dir / "p.bmp").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Lines(r.err).size(), 1u);
+    EXPECT_NE(r.err.find("Cannot create file"), std::string::npos) << r.err;
+    const auto files = dir.Files();
+    EXPECT_EQ(files, std::vector<std::string>{"w.csv"});
+    EXPECT_TRUE(fs::is_directory(dir / "w.csv"));
+}
+
 TEST(CliExe, BadCommandLinesExitTwo)
 {
     TempDir dir;
@@ -205,6 +219,11 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {"render", "--points", "5", "-o", out},
         {"evaluate", "--points", "3", "--range", "0;1;2;3", "-o", out},
         {"evaluate", "--points", "16", "-o", out},
+        // Two outputs into one file, however the name is spelled.
+        {"render", "--wave", out, "-o", out},
+        {"render", "--wave", (dir / "a.csv").string(), "--spectrum",
+         (dir.Path() / "." / "a.csv").string(), "-o", out},
+        {"evaluate", "--table", (dir / "t.txt").string(), "-o", (dir / "t.txt").string()},
         {"draw", "-o", out},
     };
     for (const auto& args : bad) {

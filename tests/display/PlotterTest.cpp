@@ -330,6 +330,46 @@ TEST(PlotterTest, ZeroPeakFailsBeforeDrawingItsBand)
     for (int y = 0; y < 484; ++y) ASSERT_TRUE(ForeInRow(p, y, 0, 784).empty());
 }
 
+// Both plots scale to their own peak, so a buffer far below or above the
+// usual levels (a tiny sphere, a huge one, a long range) draws the same
+// picture as at level 1; it must not fail on scale factors or squared moduli
+// that leave the double range. Values are small integers times powers of two
+// so that every level is exact.
+TEST(PlotterTest, ExtremeLevelsDrawTheSamePictureAsOrdinaryOnes)
+{
+    PictureSettings s;
+    const int N = 256;
+    auto level = [](int m) { return double(m % 9 - 4); };  // peak 4
+    auto draw = [&](int exponent) {
+        TSignalData data;
+        AllocateSignal(data, N);
+        for (int m = 0; m < 2 * N; ++m) data[m % 2][m / 2] = std::ldexp(level(m * 7), exponent);
+        Picture p = Blank();
+        DrawTimePlot(p, s, DefaultAxes(), data, N, "S(t)");
+        // Spectrum columns: real parts only, with one (3, 4) column of modulus 5.
+        for (int k = 0; k < N; ++k) {
+            data[0][k] = std::ldexp(std::fabs(level(k * 5)) * 2, exponent);  // peak 8
+            data[1][k] = 0;
+        }
+        data[0][40] = std::ldexp(3.0, exponent);
+        data[1][40] = std::ldexp(-4.0, exponent);
+        DrawSpectrumPlot(p, s, DefaultAxes(), data, N, "|S(jw)|");
+        return p;
+    };
+    const Picture ordinary = draw(0);
+    for (int exponent : {-1060, -600, 600, 1000}) {
+        SCOPED_TRACE("level 2^" + std::to_string(exponent));
+        Picture p = Blank();
+        try {
+            p = draw(exponent);
+        } catch (const SonavirError& e) {
+            ADD_FAILURE() << e.what();
+            continue;
+        }
+        ExpectSamePixels(p, ordinary);
+    }
+}
+
 TEST(PlotterTest, ColoursComeFromTheSchemeAndThePenIsLeftInThem)
 {
     PictureSettings s;

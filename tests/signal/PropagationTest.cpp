@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <random>
 
 #include "signal/Errors.h"
@@ -115,6 +117,16 @@ TEST(WaterMedium, ExtremeRangesUnderflowQuietlyOrOverflowLoudly)
     EXPECT_EQ(FailureOf([&] { WaterMedium(false, d, N, p); }), "Floating point overflow");
     for (int i = 0; i < N; ++i) ASSERT_TRUE(std::isfinite(d[0][i]) && std::isfinite(d[1][i]));
     p.R = 1;
+    // A temperature typed to the top of the integer range: the kelvin sum
+    // must not wrap round to a negative number.
+    p.Temperature = std::numeric_limits<std::int32_t>::max();
+    p.R = 3e5;
+    const TSignalData hot = Response(WaterMedium, N, p);
+    const long double fT = 21.9L * std::pow(10.0L, 6 - 1520.0L / (2147483647.0L + 273));
+    const long double f = 1000.0L / (2 * N * p.Dt) / 1000;  // column 1000, kHz
+    const long double alpha = f * f * (35 * 0.0203L * fT / (fT * fT + f * f) + 0.0293L / fT) * (1 - 6.54e-4L);
+    EXPECT_NEAR(std::abs(At(hot, 1000)), static_cast<double>(std::pow(10.0L, -p.R * alpha / 10)), 1e-12);
+    p.R = 1;
     p.Temperature = -273;
     EXPECT_EQ(FailureOf([&] { WaterMedium(false, d, N, p); }), "Floating point division by zero");
 }
@@ -144,6 +156,22 @@ TEST(SeabedLayer, GainFollowsThicknessCoefficientAndOrder)
     p.Dt = 1.0L / 80000;
     K = Response(SeabedLayer, N, p);
     EXPECT_NEAR(std::abs(At(K, 256)), std::pow(10.0, -5.0 / 20), 1e-15);
+
+    // An absurd order: f^n passes the range of a double at the upper
+    // columns, but the attenuation only underflows to a gain of 0, and a
+    // layer without thickness still passes everything.
+    p.Dt = 1.0L / 49392;
+    p.NOrder = 400;
+    K = Response(SeabedLayer, N, p);
+    EXPECT_NEAR(std::abs(At(K, 1)), 1, 1e-12);  // 12 Hz: f^n vanishes
+    for (int i = N / 2; i < N; ++i) ASSERT_EQ(At(K, i), std::complex<double>(0, 0)) << i;
+    p.GruntHeight = 0;
+    K = Response(SeabedLayer, N, p);
+    for (int i = 0; i < N; ++i) ASSERT_NEAR(std::abs(At(K, i)), 1, 1e-15) << i;
+    p.NOrder = 1e6;  // beyond even the extended range
+    EXPECT_EQ(FailureOf([&] { SeabedLayer(false, K, N, p); }), "Floating point overflow");
+    p.NOrder = 2;
+    p.GruntHeight = 0.1;
 
     p.Dt = -p.Dt;  // negative frequencies have no power
     EXPECT_EQ(FailureOf([&] { SeabedLayer(false, K, N, p); }), "Invalid floating point operation");

@@ -53,6 +53,9 @@ TEST(Sizing, AbsurdDurationsFailBeforeAnyAllocation)
 TEST(Sizing, NegativeOrZeroInputsGiveSaneSizes)
 {
     EXPECT_EQ(HalfSampleCount(-0.01L, 1.0L / 49392), -247);
+    // An odd negative count halves toward zero, as the memory figures show it.
+    EXPECT_EQ(HalfSampleCount(-495, 1), -247);
+    EXPECT_EQ(HalfSampleCount(-1, 1), 0);
     EXPECT_EQ(TransformSize(HalfSampleCount(-1e12L, 1e-6L)), 1);
     EXPECT_EQ(TransformSize(std::numeric_limits<int>::min()), 1);
     EXPECT_EQ(HalfSampleCount(0, 1), 0);

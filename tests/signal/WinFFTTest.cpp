@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cfenv>
+#include <cfloat>
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <random>
+#include <string>
 
+#include "signal/Errors.h"
 #include "signal/WinFFT.h"
 
 using namespace sonavir;
@@ -337,4 +342,54 @@ TEST(WinFFT, ScaleBufferTouchesOnlyTheFirstNColumns)
     ScaleBuffer(d, 2, 0.25L);
     EXPECT_EQ(d[0], (TSignalRow{0.25, -0.5, 5}));
     EXPECT_EQ(d[1], (TSignalRow{0.125, 1, 5}));
+}
+
+namespace {
+
+std::string FailureOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const SonavirError& e) {
+        return e.what();
+    }
+    return "no failure";
+}
+
+}  // namespace
+
+TEST(WinFFT, ResultsBeyondTheDoubleRangeFailAsOverflow)
+{
+    // A spectrum near the top of the double range (column 0 alone doubles it): the inverse sums 2N
+    // columns unscaled, which no double can hold.
+    for (int N : {1, 8, 1 << 14}) {
+        TSignalData d = Zeros(N);
+        for (int i = 0; i < N; ++i) {
+            d[0][i] = 0.75 * DBL_MAX;
+            d[1][i] = -0.75 * DBL_MAX;
+        }
+        EXPECT_EQ(FailureOf([&] { FFT(d, N, -1); }), "Floating point overflow") << N;
+    }
+    // The forward direction scales first, so even the largest samples fit.
+    TSignalData big = Zeros(64);
+    for (int i = 0; i < 64; ++i) big[0][i] = big[1][i] = i % 2 ? DBL_MAX : -DBL_MAX;
+    EXPECT_EQ(FailureOf([&] { FFT(big, 64, 1); }), "no failure");
+    // A sound transform leaves the caller's own flags as they were.
+    std::feclearexcept(FE_ALL_EXCEPT);
+    std::feraiseexcept(FE_DIVBYZERO);
+    TSignalData d = Random(16, 3);
+    FFT(d, 16, 1);
+    EXPECT_TRUE(std::fetestexcept(FE_DIVBYZERO));
+    EXPECT_FALSE(std::fetestexcept(FE_OVERFLOW | FE_INVALID));
+    std::feclearexcept(FE_ALL_EXCEPT);
+
+    TSignalData s = Zeros(2);
+    s[0] = {1e300, 1};
+    s[1] = {2, -1e300};
+    EXPECT_EQ(FailureOf([&] { ScaleBuffer(s, 2, 1e10L); }), "Floating point overflow");
+    for (const auto& row : s)
+        for (double v : row) EXPECT_TRUE(std::isfinite(v));
+    s[0] = {1e-300, 3};
+    ScaleBuffer(s, 1, 1e-300L);  // underflow is silent
+    EXPECT_EQ(s[0][0], 0.0);
 }

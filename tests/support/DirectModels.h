@@ -68,7 +68,7 @@ inline void Water(bool apply, TSignalData& data, int N, const TModelParams& p)
     AllocateSignal(K, N);
     K[0][0] = 1;
     const long double df = 1 / (2 * static_cast<long double>(N) * p.Dt);
-    const long double fT = 21.9L * Power(10, 6 - 1520.0L / (p.Temperature + 273));
+    const long double fT = 21.9L * Power(10, 6 - 1520.0L / (static_cast<long long>(p.Temperature) + 273));
     const long double Pf = 1 - (6.54L / Power(10, 4)) * p.StaticP;
     for (int i = 1; i < N; ++i) {
         const long double f = i * df / 1000;
