@@ -9,7 +9,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <QSpinBox>
 #include <QStyle>
 
 #include "model/GuiCommon.h"
@@ -18,9 +17,9 @@ namespace sonavir {
 
 namespace {
 
-QSpinBox* MakeCountSpin(QWidget* parent, int x, int y)
+GuiSpinEdit* MakeCountSpin(QWidget* parent, int x, int y)
 {
-    auto* spin = new QSpinBox(parent);
+    auto* spin = new GuiSpinEdit(parent);
     spin->setRange(1, 30);
     spin->setGeometry(x, y, 56, 22);
     return spin;
@@ -34,9 +33,11 @@ void SetChecked(QCheckBox* box, bool on)
     }
 }
 
-void SetValue(QSpinBox* spin, int value)
+// A field being typed into keeps its text while it means the count in force
+// (a typed 45 stands for 30 until the focus leaves).
+void SetValue(GuiSpinEdit* spin, int value)
 {
-    if (spin->value() != value) {
+    if (PictureSettings::ClampCount(spin->value()) != value) {
         const QSignalBlocker block(spin);
         spin->setValue(value);
     }
@@ -75,6 +76,13 @@ TOptionImageForm::TOptionImageForm(PictureSettings& settings, StateBus* bus, QWi
     AmplitudeSpinEdit = MakeCountSpin(ScaleGroupBox, 166, 24);
     TcSpinEdit = MakeCountSpin(ScaleGroupBox, 166, 52);
     FSpinEdit = MakeCountSpin(ScaleGroupBox, 166, 80);
+    // The keyboard walks each row: its tick box, then its count.
+    setTabOrder(ScaleCheckBox, AmplitudeCheckBox);
+    setTabOrder(AmplitudeCheckBox, AmplitudeSpinEdit);
+    setTabOrder(AmplitudeSpinEdit, TcCheckBox);
+    setTabOrder(TcCheckBox, TcSpinEdit);
+    setTabOrder(TcSpinEdit, FCheckBox);
+    setTabOrder(FCheckBox, FSpinEdit);
 
     BottomPanel = new QWidget(this);
     CloseSpeedButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
@@ -87,15 +95,15 @@ TOptionImageForm::TOptionImageForm(PictureSettings& settings, StateBus* bus, QWi
     connect(AmplitudeCheckBox, &QCheckBox::toggled, this, &TOptionImageForm::AmplitudeCheckBoxClick);
     connect(TcCheckBox, &QCheckBox::toggled, this, &TOptionImageForm::TcCheckBoxClick);
     connect(FCheckBox, &QCheckBox::toggled, this, &TOptionImageForm::FCheckBoxClick);
-    connect(AmplitudeSpinEdit, &QSpinBox::valueChanged, this, [this](int v) {
+    connect(AmplitudeSpinEdit, &GuiSpinEdit::changed, this, [this](int v) {
         this->settings.amplitudeCount = PictureSettings::ClampCount(v);
         Changed();
     });
-    connect(TcSpinEdit, &QSpinBox::valueChanged, this, [this](int v) {
+    connect(TcSpinEdit, &GuiSpinEdit::changed, this, [this](int v) {
         this->settings.tcCount = PictureSettings::ClampCount(v);
         Changed();
     });
-    connect(FSpinEdit, &QSpinBox::valueChanged, this, [this](int v) {
+    connect(FSpinEdit, &GuiSpinEdit::changed, this, [this](int v) {
         this->settings.fCount = PictureSettings::ClampCount(v);
         Changed();
     });

@@ -7,13 +7,13 @@
 #include <optional>
 
 #include "display/PictureSettings.h"
+#include "model/GuiSpinEdit.h"
 
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
-class QSpinBox;
 class QWidget;
 
 namespace sonavir {
@@ -43,9 +43,11 @@ public:
     QCheckBox* AmplitudeCheckBox;
     QCheckBox* TcCheckBox;
     QCheckBox* FCheckBox;
-    QSpinBox* AmplitudeSpinEdit;
-    QSpinBox* TcSpinEdit;
-    QSpinBox* FSpinEdit;
+    // Typed digits stand while the field has the focus; leaving it brings
+    // the count into 1 .. 30 (the state is kept in range all along).
+    GuiSpinEdit* AmplitudeSpinEdit;
+    GuiSpinEdit* TcSpinEdit;
+    GuiSpinEdit* FSpinEdit;
     QWidget* BottomPanel;
     QPushButton* CloseSpeedButton;
 

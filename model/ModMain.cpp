@@ -158,6 +158,8 @@ TMainForm::TMainForm(MainState& state, StateBus* bus, QWidget* parent)
         move(area.center() - QPoint(width() / 2, height / 2));
     }
     LayoutToolPanel();
+    // No narrower than the first tool row, so no switch is cut off.
+    setMinimumWidth(NormCheckBox->geometry().right() + 6);
     SyncFromState();
 }
 

@@ -233,6 +233,13 @@ private slots:
         QApplication::processEvents();
         QVERIFY(!w.Bevel6->isHidden());
         QCOMPARE(w.Bevel6->x(), 685);
+
+        // However narrow the user drags it, the first tool row stays whole.
+        w.resize(120, w.height());
+        QApplication::processEvents();
+        QVERIFY(w.width() > 120);
+        QVERIFY(w.NormCheckBox->geometry().right() < w.ToolPanel->width());
+        QCOMPARE(w.PathComboBox->width(), w.width() - 97);
     }
 };
 

@@ -79,7 +79,7 @@ private slots:
             QVERIFY(!box->isChecked());
             QVERIFY(!box->isEnabled());
         }
-        for (QSpinBox* spin : {o.AmplitudeSpinEdit, o.TcSpinEdit, o.FSpinEdit}) QVERIFY(!spin->isEnabled());
+        for (GuiSpinEdit* spin : {o.AmplitudeSpinEdit, o.TcSpinEdit, o.FSpinEdit}) QVERIFY(!spin->isEnabled());
 
         // On again: all three ticks come back, whatever they were before.
         o.ScaleCheckBox->click();
@@ -87,14 +87,43 @@ private slots:
             QVERIFY(box->isChecked());
             QVERIFY(box->isEnabled());
         }
-        for (QSpinBox* spin : {o.AmplitudeSpinEdit, o.TcSpinEdit, o.FSpinEdit}) QVERIFY(spin->isEnabled());
+        for (GuiSpinEdit* spin : {o.AmplitudeSpinEdit, o.TcSpinEdit, o.FSpinEdit}) QVERIFY(spin->isEnabled());
         QVERIFY(f.settings.scale && f.settings.amplitude && f.settings.tc && f.settings.f);
 
-        o.FSpinEdit->setValue(12);
+        QLineEdit* fText = o.FSpinEdit->findChild<QLineEdit*>();
+        fText->selectAll();
+        QTest::keyClicks(fText, "12");
         QCOMPARE(f.settings.fCount, 12);
         o.BlackOnWhiteRadioButton->click();
         QCOMPARE(f.settings.PlotForeColor, kBlack);
         QCOMPARE(f.settings.PlotBackColor, kWhite);
+    }
+
+    void tickCountsTakeTypedDigitsAndKeepTheRange()
+    {
+        Fixture f;
+        TOptionImageForm& o = f.optionForm;
+        QLineEdit* text = o.AmplitudeSpinEdit->findChild<QLineEdit*>();
+        text->selectAll();
+        QTest::keyClicks(text, "45");
+        // Taken as typed while the field has the focus; the plotter's count
+        // never leaves 1 .. 30.
+        QCOMPARE(text->text(), QString("45"));
+        QCOMPARE(f.settings.amplitudeCount, 30);
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(o.AmplitudeSpinEdit, &out);
+        QCOMPARE(text->text(), QString("30"));
+
+        text->selectAll();
+        QTest::keyClick(text, Qt::Key_Backspace);
+        QCOMPARE(f.settings.amplitudeCount, 1);  // not a number: the minimum
+        QTest::keyClicks(text, "0");
+        QCOMPARE(f.settings.amplitudeCount, 1);
+        QApplication::sendEvent(o.AmplitudeSpinEdit, &out);
+        QCOMPARE(text->text(), QString("1"));
+
+        QTest::keyClicks(text, "x");  // letters are refused
+        QCOMPARE(text->text(), QString("1"));
     }
 
     void settingsShortForm()
