@@ -8,6 +8,7 @@
 #include "signal/Antenna.h"
 #include "signal/Errors.h"
 #include "tests/support/DirectModels.h"
+#include "tests/support/FailureOf.h"
 
 using namespace sonavir;
 
@@ -154,30 +155,22 @@ TEST(Antennas, FailuresLeaveTheBufferUntouched)
     const int N = 256;
     TSignalData data = RandomSpectrum(N, 3);
     const TSignalData before = data;
-    auto message = [&](auto&& call) {
-        try {
-            call();
-        } catch (const SonavirError& e) {
-            return std::string(e.what());
-        }
-        return std::string("no failure");
-    };
-    EXPECT_EQ(message([&] { WidebandAntenna(true, data, N, p, "3.14"); }),
+    EXPECT_EQ(testsupport::FailureOf([&] { WidebandAntenna(true, data, N, p, "3.14"); }),
               "'3.14' is not a valid floating point value");
-    EXPECT_EQ(message([&] { WidebandAntenna(true, data, N, p, ""); }),
+    EXPECT_EQ(testsupport::FailureOf([&] { WidebandAntenna(true, data, N, p, ""); }),
               "'' is not a valid floating point value");
     // Kw F0 / Q equal to W0 puts the lower resonance at 0 rad/s.
     TModelParams zero = p;
     zero.W0 = 1000;
     zero.F0 = 100;
-    EXPECT_EQ(message([&] { WidebandAntenna(true, data, N, zero, "50"); }),
+    EXPECT_EQ(testsupport::FailureOf([&] { WidebandAntenna(true, data, N, zero, "50"); }),
               "Floating point division by zero");
     zero.W0 = 0;
-    EXPECT_EQ(message([&] { NarrowbandAntenna(true, data, N, zero); }),
+    EXPECT_EQ(testsupport::FailureOf([&] { NarrowbandAntenna(true, data, N, zero); }),
               "Floating point division by zero");
     TModelParams noStep = p;
     noStep.Dt = 0;
-    EXPECT_EQ(message([&] { NarrowbandAntenna(false, data, N, noStep); }),
+    EXPECT_EQ(testsupport::FailureOf([&] { NarrowbandAntenna(false, data, N, noStep); }),
               "Floating point division by zero");
     EXPECT_EQ(data, before);
 

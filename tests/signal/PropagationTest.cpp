@@ -10,6 +10,7 @@
 #include "signal/Errors.h"
 #include "signal/Propagation.h"
 #include "tests/support/DirectModels.h"
+#include "tests/support/FailureOf.h"
 
 using namespace sonavir;
 
@@ -19,15 +20,7 @@ using Model = std::function<void(bool, TSignalData&, int, const TModelParams&)>;
 
 std::complex<double> At(const TSignalData& d, int i) { return {d[0][i], d[1][i]}; }
 
-std::string FailureOf(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const SonavirError& e) {
-        return e.what();
-    }
-    return "no failure";
-}
+using testsupport::FailureOf;
 
 TSignalData Response(const Model& model, int N, const TModelParams& p)
 {

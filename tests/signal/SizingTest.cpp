@@ -6,6 +6,7 @@
 
 #include "signal/Errors.h"
 #include "signal/WinFFT.h"
+#include "tests/support/FailureOf.h"
 
 using namespace sonavir;
 
@@ -27,15 +28,7 @@ TEST(Sizing, HalfSampleCountRoundsHalfToEven)
 
 namespace {
 
-std::string FailureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const SonavirError& e) {
-        return e.what();
-    }
-    return "no failure";
-}
+using testsupport::FailureOf;
 
 }  // namespace
 
