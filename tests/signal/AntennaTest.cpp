@@ -18,19 +18,6 @@ constexpr long double kPi = std::numbers::pi_v<long double>;
 
 std::complex<double> At(const TSignalData& d, int i) { return {d[0][i], d[1][i]}; }
 
-TSignalData RandomSpectrum(int N, unsigned seed)
-{
-    TSignalData d;
-    AllocateSignal(d, N);
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<double> u(-1, 1);
-    for (int i = 0; i < N; ++i) {
-        d[0][i] = u(gen);
-        d[1][i] = u(gen);
-    }
-    return d;
-}
-
 long double Step(int N, const TModelParams& p) { return 2 * kPi / (N * p.Dt * 2); }
 
 template <typename F>
@@ -78,7 +65,7 @@ TEST(NarrowbandAntenna, ApplyMultipliesEveryColumnIncludingTheFirst)
 {
     TModelParams p;
     const int N = 512;
-    TSignalData K, ones, spectrum = RandomSpectrum(N, 1);
+    TSignalData K, ones, spectrum = direct::RandomSpectrum(N, 1);
     AllocateSignal(K, N);
     AllocateSignal(ones, N);
     std::fill(ones[0].begin(), ones[0].end(), 1.0);
@@ -135,7 +122,7 @@ TEST(Antennas, LongRunsMatchTheColumnByColumnFormula)
 {
     TModelParams p;
     const int N = 1 << 17;  // long enough to be split across threads
-    const TSignalData spectrum = RandomSpectrum(N, 2);
+    const TSignalData spectrum = direct::RandomSpectrum(N, 2);
     for (bool apply : {false, true}) {
         TSignalData fast = spectrum, slow = spectrum;
         NarrowbandAntenna(apply, fast, N, p);
@@ -153,7 +140,7 @@ TEST(Antennas, FailuresLeaveTheBufferUntouched)
 {
     TModelParams p;
     const int N = 256;
-    TSignalData data = RandomSpectrum(N, 3);
+    TSignalData data = direct::RandomSpectrum(N, 3);
     const TSignalData before = data;
     EXPECT_EQ(testsupport::FailureOf([&] { WidebandAntenna(true, data, N, p, "3.14"); }),
               "'3.14' is not a valid floating point value");

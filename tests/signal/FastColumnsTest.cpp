@@ -21,23 +21,10 @@ namespace {
 
 using Model = std::function<void(bool, TSignalData&, int, const TModelParams&)>;
 
-TSignalData RandomSpectrum(int N, unsigned seed)
-{
-    TSignalData d;
-    AllocateSignal(d, N);
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<double> u(-1, 1);
-    for (int i = 0; i < N; ++i) {
-        d[0][i] = u(gen);
-        d[1][i] = u(gen);
-    }
-    return d;
-}
-
 // Largest difference over all columns, relative to max(1, |reference|).
 double WorstDifference(const Model& fast, const Model& slow, int N, const TModelParams& p, bool apply)
 {
-    const TSignalData spectrum = RandomSpectrum(N, 7);
+    const TSignalData spectrum = direct::RandomSpectrum(N, 7);
     TSignalData a = spectrum, b = spectrum;
     fast(apply, a, N, p);
     slow(apply, b, N, p);

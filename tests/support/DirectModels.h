@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <string>
 
 #include "signal/ModelParams.h"
@@ -139,6 +140,20 @@ inline void AddNoise(TSignalData& data, int N, long double sigma, std::uint32_t 
         const long double n = std::cos(2 * kPi * u2) * (std::sqrt(-2 * std::log(u1)) * sigma);
         data[m % 2][m / 2] = static_cast<double>(data[m % 2][m / 2] + n);
     }
+}
+
+// Spectrum columns with parts uniform in [-1, 1): a spectrum to apply a model to.
+inline TSignalData RandomSpectrum(int N, unsigned seed)
+{
+    TSignalData d;
+    AllocateSignal(d, N);
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> u(-1, 1);
+    for (int i = 0; i < N; ++i) {
+        d[0][i] = u(gen);
+        d[1][i] = u(gen);
+    }
+    return d;
 }
 
 }  // namespace sonavir::direct
