@@ -1,5 +1,7 @@
 #include "model/ModPrm.h"
 
+#include <functional>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -417,6 +419,12 @@ void TModelsForm::Handle(const std::function<void()>& body)
     if (bus_) emit bus_->changed();
 }
 
+void TModelsForm::ApplyText(TextSetter setter, const QString& text)
+{
+    const std::string typed = S(text);
+    Handle([this, setter, &typed] { std::invoke(setter, params_, typed); });
+}
+
 void TModelsForm::Connect()
 {
     // Pick-only lists: the user's choice.
@@ -430,10 +438,8 @@ void TModelsForm::Connect()
             [this](int item) { Handle([&] { params_.SetGruntItem(item); }); });
 
     // Editable lists: a chosen item or every keystroke.
-    const auto editable = [this](QComboBox* box, void (ModelParameters::*setter)(const std::string&)) {
-        const auto apply = [this, box, setter] {
-            Handle([&] { (params_.*setter)(S(box->currentText())); });
-        };
+    const auto editable = [this](QComboBox* box, TextSetter setter) {
+        const auto apply = [this, box, setter] { ApplyText(setter, box->currentText()); };
         connect(box, &QComboBox::activated, this, apply);
         connect(box->lineEdit(), &QLineEdit::textEdited, this, apply);
     };
@@ -445,9 +451,9 @@ void TModelsForm::Connect()
     editable(NComboBox, &ModelParameters::SetNText);
     editable(GruntHeightComboBox, &ModelParameters::SetGruntHeightText);
 
-    const auto edit = [this](QLineEdit* line, void (ModelParameters::*setter)(const std::string&)) {
+    const auto edit = [this](QLineEdit* line, TextSetter setter) {
         connect(line, &QLineEdit::textEdited, this,
-                [this, setter](const QString& text) { Handle([&] { (params_.*setter)(S(text)); }); });
+                [this, setter](const QString& text) { ApplyText(setter, text); });
     };
     edit(REdit, &ModelParameters::SetRText);
     edit(RadiusEdit, &ModelParameters::SetRadiusText);

@@ -111,6 +111,9 @@ private:
     // Runs a handler's body: a failure is shown in the standard error box and
     // ends the handler; the state reached so far stands and is shown.
     void Handle(const std::function<void()>& body);
+    using TextSetter = void (ModelParameters::*)(const std::string&);
+    // A text control's change: the setter with the text as typed.
+    void ApplyText(TextSetter setter, const QString& text);
 
     ModelParameters& params_;
     MainState& main_;
