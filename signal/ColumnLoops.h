@@ -262,4 +262,39 @@ inline void FinishColumn(bool apply, double* re, double* im, int i, long double 
     im[i] = ToStored(ni);
 }
 
+// The water, seabed and sphere responses are a real gain times a delay,
+// K_i = g_i e^{-j phi_i}. The extended loop for such a model, given the gain
+// of column i and the phase ramp, in the form ForColumnBlocks takes as slow.
+template <typename Ramp, typename Gain>
+auto DelayColumnsExtended(bool apply, double* re, double* im, const Ramp& ramp, Gain gain)
+{
+    return [apply, re, im, &ramp, gain](int b, int e) {
+        auto r = ramp;
+        r.Anchor(b);
+        for (int i = b; i < e; ++i) {
+            if (i % kPhaseBlock == 0) r.Anchor(i);
+            const long double g = gain(i);
+            long double c, s;
+            r.At(i, c, s);
+            FinishColumn(apply, re, im, i, g * c, -g * s);
+        }
+    };
+}
+
+// The same in double precision, as ForColumnBlocks takes fast: gains(b, e, g)
+// writes the gains of columns [b, e) into g[0 .. e - b).
+template <typename RampD, typename Gains>
+auto DelayColumnsDouble(const RampD& ramp, Gains gains)
+{
+    return [&ramp, gains](int b, int e, double* kr, double* ki) {
+        ramp.Fill(b, e, kr, ki);
+        double g[kPhaseBlock];
+        gains(b, e, g);
+        for (int j = 0; j < e - b; ++j) {
+            kr[j] = g[j] * kr[j];
+            ki[j] = -g[j] * ki[j];
+        }
+    };
+}
+
 }  // namespace sonavir::detail

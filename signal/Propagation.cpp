@@ -49,22 +49,14 @@ void WaterMedium(bool apply, TSignalData& data, int N, const TModelParams& p)
     double* re = data[0].data();
     double* im = data[1].data();
     detail::FinishColumn(apply, re, im, 0, 1, 0);
-    const auto slow = [&](int b, int e) {
-        auto r = ramp;
-        r.Anchor(b);
-        for (int i = b; i < e; ++i) {
-            if (i % detail::kPhaseBlock == 0) r.Anchor(i);
-            const long double f = i * dfk;
-            const long double f2 = f * f;
-            const long double A1 = f2 * salt / (fT2 + f2);
-            const long double A2 = f2 * freshK;
-            const long double alpha = (A1 + A2) * Pf;
-            const long double g = detail::Exp2(alpha * toExp2);
-            long double c, s;
-            r.At(i, c, s);
-            detail::FinishColumn(apply, re, im, i, g * c, -g * s);
-        }
-    };
+    const auto slow = detail::DelayColumnsExtended(apply, re, im, ramp, [&](int i) {
+        const long double f = i * dfk;
+        const long double f2 = f * f;
+        const long double A1 = f2 * salt / (fT2 + f2);
+        const long double A2 = f2 * freshK;
+        const long double alpha = (A1 + A2) * Pf;
+        return detail::Exp2(alpha * toExp2);
+    });
     using detail::FitsDouble;
     if (!(FitsDouble(dfk) && FitsDouble(salt) && FitsDouble(fT2) && FitsDouble(freshK) &&
           FitsDouble(Pf) && FitsDouble(toExp2))) {
@@ -76,17 +68,14 @@ void WaterMedium(bool apply, TSignalData& data, int N, const TModelParams& p)
     const double fT2D = static_cast<double>(fT2), freshD = static_cast<double>(freshK);
     const double PfD = static_cast<double>(Pf), toExp2D = static_cast<double>(toExp2);
     const detail::PhaseRampD<decltype(phase)> rampD(phase);
-    const auto fast = [&](int b, int e, double* kr, double* ki) {
-        rampD.Fill(b, e, kr, ki);
+    const auto fast = detail::DelayColumnsDouble(rampD, [&](int b, int e, double* g) {
         for (int j = 0; j < e - b; ++j) {
             const double f = (b + j) * dfkD;
             const double f2 = f * f;
             const double alpha = (f2 * saltD / (fT2D + f2) + f2 * freshD) * PfD;
-            const double g = std::exp2(alpha * toExp2D);
-            kr[j] = g * kr[j];
-            ki[j] = -g * ki[j];
+            g[j] = std::exp2(alpha * toExp2D);
         }
-    };
+    });
     detail::ForColumnBlocks(apply, re, im, 1, N, fast, slow);
 }
 
@@ -106,19 +95,10 @@ void SeabedLayer(bool apply, TSignalData& data, int N, const TModelParams& p)
     double* re = data[0].data();
     double* im = data[1].data();
     detail::FinishColumn(apply, re, im, 0, 1, 0);
-    const auto slow = [&](int b, int e) {
-        auto r = ramp;
-        r.Anchor(b);
-        for (int i = b; i < e; ++i) {
-            if (i % detail::kPhaseBlock == 0) r.Anchor(i);
-            // f^n in extended precision: a high order can pass the range of a
-            // double, yet the attenuation it makes only underflows to 0.
-            const long double g = detail::Exp2(Power(i * dfk, n) * toExp2);
-            long double c, s;
-            r.At(i, c, s);
-            detail::FinishColumn(apply, re, im, i, g * c, -g * s);
-        }
-    };
+    // f^n in extended precision: a high order can pass the range of a
+    // double, yet the attenuation it makes only underflows to 0.
+    const auto slow = detail::DelayColumnsExtended(
+        apply, re, im, ramp, [&](int i) { return detail::Exp2(Power(i * dfk, n) * toExp2); });
     // Negative or vanishing frequencies are faults the slow way reports.
     if (!(dfk > 0 && detail::FitsDouble(dfk) && detail::FitsDouble(n) && detail::FitsDouble(toExp2))) {
         detail::ForColumns(1, N, slow);
@@ -129,26 +109,20 @@ void SeabedLayer(bool apply, TSignalData& data, int N, const TModelParams& p)
     const double dfkD = static_cast<double>(dfk), nD = static_cast<double>(n);
     const double toExp2D = static_cast<double>(toExp2);
     const detail::PhaseRampD<decltype(phase)> rampD(phase);
-    const auto fast = [&](int b, int e, double* kr, double* ki) {
-        rampD.Fill(b, e, kr, ki);
-        double t[detail::kPhaseBlock];
+    const auto fast = detail::DelayColumnsDouble(rampD, [&](int b, int e, double* g) {
         const int count = e - b;
         if (nD == 1) {
-            for (int j = 0; j < count; ++j) t[j] = (b + j) * dfkD;
+            for (int j = 0; j < count; ++j) g[j] = (b + j) * dfkD;
         } else if (nD == 2) {
             for (int j = 0; j < count; ++j) {
                 const double f = (b + j) * dfkD;
-                t[j] = f * f;
+                g[j] = f * f;
             }
         } else {
-            for (int j = 0; j < count; ++j) t[j] = std::exp2(nD * std::log2((b + j) * dfkD));
+            for (int j = 0; j < count; ++j) g[j] = std::exp2(nD * std::log2((b + j) * dfkD));
         }
-        for (int j = 0; j < count; ++j) {
-            const double g = std::exp2(t[j] * toExp2D);
-            kr[j] = g * kr[j];
-            ki[j] = -g * ki[j];
-        }
-    };
+        for (int j = 0; j < count; ++j) g[j] = std::exp2(g[j] * toExp2D);
+    });
     detail::ForColumnBlocks(apply, re, im, 1, N, fast, slow);
 }
 
@@ -165,33 +139,22 @@ void SphereTarget(bool apply, TSignalData& data, int N, const TModelParams& p)
     double* re = data[0].data();
     double* im = data[1].data();
     detail::FinishColumn(apply, re, im, 0, 0, 0);
-    const auto slow = [&](int b, int e) {
-        auto r = ramp;
-        r.Anchor(b);
-        for (int i = b; i < e; ++i) {
-            if (i % detail::kPhaseBlock == 0) r.Anchor(i);
-            const long double w = i * dw;
-            const long double g = Aw * w * w;
-            long double c, s;
-            r.At(i, c, s);
-            detail::FinishColumn(apply, re, im, i, g * c, -g * s);
-        }
-    };
+    const auto slow = detail::DelayColumnsExtended(apply, re, im, ramp, [&](int i) {
+        const long double w = i * dw;
+        return Aw * w * w;
+    });
     if (!(detail::FitsDouble(dw) && detail::FitsDouble(Aw))) {
         detail::ForColumns(1, N, slow);
         return;
     }
     const double dwD = static_cast<double>(dw), AwD = static_cast<double>(Aw);
     const detail::PhaseRampD<decltype(phase)> rampD(phase);
-    const auto fast = [&](int b, int e, double* kr, double* ki) {
-        rampD.Fill(b, e, kr, ki);
+    const auto fast = detail::DelayColumnsDouble(rampD, [&](int b, int e, double* g) {
         for (int j = 0; j < e - b; ++j) {
             const double w = (b + j) * dwD;
-            const double g = AwD * w * w;
-            kr[j] = g * kr[j];
-            ki[j] = -g * ki[j];
+            g[j] = AwD * w * w;
         }
-    };
+    });
     detail::ForColumnBlocks(apply, re, im, 1, N, fast, slow);
 }
 
