@@ -2,8 +2,6 @@
 // buffer (its peak and energy) as the yardstick.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
-
 #include <random>
 
 #include "display/Plotter.h"
@@ -35,20 +33,8 @@ PlotAxes Axes()
     return axes;
 }
 
-// The labels need fonts, and fonts need an application object.
-void EnsureGuiApplication()
-{
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "sonavir_bench";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-}
-
 void BM_PlotBoth(benchmark::State& state)
 {
-    EnsureGuiApplication();
     const int N = int(state.range(0));
     const TSignalData& data = BenchBuffer(N);
     Picture picture;

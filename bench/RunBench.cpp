@@ -6,7 +6,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 
 #include <algorithm>
 #include <chrono>
@@ -24,18 +23,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void EnsureGuiApp()
-{
-    // The picture draws text, which needs a QGuiApplication.
-    static std::unique_ptr<QGuiApplication> app;
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "sonavir_bench";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
-}
 
 // A /proc/self/status figure in KiB, or -1.
 long StatusKiB(const char* key)
@@ -82,7 +69,6 @@ int LargeRunSize()
 // The whole of Start, picture included, with the peak resident memory.
 void LargeRun(benchmark::State& st)
 {
-    EnsureGuiApp();
     sonavir::ModelParameters params;
     sonavir::PictureSettings settings;
     sonavir::Picture picture;

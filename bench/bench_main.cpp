@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QGuiApplication>
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -100,6 +102,11 @@ private:
 
 int main(int argc, char** argv)
 {
+    // Plots and runs draw text, which needs an application object; it must
+    // also go before Qt's own globals, so it lives here and not in a static.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
