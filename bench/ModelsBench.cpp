@@ -6,8 +6,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <random>
-
 #include "signal/Antenna.h"
 #include "signal/Noise.h"
 #include "signal/Propagation.h"
@@ -17,41 +15,35 @@ namespace {
 
 using namespace sonavir;
 
-TSignalData Spectrum(int N)
-{
-    TSignalData d;
-    AllocateSignal(d, N);
-    std::mt19937 gen(1);
-    std::uniform_real_distribution<double> u(-1, 1);
-    for (int i = 0; i < N; ++i) {
-        d[0][i] = u(gen);
-        d[1][i] = u(gen);
-    }
-    return d;
-}
-
 void PerColumn(benchmark::State& state, int N)
 {
     state.counters["per_column"] = benchmark::Counter(
         N, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// Apply = true on a fresh copy of one spectrum each time, the copy untimed.
-template <typename Model>
-void RunModel(benchmark::State& state, Model model)
+// One call of `body` on a fresh copy of one buffer each time, the copy untimed.
+template <typename Body>
+void TimeOnCopy(benchmark::State& state, Body body)
 {
     const int N = static_cast<int>(state.range(0));
-    const TSignalData original = Spectrum(N);
+    const TSignalData original = direct::RandomSpectrum(N, 1);
     TSignalData d = original;
-    const TModelParams p;
     for (auto _ : state) {
         state.PauseTiming();
         d = original;
         state.ResumeTiming();
-        model(true, d, N, p);
+        body(d, N);
         benchmark::DoNotOptimize(d[0].data());
     }
     PerColumn(state, N);
+}
+
+// Apply = true on the spectrum.
+template <typename Model>
+void RunModel(benchmark::State& state, Model model)
+{
+    const TModelParams p;
+    TimeOnCopy(state, [&](TSignalData& d, int N) { model(true, d, N, p); });
 }
 
 void BM_Narrowband(benchmark::State& s) { RunModel(s, NarrowbandAntenna); }
@@ -73,47 +65,17 @@ void BM_SphereDirect(benchmark::State& s) { RunModel(s, direct::Sphere); }
 
 void BM_ModelsFFT(benchmark::State& state)
 {
-    const int N = static_cast<int>(state.range(0));
-    const TSignalData original = Spectrum(N);
-    TSignalData d = original;
-    for (auto _ : state) {
-        state.PauseTiming();
-        d = original;
-        state.ResumeTiming();
-        FFT(d, N, 1);
-        benchmark::DoNotOptimize(d[0].data());
-    }
-    PerColumn(state, N);
+    TimeOnCopy(state, [](TSignalData& d, int N) { FFT(d, N, 1); });
 }
 
 void BM_Noise(benchmark::State& state)
 {
-    const int N = static_cast<int>(state.range(0));
-    const TSignalData original = Spectrum(N);
-    TSignalData d = original;
-    for (auto _ : state) {
-        state.PauseTiming();
-        d = original;
-        state.ResumeTiming();
-        AddNormalNoise(d, N, 5, 12345u);
-        benchmark::DoNotOptimize(d[0].data());
-    }
-    PerColumn(state, N);
+    TimeOnCopy(state, [](TSignalData& d, int N) { AddNormalNoise(d, N, 5, 12345u); });
 }
 
 void BM_NoiseDirect(benchmark::State& state)
 {
-    const int N = static_cast<int>(state.range(0));
-    const TSignalData original = Spectrum(N);
-    TSignalData d = original;
-    for (auto _ : state) {
-        state.PauseTiming();
-        d = original;
-        state.ResumeTiming();
-        direct::AddNoise(d, N, PeakValue(d, N, 1) / 5, 12345u);
-        benchmark::DoNotOptimize(d[0].data());
-    }
-    PerColumn(state, N);
+    TimeOnCopy(state, [](TSignalData& d, int N) { direct::AddNoise(d, N, PeakValue(d, N, 1) / 5, 12345u); });
 }
 
 // "<family>/ours" against "<family>/ref": the main of the benchmark program

@@ -24,6 +24,12 @@ TSignalData Filled(int N, double v)
 
 long double DirectCarrier(long long m, const TModelParams& p) { return std::cos(m * p.W0 * p.Dt); }
 
+long double DirectBarker(long long m, int M, const TModelParams& p)
+{
+    const int c = static_cast<int>((13.0L / (2 * M)) * m);
+    return DirectCarrier(m, p) * BarkerCode[c];
+}
+
 long double DirectLfm(long long m, int M, const TModelParams& p)
 {
     const long double j = m - M;
@@ -111,10 +117,7 @@ TEST(Generators, LongPulsesStayAccurateAcrossBlocksAndThreads)
     EXPECT_LT(WorstError(d, N, M, [&](long long m) { return DirectLfm(m, M, p); }), 1e-12L);
     BarkerPulse(d, N, M, p);
     EXPECT_LT(WorstError(d, N, M,
-                         [&](long long m) {
-                             const int c = static_cast<int>((13.0L / (2 * M)) * m);
-                             return DirectCarrier(m, p) * BarkerCode[c];
-                         }),
+                         [&](long long m) { return DirectBarker(m, M, p); }),
               1e-12L);
 }
 
@@ -139,10 +142,7 @@ TEST(Generators, BarkerChipsOfUnevenLengthKeepTheCarrierRunning)
     TSignalData d = Filled(N, 7.0);
     BarkerPulse(d, N, M, p);
     EXPECT_LT(WorstError(d, N, M,
-                         [&](long long m) {
-                             const int c = static_cast<int>((13.0L / (2 * M)) * m);
-                             return DirectCarrier(m, p) * BarkerCode[c];
-                         }),
+                         [&](long long m) { return DirectBarker(m, M, p); }),
               1e-12L);
 }
 
