@@ -12,10 +12,10 @@
 #include <QTest>
 #include <QTimer>
 
-#include "display/ImgOpt.h"
-#include "display/ImgSize.h"
-#include "model/GuiCommon.h"
-#include "model/ModMain.h"
+#include "gui/PictureSettingsWindow.h"
+#include "gui/PictureSizeWindow.h"
+#include "gui/GuiCommon.h"
+#include "gui/MainWindow.h"
 #include "tests/support/MainWindowFixture.h"
 
 using namespace sonavir;

@@ -11,8 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "model/GuiStartup.h"
-#include "model/HelpLinks.h"
+#include "gui/ProgramWindows.h"
+#include "gui/HelpLinks.h"
 
 using namespace sonavir;
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "display/ImgOpt.h"
-#include "display/ImgSize.h"
-#include "model/GuiCommon.h"
-#include "model/ModMain.h"
+#include "gui/PictureSettingsWindow.h"
+#include "gui/PictureSizeWindow.h"
+#include "gui/GuiCommon.h"
+#include "gui/MainWindow.h"
 
 namespace sonavir::guitest {
 

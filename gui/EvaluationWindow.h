@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "evaluation/EvaluationState.h"
-#include "model/GuiCommon.h"
+#include "gui/GuiCommon.h"
 #include "model/MainState.h"
 
 class QCheckBox;

@@ -1,4 +1,4 @@
-#include "model/ModPrm.h"
+#include "gui/ParametersWindow.h"
 
 #include <functional>
 

@@ -12,7 +12,7 @@
 
 #include <memory>
 
-#include "model/ModPrm.h"
+#include "gui/ParametersWindow.h"
 
 using namespace sonavir;
 
@@ -347,4 +347,4 @@ void ParamsFormTest::evaluationLockDisablesListedControls()
 }
 
 QTEST_MAIN(ParamsFormTest)
-#include "ParamsFormTest.moc"
+#include "ParametersWindowTest.moc"

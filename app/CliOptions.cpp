@@ -1,4 +1,4 @@
-#include "model/CliOptions.h"
+#include "app/CliOptions.h"
 
 #include <algorithm>
 #include <charconv>

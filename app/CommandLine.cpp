@@ -1,4 +1,4 @@
-#include "model/CommandLine.h"
+#include "app/CommandLine.h"
 
 #include <QGuiApplication>
 
@@ -18,7 +18,7 @@
 #include "display/PictureSettings.h"
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
-#include "model/CliOptions.h"
+#include "app/CliOptions.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
 #include "signal/Errors.h"

@@ -1,4 +1,4 @@
-#include "display/ImgOpt.h"
+#include "gui/PictureSettingsWindow.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -11,7 +11,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
-#include "model/GuiCommon.h"
+#include "gui/GuiCommon.h"
 
 namespace sonavir {
 

@@ -1,4 +1,4 @@
-#include "model/GuiSpinEdit.h"
+#include "gui/SpinEdit.h"
 
 #include <QLineEdit>
 #include <QRegularExpression>

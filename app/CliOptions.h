@@ -1,7 +1,7 @@
 #pragma once
 // The command line taken apart: what `sonavir render` and `sonavir evaluate`
 // were asked to do, checked for shape before anything runs. Running the
-// options is model/CommandLine.cpp's job.
+// options is app/CommandLine.cpp's job.
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "model/GuiStartup.h"
+#include "gui/ProgramWindows.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "display/PictureSettings.h"
-#include "model/GuiSpinEdit.h"
+#include "gui/SpinEdit.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "model/CliOptions.h"
+#include "app/CliOptions.h"
 
 using namespace sonavir;
 namespace fs = std::filesystem;

@@ -4,17 +4,17 @@
 
 #include <memory>
 
-#include "display/ImgOpt.h"
-#include "display/ImgSize.h"
+#include "gui/PictureSettingsWindow.h"
+#include "gui/PictureSizeWindow.h"
 #include "display/Picture.h"
 #include "display/PictureSettings.h"
 #include "evaluation/EvaluationState.h"
-#include "evaluation/Filter.h"
-#include "model/GuiCommon.h"
-#include "model/Logo.h"
+#include "gui/EvaluationWindow.h"
+#include "gui/GuiCommon.h"
+#include "gui/AboutWindow.h"
 #include "model/MainState.h"
-#include "model/ModMain.h"
-#include "model/ModPrm.h"
+#include "gui/MainWindow.h"
+#include "gui/ParametersWindow.h"
 #include "model/ModelParameters.h"
 
 namespace sonavir {

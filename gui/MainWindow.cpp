@@ -1,4 +1,4 @@
-#include "model/ModMain.h"
+#include "gui/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,11 +20,11 @@
 #include <QVBoxLayout>
 #include <new>
 
-#include "display/ImgOpt.h"
-#include "display/ImgSize.h"
-#include "model/GuiCommon.h"
-#include "model/HelpLinks.h"
-#include "model/Logo.h"
+#include "gui/PictureSettingsWindow.h"
+#include "gui/PictureSizeWindow.h"
+#include "gui/GuiCommon.h"
+#include "gui/HelpLinks.h"
+#include "gui/AboutWindow.h"
 #include "signal/Errors.h"
 
 namespace sonavir {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "evaluation/Filter.h"
+#include "gui/EvaluationWindow.h"
 #include "signal/Errors.h"
 
 using namespace sonavir;
@@ -225,4 +225,4 @@ private slots:
 };
 
 QTEST_MAIN(FilterFormTest)
-#include "FilterFormTest.moc"
+#include "EvaluationWindowTest.moc"

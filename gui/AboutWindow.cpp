@@ -1,4 +1,4 @@
-#include "model/Logo.h"
+#include "gui/AboutWindow.h"
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -10,8 +10,8 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "model/GuiCommon.h"
-#include "model/HelpLinks.h"
+#include "gui/GuiCommon.h"
+#include "gui/HelpLinks.h"
 
 namespace sonavir {
 

@@ -2,9 +2,9 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "model/CommandLine.h"
-#include "model/GuiStartup.h"
-#include "model/HelpLinks.h"
+#include "app/CommandLine.h"
+#include "gui/ProgramWindows.h"
+#include "gui/HelpLinks.h"
 
 int main(int argc, char** argv)
 {

@@ -1,4 +1,4 @@
-#include "model/HelpLinks.h"
+#include "gui/HelpLinks.h"
 
 namespace sonavir {
 

@@ -6,9 +6,9 @@
 #include <QWidget>
 #include <functional>
 
-#include "model/GuiCommon.h"
-#include "model/GuiSpinEdit.h"
-#include "model/GuiTabRows.h"
+#include "gui/GuiCommon.h"
+#include "gui/SpinEdit.h"
+#include "gui/TabRows.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
 

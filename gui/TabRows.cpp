@@ -1,4 +1,4 @@
-#include "model/GuiTabRows.h"
+#include "gui/TabRows.h"
 
 #include <QButtonGroup>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "evaluation/Filter.h"
+#include "gui/EvaluationWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>

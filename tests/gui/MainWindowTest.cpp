@@ -14,10 +14,10 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "display/ImgOpt.h"
-#include "display/ImgSize.h"
-#include "model/GuiCommon.h"
-#include "model/ModMain.h"
+#include "gui/PictureSettingsWindow.h"
+#include "gui/PictureSizeWindow.h"
+#include "gui/GuiCommon.h"
+#include "gui/MainWindow.h"
 #include "tests/support/MainWindowFixture.h"
 
 using namespace sonavir;
@@ -244,4 +244,4 @@ private slots:
 };
 
 QTEST_MAIN(MainFormTest)
-#include "MainFormTest.moc"
+#include "MainWindowTest.moc"

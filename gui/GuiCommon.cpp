@@ -1,4 +1,4 @@
-#include "model/GuiCommon.h"
+#include "gui/GuiCommon.h"
 
 #include <QApplication>
 #include <QDesktopServices>

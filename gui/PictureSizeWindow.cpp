@@ -1,4 +1,4 @@
-#include "display/ImgSize.h"
+#include "gui/PictureSizeWindow.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <new>
 
-#include "model/GuiCommon.h"
+#include "gui/GuiCommon.h"
 #include "signal/Errors.h"
 
 namespace sonavir {
