@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "app/CliOptions.h"
 #include "display/Picture.h"
 #include "display/PictureSettings.h"
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
-#include "app/CliOptions.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
 #include "signal/Errors.h"

@@ -3,8 +3,9 @@
 #include <QIcon>
 
 #include "app/CommandLine.h"
-#include "gui/ProgramWindows.h"
 #include "gui/HelpLinks.h"
+#include "gui/ProgramWindows.h"
+#include "gui/QtText.h"
 
 int main(int argc, char** argv)
 {
@@ -17,8 +18,8 @@ int main(int argc, char** argv)
     // The main window's closing ends the program, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    sonavir::TProgramWindows windows;
-    QObject::connect(windows.MainForm.get(), &sonavir::TMainForm::closed, &app, &QApplication::quit);
+    sonavir::ProgramWindows windows;
+    QObject::connect(windows.mainWindow.get(), &sonavir::MainWindow::closed, &app, &QApplication::quit);
     windows.ShowStartWindows();
     return app.exec();
 }

@@ -10,8 +10,8 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "gui/GuiCommon.h"
 #include "gui/HelpLinks.h"
+#include "gui/QtText.h"
 
 namespace sonavir {
 
@@ -36,7 +36,7 @@ QPixmap ProgramIcon()
     return icon;
 }
 
-TLinkLabel::TLinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
 {
     QFont f = font();
     f.setUnderline(true);
@@ -47,7 +47,7 @@ TLinkLabel::TLinkLabel(const QString& text, QWidget* parent) : QLabel(text, pare
     setCursor(Qt::PointingHandCursor);
 }
 
-void TLinkLabel::mouseReleaseEvent(QMouseEvent* event)
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     QLabel::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick)
@@ -71,7 +71,7 @@ QLabel* CentredLabel(const QString& text, QWidget* parent, int top, bool bold)
 
 }  // namespace
 
-TLogoForm::TLogoForm(QWidget* parent) : QDialog(parent)
+AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("О программе"));
     setModal(true);
@@ -99,11 +99,11 @@ TLogoForm::TLogoForm(QWidget* parent) : QDialog(parent)
     Label8->adjustSize();
     // The address follows its caption at 51, or just after it in a wider font.
     const int mailLeft = std::max(51, Label8->geometry().right() + 5);
-    Label4 = new TLinkLabel(Q(kMakerEmail), this);
+    Label4 = new LinkLabel(Q(kMakerEmail), this);
     Label4->move(mailLeft, 188);
     Label4->adjustSize();
     Label4->onClick = [this] { Label4Click(); };
-    Label7 = new TLinkLabel(Q(kMakerHost), this);
+    Label7 = new LinkLabel(Q(kMakerHost), this);
     Label7->adjustSize();
     Label7->move(192, 188);
     Label7->onClick = [this] { Label7Click(); };
@@ -124,14 +124,14 @@ TLogoForm::TLogoForm(QWidget* parent) : QDialog(parent)
     CloseSpeedButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
                                        QStringLiteral("Закрыть"), LogoPanel);
     CloseSpeedButton->setGeometry(184, 10, 89, 22);
-    connect(CloseSpeedButton, &QPushButton::clicked, this, &TLogoForm::CloseSpeedButtonClick);
+    connect(CloseSpeedButton, &QPushButton::clicked, this, &AboutWindow::CloseSpeedButtonClick);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TLogoForm::Label4Click() { OpenAddress(MailUrl()); }
-void TLogoForm::Label7Click() { OpenAddress(SiteRootUrl()); }
-void TLogoForm::CloseSpeedButtonClick() { accept(); }
+void AboutWindow::Label4Click() { OpenAddress(MailUrl()); }
+void AboutWindow::Label7Click() { OpenAddress(SiteRootUrl()); }
+void AboutWindow::CloseSpeedButtonClick() { accept(); }
 
 }  // namespace sonavir

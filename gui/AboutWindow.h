@@ -15,22 +15,22 @@ namespace sonavir {
 QPixmap ProgramIcon();
 
 // A label that acts on a click: blue, underlined, with the hand cursor.
-class TLinkLabel : public QLabel {
+class LinkLabel : public QLabel {
 public:
-    explicit TLinkLabel(const QString& text, QWidget* parent = nullptr);
+    explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
     std::function<void()> onClick;
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-class TLogoForm : public QDialog {
+class AboutWindow : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kClientWidth = 286;
     static constexpr int kClientHeight = 252;
 
-    explicit TLogoForm(QWidget* parent = nullptr);
+    explicit AboutWindow(QWidget* parent = nullptr);
 
     QFrame* Bevel1;
     QLabel* Image1;
@@ -40,8 +40,8 @@ public:
     QLabel* Label3;
     QLabel* Label5;
     QLabel* Label8;
-    TLinkLabel* Label4;   // e-mail
-    TLinkLabel* Label7;   // web site
+    LinkLabel* Label4;   // e-mail
+    LinkLabel* Label7;   // web site
     QFrame* LogoPanel;
     QLabel* YearLabel;
     QPushButton* CloseSpeedButton;

@@ -16,6 +16,9 @@
 #include <string>
 
 #include "evaluation/SeriesRuns.h"
+#include "gui/ErrorBox.h"
+#include "gui/QtText.h"
+#include "gui/WindowBus.h"
 #include "signal/Errors.h"
 
 namespace sonavir {
@@ -55,7 +58,7 @@ QTableWidget* MakeGrid(QWidget* parent, int rows, int defaultWidth, int defaultH
 
 }  // namespace
 
-TFilterForm::TFilterForm(MainState& main, EvaluationState& eval, StateBus* bus, QWidget* parent)
+EvaluationWindow::EvaluationWindow(MainState& main, EvaluationState& eval, WindowBus* bus, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       main_(main), eval_(eval), bus_(bus)
@@ -125,19 +128,19 @@ TFilterForm::TFilterForm(MainState& main, EvaluationState& eval, StateBus* bus, 
         ResultStringGrid->setColumnWidth(c, kResultWidths[c]);
     }
 
-    connect(ModelComboBox, &QComboBox::activated, this, &TFilterForm::ModelComboBoxChange);
-    connect(ModeComboBox, &QComboBox::activated, this, &TFilterForm::ModeComboBoxChange);
+    connect(ModelComboBox, &QComboBox::activated, this, &EvaluationWindow::ModelComboBoxChange);
+    connect(ModeComboBox, &QComboBox::activated, this, &EvaluationWindow::ModeComboBoxChange);
     connect(ModeComboBox->lineEdit(), &QLineEdit::textEdited, this,
-            &TFilterForm::ModeComboBoxTextEdited);
-    connect(FilterNormCheckBox, &QCheckBox::toggled, this, &TFilterForm::FilterNormCheckBoxClick);
+            &EvaluationWindow::ModeComboBoxTextEdited);
+    connect(FilterNormCheckBox, &QCheckBox::toggled, this, &EvaluationWindow::FilterNormCheckBoxClick);
     connect(ModelStringGrid, &QTableWidget::cellChanged, this,
-            &TFilterForm::ModelStringGridCellChanged);
-    connect(NumberSpinEdit, &QSpinBox::valueChanged, this, &TFilterForm::NumberSpinEditChange);
-    connect(StartSpeedButton, &QPushButton::clicked, this, &TFilterForm::StartSpeedButtonClick);
-    connect(CloseSpeedButton, &QPushButton::clicked, this, &TFilterForm::CloseSpeedButtonClick);
+            &EvaluationWindow::ModelStringGridCellChanged);
+    connect(NumberSpinEdit, &QSpinBox::valueChanged, this, &EvaluationWindow::NumberSpinEditChange);
+    connect(StartSpeedButton, &QPushButton::clicked, this, &EvaluationWindow::StartSpeedButtonClick);
+    connect(CloseSpeedButton, &QPushButton::clicked, this, &EvaluationWindow::CloseSpeedButtonClick);
 }
 
-void TFilterForm::SyncTable(QTableWidget* grid, const std::vector<std::vector<std::string>>& cells,
+void EvaluationWindow::SyncTable(QTableWidget* grid, const std::vector<std::vector<std::string>>& cells,
                             bool editable)
 {
     const QSignalBlocker block(grid);
@@ -168,7 +171,7 @@ void TFilterForm::SyncTable(QTableWidget* grid, const std::vector<std::vector<st
     }
 }
 
-void TFilterForm::SyncFromState()
+void EvaluationWindow::SyncFromState()
 {
     {
         const QSignalBlocker block(ModelComboBox);
@@ -198,13 +201,13 @@ void TFilterForm::SyncFromState()
     SyncTable(ResultStringGrid, eval_.result, false);
 }
 
-void TFilterForm::ModelComboBoxChange(int item)
+void EvaluationWindow::ModelComboBoxChange(int item)
 {
     eval_.propagationItem = item;
     if (bus_) emit bus_->changed();
 }
 
-void TFilterForm::ModeComboBoxChange(int item)
+void EvaluationWindow::ModeComboBoxChange(int item)
 {
     if (item >= 0 && item < static_cast<int>(EvaluationState::ModeItems().size())) {
         eval_.SetModeText(EvaluationState::ModeItems()[item]);
@@ -212,17 +215,17 @@ void TFilterForm::ModeComboBoxChange(int item)
     if (bus_) emit bus_->changed();
 }
 
-void TFilterForm::ModeComboBoxTextEdited(const QString& text)
+void EvaluationWindow::ModeComboBoxTextEdited(const QString& text)
 {
     eval_.SetModeText(S(text));
 }
 
-void TFilterForm::FilterNormCheckBoxClick(bool checked)
+void EvaluationWindow::FilterNormCheckBoxClick(bool checked)
 {
     eval_.filterNorm = checked;
 }
 
-void TFilterForm::ModelStringGridCellChanged(int row, int col)
+void EvaluationWindow::ModelStringGridCellChanged(int row, int col)
 {
     if (row < 1 || col < 1 || row >= static_cast<int>(eval_.series.size()) ||
         col >= eval_.SeriesColumns()) {
@@ -232,14 +235,14 @@ void TFilterForm::ModelStringGridCellChanged(int row, int col)
     eval_.series[row][col] = item ? S(item->text()) : std::string();
 }
 
-void TFilterForm::NumberSpinEditChange(int value)
+void EvaluationWindow::NumberSpinEditChange(int value)
 {
     eval_.SetPointCount(value);
     SyncFromState();
     if (bus_) emit bus_->changed();
 }
 
-void TFilterForm::StartSpeedButtonClick()
+void EvaluationWindow::StartSpeedButtonClick()
 {
     std::string error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -258,12 +261,12 @@ void TFilterForm::StartSpeedButtonClick()
     if (!error.empty()) ShowError(this, error);
 }
 
-void TFilterForm::CloseSpeedButtonClick()
+void EvaluationWindow::CloseSpeedButtonClick()
 {
     hide();
 }
 
-void TFilterForm::SetShown(bool shown)
+void EvaluationWindow::SetShown(bool shown)
 {
     if (main_.evaluationShown == shown) return;
     // Unlocking derives the timing again, which can fail on absurd
@@ -282,7 +285,7 @@ void TFilterForm::SetShown(bool shown)
     if (!error.empty()) ShowError(this, error);
 }
 
-void TFilterForm::showEvent(QShowEvent* event)
+void EvaluationWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!placed_) {
@@ -296,14 +299,14 @@ void TFilterForm::showEvent(QShowEvent* event)
     if (!event->spontaneous()) SetShown(true);
 }
 
-void TFilterForm::hideEvent(QHideEvent* event)
+void EvaluationWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     // Minimising hides spontaneously; only a real hide unlocks.
     if (!event->spontaneous()) SetShown(false);
 }
 
-void TFilterForm::closeEvent(QCloseEvent* event)
+void EvaluationWindow::closeEvent(QCloseEvent* event)
 {
     event->accept();
     try {

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "evaluation/EvaluationState.h"
-#include "gui/GuiCommon.h"
+#include "gui/WindowBus.h"
 #include "model/MainState.h"
 
 class QCheckBox;
@@ -17,10 +17,10 @@ class QTableWidget;
 
 namespace sonavir {
 
-class TFilterForm : public QWidget {
+class EvaluationWindow : public QWidget {
     Q_OBJECT
 public:
-    TFilterForm(MainState& main, EvaluationState& eval, StateBus* bus, QWidget* parent = nullptr);
+    EvaluationWindow(MainState& main, EvaluationState& eval, WindowBus* bus, QWidget* parent = nullptr);
 
     QComboBox* ModelComboBox;
     QComboBox* ModeComboBox;
@@ -58,7 +58,7 @@ private:
 
     MainState& main_;
     EvaluationState& eval_;
-    StateBus* bus_;
+    WindowBus* bus_;
     bool placed_ = false;
     std::string closeError_;  // a failed derive of the close box, reported by the hide
 };

@@ -1,9 +1,21 @@
 #include "gui/HelpLinks.h"
 
+#include <QDesktopServices>
+#include <QUrl>
+#include <utility>
+
+#include "gui/QtText.h"
+
 namespace sonavir {
 
 namespace {
 std::string Page(const std::string& path) { return SiteRootUrl() + "/" + path; }
+
+std::function<void(const std::string&)>& AddressOpener()
+{
+    static std::function<void(const std::string&)> opener;
+    return opener;
+}
 }  // namespace
 
 std::string VersionText()
@@ -21,5 +33,19 @@ std::string AllProgramsUrl() { return Page("software.htm"); }
 std::string SiteRootUrl() { return std::string("http://") + kMakerHost; }
 std::string SupportUrl() { return Page("support/"); }
 std::string MailUrl() { return std::string("mailto: ") + kMakerEmail; }
+
+void OpenAddress(const std::string& address)
+{
+    if (AddressOpener()) {
+        AddressOpener()(address);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl(Q(address), QUrl::TolerantMode));
+}
+
+void SetAddressOpener(std::function<void(const std::string&)> opener)
+{
+    AddressOpener() = std::move(opener);
+}
 
 }  // namespace sonavir

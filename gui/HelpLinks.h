@@ -1,7 +1,8 @@
 #pragma once
-// The maker's data shown in the about window and the addresses the help menu
-// opens. All pages live on one host.
+// The maker's data shown in the about window, the addresses the help menu
+// opens (all pages live on one host) and the opening itself.
 
+#include <functional>
 #include <string>
 
 namespace sonavir {
@@ -22,5 +23,10 @@ std::string AllProgramsUrl();
 std::string SiteRootUrl();       // the host alone, no trailing slash
 std::string SupportUrl();
 std::string MailUrl();           // "mailto: " and the address
+
+// Hands a web or mail address to the desktop's browser or mail program and
+// returns at once; a failure is not reported. Tests redirect it.
+void OpenAddress(const std::string& address);
+void SetAddressOpener(std::function<void(const std::string&)> opener);
 
 }  // namespace sonavir

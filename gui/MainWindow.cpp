@@ -20,22 +20,25 @@
 #include <QVBoxLayout>
 #include <new>
 
+#include "gui/AboutWindow.h"
+#include "gui/ErrorBox.h"
+#include "gui/GreyedLook.h"
+#include "gui/HelpLinks.h"
 #include "gui/PictureSettingsWindow.h"
 #include "gui/PictureSizeWindow.h"
-#include "gui/GuiCommon.h"
-#include "gui/HelpLinks.h"
-#include "gui/AboutWindow.h"
+#include "gui/QtText.h"
+#include "gui/WindowBus.h"
 #include "signal/Errors.h"
 
 namespace sonavir {
 
-TResultImage::TResultImage(const Picture& picture, QWidget* parent)
+ResultImageWidget::ResultImageWidget(const Picture& picture, QWidget* parent)
     : QWidget(parent), picture_(picture)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TResultImage::paintEvent(QPaintEvent*)
+void ResultImageWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const QImage& surface = picture_.Surface();
@@ -47,13 +50,13 @@ void TResultImage::paintEvent(QPaintEvent*)
         painter.fillRect(0, surface.height(), surface.width(), height() - surface.height(), back);
 }
 
-void TResultImage::mousePressEvent(QMouseEvent* event)
+void ResultImageWidget::mousePressEvent(QMouseEvent* event)
 {
     if (onMouseDown) onMouseDown(event->position().toPoint());
     QWidget::mousePressEvent(event);
 }
 
-void TPictureArea::resizeEvent(QResizeEvent* event)
+void PictureAreaWidget::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     if (onResize) onResize();
@@ -103,7 +106,7 @@ void SetGreyed(QWidget* widget, bool greyed)
 
 }  // namespace
 
-TMainForm::TMainForm(MainState& state, StateBus* bus, QWidget* parent)
+MainWindow::MainWindow(MainState& state, WindowBus* bus, QWidget* parent)
     : QMainWindow(parent), state(state), bus(bus)
 {
     setWindowTitle(Q(kProgramTitle));
@@ -116,12 +119,12 @@ TMainForm::TMainForm(MainState& state, StateBus* bus, QWidget* parent)
     ToolPanel = new QWidget(central);
     ToolPanel->setFixedHeight(kToolPanelHeight);
     column->addWidget(ToolPanel);
-    PictureArea = new TPictureArea(central);
+    PictureArea = new PictureAreaWidget(central);
     PictureArea->setMinimumSize(1, 1);
     column->addWidget(PictureArea, 1);
     setCentralWidget(central);
 
-    ResultImage = new TResultImage(state.picture, PictureArea);
+    ResultImage = new ResultImageWidget(state.picture, PictureArea);
     ResultImage->onMouseDown = [this](QPoint p) { ResultImageMouseDown(p); };
     PictureArea->onResize = [this] { PictureAreaResized(); };
 
@@ -163,12 +166,12 @@ TMainForm::TMainForm(MainState& state, StateBus* bus, QWidget* parent)
     SyncFromState();
 }
 
-TMainForm::~TMainForm()
+MainWindow::~MainWindow()
 {
     state.onStatusChanged = nullptr;
 }
 
-void TMainForm::BuildToolPanel()
+void MainWindow::BuildToolPanel()
 {
     StartSpeedButton = FlatButton(ToolPanel, QStyle::SP_MediaPlay, QStringLiteral("Пуск"));
     Bevel1 = Bevel(ToolPanel);
@@ -186,18 +189,18 @@ void TMainForm::BuildToolPanel()
     Bevel5 = Bevel(ToolPanel);
     Bevel6 = Bevel(ToolPanel);
 
-    connect(StartSpeedButton, &QToolButton::clicked, this, &TMainForm::StartSpeedButtonClick);
-    connect(ModelComboBox, &QComboBox::activated, this, &TMainForm::ModelComboBoxChange);
-    connect(SaveToFileSpeedButton, &QToolButton::clicked, this, &TMainForm::SaveToFileSpeedButtonClick);
-    connect(FilterCheckBox, &QCheckBox::toggled, this, &TMainForm::FilterCheckBoxClick);
-    connect(NoiseCheckBox, &QCheckBox::toggled, this, &TMainForm::NoiseCheckBoxClick);
-    connect(NormCheckBox, &QCheckBox::toggled, this, &TMainForm::NormCheckBoxClick);
-    connect(PrevPathSpeedButton, &QToolButton::clicked, this, &TMainForm::PrevPathSpeedButtonClick);
-    connect(NextPathSpeedButton, &QToolButton::clicked, this, &TMainForm::NextPathSpeedButtonClick);
-    connect(PathComboBox, &QComboBox::activated, this, &TMainForm::PathComboBoxChange);
+    connect(StartSpeedButton, &QToolButton::clicked, this, &MainWindow::StartSpeedButtonClick);
+    connect(ModelComboBox, &QComboBox::activated, this, &MainWindow::ModelComboBoxChange);
+    connect(SaveToFileSpeedButton, &QToolButton::clicked, this, &MainWindow::SaveToFileSpeedButtonClick);
+    connect(FilterCheckBox, &QCheckBox::toggled, this, &MainWindow::FilterCheckBoxClick);
+    connect(NoiseCheckBox, &QCheckBox::toggled, this, &MainWindow::NoiseCheckBoxClick);
+    connect(NormCheckBox, &QCheckBox::toggled, this, &MainWindow::NormCheckBoxClick);
+    connect(PrevPathSpeedButton, &QToolButton::clicked, this, &MainWindow::PrevPathSpeedButtonClick);
+    connect(NextPathSpeedButton, &QToolButton::clicked, this, &MainWindow::NextPathSpeedButtonClick);
+    connect(PathComboBox, &QComboBox::activated, this, &MainWindow::PathComboBoxChange);
 }
 
-void TMainForm::LayoutToolPanel()
+void MainWindow::LayoutToolPanel()
 {
     const int row1 = 2, row2 = 26, h = 22;
     StartSpeedButton->setGeometry(4, row1, 24, h);
@@ -222,7 +225,7 @@ void TMainForm::LayoutToolPanel()
     Bevel6->setVisible(wide);
 }
 
-void TMainForm::BuildMenu()
+void MainWindow::BuildMenu()
 {
     FileItem = menuBar()->addMenu(QStringLiteral("&Файл"));
     ExitItem = FileItem->addAction(QStringLiteral("Выход"));
@@ -247,48 +250,48 @@ void TMainForm::BuildMenu()
     HelpItem->addSeparator();
     AboutItem = HelpItem->addAction(QStringLiteral("О программе..."));
 
-    connect(ExitItem, &QAction::triggered, this, &TMainForm::ExitItemClick);
-    connect(StartItem, &QAction::triggered, this, &TMainForm::StartSpeedButtonClick);
-    connect(ParametrItem, &QAction::triggered, this, &TMainForm::ParametrItemClick);
-    connect(SaveItem, &QAction::triggered, this, &TMainForm::SaveToFileSpeedButtonClick);
-    connect(ImageSizeItem, &QAction::triggered, this, &TMainForm::ImageSizeItemClick);
-    connect(ImageOptionItem, &QAction::triggered, this, &TMainForm::ImageOptionItemClick);
-    connect(N1, &QAction::triggered, this, &TMainForm::N1Click);
-    connect(N7, &QAction::triggered, this, &TMainForm::N7Click);
-    connect(N4, &QAction::triggered, this, &TMainForm::N4Click);
-    connect(N6, &QAction::triggered, this, &TMainForm::N6Click);
-    connect(N8, &QAction::triggered, this, &TMainForm::N8Click);
-    connect(AboutItem, &QAction::triggered, this, &TMainForm::AboutItemClick);
+    connect(ExitItem, &QAction::triggered, this, &MainWindow::ExitItemClick);
+    connect(StartItem, &QAction::triggered, this, &MainWindow::StartSpeedButtonClick);
+    connect(ParametrItem, &QAction::triggered, this, &MainWindow::ParametrItemClick);
+    connect(SaveItem, &QAction::triggered, this, &MainWindow::SaveToFileSpeedButtonClick);
+    connect(ImageSizeItem, &QAction::triggered, this, &MainWindow::ImageSizeItemClick);
+    connect(ImageOptionItem, &QAction::triggered, this, &MainWindow::ImageOptionItemClick);
+    connect(N1, &QAction::triggered, this, &MainWindow::N1Click);
+    connect(N7, &QAction::triggered, this, &MainWindow::N7Click);
+    connect(N4, &QAction::triggered, this, &MainWindow::N4Click);
+    connect(N6, &QAction::triggered, this, &MainWindow::N6Click);
+    connect(N8, &QAction::triggered, this, &MainWindow::N8Click);
+    connect(AboutItem, &QAction::triggered, this, &MainWindow::AboutItemClick);
 }
 
-void TMainForm::SetWindows(QWidget* modelsForm, TSizeImageForm* sizeForm,
-                           TOptionImageForm* optionForm, TLogoForm* logoForm)
+void MainWindow::SetWindows(QWidget* parametersWindow, PictureSizeWindow* sizeWindow,
+                           PictureSettingsWindow* settingsWindow, AboutWindow* aboutWindow)
 {
-    modelsForm_ = modelsForm;
-    sizeForm_ = sizeForm;
-    optionForm_ = optionForm;
-    logoForm_ = logoForm;
-    if (sizeForm_) sizeForm_->pictureArea = [this] { return PictureAreaSize(); };
+    parametersWindow_ = parametersWindow;
+    sizeWindow_ = sizeWindow;
+    settingsWindow_ = settingsWindow;
+    aboutWindow_ = aboutWindow;
+    if (sizeWindow_) sizeWindow_->pictureArea = [this] { return PictureAreaSize(); };
 }
 
-void TMainForm::SetMirrors(QCheckBox* filterOn, QCheckBox* noiseOn, QCheckBox* normOn)
+void MainWindow::SetMirrors(QCheckBox* filterOn, QCheckBox* noiseOn, QCheckBox* normOn)
 {
     filterOnMirror_ = filterOn;
     noiseOnMirror_ = noiseOn;
     normOnMirror_ = normOn;
 }
 
-QSize TMainForm::PictureAreaSize() const
+QSize MainWindow::PictureAreaSize() const
 {
     return PictureArea->size();
 }
 
-QString TMainForm::StatusText() const
+QString MainWindow::StatusText() const
 {
     return StatusPanel->text();
 }
 
-void TMainForm::ShowStatus()
+void MainWindow::ShowStatus()
 {
     const QString text = Q(state.statusText);
     if (StatusPanel->text() != text) {
@@ -297,7 +300,7 @@ void TMainForm::ShowStatus()
     }
 }
 
-void TMainForm::SyncFromState()
+void MainWindow::SyncFromState()
 {
     Select(ModelComboBox, state.modelItem);
     Select(PathComboBox, state.pathStage);
@@ -324,39 +327,39 @@ void TMainForm::SyncFromState()
     ResultImage->update();
 }
 
-void TMainForm::Changed()
+void MainWindow::Changed()
 {
     if (bus) emit bus->changed();
     else SyncFromState();
 }
 
-void TMainForm::ModelComboBoxChange(int item)
+void MainWindow::ModelComboBoxChange(int item)
 {
     if (item < 0) return;
     state.SelectModel(item);
     Changed();
 }
 
-void TMainForm::PathComboBoxChange(int item)
+void MainWindow::PathComboBoxChange(int item)
 {
     if (item < 0) return;
     state.SelectPath(item);
     Changed();
 }
 
-void TMainForm::PrevPathSpeedButtonClick()
+void MainWindow::PrevPathSpeedButtonClick()
 {
     state.PrevPath();
     Changed();
 }
 
-void TMainForm::NextPathSpeedButtonClick()
+void MainWindow::NextPathSpeedButtonClick()
 {
     state.NextPath();
     Changed();
 }
 
-void TMainForm::StartSpeedButtonClick()
+void MainWindow::StartSpeedButtonClick()
 {
     std::string error;
     {
@@ -378,65 +381,65 @@ void TMainForm::StartSpeedButtonClick()
     if (!error.empty()) ShowError(this, error);
 }
 
-void TMainForm::Mirror(QCheckBox* partner, bool on)
+void MainWindow::Mirror(QCheckBox* partner, bool on)
 {
     if (partner && partner->isChecked() != on) partner->setChecked(on);
 }
 
-void TMainForm::FilterCheckBoxClick(bool on)
+void MainWindow::FilterCheckBoxClick(bool on)
 {
     state.params.filterOn = on;
     Mirror(filterOnMirror_, on);
     Changed();
 }
 
-void TMainForm::NoiseCheckBoxClick(bool on)
+void MainWindow::NoiseCheckBoxClick(bool on)
 {
     state.params.noiseOn = on;
     Mirror(noiseOnMirror_, on);
     Changed();
 }
 
-void TMainForm::NormCheckBoxClick(bool on)
+void MainWindow::NormCheckBoxClick(bool on)
 {
     state.params.normOn = on;
     Mirror(normOnMirror_, on);
     Changed();
 }
 
-void TMainForm::ParametrItemClick()
+void MainWindow::ParametrItemClick()
 {
-    if (!modelsForm_) return;
-    modelsForm_->show();
-    modelsForm_->raise();
-    modelsForm_->activateWindow();
+    if (!parametersWindow_) return;
+    parametersWindow_->show();
+    parametersWindow_->raise();
+    parametersWindow_->activateWindow();
 }
 
-void TMainForm::ExitItemClick()
+void MainWindow::ExitItemClick()
 {
     close();
 }
 
-void TMainForm::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) emit closed();
 }
 
-void TMainForm::resizeEvent(QResizeEvent* event)
+void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     LayoutToolPanel();
 }
 
-void TMainForm::LayoutPicture()
+void MainWindow::LayoutPicture()
 {
     const QRect target(0, 0, sizing.ControlWidth(PictureArea->width()),
                        sizing.ControlHeight(PictureArea->height()));
     if (ResultImage->geometry() != target) ResultImage->setGeometry(target);
 }
 
-void TMainForm::PictureAreaResized()
+void MainWindow::PictureAreaResized()
 {
     // FormResize: in auto size the picture takes the new size and is blank
     // until the next run.
@@ -452,28 +455,28 @@ void TMainForm::PictureAreaResized()
     ResultImage->update();
 }
 
-void TMainForm::ImageOptionItemClick()
+void MainWindow::ImageOptionItemClick()
 {
-    if (optionForm_) optionForm_->OpenModal();
+    if (settingsWindow_) settingsWindow_->OpenModal();
     Changed();
 }
 
-void TMainForm::ImageSizeItemClick()
+void MainWindow::ImageSizeItemClick()
 {
-    if (sizeForm_) sizeForm_->exec();
+    if (sizeWindow_) sizeWindow_->exec();
     Changed();
 }
 
-void TMainForm::ResultImageMouseDown(QPoint position)
+void MainWindow::ResultImageMouseDown(QPoint position)
 {
     // Only once there is a result to restyle; the click's picture
     // coordinates become the window's screen position.
-    if (!state.imageMenuEnabled || !optionForm_) return;
-    optionForm_->OpenModal(position);
+    if (!state.imageMenuEnabled || !settingsWindow_) return;
+    settingsWindow_->OpenModal(position);
     Changed();
 }
 
-void TMainForm::SaveToFileSpeedButtonClick()
+void MainWindow::SaveToFileSpeedButtonClick()
 {
     QString name;
     if (chooseSaveFile) {
@@ -487,7 +490,7 @@ void TMainForm::SaveToFileSpeedButtonClick()
     SaveToFile(name);
 }
 
-void TMainForm::SaveToFile(const QString& chosenName)
+void MainWindow::SaveToFile(const QString& chosenName)
 {
     const std::string path = WithBmpExtension(S(chosenName));
     lastSaveName = Q(path);
@@ -500,15 +503,15 @@ void TMainForm::SaveToFile(const QString& chosenName)
     }
 }
 
-void TMainForm::N1Click() { OpenAddress(UpdateCheckUrl()); }
-void TMainForm::N7Click() { OpenAddress(ModelDescriptionUrl()); }
-void TMainForm::N4Click() { OpenAddress(AllProgramsUrl()); }
-void TMainForm::N6Click() { OpenAddress(SiteRootUrl()); }
-void TMainForm::N8Click() { OpenAddress(SupportUrl()); }
+void MainWindow::N1Click() { OpenAddress(UpdateCheckUrl()); }
+void MainWindow::N7Click() { OpenAddress(ModelDescriptionUrl()); }
+void MainWindow::N4Click() { OpenAddress(AllProgramsUrl()); }
+void MainWindow::N6Click() { OpenAddress(SiteRootUrl()); }
+void MainWindow::N8Click() { OpenAddress(SupportUrl()); }
 
-void TMainForm::AboutItemClick()
+void MainWindow::AboutItemClick()
 {
-    if (logoForm_) logoForm_->exec();
+    if (aboutWindow_) aboutWindow_->exec();
 }
 
 }  // namespace sonavir

@@ -22,16 +22,16 @@ class QToolButton;
 
 namespace sonavir {
 
-class StateBus;
-class TSizeImageForm;
-class TOptionImageForm;
-class TLogoForm;
+class WindowBus;
+class PictureSizeWindow;
+class PictureSettingsWindow;
+class AboutWindow;
 
 // The picture control: shows the off-screen bitmap at its top-left corner,
 // unscaled.
-class TResultImage : public QWidget {
+class ResultImageWidget : public QWidget {
 public:
-    TResultImage(const Picture& picture, QWidget* parent);
+    ResultImageWidget(const Picture& picture, QWidget* parent);
     std::function<void(QPoint)> onMouseDown;
 
 protected:
@@ -43,7 +43,7 @@ private:
 };
 
 // The client area below the toolbar, where the picture control lives.
-class TPictureArea : public QWidget {
+class PictureAreaWidget : public QWidget {
 public:
     using QWidget::QWidget;
     std::function<void()> onResize;
@@ -52,16 +52,16 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 };
 
-class TMainForm : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int kToolPanelHeight = 50;
 
-    TMainForm(MainState& state, StateBus* bus, QWidget* parent = nullptr);
-    ~TMainForm() override;
+    MainWindow(MainState& state, WindowBus* bus, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     MainState& state;
-    StateBus* bus;
+    WindowBus* bus;
     PictureSizing sizing;
 
     // Tool panel, row 1.
@@ -82,8 +82,8 @@ public:
     QFrame* Bevel5;
     QFrame* Bevel6;
 
-    TPictureArea* PictureArea;
-    TResultImage* ResultImage;
+    PictureAreaWidget* PictureArea;
+    ResultImageWidget* ResultImage;
     QStatusBar* ModelStatusBar;
     QLabel* StatusPanel;
 
@@ -109,8 +109,8 @@ public:
     QString lastSaveName;
 
     // The windows created after this one.
-    void SetWindows(QWidget* modelsForm, TSizeImageForm* sizeForm, TOptionImageForm* optionForm,
-                    TLogoForm* logoForm);
+    void SetWindows(QWidget* parametersWindow, PictureSizeWindow* sizeWindow, PictureSettingsWindow* settingsWindow,
+                    AboutWindow* aboutWindow);
     // The parameters window's "Вкл" boxes that mirror the three switches.
     void SetMirrors(QCheckBox* filterOn, QCheckBox* noiseOn, QCheckBox* normOn);
 
@@ -159,10 +159,10 @@ private:
     void ShowStatus();
     void Mirror(QCheckBox* partner, bool on);
 
-    QWidget* modelsForm_ = nullptr;
-    TSizeImageForm* sizeForm_ = nullptr;
-    TOptionImageForm* optionForm_ = nullptr;
-    TLogoForm* logoForm_ = nullptr;
+    QWidget* parametersWindow_ = nullptr;
+    PictureSizeWindow* sizeWindow_ = nullptr;
+    PictureSettingsWindow* settingsWindow_ = nullptr;
+    AboutWindow* aboutWindow_ = nullptr;
     QCheckBox* filterOnMirror_ = nullptr;
     QCheckBox* noiseOnMirror_ = nullptr;
     QCheckBox* normOnMirror_ = nullptr;

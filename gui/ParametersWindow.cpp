@@ -19,6 +19,10 @@
 
 #include <new>
 
+#include "gui/ErrorBox.h"
+#include "gui/GreyedLook.h"
+#include "gui/QtText.h"
+#include "gui/WindowBus.h"
 #include "signal/Errors.h"
 
 namespace sonavir {
@@ -91,7 +95,7 @@ void ShowChecked(QCheckBox* box, bool on)
 // Greyed by the program (not merely inside a disabled page).
 bool Greyed(const QWidget* w) { return w->testAttribute(Qt::WA_ForceDisabled); }
 
-void ShowValue(GuiSpinEdit* spin, int value)
+void ShowValue(SpinEdit* spin, int value)
 {
     // A field being typed into keeps its text while it means the same value.
     if (spin->value() != value) {
@@ -127,13 +131,13 @@ QLineEdit* FigureEdit(QWidget* parent, const char* hint)
 
 }  // namespace
 
-TModelsForm::TModelsForm(ModelParameters& params, MainState& main, StateBus* bus, QWidget* parent)
+ParametersWindow::ParametersWindow(ModelParameters& params, MainState& main, WindowBus* bus, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), params_(params), main_(main), bus_(bus)
 {
     setWindowTitle(QString::fromUtf8("Параметры модели"));
-    setObjectName(QStringLiteral("ModelsForm"));
+    setObjectName(QStringLiteral("parametersWindow"));
 
-    ModelsPageControl = new GuiTabRows(this);
+    ModelsPageControl = new TabRows(this);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(ModelsPageControl);
@@ -184,7 +188,7 @@ TModelsForm::TModelsForm(ModelParameters& params, MainState& main, StateBus* bus
     }
 }
 
-void TModelsForm::BuildSignalPage()
+void ParametersWindow::BuildSignalPage()
 {
     QWidget* p = SignalTabSheet;
     auto* grid = PageGrid(p);
@@ -223,7 +227,7 @@ void TModelsForm::BuildSignalPage()
     grid->setColumnStretch(2, 1);
 }
 
-void TModelsForm::BuildAntennaPage()
+void ParametersWindow::BuildAntennaPage()
 {
     QWidget* p = AntennaTabSheet;
     auto* grid = PageGrid(p);
@@ -241,15 +245,15 @@ void TModelsForm::BuildAntennaPage()
     grid->setColumnStretch(1, 1);
 }
 
-void TModelsForm::BuildMediumPage()
+void ParametersWindow::BuildMediumPage()
 {
     QWidget* p = MediumTabSheet;
     auto* grid = PageGrid(p);
     RangeComboBox = PickList(p, ModelParameters::RangeItems());
-    SlnSpinEdit = new GuiSpinEdit(p);
+    SlnSpinEdit = new SpinEdit(p);
     SlnSpinEdit->setRange(0, 50);
     SlnSpinEdit->setToolTip(QString::fromUtf8("Промилле"));
-    TemperatureSpinEdit = new GuiSpinEdit(p);
+    TemperatureSpinEdit = new SpinEdit(p);
     TemperatureSpinEdit->setRange(0, 100);
     TemperatureSpinEdit->setToolTip(QString::fromUtf8("Град."));
     REdit = new QLineEdit(p);
@@ -271,7 +275,7 @@ void TModelsForm::BuildMediumPage()
     grid->setColumnStretch(3, 1);
 }
 
-void TModelsForm::BuildGruntPage()
+void ParametersWindow::BuildGruntPage()
 {
     QWidget* p = GruntTabSheet;
     auto* grid = PageGrid(p);
@@ -288,7 +292,7 @@ void TModelsForm::BuildGruntPage()
     grid->setColumnStretch(1, 1);
 }
 
-void TModelsForm::BuildObjectPage()
+void ParametersWindow::BuildObjectPage()
 {
     QWidget* p = ObjectTabSheet;
     auto* grid = PageGrid(p);
@@ -302,7 +306,7 @@ void TModelsForm::BuildObjectPage()
     grid->setColumnStretch(1, 1);
 }
 
-void TModelsForm::BuildFilterPage()
+void ParametersWindow::BuildFilterPage()
 {
     QWidget* p = FilterTabSheet;
     auto* grid = PageGrid(p);
@@ -318,7 +322,7 @@ void TModelsForm::BuildFilterPage()
     grid->setColumnStretch(0, 1);
 }
 
-void TModelsForm::BuildNoisePage()
+void ParametersWindow::BuildNoisePage()
 {
     QWidget* p = NoiseTabSheet;
     auto* grid = PageGrid(p);
@@ -342,7 +346,7 @@ void TModelsForm::BuildNoisePage()
     grid->setColumnStretch(0, 1);
 }
 
-void TModelsForm::BuildNormPage()
+void ParametersWindow::BuildNormPage()
 {
     QWidget* p = NormTabSheet;
     auto* grid = PageGrid(p);
@@ -354,7 +358,7 @@ void TModelsForm::BuildNormPage()
     grid->setColumnStretch(0, 1);
 }
 
-void TModelsForm::BuildMemoryPage()
+void ParametersWindow::BuildMemoryPage()
 {
     QWidget* p = MemoryTabSheet;
     auto* grid = PageGrid(p);
@@ -375,7 +379,7 @@ void TModelsForm::BuildMemoryPage()
     grid->setRowStretch(2, 1);
 }
 
-void TModelsForm::BuildCommonPage()
+void ParametersWindow::BuildCommonPage()
 {
     QWidget* p = CommonTabSheet;
     auto* grid = PageGrid(p);
@@ -389,7 +393,7 @@ void TModelsForm::BuildCommonPage()
     grid->setColumnStretch(1, 1);
 }
 
-void TModelsForm::BuildModelsPage()
+void ParametersWindow::BuildModelsPage()
 {
     QWidget* p = ModelsTabSheet;
     auto* grid = PageGrid(p);
@@ -406,7 +410,7 @@ void TModelsForm::BuildModelsPage()
     grid->setRowStretch(1, 1);
 }
 
-void TModelsForm::Handle(const std::function<void()>& body)
+void ParametersWindow::Handle(const std::function<void()>& body)
 {
     try {
         body();
@@ -419,13 +423,13 @@ void TModelsForm::Handle(const std::function<void()>& body)
     if (bus_) emit bus_->changed();
 }
 
-void TModelsForm::ApplyText(TextSetter setter, const QString& text)
+void ParametersWindow::ApplyText(TextSetter setter, const QString& text)
 {
     const std::string typed = S(text);
     Handle([this, setter, &typed] { std::invoke(setter, params_, typed); });
 }
 
-void TModelsForm::Connect()
+void ParametersWindow::Connect()
 {
     // Pick-only lists: the user's choice.
     connect(SignalComboBox, &QComboBox::activated, this,
@@ -459,9 +463,9 @@ void TModelsForm::Connect()
     edit(RadiusEdit, &ModelParameters::SetRadiusText);
     edit(DtEdit, &ModelParameters::SetDtText);
 
-    connect(SlnSpinEdit, &GuiSpinEdit::changed, this,
+    connect(SlnSpinEdit, &SpinEdit::changed, this,
             [this](int v) { Handle([&] { params_.SetSln(v); }); });
-    connect(TemperatureSpinEdit, &GuiSpinEdit::changed, this,
+    connect(TemperatureSpinEdit, &SpinEdit::changed, this,
             [this](int v) { Handle([&] { params_.SetTemperature(v); }); });
 
     connect(NoiseTrackBar, &QSlider::valueChanged, this,
@@ -484,10 +488,10 @@ void TModelsForm::Connect()
         Handle([&] { params_.gates[row] = item->checkState() == Qt::Checked; });
     });
 
-    connect(SpeedButton1, &QPushButton::clicked, this, &TModelsForm::evaluateRequested);
+    connect(SpeedButton1, &QPushButton::clicked, this, &ParametersWindow::evaluateRequested);
 }
 
-void TModelsForm::SyncFromState()
+void ParametersWindow::SyncFromState()
 {
     const ModelParameters& s = params_;
     ShowItem(SignalComboBox, s.signalItem);
@@ -548,7 +552,7 @@ void TModelsForm::SyncFromState()
     }
 }
 
-void TModelsForm::SetEvaluationLock(bool locked)
+void ParametersWindow::SetEvaluationLock(bool locked)
 {
     for (QWidget* w : std::initializer_list<QWidget*>{FilterOnCheckBox, FilterModeCheckBox, NoiseOnCheckBox,
                                                        NormOnCheckBox, MinCheckBox, AntennaTabSheet,

@@ -6,9 +6,9 @@
 #include <QWidget>
 #include <functional>
 
-#include "gui/GuiCommon.h"
 #include "gui/SpinEdit.h"
 #include "gui/TabRows.h"
+#include "gui/WindowBus.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
 
@@ -23,10 +23,10 @@ class QSlider;
 
 namespace sonavir {
 
-class TModelsForm : public QWidget {
+class ParametersWindow : public QWidget {
     Q_OBJECT
 public:
-    TModelsForm(ModelParameters& params, MainState& main, StateBus* bus, QWidget* parent = nullptr);
+    ParametersWindow(ModelParameters& params, MainState& main, WindowBus* bus, QWidget* parent = nullptr);
 
     // Refresh every control from the state, touching only those whose shown
     // value differs; no handler runs.
@@ -34,7 +34,7 @@ public:
     // While the evaluation window is shown, the settings it fixes are locked.
     void SetEvaluationLock(bool locked);
 
-    GuiTabRows* ModelsPageControl;
+    TabRows* ModelsPageControl;
     QWidget *SignalTabSheet, *AntennaTabSheet, *MediumTabSheet, *GruntTabSheet, *ObjectTabSheet,
         *FilterTabSheet, *NoiseTabSheet, *NormTabSheet, *MemoryTabSheet, *CommonTabSheet,
         *ModelsTabSheet;
@@ -58,8 +58,8 @@ public:
     QComboBox* KComboBox;
     // "Среда"
     QComboBox* RangeComboBox;
-    GuiSpinEdit* SlnSpinEdit;
-    GuiSpinEdit* TemperatureSpinEdit;
+    SpinEdit* SlnSpinEdit;
+    SpinEdit* TemperatureSpinEdit;
     QLineEdit* REdit;
     QLineEdit* StaticPEdit;
     // "Грунт"
@@ -117,7 +117,7 @@ private:
 
     ModelParameters& params_;
     MainState& main_;
-    StateBus* bus_;
+    WindowBus* bus_;
 };
 
 }  // namespace sonavir

@@ -11,15 +11,15 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
-#include "gui/GuiCommon.h"
+#include "gui/WindowBus.h"
 
 namespace sonavir {
 
 namespace {
 
-GuiSpinEdit* MakeCountSpin(QWidget* parent, int x, int y)
+SpinEdit* MakeCountSpin(QWidget* parent, int x, int y)
 {
-    auto* spin = new GuiSpinEdit(parent);
+    auto* spin = new SpinEdit(parent);
     spin->setRange(1, 30);
     spin->setGeometry(x, y, 56, 22);
     return spin;
@@ -35,7 +35,7 @@ void SetChecked(QCheckBox* box, bool on)
 
 // A field being typed into keeps its text while it means the count in force
 // (a typed 45 stands for 30 until the focus leaves).
-void SetValue(GuiSpinEdit* spin, int value)
+void SetValue(SpinEdit* spin, int value)
 {
     if (PictureSettings::ClampCount(spin->value()) != value) {
         const QSignalBlocker block(spin);
@@ -45,7 +45,7 @@ void SetValue(GuiSpinEdit* spin, int value)
 
 }  // namespace
 
-TOptionImageForm::TOptionImageForm(PictureSettings& settings, StateBus* bus, QWidget* parent)
+PictureSettingsWindow::PictureSettingsWindow(PictureSettings& settings, WindowBus* bus, QWidget* parent)
     : QDialog(parent), settings(settings), bus(bus)
 {
     setWindowTitle(QStringLiteral("Настройки изображения"));
@@ -90,24 +90,24 @@ TOptionImageForm::TOptionImageForm(PictureSettings& settings, StateBus* bus, QWi
     CloseSpeedButton->setGeometry(kClientWidth - 8 - 89, 11, 89, 22);
     CloseSpeedButton->setAutoDefault(false);
 
-    connect(ColorButtons, &QButtonGroup::idClicked, this, &TOptionImageForm::ColorRadioGroupClick);
-    connect(ScaleCheckBox, &QCheckBox::toggled, this, &TOptionImageForm::ScaleCheckBoxClick);
-    connect(AmplitudeCheckBox, &QCheckBox::toggled, this, &TOptionImageForm::AmplitudeCheckBoxClick);
-    connect(TcCheckBox, &QCheckBox::toggled, this, &TOptionImageForm::TcCheckBoxClick);
-    connect(FCheckBox, &QCheckBox::toggled, this, &TOptionImageForm::FCheckBoxClick);
-    connect(AmplitudeSpinEdit, &GuiSpinEdit::changed, this, [this](int v) {
+    connect(ColorButtons, &QButtonGroup::idClicked, this, &PictureSettingsWindow::ColorRadioGroupClick);
+    connect(ScaleCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::ScaleCheckBoxClick);
+    connect(AmplitudeCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::AmplitudeCheckBoxClick);
+    connect(TcCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::TcCheckBoxClick);
+    connect(FCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::FCheckBoxClick);
+    connect(AmplitudeSpinEdit, &SpinEdit::changed, this, [this](int v) {
         this->settings.amplitudeCount = PictureSettings::ClampCount(v);
         Changed();
     });
-    connect(TcSpinEdit, &GuiSpinEdit::changed, this, [this](int v) {
+    connect(TcSpinEdit, &SpinEdit::changed, this, [this](int v) {
         this->settings.tcCount = PictureSettings::ClampCount(v);
         Changed();
     });
-    connect(FSpinEdit, &GuiSpinEdit::changed, this, [this](int v) {
+    connect(FSpinEdit, &SpinEdit::changed, this, [this](int v) {
         this->settings.fCount = PictureSettings::ClampCount(v);
         Changed();
     });
-    connect(CloseSpeedButton, &QPushButton::clicked, this, &TOptionImageForm::CloseSpeedButtonClick);
+    connect(CloseSpeedButton, &QPushButton::clicked, this, &PictureSettingsWindow::CloseSpeedButtonClick);
 
     // The window's creation applies the default colour scheme.
     settings.ApplyColorScheme();
@@ -115,7 +115,7 @@ TOptionImageForm::TOptionImageForm(PictureSettings& settings, StateBus* bus, QWi
     SyncFromState();
 }
 
-void TOptionImageForm::SyncFromState()
+void PictureSettingsWindow::SyncFromState()
 {
     if (QAbstractButton* b = ColorButtons->button(settings.colorItem); b && !b->isChecked()) {
         const QSignalBlocker block(ColorButtons);
@@ -139,20 +139,20 @@ void TOptionImageForm::SyncFromState()
     if (height() != ClientHeight()) setFixedSize(kClientWidth, ClientHeight());
 }
 
-void TOptionImageForm::resizeEvent(QResizeEvent* event)
+void PictureSettingsWindow::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
     // The bottom panel stays at the bottom edge in both heights.
     BottomPanel->setGeometry(0, height() - kPanelHeight, width(), kPanelHeight);
 }
 
-void TOptionImageForm::showEvent(QShowEvent* event)
+void PictureSettingsWindow::showEvent(QShowEvent* event)
 {
     SyncFromState();
     QDialog::showEvent(event);
 }
 
-void TOptionImageForm::PlaceBeforeShowing(std::optional<QPoint> position)
+void PictureSettingsWindow::PlaceBeforeShowing(std::optional<QPoint> position)
 {
     SyncFromState();
     if (!shownBefore_) {
@@ -166,52 +166,52 @@ void TOptionImageForm::PlaceBeforeShowing(std::optional<QPoint> position)
     }
 }
 
-void TOptionImageForm::OpenModal(std::optional<QPoint> position)
+void PictureSettingsWindow::OpenModal(std::optional<QPoint> position)
 {
     PlaceBeforeShowing(position);
     exec();
 }
 
-void TOptionImageForm::Changed()
+void PictureSettingsWindow::Changed()
 {
     if (bus) emit bus->changed();
 }
 
-void TOptionImageForm::ColorRadioGroupClick(int item)
+void PictureSettingsWindow::ColorRadioGroupClick(int item)
 {
     settings.SetColorItem(item);
     Changed();
 }
 
-void TOptionImageForm::ScaleCheckBoxClick(bool on)
+void PictureSettingsWindow::ScaleCheckBoxClick(bool on)
 {
     settings.SetScale(on);
     SyncFromState();
     Changed();
 }
 
-void TOptionImageForm::AmplitudeCheckBoxClick(bool on)
+void PictureSettingsWindow::AmplitudeCheckBoxClick(bool on)
 {
     settings.SetAmplitude(on);
     SyncFromState();
     Changed();
 }
 
-void TOptionImageForm::TcCheckBoxClick(bool on)
+void PictureSettingsWindow::TcCheckBoxClick(bool on)
 {
     settings.SetTc(on);
     SyncFromState();
     Changed();
 }
 
-void TOptionImageForm::FCheckBoxClick(bool on)
+void PictureSettingsWindow::FCheckBoxClick(bool on)
 {
     settings.SetF(on);
     SyncFromState();
     Changed();
 }
 
-void TOptionImageForm::CloseSpeedButtonClick()
+void PictureSettingsWindow::CloseSpeedButtonClick()
 {
     // Settings took effect as they were edited; closing changes nothing more.
     accept();

@@ -18,9 +18,9 @@ class QWidget;
 
 namespace sonavir {
 
-class StateBus;
+class WindowBus;
 
-class TOptionImageForm : public QDialog {
+class PictureSettingsWindow : public QDialog {
     Q_OBJECT
 public:
     // Client width and the two client heights: the window's outer heights are
@@ -29,10 +29,10 @@ public:
     static constexpr int kCaptionHeight = 27;
     static constexpr int kPanelHeight = 44;
 
-    TOptionImageForm(PictureSettings& settings, StateBus* bus, QWidget* parent = nullptr);
+    PictureSettingsWindow(PictureSettings& settings, WindowBus* bus, QWidget* parent = nullptr);
 
     PictureSettings& settings;
-    StateBus* bus;
+    WindowBus* bus;
 
     QGroupBox* ColorRadioGroup;
     QRadioButton* WhiteOnBlackRadioButton;
@@ -45,9 +45,9 @@ public:
     QCheckBox* FCheckBox;
     // Typed digits stand while the field has the focus; leaving it brings
     // the count into 1 .. 30 (the state is kept in range all along).
-    GuiSpinEdit* AmplitudeSpinEdit;
-    GuiSpinEdit* TcSpinEdit;
-    GuiSpinEdit* FSpinEdit;
+    SpinEdit* AmplitudeSpinEdit;
+    SpinEdit* TcSpinEdit;
+    SpinEdit* FSpinEdit;
     QWidget* BottomPanel;
     QPushButton* CloseSpeedButton;
 

@@ -13,7 +13,9 @@
 #include <algorithm>
 #include <new>
 
-#include "gui/GuiCommon.h"
+#include "gui/ErrorBox.h"
+#include "gui/QtText.h"
+#include "gui/WindowBus.h"
 #include "signal/Errors.h"
 
 namespace sonavir {
@@ -31,8 +33,8 @@ void SetText(QLineEdit* edit, const std::string& text)
 
 }  // namespace
 
-TSizeImageForm::TSizeImageForm(PictureSizing& sizing, Picture& picture, PictureSettings& settings,
-                               StateBus* bus, QWidget* parent)
+PictureSizeWindow::PictureSizeWindow(PictureSizing& sizing, Picture& picture, PictureSettings& settings,
+                               WindowBus* bus, QWidget* parent)
     : QDialog(parent), sizing(sizing), picture(picture), settings(settings), bus(bus)
 {
     setWindowTitle(QStringLiteral("Размер изображения"));
@@ -65,7 +67,7 @@ TSizeImageForm::TSizeImageForm(PictureSizing& sizing, Picture& picture, PictureS
     CloseSpeedButton->setGeometry(kClientWidth - 8 - 89, 10, 89, 22);
     CloseSpeedButton->setAutoDefault(false);
 
-    connect(ImageSizeCheckBox, &QCheckBox::toggled, this, &TSizeImageForm::ImageSizeCheckBoxClick);
+    connect(ImageSizeCheckBox, &QCheckBox::toggled, this, &PictureSizeWindow::ImageSizeCheckBoxClick);
     connect(HorizEdit, &QLineEdit::textEdited, this,
             [this](const QString& text) { this->sizing.horizText = S(text); });
     connect(VertEdit, &QLineEdit::textEdited, this,
@@ -75,7 +77,7 @@ TSizeImageForm::TSizeImageForm(PictureSizing& sizing, Picture& picture, PictureS
     SyncFromState();
 }
 
-void TSizeImageForm::SyncFromState()
+void PictureSizeWindow::SyncFromState()
 {
     SetText(HorizEdit, sizing.horizText);
     SetText(VertEdit, sizing.vertText);
@@ -86,7 +88,7 @@ void TSizeImageForm::SyncFromState()
     SizeGroupBox->setEnabled(sizing.SizeGroupEnabled());
 }
 
-void TSizeImageForm::showEvent(QShowEvent* event)
+void PictureSizeWindow::showEvent(QShowEvent* event)
 {
     if (!shownBefore_) {
         if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -97,21 +99,21 @@ void TSizeImageForm::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void TSizeImageForm::FormShow()
+void PictureSizeWindow::FormShow()
 {
     sizing.Show(picture);
     SyncFromState();
     if (bus) emit bus->changed();
 }
 
-void TSizeImageForm::ImageSizeCheckBoxClick(bool on)
+void PictureSizeWindow::ImageSizeCheckBoxClick(bool on)
 {
     sizing.SetAutoSizeChecked(on);
     SyncFromState();
     if (bus) emit bus->changed();
 }
 
-bool TSizeImageForm::CloseSpeedButtonClick()
+bool PictureSizeWindow::CloseSpeedButtonClick()
 {
     const QSize area = pictureArea ? pictureArea() : QSize(picture.Width(), picture.Height());
     try {

@@ -20,21 +20,21 @@ class QPushButton;
 
 namespace sonavir {
 
-class StateBus;
+class WindowBus;
 
-class TSizeImageForm : public QDialog {
+class PictureSizeWindow : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kClientWidth = 289;
     static constexpr int kClientHeight = 129;
 
-    TSizeImageForm(PictureSizing& sizing, Picture& picture, PictureSettings& settings,
-                   StateBus* bus, QWidget* parent = nullptr);
+    PictureSizeWindow(PictureSizing& sizing, Picture& picture, PictureSettings& settings,
+                   WindowBus* bus, QWidget* parent = nullptr);
 
     PictureSizing& sizing;
     Picture& picture;
     PictureSettings& settings;
-    StateBus* bus;
+    WindowBus* bus;
     // The size of the main window's picture area, where an aligned picture
     // control fits; the main window supplies it.
     std::function<QSize()> pictureArea;

@@ -4,33 +4,35 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "gui/WindowBus.h"
+
 namespace sonavir {
 
-TProgramWindows::TProgramWindows()
+ProgramWindows::ProgramWindows()
 {
-    MainForm = std::make_unique<TMainForm>(main, &bus);
-    ModelsForm = std::make_unique<TModelsForm>(params, main, &bus);
-    SizeImageForm = std::make_unique<TSizeImageForm>(MainForm->sizing, picture, settings, &bus);
-    OptionImageForm = std::make_unique<TOptionImageForm>(settings, &bus);
-    LogoForm = std::make_unique<TLogoForm>();
-    FilterForm = std::make_unique<TFilterForm>(main, evaluation, &bus);
+    mainWindow = std::make_unique<MainWindow>(main, &bus);
+    parametersWindow = std::make_unique<ParametersWindow>(params, main, &bus);
+    pictureSizeWindow = std::make_unique<PictureSizeWindow>(mainWindow->sizing, picture, settings, &bus);
+    pictureSettingsWindow = std::make_unique<PictureSettingsWindow>(settings, &bus);
+    aboutWindow = std::make_unique<AboutWindow>();
+    evaluationWindow = std::make_unique<EvaluationWindow>(main, evaluation, &bus);
 
-    MainForm->SetWindows(ModelsForm.get(), SizeImageForm.get(), OptionImageForm.get(), LogoForm.get());
+    mainWindow->SetWindows(parametersWindow.get(), pictureSizeWindow.get(), pictureSettingsWindow.get(), aboutWindow.get());
 
     // Every window shows the shared state after any handler changed it.
-    QObject::connect(&bus, &StateBus::changed, MainForm.get(), &TMainForm::SyncFromState);
-    QObject::connect(&bus, &StateBus::changed, ModelsForm.get(), &TModelsForm::SyncFromState);
-    QObject::connect(&bus, &StateBus::changed, SizeImageForm.get(), &TSizeImageForm::SyncFromState);
-    QObject::connect(&bus, &StateBus::changed, OptionImageForm.get(), &TOptionImageForm::SyncFromState);
-    QObject::connect(&bus, &StateBus::changed, FilterForm.get(), &TFilterForm::SyncFromState);
+    QObject::connect(&bus, &WindowBus::changed, mainWindow.get(), &MainWindow::SyncFromState);
+    QObject::connect(&bus, &WindowBus::changed, parametersWindow.get(), &ParametersWindow::SyncFromState);
+    QObject::connect(&bus, &WindowBus::changed, pictureSizeWindow.get(), &PictureSizeWindow::SyncFromState);
+    QObject::connect(&bus, &WindowBus::changed, pictureSettingsWindow.get(), &PictureSettingsWindow::SyncFromState);
+    QObject::connect(&bus, &WindowBus::changed, evaluationWindow.get(), &EvaluationWindow::SyncFromState);
 
     // The three switch pairs: a click on either box sets the other.
-    MainForm->SetMirrors(ModelsForm->FilterOnCheckBox, ModelsForm->NoiseOnCheckBox,
-                         ModelsForm->NormOnCheckBox);
+    mainWindow->SetMirrors(parametersWindow->FilterOnCheckBox, parametersWindow->NoiseOnCheckBox,
+                         parametersWindow->NormOnCheckBox);
     const std::pair<QCheckBox*, QCheckBox*> pairs[] = {
-        {ModelsForm->FilterOnCheckBox, MainForm->FilterCheckBox},
-        {ModelsForm->NoiseOnCheckBox, MainForm->NoiseCheckBox},
-        {ModelsForm->NormOnCheckBox, MainForm->NormCheckBox}};
+        {parametersWindow->FilterOnCheckBox, mainWindow->FilterCheckBox},
+        {parametersWindow->NoiseOnCheckBox, mainWindow->NoiseCheckBox},
+        {parametersWindow->NormOnCheckBox, mainWindow->NormCheckBox}};
     for (const auto& [from, to] : pairs)
         QObject::connect(from, &QCheckBox::toggled, to, [to](bool on) {
             if (to->isChecked() != on) to->setChecked(on);
@@ -38,49 +40,49 @@ TProgramWindows::TProgramWindows()
 
     // The run repaints the memory figures while it works.
     main.onMemoryFigures = [this] {
-        ModelsForm->SyncFromState();
-        ModelsForm->repaint();
+        parametersWindow->SyncFromState();
+        parametersWindow->repaint();
     };
 
-    QObject::connect(ModelsForm.get(), &TModelsForm::evaluateRequested, FilterForm.get(), [this] {
-        FilterForm->show();
-        FilterForm->raise();
-        FilterForm->activateWindow();
+    QObject::connect(parametersWindow.get(), &ParametersWindow::evaluateRequested, evaluationWindow.get(), [this] {
+        evaluationWindow->show();
+        evaluationWindow->raise();
+        evaluationWindow->activateWindow();
     });
-    QObject::connect(FilterForm.get(), &TFilterForm::lockChanged, ModelsForm.get(),
-                     &TModelsForm::SetEvaluationLock);
-    QObject::connect(FilterForm.get(), &TFilterForm::lockChanged, MainForm.get(),
-                     &TMainForm::SyncFromState);
+    QObject::connect(evaluationWindow.get(), &EvaluationWindow::lockChanged, parametersWindow.get(),
+                     &ParametersWindow::SetEvaluationLock);
+    QObject::connect(evaluationWindow.get(), &EvaluationWindow::lockChanged, mainWindow.get(),
+                     &MainWindow::SyncFromState);
 }
 
-TProgramWindows::~TProgramWindows()
+ProgramWindows::~ProgramWindows()
 {
     main.onMemoryFigures = nullptr;
     // Windows go in reverse order of creation, before the state they show.
-    FilterForm.reset();
-    LogoForm.reset();
-    OptionImageForm.reset();
-    SizeImageForm.reset();
-    ModelsForm.reset();
-    MainForm.reset();
+    evaluationWindow.reset();
+    aboutWindow.reset();
+    pictureSettingsWindow.reset();
+    pictureSizeWindow.reset();
+    parametersWindow.reset();
+    mainWindow.reset();
 }
 
-void TProgramWindows::ShowStartWindows()
+void ProgramWindows::ShowStartWindows()
 {
     // Side by side when the screen is wide enough, so the parameters window
     // does not hide the picture; otherwise each keeps its centred place.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         const int gap = 16;
-        const int total = MainForm->frameGeometry().width() + gap + ModelsForm->frameGeometry().width();
+        const int total = mainWindow->frameGeometry().width() + gap + parametersWindow->frameGeometry().width();
         if (total <= area.width()) {
             const int left = area.left() + (area.width() - total) / 2;
-            MainForm->move(left, MainForm->y());
-            ModelsForm->move(left + MainForm->frameGeometry().width() + gap, MainForm->y());
+            mainWindow->move(left, mainWindow->y());
+            parametersWindow->move(left + mainWindow->frameGeometry().width() + gap, mainWindow->y());
         }
     }
-    MainForm->show();
-    ModelsForm->show();
+    mainWindow->show();
+    parametersWindow->show();
 }
 
 }  // namespace sonavir

@@ -4,25 +4,25 @@
 
 #include <memory>
 
-#include "gui/PictureSettingsWindow.h"
-#include "gui/PictureSizeWindow.h"
 #include "display/Picture.h"
 #include "display/PictureSettings.h"
 #include "evaluation/EvaluationState.h"
-#include "gui/EvaluationWindow.h"
-#include "gui/GuiCommon.h"
 #include "gui/AboutWindow.h"
-#include "model/MainState.h"
+#include "gui/EvaluationWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/ParametersWindow.h"
+#include "gui/PictureSettingsWindow.h"
+#include "gui/PictureSizeWindow.h"
+#include "gui/WindowBus.h"
+#include "model/MainState.h"
 #include "model/ModelParameters.h"
 
 namespace sonavir {
 
-class TProgramWindows {
+class ProgramWindows {
 public:
-    TProgramWindows();
-    ~TProgramWindows();
+    ProgramWindows();
+    ~ProgramWindows();
 
     // The main window and, beside it, the parameters window.
     void ShowStartWindows();
@@ -32,16 +32,16 @@ public:
     Picture picture;
     MainState main{params, settings, picture};
     EvaluationState evaluation;
-    StateBus bus;
+    WindowBus bus;
 
     // Created in this order: the parameters window derives the parameters
     // through the main window object, which must exist first.
-    std::unique_ptr<TMainForm> MainForm;
-    std::unique_ptr<TModelsForm> ModelsForm;
-    std::unique_ptr<TSizeImageForm> SizeImageForm;
-    std::unique_ptr<TOptionImageForm> OptionImageForm;
-    std::unique_ptr<TLogoForm> LogoForm;
-    std::unique_ptr<TFilterForm> FilterForm;
+    std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<ParametersWindow> parametersWindow;
+    std::unique_ptr<PictureSizeWindow> pictureSizeWindow;
+    std::unique_ptr<PictureSettingsWindow> pictureSettingsWindow;
+    std::unique_ptr<AboutWindow> aboutWindow;
+    std::unique_ptr<EvaluationWindow> evaluationWindow;
 };
 
 }  // namespace sonavir

@@ -9,7 +9,7 @@
 
 namespace sonavir {
 
-GuiSpinEdit::GuiSpinEdit(QWidget* parent) : QAbstractSpinBox(parent)
+SpinEdit::SpinEdit(QWidget* parent) : QAbstractSpinBox(parent)
 {
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
     setKeyboardTracking(true);
@@ -17,26 +17,26 @@ GuiSpinEdit::GuiSpinEdit(QWidget* parent) : QAbstractSpinBox(parent)
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] { emit changed(value()); });
 }
 
-void GuiSpinEdit::setRange(int minimum, int maximum)
+void SpinEdit::setRange(int minimum, int maximum)
 {
     min_ = minimum;
     max_ = std::max(minimum, maximum);
 }
 
-int GuiSpinEdit::value() const
+int SpinEdit::value() const
 {
     int v = 0;
     if (!TryStrToInt(lineEdit()->text().toStdString(), v)) return min_;
     return v;
 }
 
-void GuiSpinEdit::setValue(int value)
+void SpinEdit::setValue(int value)
 {
     const QString text = QString::number(value);
     if (lineEdit()->text() != text) lineEdit()->setText(text);
 }
 
-void GuiSpinEdit::stepBy(int steps)
+void SpinEdit::stepBy(int steps)
 {
     const long long v = std::clamp<long long>(static_cast<long long>(value()) + steps, min_, max_);
     setValue(static_cast<int>(v));
@@ -44,16 +44,16 @@ void GuiSpinEdit::stepBy(int steps)
     emit changed(static_cast<int>(v));
 }
 
-QValidator::State GuiSpinEdit::validate(QString& input, int&) const
+QValidator::State SpinEdit::validate(QString& input, int&) const
 {
     // Digits and a sign only, as typed keys go; the range is not checked here.
     static const QRegularExpression allowed(QStringLiteral("^\\s*[+-]?\\d*\\s*$"));
     return allowed.match(input).hasMatch() ? QValidator::Acceptable : QValidator::Invalid;
 }
 
-void GuiSpinEdit::fixup(QString&) const {}
+void SpinEdit::fixup(QString&) const {}
 
-QAbstractSpinBox::StepEnabled GuiSpinEdit::stepEnabled() const
+QAbstractSpinBox::StepEnabled SpinEdit::stepEnabled() const
 {
     StepEnabled flags = StepNone;
     const int v = value();
@@ -62,7 +62,7 @@ QAbstractSpinBox::StepEnabled GuiSpinEdit::stepEnabled() const
     return flags;
 }
 
-void GuiSpinEdit::focusOutEvent(QFocusEvent* event)
+void SpinEdit::focusOutEvent(QFocusEvent* event)
 {
     QAbstractSpinBox::focusOutEvent(event);
     const int v = value();

@@ -9,10 +9,10 @@
 
 namespace sonavir {
 
-class GuiSpinEdit : public QAbstractSpinBox {
+class SpinEdit : public QAbstractSpinBox {
     Q_OBJECT
 public:
-    explicit GuiSpinEdit(QWidget* parent = nullptr);
+    explicit SpinEdit(QWidget* parent = nullptr);
 
     void setRange(int minimum, int maximum);
     int minimum() const { return min_; }

@@ -9,7 +9,7 @@
 
 namespace sonavir {
 
-GuiTabRows::GuiTabRows(QWidget* parent)
+TabRows::TabRows(QWidget* parent)
     : QWidget(parent), bar_(new QWidget(this)), stack_(new QStackedWidget(this)),
       group_(new QButtonGroup(this))
 {
@@ -18,7 +18,7 @@ GuiTabRows::GuiTabRows(QWidget* parent)
     connect(group_, &QButtonGroup::idClicked, this, [this](int id) { setCurrentIndex(id); });
 }
 
-int GuiTabRows::addTab(QWidget* page, const QString& label)
+int TabRows::addTab(QWidget* page, const QString& label)
 {
     const int index = static_cast<int>(buttons_.size());
     auto* button = new QToolButton(bar_);
@@ -36,11 +36,11 @@ int GuiTabRows::addTab(QWidget* page, const QString& label)
     return index;
 }
 
-int GuiTabRows::count() const { return static_cast<int>(buttons_.size()); }
+int TabRows::count() const { return static_cast<int>(buttons_.size()); }
 
-int GuiTabRows::currentIndex() const { return stack_->currentIndex(); }
+int TabRows::currentIndex() const { return stack_->currentIndex(); }
 
-void GuiTabRows::setCurrentIndex(int index)
+void TabRows::setCurrentIndex(int index)
 {
     if (index < 0 || index >= count()) return;
     buttons_[index]->setChecked(true);
@@ -50,21 +50,21 @@ void GuiTabRows::setCurrentIndex(int index)
     emit currentChanged(index);
 }
 
-QWidget* GuiTabRows::widget(int index) const { return stack_->widget(index); }
+QWidget* TabRows::widget(int index) const { return stack_->widget(index); }
 
-QWidget* GuiTabRows::currentWidget() const { return stack_->currentWidget(); }
+QWidget* TabRows::currentWidget() const { return stack_->currentWidget(); }
 
-QString GuiTabRows::tabText(int index) const
+QString TabRows::tabText(int index) const
 {
     return index >= 0 && index < count() ? buttons_[index]->text() : QString();
 }
 
-QAbstractButton* GuiTabRows::tabButton(int index) const
+QAbstractButton* TabRows::tabButton(int index) const
 {
     return index >= 0 && index < count() ? buttons_[index] : nullptr;
 }
 
-QList<QList<int>> GuiTabRows::Wrap(int width) const
+QList<QList<int>> TabRows::Wrap(int width) const
 {
     QList<QList<int>> result;
     QList<int> row;
@@ -83,7 +83,7 @@ QList<QList<int>> GuiTabRows::Wrap(int width) const
     return result;
 }
 
-QList<QList<int>> GuiTabRows::Ordered(const QList<QList<int>>& wrapped) const
+QList<QList<int>> TabRows::Ordered(const QList<QList<int>>& wrapped) const
 {
     const int current = currentIndex();
     int at = static_cast<int>(wrapped.size()) - 1;
@@ -98,42 +98,42 @@ QList<QList<int>> GuiTabRows::Ordered(const QList<QList<int>>& wrapped) const
     return result;
 }
 
-QList<QList<int>> GuiTabRows::rows() const { return Ordered(Wrap(width())); }
+QList<QList<int>> TabRows::rows() const { return Ordered(Wrap(width())); }
 
-int GuiTabRows::RowHeight() const
+int TabRows::RowHeight() const
 {
     int h = 0;
     for (auto* b : buttons_) h = std::max(h, b->sizeHint().height());
     return h;
 }
 
-int GuiTabRows::heightForWidth(int width) const
+int TabRows::heightForWidth(int width) const
 {
     return static_cast<int>(Wrap(width).size()) * RowHeight() + stack_->sizeHint().height();
 }
 
-QSize GuiTabRows::sizeHint() const
+QSize TabRows::sizeHint() const
 {
     int widest = stack_->sizeHint().width();
     for (auto* b : buttons_) widest = std::max(widest, b->sizeHint().width());
     return {widest, heightForWidth(widest)};
 }
 
-QSize GuiTabRows::minimumSizeHint() const { return sizeHint(); }
+QSize TabRows::minimumSizeHint() const { return sizeHint(); }
 
-void GuiTabRows::resizeEvent(QResizeEvent* event)
+void TabRows::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     Relayout();
 }
 
-void GuiTabRows::changeEvent(QEvent* event)
+void TabRows::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) Relayout();
 }
 
-void GuiTabRows::Relayout()
+void TabRows::Relayout()
 {
     const int w = width();
     const auto ordered = Ordered(Wrap(w));

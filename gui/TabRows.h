@@ -14,10 +14,10 @@ class QToolButton;
 
 namespace sonavir {
 
-class GuiTabRows : public QWidget {
+class TabRows : public QWidget {
     Q_OBJECT
 public:
-    explicit GuiTabRows(QWidget* parent = nullptr);
+    explicit TabRows(QWidget* parent = nullptr);
 
     int addTab(QWidget* page, const QString& label);
     int count() const;

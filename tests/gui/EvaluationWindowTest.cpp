@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "gui/ErrorBox.h"
 #include "gui/EvaluationWindow.h"
+#include "gui/WindowBus.h"
 #include "signal/Errors.h"
 
 using namespace sonavir;
 
-class FilterFormTest : public QObject {
+class EvaluationWindowTest : public QObject {
     Q_OBJECT
 
     struct World {
@@ -25,8 +27,8 @@ class FilterFormTest : public QObject {
         Picture picture;
         MainState main{params, settings, picture};
         EvaluationState eval;
-        StateBus bus;
-        TFilterForm form{main, eval, &bus};
+        WindowBus bus;
+        EvaluationWindow form{main, eval, &bus};
     };
     std::unique_ptr<World> w;
     std::vector<std::string> errors;
@@ -38,7 +40,7 @@ private slots:
         SetErrorSink([this](const std::string& m) { errors.push_back(m); });
         w = std::make_unique<World>();
         // Start-up does this wiring for every window.
-        connect(&w->bus, &StateBus::changed, &w->form, &TFilterForm::SyncFromState);
+        connect(&w->bus, &WindowBus::changed, &w->form, &EvaluationWindow::SyncFromState);
     }
     void cleanup()
     {
@@ -143,7 +145,7 @@ private slots:
     void showAndHideLockAndUnlock()
     {
         auto& f = w->form;
-        QSignalSpy lock(&f, &TFilterForm::lockChanged);
+        QSignalSpy lock(&f, &EvaluationWindow::lockChanged);
         w->main.SelectPath(7);
         f.show();
         QVERIFY(w->main.evaluationShown);
@@ -192,7 +194,7 @@ private slots:
     void startShowsResultsOrTheError()
     {
         auto& f = w->form;
-        QSignalSpy changed(&w->bus, &StateBus::changed);
+        QSignalSpy changed(&w->bus, &WindowBus::changed);
         f.StartSpeedButton->click();
         QVERIFY(errors.empty());
         QCOMPARE(w->main.statusText, std::string("Согласованный фильтр"));
@@ -224,5 +226,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(FilterFormTest)
+QTEST_MAIN(EvaluationWindowTest)
 #include "EvaluationWindowTest.moc"

@@ -14,10 +14,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "gui/MainWindow.h"
 #include "gui/PictureSettingsWindow.h"
 #include "gui/PictureSizeWindow.h"
-#include "gui/GuiCommon.h"
-#include "gui/MainWindow.h"
 #include "tests/support/MainWindowFixture.h"
 
 using namespace sonavir;
@@ -42,7 +41,7 @@ void Pick(QComboBox* combo, int item)
 
 }  // namespace
 
-class MainFormTest : public QObject {
+class MainWindowTest : public QObject {
     Q_OBJECT
 
     using Fixture = guitest::MainWindowFixture;
@@ -51,7 +50,7 @@ private slots:
     void startState()
     {
         Fixture f;
-        TMainForm& w = f.form;
+        MainWindow& w = f.form;
         QCOMPARE(w.windowTitle(), QStringLiteral("Сонавир"));
         QCOMPARE(w.ModelComboBox->currentText(), QStringLiteral("Сигнал"));
         QCOMPARE(w.PathComboBox->currentText(), QStringLiteral("Модель"));
@@ -89,7 +88,7 @@ private slots:
     void walkingThePath()
     {
         Fixture f;
-        TMainForm& w = f.form;
+        MainWindow& w = f.form;
         for (int i = 0; i < 7; ++i) {
             QVERIFY(w.NextPathSpeedButton->isEnabled());
             QTest::mouseClick(w.NextPathSpeedButton, Qt::LeftButton);
@@ -116,7 +115,7 @@ private slots:
     void singleModelGreysThePath()
     {
         Fixture f;
-        TMainForm& w = f.form;
+        MainWindow& w = f.form;
         QTest::mouseClick(w.NextPathSpeedButton, Qt::LeftButton);
         QSignalSpy pathActivated(w.PathComboBox, &QComboBox::activated);
         Pick(w.ModelComboBox, 3);
@@ -139,7 +138,7 @@ private slots:
     void startShowsStatusAndEnablesTheImageMenu()
     {
         Fixture f;
-        TMainForm& w = f.form;
+        MainWindow& w = f.form;
         Pick(w.ModelComboBox, 4);
         // Changing choices does not draw; Start does.
         QVERIFY(AllPixels(f.picture, kBlack));
@@ -151,8 +150,8 @@ private slots:
         QVERIFY(!AllPixels(f.picture, kBlack));
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // The settings window is back in its full form.
-        QVERIFY(!f.optionForm.ScaleGroupBox->isHidden());
-        QCOMPARE(f.optionForm.height(), f.optionForm.ClientHeight());
+        QVERIFY(!f.settingsWindow.ScaleGroupBox->isHidden());
+        QCOMPARE(f.settingsWindow.height(), f.settingsWindow.ClientHeight());
 
         const QImage before = f.picture.Surface().copy();
         Pick(w.ModelComboBox, 0);
@@ -168,7 +167,7 @@ private slots:
     void failedStartLeavesStatusBlank()
     {
         Fixture f;
-        TMainForm& w = f.form;
+        MainWindow& w = f.form;
         // A zero frequency has no samples to make: the run fails.
         f.params.p.F0 = 0;
         f.params.p.Fmax = 0;
@@ -183,24 +182,24 @@ private slots:
     void clickOnPictureOpensSettingsThere()
     {
         Fixture f;
-        TMainForm& w = f.form;
+        MainWindow& w = f.form;
         bool opened = false;
-        QTimer::singleShot(0, [&] { opened = f.optionForm.isVisible(); f.optionForm.reject(); });
+        QTimer::singleShot(0, [&] { opened = f.settingsWindow.isVisible(); f.settingsWindow.reject(); });
         QTest::mouseClick(w.ResultImage, Qt::LeftButton, {}, QPoint(120, 60));
         QApplication::processEvents();
         QVERIFY(!opened);
 
         w.StartSpeedButtonClick();
         // The first showing is centred whatever was clicked.
-        QTimer::singleShot(0, [&] { f.optionForm.reject(); });
+        QTimer::singleShot(0, [&] { f.settingsWindow.reject(); });
         w.ImageOptionItemClick();
-        QVERIFY(f.optionForm.ShownBefore());
+        QVERIFY(f.settingsWindow.ShownBefore());
 
         QPoint where;
         QTimer::singleShot(0, [&] {
-            opened = f.optionForm.isVisible();
-            where = f.optionForm.pos();
-            f.optionForm.reject();
+            opened = f.settingsWindow.isVisible();
+            where = f.settingsWindow.pos();
+            f.settingsWindow.reject();
         });
         QTest::mouseClick(w.ResultImage, Qt::LeftButton, Qt::ShiftModifier, QPoint(120, 60));
         QVERIFY(opened);
@@ -210,9 +209,9 @@ private slots:
     void resizeRefillsInTheCurrentBackground()
     {
         Fixture f;
-        TMainForm& w = f.form;
+        MainWindow& w = f.form;
         w.StartSpeedButtonClick();
-        f.optionForm.BlackOnWhiteRadioButton->click();
+        f.settingsWindow.BlackOnWhiteRadioButton->click();
         QCOMPARE(f.settings.PlotBackColor, kWhite);
         // The new scheme alone does not touch the picture...
         QVERIFY(!AllPixels(f.picture, kWhite));
@@ -243,5 +242,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainFormTest)
+QTEST_MAIN(MainWindowTest)
 #include "MainWindowTest.moc"

@@ -12,7 +12,9 @@
 
 #include <memory>
 
+#include "gui/ErrorBox.h"
 #include "gui/ParametersWindow.h"
+#include "gui/WindowBus.h"
 
 using namespace sonavir;
 
@@ -23,14 +25,14 @@ struct Fixture {
     PictureSettings settings;
     Picture picture;
     MainState main{params, settings, picture};
-    StateBus bus;
+    WindowBus bus;
     std::vector<std::string> errors;
-    std::unique_ptr<TModelsForm> form;
+    std::unique_ptr<ParametersWindow> form;
 
     Fixture()
     {
         SetErrorSink([this](const std::string& m) { errors.push_back(m); });
-        form = std::make_unique<TModelsForm>(params, main, &bus);
+        form = std::make_unique<ParametersWindow>(params, main, &bus);
         form->show();
     }
     ~Fixture() { SetErrorSink({}); }
@@ -58,7 +60,7 @@ bool LooksGreyed(QWidget* w)
 
 }  // namespace
 
-class ParamsFormTest : public QObject {
+class ParametersWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void defaultsShowTheParameterSet();
@@ -73,10 +75,10 @@ private slots:
     void evaluationLockDisablesListedControls();
 };
 
-void ParamsFormTest::defaultsShowTheParameterSet()
+void ParametersWindowTest::defaultsShowTheParameterSet()
 {
     Fixture fx;
-    TModelsForm& f = *fx.form;
+    ParametersWindow& f = *fx.form;
     QCOMPARE(f.windowTitle(), QString::fromUtf8("Параметры модели"));
     QVERIFY(f.windowFlags() & Qt::WindowStaysOnTopHint);
     QCOMPARE(f.windowFlags() & Qt::WindowType_Mask, Qt::Tool);
@@ -123,10 +125,10 @@ void ParamsFormTest::defaultsShowTheParameterSet()
     QVERIFY(fx.errors.empty());
 }
 
-void ParamsFormTest::tabsWrapOntoRowsAndTheCurrentRowMovesToThePage()
+void ParametersWindowTest::tabsWrapOntoRowsAndTheCurrentRowMovesToThePage()
 {
     Fixture fx;
-    GuiTabRows* tabs = fx.form->ModelsPageControl;
+    TabRows* tabs = fx.form->ModelsPageControl;
     const QStringList expected = QString::fromUtf8(
         "Cигнал|Антенна|Среда|Грунт|Объект|Фильтр|Шум|Нормировка|Память|Общие|Модели").split('|');
     QCOMPARE(tabs->count(), 11);
@@ -158,7 +160,7 @@ void ParamsFormTest::tabsWrapOntoRowsAndTheCurrentRowMovesToThePage()
     QCOMPARE(rowOf(0), tabs->rowCount() - 1);
     const int last = 10;
     QVERIFY(rowOf(last) != rowOf(0));
-    QSignalSpy spy(tabs, &GuiTabRows::currentChanged);
+    QSignalSpy spy(tabs, &TabRows::currentChanged);
     QTest::mouseClick(tabs->tabButton(last), Qt::LeftButton);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(tabs->currentWidget(), fx.form->ModelsTabSheet);
@@ -169,10 +171,10 @@ void ParamsFormTest::tabsWrapOntoRowsAndTheCurrentRowMovesToThePage()
     QVERIFY(!fx.form->SignalTabSheet->isVisible());
 }
 
-void ParamsFormTest::decimalPointIsRejectedOnEveryKeystrokeCommaAccepted()
+void ParametersWindowTest::decimalPointIsRejectedOnEveryKeystrokeCommaAccepted()
 {
     Fixture fx;
-    QSignalSpy changed(&fx.bus, &StateBus::changed);
+    QSignalSpy changed(&fx.bus, &WindowBus::changed);
     fx.form->ModelsPageControl->setCurrentIndex(2);
     QLineEdit* r = fx.form->REdit;
     Retype(r, "0.5");
@@ -198,10 +200,10 @@ void ParamsFormTest::decimalPointIsRejectedOnEveryKeystrokeCommaAccepted()
     QCOMPARE(fx.params.p.Dt, dt);
 }
 
-void ParamsFormTest::invalidFrequencyKeepsDerivedValues()
+void ParametersWindowTest::invalidFrequencyKeepsDerivedValues()
 {
     Fixture fx;
-    TModelsForm& f = *fx.form;
+    ParametersWindow& f = *fx.form;
     Retype(f.F0ComboBox->lineEdit(), "3700x");
     QCOMPARE(fx.errors.back(), std::string("'3700x' is not a valid floating point value"));
     QCOMPARE(fx.params.p.F0, 3700.0L);  // from the keystroke before
@@ -217,10 +219,10 @@ void ParamsFormTest::invalidFrequencyKeepsDerivedValues()
     QCOMPARE(f.DtEdit->text(), QString("4,049238743E-5"));
 }
 
-void ParamsFormTest::signalKindGreysDeviation()
+void ParametersWindowTest::signalKindGreysDeviation()
 {
     Fixture fx;
-    TModelsForm& f = *fx.form;
+    ParametersWindow& f = *fx.form;
     Choose(f.SignalComboBox, kRadioPulse);
     QVERIFY(LooksGreyed(f.FDComboBox));
     QVERIFY(!f.Label2->isEnabled());
@@ -233,10 +235,10 @@ void ParamsFormTest::signalKindGreysDeviation()
     QCOMPARE(f.DtEdit->text(), QString("2,024619372E-5"));
 }
 
-void ParamsFormTest::antennaKindGreysCoefficient()
+void ParametersWindowTest::antennaKindGreysCoefficient()
 {
     Fixture fx;
-    TModelsForm& f = *fx.form;
+    ParametersWindow& f = *fx.form;
     Choose(f.AntennaComboBox, 0);
     QVERIFY(LooksGreyed(f.KComboBox));
     QVERIFY(!f.Label19->isEnabled());
@@ -249,10 +251,10 @@ void ParamsFormTest::antennaKindGreysCoefficient()
     QCOMPARE(fx.params.kText, std::string("2,5"));
 }
 
-void ParamsFormTest::barkerDurationShownAfterRun()
+void ParametersWindowTest::barkerDurationShownAfterRun()
 {
     Fixture fx;
-    TModelsForm& f = *fx.form;
+    ParametersWindow& f = *fx.form;
     Choose(f.SignalComboBox, kBarkerPulse);
     QCOMPARE(f.TcComboBox->currentText(), QString("0,01"));  // nothing shown until a run
     fx.params.ShowTcText();  // what a run does with the duration in use
@@ -261,10 +263,10 @@ void ParamsFormTest::barkerDurationShownAfterRun()
     QVERIFY(fx.errors.empty());
 }
 
-void ParamsFormTest::spinEditTakesTypedValueAndClampsOnFocusLoss()
+void ParametersWindowTest::spinEditTakesTypedValueAndClampsOnFocusLoss()
 {
     Fixture fx;
-    GuiSpinEdit* sln = fx.form->SlnSpinEdit;
+    SpinEdit* sln = fx.form->SlnSpinEdit;
     fx.form->ModelsPageControl->setCurrentIndex(2);
     QLineEdit* text = sln->findChild<QLineEdit*>();
     QVERIFY(text);
@@ -288,11 +290,11 @@ void ParamsFormTest::spinEditTakesTypedValueAndClampsOnFocusLoss()
     QCOMPARE(fx.params.slnValue, 47);
 }
 
-void ParamsFormTest::switchesGatesAndTrackBarWriteTheState()
+void ParametersWindowTest::switchesGatesAndTrackBarWriteTheState()
 {
     Fixture fx;
-    TModelsForm& f = *fx.form;
-    QSignalSpy eval(&f, &TModelsForm::evaluateRequested);
+    ParametersWindow& f = *fx.form;
+    QSignalSpy eval(&f, &ParametersWindow::evaluateRequested);
     f.FilterOnCheckBox->click();
     f.NoiseOnCheckBox->click();
     f.MinCheckBox->click();
@@ -323,10 +325,10 @@ void ParamsFormTest::switchesGatesAndTrackBarWriteTheState()
     QVERIFY(fx.errors.empty());
 }
 
-void ParamsFormTest::evaluationLockDisablesListedControls()
+void ParametersWindowTest::evaluationLockDisablesListedControls()
 {
     Fixture fx;
-    TModelsForm& f = *fx.form;
+    ParametersWindow& f = *fx.form;
     Choose(f.AntennaComboBox, 0);  // narrow band: K greyed before the lock
     f.SetEvaluationLock(true);
     for (QWidget* w : std::initializer_list<QWidget*>{f.FilterOnCheckBox, f.FilterModeCheckBox,
@@ -346,5 +348,5 @@ void ParamsFormTest::evaluationLockDisablesListedControls()
     QVERIFY(!f.Label19->isEnabled());
 }
 
-QTEST_MAIN(ParamsFormTest)
+QTEST_MAIN(ParametersWindowTest)
 #include "ParametersWindowTest.moc"

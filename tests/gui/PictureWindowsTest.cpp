@@ -12,10 +12,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include "gui/MainWindow.h"
 #include "gui/PictureSettingsWindow.h"
 #include "gui/PictureSizeWindow.h"
-#include "gui/GuiCommon.h"
-#include "gui/MainWindow.h"
 #include "tests/support/MainWindowFixture.h"
 
 using namespace sonavir;
@@ -30,7 +29,7 @@ class PictureWindowsTest : public QObject {
         {
             QTimer::singleShot(0, [&] {
                 steps();
-                if (sizeForm.isVisible()) sizeForm.reject();
+                if (sizeWindow.isVisible()) sizeWindow.reject();
             });
             form.ImageSizeItemClick();
         }
@@ -54,14 +53,14 @@ private slots:
     void nothingClipped()
     {
         Fixture f;
-        CheckNothingClipped(f.sizeForm);
-        CheckNothingClipped(f.optionForm);
+        CheckNothingClipped(f.sizeWindow);
+        CheckNothingClipped(f.settingsWindow);
     }
 
     void settingsDefaultsAndScaleCascade()
     {
         Fixture f;
-        TOptionImageForm& o = f.optionForm;
+        PictureSettingsWindow& o = f.settingsWindow;
         QCOMPARE(o.windowTitle(), QStringLiteral("Настройки изображения"));
         QVERIFY(o.WhiteOnBlackRadioButton->isChecked());
         QCOMPARE(f.settings.PlotForeColor, kWhite);
@@ -79,7 +78,7 @@ private slots:
             QVERIFY(!box->isChecked());
             QVERIFY(!box->isEnabled());
         }
-        for (GuiSpinEdit* spin : {o.AmplitudeSpinEdit, o.TcSpinEdit, o.FSpinEdit}) QVERIFY(!spin->isEnabled());
+        for (SpinEdit* spin : {o.AmplitudeSpinEdit, o.TcSpinEdit, o.FSpinEdit}) QVERIFY(!spin->isEnabled());
 
         // On again: all three ticks come back, whatever they were before.
         o.ScaleCheckBox->click();
@@ -87,7 +86,7 @@ private slots:
             QVERIFY(box->isChecked());
             QVERIFY(box->isEnabled());
         }
-        for (GuiSpinEdit* spin : {o.AmplitudeSpinEdit, o.TcSpinEdit, o.FSpinEdit}) QVERIFY(spin->isEnabled());
+        for (SpinEdit* spin : {o.AmplitudeSpinEdit, o.TcSpinEdit, o.FSpinEdit}) QVERIFY(spin->isEnabled());
         QVERIFY(f.settings.scale && f.settings.amplitude && f.settings.tc && f.settings.f);
 
         QLineEdit* fText = o.FSpinEdit->findChild<QLineEdit*>();
@@ -102,7 +101,7 @@ private slots:
     void tickCountsTakeTypedDigitsAndKeepTheRange()
     {
         Fixture f;
-        TOptionImageForm& o = f.optionForm;
+        PictureSettingsWindow& o = f.settingsWindow;
         QLineEdit* text = o.AmplitudeSpinEdit->findChild<QLineEdit*>();
         text->selectAll();
         QTest::keyClicks(text, "45");
@@ -131,27 +130,27 @@ private slots:
         Fixture f;
         f.settings.shortForm = true;
         emit f.bus.changed();
-        QVERIFY(f.optionForm.ScaleGroupBox->isHidden());
-        QCOMPARE(f.optionForm.height(), 155 - TOptionImageForm::kCaptionHeight);
+        QVERIFY(f.settingsWindow.ScaleGroupBox->isHidden());
+        QCOMPARE(f.settingsWindow.height(), 155 - PictureSettingsWindow::kCaptionHeight);
         // The close button stays inside, at the bottom.
-        QVERIFY(f.optionForm.rect().contains(
-            f.optionForm.CloseSpeedButton->mapTo(&f.optionForm, f.optionForm.CloseSpeedButton->rect().bottomRight())));
+        QVERIFY(f.settingsWindow.rect().contains(
+            f.settingsWindow.CloseSpeedButton->mapTo(&f.settingsWindow, f.settingsWindow.CloseSpeedButton->rect().bottomRight())));
         f.state.Start();
         emit f.bus.changed();
-        QVERIFY(!f.optionForm.ScaleGroupBox->isHidden());
-        QCOMPARE(f.optionForm.height(), 240);
+        QVERIFY(!f.settingsWindow.ScaleGroupBox->isHidden());
+        QCOMPARE(f.settingsWindow.height(), 240);
     }
 
     void sizeWindowShowsTheBitmapSize()
     {
         Fixture f;
         f.InSizeWindow([&] {
-            QCOMPARE(f.sizeForm.HorizEdit->text(), QStringLiteral("785"));
-            QCOMPARE(f.sizeForm.VertEdit->text(), QStringLiteral("484"));
-            QVERIFY(f.sizeForm.ImageSizeCheckBox->isChecked());
-            QVERIFY(!f.sizeForm.SizeGroupBox->isEnabled());
-            f.sizeForm.ImageSizeCheckBox->click();
-            QVERIFY(f.sizeForm.SizeGroupBox->isEnabled());
+            QCOMPARE(f.sizeWindow.HorizEdit->text(), QStringLiteral("785"));
+            QCOMPARE(f.sizeWindow.VertEdit->text(), QStringLiteral("484"));
+            QVERIFY(f.sizeWindow.ImageSizeCheckBox->isChecked());
+            QVERIFY(!f.sizeWindow.SizeGroupBox->isEnabled());
+            f.sizeWindow.ImageSizeCheckBox->click();
+            QVERIFY(f.sizeWindow.SizeGroupBox->isEnabled());
             QVERIFY(!f.form.sizing.ImageAutoSize);
         });
         // Closed with the close box: nothing applied, but auto size is off.
@@ -167,13 +166,13 @@ private slots:
         f.form.StartSpeedButtonClick();
         bool closed = false;
         f.InSizeWindow([&] {
-            f.sizeForm.ImageSizeCheckBox->click();
-            f.sizeForm.HorizEdit->clear();
-            QTest::keyClicks(f.sizeForm.HorizEdit, "1000");
-            f.sizeForm.VertEdit->clear();
-            QTest::keyClicks(f.sizeForm.VertEdit, "300");
-            f.sizeForm.CloseSpeedButton->click();
-            closed = !f.sizeForm.isVisible();
+            f.sizeWindow.ImageSizeCheckBox->click();
+            f.sizeWindow.HorizEdit->clear();
+            QTest::keyClicks(f.sizeWindow.HorizEdit, "1000");
+            f.sizeWindow.VertEdit->clear();
+            QTest::keyClicks(f.sizeWindow.VertEdit, "300");
+            f.sizeWindow.CloseSpeedButton->click();
+            closed = !f.sizeWindow.isVisible();
         });
         QVERIFY(closed);
         QVERIFY(f.errors.empty());
@@ -220,13 +219,13 @@ private slots:
         Fixture f;
         bool stillOpen = false;
         f.InSizeWindow([&] {
-            f.sizeForm.ImageSizeCheckBox->click();
-            f.sizeForm.HorizEdit->setText("640");
-            emit f.sizeForm.HorizEdit->textEdited("640");
-            f.sizeForm.VertEdit->setText("abc");
-            emit f.sizeForm.VertEdit->textEdited("abc");
-            f.sizeForm.CloseSpeedButton->click();
-            stillOpen = f.sizeForm.isVisible();
+            f.sizeWindow.ImageSizeCheckBox->click();
+            f.sizeWindow.HorizEdit->setText("640");
+            emit f.sizeWindow.HorizEdit->textEdited("640");
+            f.sizeWindow.VertEdit->setText("abc");
+            emit f.sizeWindow.VertEdit->textEdited("abc");
+            f.sizeWindow.CloseSpeedButton->click();
+            stillOpen = f.sizeWindow.isVisible();
         });
         QVERIFY(stillOpen);
         QCOMPARE(f.errors, std::vector<std::string>{"'abc' is not a valid integer value"});
@@ -239,13 +238,13 @@ private slots:
         Fixture f;
         f.form.StartSpeedButtonClick();
         f.InSizeWindow([&] {
-            f.sizeForm.ImageSizeCheckBox->click();
-            f.sizeForm.CloseSpeedButton->click();
+            f.sizeWindow.ImageSizeCheckBox->click();
+            f.sizeWindow.CloseSpeedButton->click();
         });
         QCOMPARE(f.picture.Format(), PixelFormat::Indexed8);
         f.InSizeWindow([&] {
-            f.sizeForm.ImageSizeCheckBox->click();
-            f.sizeForm.CloseSpeedButton->click();
+            f.sizeWindow.ImageSizeCheckBox->click();
+            f.sizeWindow.CloseSpeedButton->click();
         });
         QCOMPARE(f.picture.Format(), PixelFormat::Mono);
         QCOMPARE(f.form.ResultImage->size(), f.form.PictureAreaSize());

@@ -11,8 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "gui/ProgramWindows.h"
 #include "gui/HelpLinks.h"
+#include "gui/ProgramWindows.h"
 
 using namespace sonavir;
 
@@ -22,39 +22,39 @@ class StartupTest : public QObject {
 private slots:
     void onlyMainAndParametersWindowsShow()
     {
-        TProgramWindows p;
+        ProgramWindows p;
         p.ShowStartWindows();
-        QVERIFY(QTest::qWaitForWindowExposed(p.MainForm.get()));
-        QVERIFY(p.MainForm->isVisible());
-        QVERIFY(p.ModelsForm->isVisible());
-        QVERIFY(!p.SizeImageForm->isVisible());
-        QVERIFY(!p.OptionImageForm->isVisible());
-        QVERIFY(!p.LogoForm->isVisible());
-        QVERIFY(!p.FilterForm->isVisible());
-        QCOMPARE(p.ModelsForm->windowTitle(), QStringLiteral("Параметры модели"));
-        QCOMPARE(p.SizeImageForm->windowTitle(), QStringLiteral("Размер изображения"));
-        QCOMPARE(p.LogoForm->windowTitle(), QStringLiteral("О программе"));
-        QCOMPARE(p.FilterForm->windowTitle(), QStringLiteral("Согласованный фильтр"));
+        QVERIFY(QTest::qWaitForWindowExposed(p.mainWindow.get()));
+        QVERIFY(p.mainWindow->isVisible());
+        QVERIFY(p.parametersWindow->isVisible());
+        QVERIFY(!p.pictureSizeWindow->isVisible());
+        QVERIFY(!p.pictureSettingsWindow->isVisible());
+        QVERIFY(!p.aboutWindow->isVisible());
+        QVERIFY(!p.evaluationWindow->isVisible());
+        QCOMPARE(p.parametersWindow->windowTitle(), QStringLiteral("Параметры модели"));
+        QCOMPARE(p.pictureSizeWindow->windowTitle(), QStringLiteral("Размер изображения"));
+        QCOMPARE(p.aboutWindow->windowTitle(), QStringLiteral("О программе"));
+        QCOMPARE(p.evaluationWindow->windowTitle(), QStringLiteral("Согласованный фильтр"));
 
         // "Параметры..." brings a closed parameters window back.
-        p.ModelsForm->close();
-        QVERIFY(!p.ModelsForm->isVisible());
-        p.MainForm->ParametrItem->trigger();
-        QVERIFY(p.ModelsForm->isVisible());
+        p.parametersWindow->close();
+        QVERIFY(!p.parametersWindow->isVisible());
+        p.mainWindow->ParametrItem->trigger();
+        QVERIFY(p.parametersWindow->isVisible());
 
-        QSignalSpy closed(p.MainForm.get(), &TMainForm::closed);
-        p.MainForm->ExitItem->trigger();
+        QSignalSpy closed(p.mainWindow.get(), &MainWindow::closed);
+        p.mainWindow->ExitItem->trigger();
         QCOMPARE(closed.count(), 1);
     }
 
     void switchPairsMirrorOnce()
     {
-        TProgramWindows p;
+        ProgramWindows p;
         p.ShowStartWindows();
         const std::pair<QCheckBox*, QCheckBox*> pairs[] = {
-            {p.MainForm->FilterCheckBox, p.ModelsForm->FilterOnCheckBox},
-            {p.MainForm->NoiseCheckBox, p.ModelsForm->NoiseOnCheckBox},
-            {p.MainForm->NormCheckBox, p.ModelsForm->NormOnCheckBox}};
+            {p.mainWindow->FilterCheckBox, p.parametersWindow->FilterOnCheckBox},
+            {p.mainWindow->NoiseCheckBox, p.parametersWindow->NoiseOnCheckBox},
+            {p.mainWindow->NormCheckBox, p.parametersWindow->NormOnCheckBox}};
         for (const auto& [mainBox, paramBox] : pairs) {
             QSignalSpy mainToggled(mainBox, &QCheckBox::toggled);
             QSignalSpy paramToggled(paramBox, &QCheckBox::toggled);
@@ -69,38 +69,38 @@ private slots:
             QVERIFY(!mainBox->isChecked());
         }
         QVERIFY(!p.params.filterOn && !p.params.noiseOn && !p.params.normOn);
-        p.MainForm->NoiseCheckBox->click();
+        p.mainWindow->NoiseCheckBox->click();
         QVERIFY(p.params.noiseOn);
-        QVERIFY(p.ModelsForm->NoiseOnCheckBox->isChecked());
+        QVERIFY(p.parametersWindow->NoiseOnCheckBox->isChecked());
     }
 
     void evaluationWindowLocksTheRunControls()
     {
-        TProgramWindows p;
+        ProgramWindows p;
         p.ShowStartWindows();
-        emit p.ModelsForm->evaluateRequested();
-        QVERIFY(p.FilterForm->isVisible());
-        QVERIFY(!p.MainForm->StartSpeedButton->isEnabled());
-        QVERIFY(!p.MainForm->StartItem->isEnabled());
-        QVERIFY(!p.MainForm->ModelComboBox->isEnabled());
-        QVERIFY(!p.MainForm->FilterCheckBox->isEnabled());
-        QVERIFY(!p.ModelsForm->FilterOnCheckBox->isEnabled());
-        p.FilterForm->hide();
-        QVERIFY(p.MainForm->StartSpeedButton->isEnabled());
-        QVERIFY(p.MainForm->ModelComboBox->isEnabled());
-        QVERIFY(p.MainForm->NextPathSpeedButton->isEnabled());
-        QVERIFY(p.ModelsForm->FilterOnCheckBox->isEnabled());
+        emit p.parametersWindow->evaluateRequested();
+        QVERIFY(p.evaluationWindow->isVisible());
+        QVERIFY(!p.mainWindow->StartSpeedButton->isEnabled());
+        QVERIFY(!p.mainWindow->StartItem->isEnabled());
+        QVERIFY(!p.mainWindow->ModelComboBox->isEnabled());
+        QVERIFY(!p.mainWindow->FilterCheckBox->isEnabled());
+        QVERIFY(!p.parametersWindow->FilterOnCheckBox->isEnabled());
+        p.evaluationWindow->hide();
+        QVERIFY(p.mainWindow->StartSpeedButton->isEnabled());
+        QVERIFY(p.mainWindow->ModelComboBox->isEnabled());
+        QVERIFY(p.mainWindow->NextPathSpeedButton->isEnabled());
+        QVERIFY(p.parametersWindow->FilterOnCheckBox->isEnabled());
     }
 
     void helpAddresses()
     {
-        TProgramWindows p;
+        ProgramWindows p;
         std::vector<std::string> opened;
         SetAddressOpener([&](const std::string& a) { opened.push_back(a); });
-        for (QAction* item : {p.MainForm->N1, p.MainForm->N7, p.MainForm->N4, p.MainForm->N6, p.MainForm->N8})
+        for (QAction* item : {p.mainWindow->N1, p.mainWindow->N7, p.mainWindow->N4, p.mainWindow->N6, p.mainWindow->N8})
             item->trigger();
-        QTest::mouseClick(p.LogoForm->Label4, Qt::LeftButton);
-        QTest::mouseClick(p.LogoForm->Label7, Qt::LeftButton);
+        QTest::mouseClick(p.aboutWindow->Label4, Qt::LeftButton);
+        QTest::mouseClick(p.aboutWindow->Label7, Qt::LeftButton);
         SetAddressOpener({});
         const std::string host = std::string("http://") + kMakerHost;
         const std::vector<std::string> expected{
@@ -116,8 +116,8 @@ private slots:
 
     void aboutWindow()
     {
-        TProgramWindows p;
-        TLogoForm& logo = *p.LogoForm;
+        ProgramWindows p;
+        AboutWindow& logo = *p.aboutWindow;
         QCOMPARE(logo.VersionLabel->text(), QStringLiteral("Версия 2.06 (build 242)"));
         QCOMPARE(logo.Label1->text(), QStringLiteral("Сонавир"));
         QCOMPARE(logo.size(), QSize(286, 252));
@@ -133,7 +133,7 @@ private slots:
             shown = logo.isVisible();
             logo.CloseSpeedButton->click();
         });
-        p.MainForm->AboutItem->trigger();
+        p.mainWindow->AboutItem->trigger();
         QVERIFY(shown);
         QVERIFY(!logo.isVisible());
     }

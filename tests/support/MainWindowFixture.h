@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "gui/ErrorBox.h"
+#include "gui/MainWindow.h"
 #include "gui/PictureSettingsWindow.h"
 #include "gui/PictureSizeWindow.h"
-#include "gui/GuiCommon.h"
-#include "gui/MainWindow.h"
+#include "gui/WindowBus.h"
 
 namespace sonavir::guitest {
 
@@ -17,18 +18,18 @@ struct MainWindowFixture {
     PictureSettings settings;
     Picture picture;
     MainState state{params, settings, picture};
-    StateBus bus;
-    TMainForm form{state, &bus};
-    TSizeImageForm sizeForm{form.sizing, picture, settings, &bus};
-    TOptionImageForm optionForm{settings, &bus};
+    WindowBus bus;
+    MainWindow form{state, &bus};
+    PictureSizeWindow sizeWindow{form.sizing, picture, settings, &bus};
+    PictureSettingsWindow settingsWindow{settings, &bus};
     std::vector<std::string> errors;
 
     MainWindowFixture()
     {
-        QObject::connect(&bus, &StateBus::changed, &form, &TMainForm::SyncFromState);
-        QObject::connect(&bus, &StateBus::changed, &sizeForm, &TSizeImageForm::SyncFromState);
-        QObject::connect(&bus, &StateBus::changed, &optionForm, &TOptionImageForm::SyncFromState);
-        form.SetWindows(nullptr, &sizeForm, &optionForm, nullptr);
+        QObject::connect(&bus, &WindowBus::changed, &form, &MainWindow::SyncFromState);
+        QObject::connect(&bus, &WindowBus::changed, &sizeWindow, &PictureSizeWindow::SyncFromState);
+        QObject::connect(&bus, &WindowBus::changed, &settingsWindow, &PictureSettingsWindow::SyncFromState);
+        form.SetWindows(nullptr, &sizeWindow, &settingsWindow, nullptr);
         SetErrorSink([this](const std::string& m) { errors.push_back(m); });
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

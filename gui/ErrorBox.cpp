@@ -1,0 +1,33 @@
+#include "gui/ErrorBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <utility>
+
+#include "gui/QtText.h"
+
+namespace sonavir {
+
+namespace {
+std::function<void(const std::string&)>& ErrorSink()
+{
+    static std::function<void(const std::string&)> sink;
+    return sink;
+}
+}  // namespace
+
+void ShowError(QWidget* parent, const std::string& message)
+{
+    if (ErrorSink()) {
+        ErrorSink()(message);
+        return;
+    }
+    QMessageBox::critical(parent, QApplication::applicationDisplayName(), Q(message));
+}
+
+void SetErrorSink(std::function<void(const std::string&)> sink)
+{
+    ErrorSink() = std::move(sink);
+}
+
+}  // namespace sonavir

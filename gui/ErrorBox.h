@@ -1,0 +1,18 @@
+#pragma once
+// The application's standard error box: a failure ends the current handler
+// and its message is shown as it stands.
+
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace sonavir {
+
+void ShowError(QWidget* parent, const std::string& message);
+
+// Redirects ShowError (tests record the messages instead of opening a modal
+// box). An empty function restores the box.
+void SetErrorSink(std::function<void(const std::string&)> sink);
+
+}  // namespace sonavir
