@@ -7,46 +7,37 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <sstream>
 
 #include "display/OutputFiles.h"
 #include "signal/Errors.h"
+#include "tests/support/TempDir.h"
 
 namespace sonavir {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-    fs::path path;
-    TempDir()
-    {
-        path = fs::temp_directory_path() / ("sonavir-outputs-" + std::to_string(::getpid()) + "-" +
-                                            std::to_string(std::random_device{}()));
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-    // Every entry with its content ("<dir>" for a folder, "-> x" for a link).
-    std::map<std::string, std::string> Entries() const
-    {
-        std::map<std::string, std::string> all;
-        for (const auto& e : fs::directory_iterator(path)) {
-            std::string content;
-            if (e.is_symlink()) content = "-> " + fs::read_symlink(e.path()).string();
-            else if (e.is_directory()) content = "<dir>";
-            else {
-                std::ifstream in(e.path(), std::ios::binary);
-                std::ostringstream s;
-                s << in.rdbuf();
-                content = s.str();
-            }
-            all[e.path().filename().string()] = content;
+using testsupport::TempDir;
+
+// Every entry of a folder with its content ("<dir>" for a folder, "-> x" for a link).
+std::map<std::string, std::string> Entries(const TempDir& dir)
+{
+    std::map<std::string, std::string> all;
+    for (const auto& e : fs::directory_iterator(dir.path)) {
+        std::string content;
+        if (e.is_symlink()) content = "-> " + fs::read_symlink(e.path()).string();
+        else if (e.is_directory()) content = "<dir>";
+        else {
+            std::ifstream in(e.path(), std::ios::binary);
+            std::ostringstream s;
+            s << in.rdbuf();
+            content = s.str();
         }
-        return all;
+        all[e.path().filename().string()] = content;
     }
-};
+    return all;
+}
 
 void Put(const std::string& file, const std::string& bytes)
 {
@@ -107,10 +98,10 @@ TEST(OutputFilesTest, FaultAtAnyStepLeavesEveryTargetAsItWas)
                     const std::string name = std::string(1, char('a' + index)) + ".bin";
                     EXPECT_EQ(failure, "Cannot create file \"" + (dir / name) +
                                            "\". Input/output error") << where;
-                    EXPECT_EQ(dir.Entries(), before) << where;
+                    EXPECT_EQ(Entries(dir), before) << where;
                 } else {
                     EXPECT_EQ(failure, "") << where;
-                    EXPECT_EQ(dir.Entries(), after) << where;
+                    EXPECT_EQ(Entries(dir), after) << where;
                 }
                 EXPECT_EQ(ModeOf(dir / "a.bin"), 0604u) << where;
             }
@@ -131,18 +122,18 @@ TEST(OutputFilesTest, SavesThroughLinksKeepingModesAndTheUsualModeForNewFiles)
     WriteFileAtomically(dir / "chain", "new");
     EXPECT_EQ(fs::read_symlink(dir / "chain"), "sub/link");
     EXPECT_EQ(fs::read_symlink(dir / "sub/link"), "../target.txt");
-    EXPECT_EQ(dir.Entries().at("target.txt"), "new");
+    EXPECT_EQ(Entries(dir).at("target.txt"), "new");
     EXPECT_EQ(ModeOf(dir / "target.txt"), 0640u);
     EXPECT_EQ(fs::directory_iterator(dir.path / "sub")->path().filename(), "link");
 
     // A dangling link gets its target created.
     fs::create_symlink("made.txt", dir / "dangling");
     WriteFileAtomically(dir / "dangling", "made");
-    EXPECT_EQ(dir.Entries().at("made.txt"), "made");
+    EXPECT_EQ(Entries(dir).at("made.txt"), "made");
     const mode_t mask = ::umask(0);
     ::umask(mask);
     EXPECT_EQ(ModeOf(dir / "made.txt"), 0666u & ~mask);
-    EXPECT_EQ(dir.Entries().size(), 5u);
+    EXPECT_EQ(Entries(dir).size(), 5u);
 }
 
 TEST(OutputFilesTest, TemporaryNamesFitAnyNameAndTakeNoOneElsesFile)
@@ -166,7 +157,7 @@ TEST(OutputFilesTest, TemporaryNamesFitAnyNameAndTakeNoOneElsesFile)
     second.Discard();
     const std::map<std::string, std::string> expected = {
         {"d.csv.part", "the user's own"}, {"d.csv", "first"}, {fs::path(longest).filename(), "fits"}};
-    EXPECT_EQ(dir.Entries(), expected);
+    EXPECT_EQ(Entries(dir), expected);
 
     // A folder or a device in the target's place is never replaced.
     EXPECT_THROW(WriteFileAtomically(dir.path.string(), "x"), SonavirError);
@@ -176,7 +167,7 @@ TEST(OutputFilesTest, TemporaryNamesFitAnyNameAndTakeNoOneElsesFile)
     } catch (const SonavirError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file \"/dev/null\". Not a regular file");
     }
-    EXPECT_EQ(dir.Entries(), expected);
+    EXPECT_EQ(Entries(dir), expected);
 }
 
 TEST(OutputFilesDeathTest, TerminatingSignalsRemoveTemporaryFiles)
@@ -192,7 +183,7 @@ TEST(OutputFilesDeathTest, TerminatingSignalsRemoveTemporaryFiles)
                 std::raise(sig);
             },
             testing::KilledBySignal(sig), "");
-        EXPECT_TRUE(dir.Entries().empty()) << sig;
+        EXPECT_TRUE(Entries(dir).empty()) << sig;
     }
 }
 
