@@ -121,6 +121,53 @@ void CheckDistinctOutputs(const CliOptions& o)
 
 }  // namespace
 
+std::string OneLine(const std::string& text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    auto hex = [&](const char* prefix, unsigned value, int digits) {
+        out += prefix;
+        for (int d = digits - 1; d >= 0; --d) out.push_back(kHex[(value >> (4 * d)) & 0xF]);
+    };
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned c = s[i];
+        if (c < 0x80) {
+            if (c == '\n') out += "\\n";
+            else if (c == '\r') out += "\\r";
+            else if (c == '\t') out += "\\t";
+            else if (c < 0x20 || c == 0x7F) hex("\\x", c, 2);
+            else out.push_back(char(c));
+            ++i;
+            continue;
+        }
+        // A well-formed UTF-8 sequence (no overlong form, no surrogate, at
+        // most U+10FFFF) passes whole, unless it is a C1 control.
+        const int len = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        unsigned cp = len == 4 ? c & 0x07 : len == 3 ? c & 0x0F : c & 0x1F;
+        bool ok = len > 0 && i + std::size_t(len) <= n;
+        for (int k = 1; ok && k < len; ++k) {
+            ok = (s[i + std::size_t(k)] & 0xC0) == 0x80;
+            cp = (cp << 6) | (s[i + std::size_t(k)] & 0x3F);
+        }
+        ok = ok && !(len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) &&
+             !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF));
+        if (!ok) {
+            hex("\\x", c, 2);
+            ++i;
+        } else if (cp < 0xA0) {
+            hex("\\u", cp, 4);
+            i += std::size_t(len);
+        } else {
+            out.append(text, i, std::size_t(len));
+            i += std::size_t(len);
+        }
+    }
+    return out;
+}
+
 std::string CliVersion() { return "Версия 2.06 (build 242)"; }
 
 std::string CliUsage()

@@ -59,6 +59,11 @@ struct CliOptions {
 CliOptions ParseCommandLine(const std::vector<std::string>& args);
 
 std::string CliUsage();
+// A message as one line of text: control characters (C0, DEL and C1) and
+// bytes that are not UTF-8 are shown escaped (\n, \t, \x1b, \u009b), so a name
+// or a text from the command line can neither split the message nor send
+// codes to the terminal. Every message the command line prints passes here.
+std::string OneLine(const std::string& text);
 std::string CliVersion();  // "Версия 2.06 (build 242)"
 
 // Whether NAME is one of the parameters `--set` may change.

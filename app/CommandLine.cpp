@@ -2,12 +2,8 @@
 
 #include <QGuiApplication>
 
-#include <cerrno>
 #include <charconv>
 #include <clocale>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -15,6 +11,7 @@
 #include <vector>
 
 #include "app/CliOptions.h"
+#include "display/OutputFiles.h"
 #include "display/Picture.h"
 #include "display/PictureSettings.h"
 #include "evaluation/EvaluationState.h"
@@ -26,66 +23,6 @@
 namespace sonavir {
 
 namespace {
-
-// An output written beside its final name and moved there only when the whole
-// command has succeeded, so a failure never leaves a partial or stale file.
-class PendingFile {
-public:
-    explicit PendingFile(std::string path) : path_(std::move(path)), temp_(path_ + ".part") {}
-    ~PendingFile() { Discard(); }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-    const std::string& Path() const { return path_; }
-
-    // Starts the file afresh; the content goes through Write.
-    void Open()
-    {
-        Discard();
-        file_ = std::fopen(temp_.c_str(), "wb");
-        if (!file_) Fail(errno);
-        std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
-    }
-    void Write(const char* data, std::size_t size)
-    {
-        if (std::fwrite(data, 1, size, file_) != size) Fail(errno);
-    }
-    void Write(const std::string& text) { Write(text.data(), text.size()); }
-    void Close()
-    {
-        if (!file_) return;
-        const bool bad = std::ferror(file_) != 0;
-        const int closed = std::fclose(file_);
-        file_ = nullptr;
-        if (bad || closed != 0) Fail(errno);
-    }
-    void Commit()
-    {
-        Close();
-        if (std::rename(temp_.c_str(), path_.c_str()) != 0) Fail(errno);
-        written_ = true;
-    }
-    void Discard()
-    {
-        if (file_) {
-            std::fclose(file_);
-            file_ = nullptr;
-        }
-        if (!written_) std::remove(temp_.c_str());
-    }
-
-private:
-    [[noreturn]] void Fail(int error)
-    {
-        const std::string reason = std::strerror(error ? error : EIO);
-        Discard();
-        throw SonavirError("Cannot create file \"" + path_ + "\". " + reason);
-    }
-
-    std::string path_, temp_;
-    std::FILE* file_ = nullptr;
-    bool written_ = false;
-};
 
 // Numbers with a decimal point whatever the locale, 17 significant digits.
 void AppendNumber(std::string& line, double value)
@@ -105,7 +42,7 @@ void AppendIndex(std::string& line, long long value)
 // Writes in blocks: the waveform of a long run has tens of millions of lines.
 class BlockWriter {
 public:
-    explicit BlockWriter(PendingFile& file) : file_(file) { block_.reserve(kBlock + 128); }
+    explicit BlockWriter(OutputFile& file) : file_(file) { block_.reserve(kBlock + 128); }
     std::string& Line() { return block_; }
     void EndLine()
     {
@@ -120,13 +57,12 @@ public:
 
 private:
     static constexpr std::size_t kBlock = 1 << 20;
-    PendingFile& file_;
+    OutputFile& file_;
     std::string block_;
 };
 
-void WriteWaveCsv(PendingFile& file, const TSignalData& data, int N)
+void WriteWaveCsv(OutputFile& file, const TSignalData& data, int N)
 {
-    file.Open();
     BlockWriter w(file);
     w.Line() += "m,x";
     w.EndLine();
@@ -137,12 +73,10 @@ void WriteWaveCsv(PendingFile& file, const TSignalData& data, int N)
         w.EndLine();
     }
     w.Flush();
-    file.Close();
 }
 
-void WriteSpectrumCsv(PendingFile& file, const TSignalData& data, int N)
+void WriteSpectrumCsv(OutputFile& file, const TSignalData& data, int N)
 {
-    file.Open();
     BlockWriter w(file);
     w.Line() += "k,re,im";
     w.EndLine();
@@ -155,12 +89,10 @@ void WriteSpectrumCsv(PendingFile& file, const TSignalData& data, int N)
         w.EndLine();
     }
     w.Flush();
-    file.Close();
 }
 
-void WriteTable(PendingFile& file, const EvaluationState& eval)
+void WriteTable(OutputFile& file, const EvaluationState& eval)
 {
-    file.Open();
     std::string text;
     for (const auto& row : eval.result) {
         for (std::size_t j = 0; j < row.size(); ++j) {
@@ -170,7 +102,6 @@ void WriteTable(PendingFile& file, const EvaluationState& eval)
         text.push_back('\n');
     }
     file.Write(text);
-    file.Close();
 }
 
 void ApplyPictureOptions(const CliOptions& o, PictureSettings& settings, Picture& picture)
@@ -182,21 +113,6 @@ void ApplyPictureOptions(const CliOptions& o, PictureSettings& settings, Picture
 void ApplySettings(const CliOptions& o, ModelParameters& params)
 {
     for (const auto& s : o.settings) ApplySetting(params, s);
-}
-
-// The picture goes last: Picture::Save replaces its file atomically, and the
-// other outputs move into place only once it is written. A rename cannot
-// replace a directory, so that is found before anything is moved into place.
-void CommitOutputs(const Picture& picture, const std::string& output,
-                   std::vector<PendingFile*> pending)
-{
-    for (PendingFile* f : pending) {
-        std::error_code ec;
-        if (std::filesystem::is_directory(f->Path(), ec))
-            throw SonavirError("Cannot create file \"" + f->Path() + "\". " + std::strerror(EISDIR));
-    }
-    picture.Save(output);
-    for (PendingFile* f : pending) f->Commit();
 }
 
 int RunRender(const CliOptions& o)
@@ -224,23 +140,24 @@ int RunRender(const CliOptions& o)
     state.SelectModel(o.model);
     if (o.model == 0) state.SelectPath(o.stage);
 
-    std::unique_ptr<PendingFile> wave, spectrum;
-    std::vector<PendingFile*> pending;
+    // Every output joins one set: they land together once the run is done,
+    // or, on any failure, none of them does.
+    OutputSet outputs;
+    OutputFile& pictureFile = outputs.Add(o.output);
     if (!o.waveFile.empty()) {
-        wave = std::make_unique<PendingFile>(o.waveFile);
-        pending.push_back(wave.get());
-        state.onTimePlot = [&](const TSignalData& data, int N) { WriteWaveCsv(*wave, data, N); };
+        OutputFile& wave = outputs.Add(o.waveFile);
+        state.onTimePlot = [&wave](const TSignalData& data, int N) { WriteWaveCsv(wave, data, N); };
     }
     if (!o.spectrumFile.empty()) {
-        spectrum = std::make_unique<PendingFile>(o.spectrumFile);
-        pending.push_back(spectrum.get());
-        state.onSpectrumPlot = [&](const TSignalData& data, int N) {
-            WriteSpectrumCsv(*spectrum, data, N);
+        OutputFile& spectrum = outputs.Add(o.spectrumFile);
+        state.onSpectrumPlot = [&spectrum](const TSignalData& data, int N) {
+            WriteSpectrumCsv(spectrum, data, N);
         };
     }
 
     state.Start();
-    CommitOutputs(picture, o.output, pending);
+    picture.WriteBmp(pictureFile);
+    outputs.CommitAll();
     return 0;
 }
 
@@ -267,14 +184,10 @@ int RunEvaluate(const CliOptions& o)
 
     EvaluationStart(state, eval);
 
-    std::unique_ptr<PendingFile> table;
-    std::vector<PendingFile*> pending;
-    if (!o.tableFile.empty()) {
-        table = std::make_unique<PendingFile>(o.tableFile);
-        WriteTable(*table, eval);
-        pending.push_back(table.get());
-    }
-    CommitOutputs(picture, o.output, pending);
+    OutputSet outputs;  // as in RunRender
+    picture.WriteBmp(outputs.Add(o.output));
+    if (!o.tableFile.empty()) WriteTable(outputs.Add(o.tableFile), eval);
+    outputs.CommitAll();
     return 0;
 }
 
@@ -289,7 +202,7 @@ std::optional<int> RunCommandLine(int argc, char** argv)
     try {
         options = ParseCommandLine(args);
     } catch (const CliUsageError& e) {
-        std::cerr << "sonavir: " << e.what() << "\n\n" << CliUsage();
+        std::cerr << "sonavir: " << OneLine(e.what()) << "\n\n" << CliUsage();
         return 2;
     }
     if (options.command == CliOptions::Command::Help) {
@@ -306,7 +219,7 @@ std::optional<int> RunCommandLine(int argc, char** argv)
     // Standard error carries the failure's message alone: Qt's own notes
     // about the environment stay out of it.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << text.toStdString() << '\n';
+        if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << OneLine(text.toStdString()) << '\n';
     });
     std::unique_ptr<QGuiApplication> app;
     if (!QCoreApplication::instance()) {
@@ -323,13 +236,13 @@ std::optional<int> RunCommandLine(int argc, char** argv)
         return options.command == CliOptions::Command::Render ? RunRender(options)
                                                                : RunEvaluate(options);
     } catch (const CliUsageError& e) {
-        std::cerr << "sonavir: " << e.what() << "\n\n" << CliUsage();
+        std::cerr << "sonavir: " << OneLine(e.what()) << "\n\n" << CliUsage();
         return 2;
     } catch (const std::bad_alloc&) {
         std::cerr << msg::kOutOfMemory << '\n';
         return 1;
     } catch (const std::exception& e) {
-        std::cerr << e.what() << '\n';
+        std::cerr << OneLine(e.what()) << '\n';
         return 1;
     }
 }

@@ -8,12 +8,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "signal/Errors.h"
 
@@ -101,11 +96,6 @@ void PutLE16(std::string& out, unsigned v)
 void PutLE32(std::string& out, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i) out.push_back(char((v >> (8 * i)) & 0xFF));
-}
-
-[[noreturn]] void CannotCreate(const std::string& path, int err)
-{
-    throw SonavirError("Cannot create file \"" + path + "\". " + std::strerror(err));
 }
 
 }  // namespace
@@ -335,7 +325,7 @@ QImage Picture::ToImage() const
     return out;
 }
 
-void Picture::Save(const std::string& path) const
+void Picture::WriteBmp(OutputFile& file) const
 {
     const int w = image_.width(), h = image_.height();
     const bool mono = format_ == PixelFormat::Mono;
@@ -375,33 +365,7 @@ void Picture::Save(const std::string& path) const
             header.push_back(0);
         }
     }
-
-    // Written beside the target and renamed over it, so a failed save never
-    // leaves a truncated picture in place of the old file.
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        temp = path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt > 100)) CannotCreate(path, errno);
-    }
-    auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        CannotCreate(path, err);
-    };
-    auto writeAll = [&](const char* data, size_t size) {
-        while (size > 0) {
-            const ssize_t done = ::write(fd, data, size);
-            if (done < 0) {
-                if (errno == EINTR) continue;
-                fail(errno);
-            }
-            data += done;
-            size -= size_t(done);
-        }
-    };
-    writeAll(header.data(), header.size());
+    file.Write(header);
 
     const QRgb white = ToRgb(kWhite);
     std::string row(rowBytes, '\0');
@@ -414,19 +378,15 @@ void Picture::Save(const std::string& path) const
         } else {
             for (int x = 0; x < w; ++x) row[size_t(x)] = src[x] == white ? char(255) : char(0);
         }
-        writeAll(row.data(), row.size());
+        file.Write(row);
     }
-    if (::fsync(fd) != 0 && errno != EINVAL) fail(errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        CannotCreate(path, err);
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        CannotCreate(path, err);
-    }
+}
+
+void Picture::Save(const std::string& path) const
+{
+    OutputSet set;
+    WriteBmp(set.Add(path));
+    set.CommitAll();
 }
 
 }  // namespace sonavir

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <string>
 
+#include "display/OutputFiles.h"
 #include "display/PictureSettings.h"
 
 namespace sonavir {
@@ -67,8 +68,10 @@ public:
     const QImage& Surface() const { return image_; }
     QImage& Surface() { return image_; }
 
-    // Writes an uncompressed BMP in the pixel format; an existing file is
-    // replaced atomically. Fails with "Cannot create file "%s". %s".
+    // An uncompressed BMP in the pixel format, into one output of a set.
+    void WriteBmp(OutputFile& file) const;
+    // The BMP as a file of its own; an existing file is replaced atomically
+    // (through a symbolic link, its target). Fails with "Cannot create file "%s". %s".
     void Save(const std::string& path) const;
 
 private:

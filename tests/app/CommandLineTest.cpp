@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <cstdio>
 #include <cstdlib>
@@ -191,14 +195,90 @@ TEST(CliExe, OutputThatIsADirectoryWritesNothing)
 {
     TempDir dir;
     fs::create_directory(dir / "w.csv");
+    std::ofstream(dir / "p.bmp") << "the old picture";
     Result r = RunExe(dir, {"render", "--wave", (dir / "w.csv").string(), "--spectrum",
                          (dir / "s.csv").string(), "-o", (dir / "p.bmp").string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(Lines(r.err).size(), 1u);
-    EXPECT_NE(r.err.find("Cannot create file"), std::string::npos) << r.err;
-    const auto files = dir.Files();
-    EXPECT_EQ(files, std::vector<std::string>{"w.csv"});
+    EXPECT_EQ(r.err, "Cannot create file \"" + (dir / "w.csv").string() + "\". Is a directory\n");
+    auto files = dir.Files();
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"p.bmp", "w.csv"}));
     EXPECT_TRUE(fs::is_directory(dir / "w.csv"));
+    EXPECT_EQ(ReadAll(dir / "p.bmp"), "the old picture");
+}
+
+// Temporary files have names of their own: an output named like another's
+// temporary file, a user's file of that kind and the longest file name all
+// come through.
+TEST(CliExe, TemporaryFilesTakeNoNameOfTheUsers)
+{
+    TempDir dir;
+    std::ofstream(dir / "d.csv.part") << "mine";
+    Result failed = RunExe(dir, {"render", "--set", "R=x", "--wave", (dir / "d.csv").string(), "-o",
+                              (dir / "p.bmp").string()});
+    EXPECT_EQ(failed.status, 1);
+    Result r = RunExe(dir, {"render", "--wave", (dir / "d.csv").string(), "-o",
+                         (dir / "d.csv.part").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(ReadAll(dir / "d.csv"))[0], "m,x");
+    EXPECT_EQ(ReadAll(dir / "d.csv.part").substr(0, 2), "BM");
+
+    const std::string longest(250, 'n');
+    Result l = RunExe(dir, {"render", "-o", (dir / longest).string()});
+    EXPECT_EQ(l.status, 0) << l.err;
+    EXPECT_EQ(dir.Files().size(), 3u);
+}
+
+// SIGTERM while a long waveform is being written: the run dies of the signal
+// and takes its temporary files with it.
+TEST(CliExe, InterruptedRunLeavesNoTemporaryFile)
+{
+    TempDir dir;
+    const std::string wave = (dir / "big.csv").string(), picture = (dir / "p.bmp").string();
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stderr);
+        execl(SONAVIR_EXE, SONAVIR_EXE, "render", "--set", "Tc=8", "--set", "KofDiscret=64", "--wave",
+              wave.c_str(), "-o", picture.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Waits for the temporary file of the waveform, seconds of writing.
+    bool writing = false;
+    for (int i = 0; i < 60000 && !writing; ++i) {
+        writing = !dir.Files().empty();
+        if (!writing) usleep(1000);
+    }
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(writing);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it could be interrupted";
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_TRUE(dir.Files().empty());
+}
+
+// Control characters in names and texts are shown escaped: one line, and
+// nothing the terminal would act on.
+TEST(CliExe, MessagesQuoteControlCharactersEscaped)
+{
+    TempDir dir;
+    const std::string out = (dir / "p.bmp").string();
+    Result text = RunExe(dir, {"render", "--set", "R=1\n2", "-o", out});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_EQ(text.err, "'1\\n2' is not a valid floating point value\n");
+    const std::string folder = (dir / "no\x1b[2J").string();
+    Result file = RunExe(dir, {"render", "-o", folder + "/p.bmp"});
+    EXPECT_EQ(file.status, 1);
+    EXPECT_EQ(file.err, "Cannot create file \"" + (dir / "no\\x1b[2J").string() +
+                            "/p.bmp\". No such file or directory\n");
+    Result option = RunExe(dir, {"render", "--x\ry", "-o", out});
+    EXPECT_EQ(option.status, 2);
+    EXPECT_EQ(Lines(option.err)[0], "sonavir: unknown option '--x\\ry'");
+    EXPECT_TRUE(dir.Files().empty());
+
+    EXPECT_EQ(OneLine("Привет\t\x7f\xc2\x9b\xff\xc0\xaf\xed\xa0\x80|\xf0\x9f\x98\x80"),
+              "Привет\\t\\x7f\\u009b\\xff\\xc0\\xaf\\xed\\xa0\\x80|\xf0\x9f\x98\x80");
 }
 
 TEST(CliExe, BadCommandLinesExitTwo)

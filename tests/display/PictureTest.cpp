@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <set>
 
 #include "display/Picture.h"
 #include "signal/Errors.h"
+#include "tests/support/TempDir.h"
 
 namespace sonavir {
 namespace {
@@ -24,16 +24,7 @@ int CountColor(const Picture& p, TColor c)
     return n;
 }
 
-struct TempDir {
-    fs::path path;
-    TempDir()
-    {
-        path = fs::temp_directory_path() / ("sonavir-picture-" + std::to_string(::getpid()) + "-" +
-                                            std::to_string(std::random_device{}()));
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-};
+using testsupport::TempDir;
 
 TEST(PictureTest, NewBitmapIsBlackDefaultSizeEightBit)
 {
