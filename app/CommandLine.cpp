@@ -19,8 +19,10 @@
 #include "display/PictureSettings.h"
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
+#include "model/Ledger.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
+#include "model/PulseCompression.h"
 #include "signal/Errors.h"
 
 namespace sonavir {
@@ -158,6 +160,13 @@ void WriteSpectrumCsv(PendingFile& file, const TSignalData& data, int N)
     file.Close();
 }
 
+void WriteText(PendingFile& file, const std::string& text)
+{
+    file.Open();
+    file.Write(text);
+    file.Close();
+}
+
 void WriteTable(PendingFile& file, const EvaluationState& eval)
 {
     file.Open();
@@ -224,7 +233,7 @@ int RunRender(const CliOptions& o)
     state.SelectModel(o.model);
     if (o.model == 0) state.SelectPath(o.stage);
 
-    std::unique_ptr<PendingFile> wave, spectrum;
+    std::unique_ptr<PendingFile> wave, spectrum, ledger, measures;
     std::vector<PendingFile*> pending;
     if (!o.waveFile.empty()) {
         wave = std::make_unique<PendingFile>(o.waveFile);
@@ -239,7 +248,18 @@ int RunRender(const CliOptions& o)
         };
     }
 
+    if (!o.ledgerFile.empty()) {
+        ledger = std::make_unique<PendingFile>(o.ledgerFile);
+        pending.push_back(ledger.get());
+    }
+    if (!o.measuresFile.empty()) {
+        measures = std::make_unique<PendingFile>(o.measuresFile);
+        pending.push_back(measures.get());
+    }
+
     state.Start();
+    if (measures) WriteText(*measures, MeasuresCsv(MeasureShown(state)));
+    if (ledger) WriteText(*ledger, LedgerCsv(ComputeLedger(state)));
     CommitOutputs(picture, o.output, pending);
     return 0;
 }
