@@ -108,7 +108,7 @@ void CheckDistinctOutputs(const CliOptions& o)
 {
     const std::pair<const char*, const std::string*> outputs[] = {
         {"-o", &o.output}, {"--wave", &o.waveFile}, {"--spectrum", &o.spectrumFile},
-        {"--table", &o.tableFile}};
+        {"--ledger", &o.ledgerFile}, {"--measures", &o.measuresFile}, {"--table", &o.tableFile}};
     for (std::size_t i = 0; i < std::size(outputs); ++i)
         for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
             const std::string& a = *outputs[i].second;
@@ -178,7 +178,8 @@ std::string CliUsage()
            "  sonavir render [--model M] [--stage K] [--set NAME=TEXT]... [--filter]\n"
            "                 [--echo-filter] [--noise] [--seed S] [--norm] [--depth]\n"
            "                 [--gate-off I]... [--colors C] [--no-scale] [--ticks NA,NT,NF]\n"
-           "                 [--size WxH] [--wave FILE] [--spectrum FILE] -o FILE\n"
+           "                 [--size WxH] [--wave FILE] [--spectrum FILE] [--ledger FILE]\n"
+           "                 [--measures FILE] -o FILE\n"
            "  sonavir evaluate [--mode M] [--propagation P] [--points N] [--range LIST]\n"
            "                 [--thickness LIST] [--no-norm] [--set NAME=TEXT]... [--colors C]\n"
            "                 [--size WxH] [--table FILE] -o FILE\n"
@@ -192,6 +193,8 @@ std::string CliUsage()
            "                   Antenna (0 .. 1), Grunt (0 .. 2); Snr as a position 1 .. 100\n"
            "  --colors C       0 white on black, 1 black on white\n"
            "  --wave, --spectrum FILE   the plotted waveform or spectrum as CSV\n"
+           "  --ledger FILE    energy and peak after each stage of the echo path, as CSV\n"
+           "  --measures FILE  pulse-compression measures of the plotted waveform, as CSV\n"
            "  --mode M         0 peak to energy ratio, 1 energy ratio\n"
            "  --propagation P  0 water, 1 seabed, 2 water and seabed\n"
            "  --points N       3 .. 15 series points\n"
@@ -313,6 +316,8 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
             o.ticks = ticks;
         } else if (a == "--wave") { renderOnly(); o.waveFile = value(); }
         else if (a == "--spectrum") { renderOnly(); o.spectrumFile = value(); }
+        else if (a == "--ledger") { renderOnly(); o.ledgerFile = value(); }
+        else if (a == "--measures") { renderOnly(); o.measuresFile = value(); }
         else if (a == "--mode") { evaluateOnly(); o.mode = ParseInt(a, value(), 0, 1); }
         else if (a == "--propagation") { evaluateOnly(); o.propagation = ParseInt(a, value(), 0, 2); }
         else if (a == "--points") { evaluateOnly(); o.points = ParseInt(a, value(), 3, 15); }

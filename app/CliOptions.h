@@ -45,6 +45,7 @@ struct CliOptions {
     bool noScale = false;
     std::optional<std::array<int, 3>> ticks;  // amplitude, time, frequency
     std::string waveFile, spectrumFile;
+    std::string ledgerFile, measuresFile;
 
     // evaluate
     int mode = 0;

@@ -16,21 +16,16 @@
 #include "display/PictureSettings.h"
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
+#include "model/Ledger.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
+#include "model/PulseCompression.h"
 #include "signal/Errors.h"
+#include "signal/NumberText.h"
 
 namespace sonavir {
 
 namespace {
-
-// Numbers with a decimal point whatever the locale, 17 significant digits.
-void AppendNumber(std::string& line, double value)
-{
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 17);
-    line.append(buf, r.ptr);
-}
 
 void AppendIndex(std::string& line, long long value)
 {
@@ -69,7 +64,7 @@ void WriteWaveCsv(OutputFile& file, const TSignalData& data, int N)
     for (long long m = 0; m < 2LL * N; ++m) {
         AppendIndex(w.Line(), m);
         w.Line().push_back(',');
-        AppendNumber(w.Line(), data[m % 2][m / 2]);
+        AppendCsvNumber(w.Line(), data[m % 2][m / 2]);
         w.EndLine();
     }
     w.Flush();
@@ -83,9 +78,9 @@ void WriteSpectrumCsv(OutputFile& file, const TSignalData& data, int N)
     for (int k = 0; k < N; ++k) {
         AppendIndex(w.Line(), k);
         w.Line().push_back(',');
-        AppendNumber(w.Line(), data[0][k]);
+        AppendCsvNumber(w.Line(), data[0][k]);
         w.Line().push_back(',');
-        AppendNumber(w.Line(), data[1][k]);
+        AppendCsvNumber(w.Line(), data[1][k]);
         w.EndLine();
     }
     w.Flush();
@@ -155,7 +150,12 @@ int RunRender(const CliOptions& o)
         };
     }
 
+    OutputFile* ledger = o.ledgerFile.empty() ? nullptr : &outputs.Add(o.ledgerFile);
+    OutputFile* measures = o.measuresFile.empty() ? nullptr : &outputs.Add(o.measuresFile);
+
     state.Start();
+    if (measures) measures->Write(MeasuresCsv(MeasureShown(state)));
+    if (ledger) ledger->Write(LedgerCsv(ComputeLedger(state)));
     picture.WriteBmp(pictureFile);
     outputs.CommitAll();
     return 0;

@@ -281,6 +281,9 @@ void EnergyRatioSeries(MainState& main, EvaluationState& eval)
 void EvaluationStart(MainState& main, EvaluationState& eval)
 {
     main.settings.shortForm = true;
+    // The chart takes the picture: the plots kept from the last run go, and
+    // so does their memory, which the series may need.
+    main.ForgetShown();
     if (eval.modeItem == 0) {
         MatchedFilterSeries(main, eval);
     } else if (eval.modeItem == 1) {

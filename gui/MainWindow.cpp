@@ -233,6 +233,7 @@ void MainWindow::BuildMenu()
     StartItem = ModelItem->addAction(QStringLiteral("Пуск"));
     ModelItem->addSeparator();
     ParametrItem = ModelItem->addAction(QStringLiteral("Параметры..."));
+    LedgerItem = ModelItem->addAction(QStringLiteral("Баланс по этапам"));
     ImageItem = menuBar()->addMenu(QStringLiteral("Изображение"));
     SaveItem = ImageItem->addAction(QStringLiteral("Сохранить"));
     ImageItem->addSeparator();
@@ -253,6 +254,7 @@ void MainWindow::BuildMenu()
     connect(ExitItem, &QAction::triggered, this, &MainWindow::ExitItemClick);
     connect(StartItem, &QAction::triggered, this, &MainWindow::StartSpeedButtonClick);
     connect(ParametrItem, &QAction::triggered, this, &MainWindow::ParametrItemClick);
+    connect(LedgerItem, &QAction::triggered, this, &MainWindow::LedgerItemClick);
     connect(SaveItem, &QAction::triggered, this, &MainWindow::SaveToFileSpeedButtonClick);
     connect(ImageSizeItem, &QAction::triggered, this, &MainWindow::ImageSizeItemClick);
     connect(ImageOptionItem, &QAction::triggered, this, &MainWindow::ImageOptionItemClick);
@@ -378,6 +380,7 @@ void MainWindow::StartSpeedButtonClick()
     // The picture shows what was drawn, also up to a failure.
     ResultImage->update();
     Changed();
+    emit started();
     if (!error.empty()) ShowError(this, error);
 }
 
@@ -413,6 +416,14 @@ void MainWindow::ParametrItemClick()
     parametersWindow_->show();
     parametersWindow_->raise();
     parametersWindow_->activateWindow();
+}
+
+void MainWindow::LedgerItemClick()
+{
+    if (!ledgerWindow_) return;
+    ledgerWindow_->show();
+    ledgerWindow_->raise();
+    ledgerWindow_->activateWindow();
 }
 
 void MainWindow::ExitItemClick()

@@ -92,6 +92,7 @@ public:
     QMenu* ModelItem;
     QAction* StartItem;
     QAction* ParametrItem;
+    QAction* LedgerItem;  // "Баланс по этапам"
     QMenu* ImageItem;
     QAction* SaveItem;
     QAction* ImageSizeItem;
@@ -111,6 +112,8 @@ public:
     // The windows created after this one.
     void SetWindows(QWidget* parametersWindow, PictureSizeWindow* sizeWindow, PictureSettingsWindow* settingsWindow,
                     AboutWindow* aboutWindow);
+    // The ledger window, opened from "Модель" -> "Баланс по этапам".
+    void SetLedgerWindow(QWidget* ledgerWindow) { ledgerWindow_ = ledgerWindow; }
     // The parameters window's "Вкл" boxes that mirror the three switches.
     void SetMirrors(QCheckBox* filterOn, QCheckBox* noiseOn, QCheckBox* normOn);
 
@@ -128,6 +131,7 @@ public:
     void NoiseCheckBoxClick(bool on);
     void NormCheckBoxClick(bool on);
     void ParametrItemClick();
+    void LedgerItemClick();
     void ExitItemClick();
     void ImageOptionItemClick();
     void ImageSizeItemClick();
@@ -144,6 +148,8 @@ public:
 
 signals:
     void closed();
+    // After every Start, whether the run completed or failed.
+    void started();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -160,6 +166,7 @@ private:
     void Mirror(QCheckBox* partner, bool on);
 
     QWidget* parametersWindow_ = nullptr;
+    QWidget* ledgerWindow_ = nullptr;
     PictureSizeWindow* sizeWindow_ = nullptr;
     PictureSettingsWindow* settingsWindow_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;

@@ -16,8 +16,10 @@ ProgramWindows::ProgramWindows()
     pictureSettingsWindow = std::make_unique<PictureSettingsWindow>(settings, &bus);
     aboutWindow = std::make_unique<AboutWindow>();
     evaluationWindow = std::make_unique<EvaluationWindow>(main, evaluation, &bus);
+    ledgerWindow = std::make_unique<LedgerWindow>(main);
 
     mainWindow->SetWindows(parametersWindow.get(), pictureSizeWindow.get(), pictureSettingsWindow.get(), aboutWindow.get());
+    mainWindow->SetLedgerWindow(ledgerWindow.get());
 
     // Every window shows the shared state after any handler changed it.
     QObject::connect(&bus, &WindowBus::changed, mainWindow.get(), &MainWindow::SyncFromState);
@@ -25,6 +27,11 @@ ProgramWindows::ProgramWindows()
     QObject::connect(&bus, &WindowBus::changed, pictureSizeWindow.get(), &PictureSizeWindow::SyncFromState);
     QObject::connect(&bus, &WindowBus::changed, pictureSettingsWindow.get(), &PictureSettingsWindow::SyncFromState);
     QObject::connect(&bus, &WindowBus::changed, evaluationWindow.get(), &EvaluationWindow::SyncFromState);
+    QObject::connect(&bus, &WindowBus::changed, ledgerWindow.get(), &LedgerWindow::SyncFromState);
+    // The ledger follows every Start while it is open.
+    QObject::connect(mainWindow.get(), &MainWindow::started, ledgerWindow.get(), [this] {
+        if (ledgerWindow->isVisible()) ledgerWindow->Recompute();
+    });
 
     // The three switch pairs: a click on either box sets the other.
     mainWindow->SetMirrors(parametersWindow->FilterOnCheckBox, parametersWindow->NoiseOnCheckBox,
@@ -59,6 +66,7 @@ ProgramWindows::~ProgramWindows()
 {
     main.onMemoryFigures = nullptr;
     // Windows go in reverse order of creation, before the state they show.
+    ledgerWindow.reset();
     evaluationWindow.reset();
     aboutWindow.reset();
     pictureSettingsWindow.reset();

@@ -9,6 +9,7 @@
 #include "evaluation/EvaluationState.h"
 #include "gui/AboutWindow.h"
 #include "gui/EvaluationWindow.h"
+#include "gui/LedgerWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/ParametersWindow.h"
 #include "gui/PictureSettingsWindow.h"
@@ -42,6 +43,7 @@ public:
     std::unique_ptr<PictureSettingsWindow> pictureSettingsWindow;
     std::unique_ptr<AboutWindow> aboutWindow;
     std::unique_ptr<EvaluationWindow> evaluationWindow;
+    std::unique_ptr<LedgerWindow> ledgerWindow;  // "Баланс по этапам", on demand
 };
 
 }  // namespace sonavir

@@ -1,5 +1,8 @@
 #include "model/MainState.h"
 
+#include <algorithm>
+#include <fstream>
+#include <new>
 #include <string>
 
 #include "display/Plotter.h"
@@ -14,8 +17,6 @@
 namespace sonavir {
 
 namespace {
-
-constexpr int kLastStage = 7;
 
 // Releases the run's buffers however the run ends: a failed run must not keep
 // hundreds of megabytes alive until the next one.
@@ -153,49 +154,53 @@ void MainState::Start()
 
 // ---------------------------------------------------------------- the run
 
-void MainState::GenerateSignal()
+void MainState::GenerateSignal() { GenerateSignal(Signal, SignalSize, RealSignalSize); }
+
+void MainState::GenerateSignal(TSignalData& data, int N, int M) const
 {
     switch (params.signalItem) {
     case kRadioPulse:
-        RadioPulse(Signal, SignalSize, RealSignalSize, params.p);
+        RadioPulse(data, N, M, params.p);
         break;
     case kLfmPulse:
-        LfmPulse(Signal, SignalSize, RealSignalSize, params.p);
+        LfmPulse(data, N, M, params.p);
         break;
     case kBarkerPulse:
-        BarkerPulse(Signal, SignalSize, RealSignalSize, params.p);
+        BarkerPulse(data, N, M, params.p);
         break;
     default:
         break;
     }
 }
 
-void MainState::ApplyAntenna(bool apply)
+void MainState::ApplyAntenna(bool apply) { ApplyAntenna(apply, Signal, SignalSize); }
+
+void MainState::ApplyAntenna(bool apply, TSignalData& data, int N) const
 {
     if (params.antennaItem == 0)
-        NarrowbandAntenna(apply, Signal, SignalSize, params.p);
+        NarrowbandAntenna(apply, data, N, params.p);
     else if (params.antennaItem == 1)
-        WidebandAntenna(apply, Signal, SignalSize, params.p, params.kText);
+        WidebandAntenna(apply, data, N, params.p, params.kText);
 }
 
-void MainState::ApplyStage(int stage)
+void MainState::ApplyStage(int stage, TSignalData& data, int N) const
 {
     if (stage < 1 || stage > kLastStage || !params.gates[stage - 1]) return;
     switch (stage) {
     case 1:
     case 7:
-        ApplyAntenna(true);
+        ApplyAntenna(true, data, N);
         break;
     case 2:
     case 6:
-        WaterMedium(true, Signal, SignalSize, params.p);
+        WaterMedium(true, data, N, params.p);
         break;
     case 3:
     case 5:
-        SeabedLayer(true, Signal, SignalSize, params.p);
+        SeabedLayer(true, data, N, params.p);
         break;
     case 4:
-        SphereTarget(true, Signal, SignalSize, params.p);
+        SphereTarget(true, data, N, params.p);
         break;
     }
 }
@@ -239,7 +244,7 @@ void MainState::BuildFilterReference()
     // Matched to the echo that the run will filter at this stage.
     ApplyDepthAttenuation(pathStage);
     FFT(Signal, SignalSize, +1);
-    for (int i = 1; i <= pathStage; ++i) ApplyStage(i);
+    for (int i = 1; i <= pathStage; ++i) ApplyStage(i, Signal, SignalSize);
     BuildMatchedFilter(Signal, SignalSize, params.p.Dt, FilterRef);
 }
 
@@ -257,17 +262,101 @@ void MainState::TimePlot(const char* caption)
 {
     DrawTimePlot(picture, settings, Axes(), Signal, SignalSize, caption);
     if (onTimePlot) onTimePlot(Signal, SignalSize);
+    Retain(true, caption);
 }
 
 void MainState::SpectrumPlot(const char* caption)
 {
     DrawSpectrumPlot(picture, settings, Axes(), Signal, SignalSize, caption);
     if (onSpectrumPlot) onSpectrumPlot(Signal, SignalSize);
+    Retain(false, caption);
+}
+
+void MainState::ForgetShown()
+{
+    shown_.reset();
+    shownDropped_ = false;
+}
+
+namespace {
+
+// Memory the system could still hand out without swapping, in bytes; 0 when
+// it does not say.
+unsigned long long AvailableMemory()
+{
+    std::ifstream in("/proc/meminfo");
+    std::string key;
+    unsigned long long kib = 0;
+    std::string unit;
+    while (in >> key >> kib) {
+        if (key == "MemAvailable:") return kib * 1024;
+        std::getline(in, unit);
+    }
+    return 0;
+}
+
+// A copy of the buffer when the machine can spare it with room to breathe:
+// keeping it is a convenience, and must never push a large run into swap or
+// out of memory. False (and `to` left empty) otherwise.
+bool TryCopy(const TSignalData& from, int N, TSignalData& to)
+{
+    const unsigned long long bytes = 16ULL * static_cast<unsigned long long>(N);
+    constexpr unsigned long long kSpare = 256ULL << 20;
+    if (bytes >= (64ULL << 20)) {
+        const unsigned long long available = AvailableMemory();
+        if (available != 0 && available < bytes + std::max(kSpare, available / 8)) return false;
+    }
+    try {
+        for (int r = 0; r < 2; ++r) to[r].assign(from[r].begin(), from[r].begin() + N);
+    } catch (const std::bad_alloc&) {
+        ReleaseSignal(to);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void MainState::Retain(bool wave, const char* caption)
+{
+    // Every run draws exactly two plots, the second as its very last step:
+    // the first one's buffer is copied, the second takes over Signal itself.
+    if (shownDropped_) return;
+    const bool first = !shown_;
+    if (first) {
+        shown_.emplace();
+        ShownPlots& s = *shown_;
+        s.run = runs_;
+        s.modelItem = modelItem;
+        s.pathStage = modelItem == 0 ? pathStage : 0;
+        s.signalItem = params.signalItem;
+        s.p = params.p;
+        s.N = SignalSize;
+        s.axes = Axes();
+    }
+    ShownPlots& s = *shown_;
+    TSignalData& slot = wave ? s.wave : s.spectrum;
+    if (first) {
+        if (!TryCopy(Signal, SignalSize, slot)) {
+            shown_.reset();
+            shownDropped_ = true;
+            return;
+        }
+    } else {
+        slot[0].swap(Signal[0]);
+        slot[1].swap(Signal[1]);
+        ReleaseSignal(Signal);
+    }
+    (wave ? s.hasWave : s.hasSpectrum) = true;
+    (wave ? s.waveCaption : s.spectrumCaption) = caption;
 }
 
 void MainState::RunModel()
 {
     BufferRelease release(*this);
+    // The old plots go with the picture; their memory is the new run's.
+    ForgetShown();
+    ++runs_;
 
     picture.Fill(settings.PlotBackColor);
     picture.SetBrushColor(settings.PlotBackColor);
@@ -347,7 +436,7 @@ void MainState::RunModel()
 
     if (!reuseEcho) {
         FFT(Signal, SignalSize, +1);
-        for (int i = 1; i <= pathStage; ++i) ApplyStage(i);
+        for (int i = 1; i <= pathStage; ++i) ApplyStage(i, Signal, SignalSize);
     }
     if (filter) {
         ApplyMatchedFilter(Signal, SignalSize, FilterRef);

@@ -17,6 +17,26 @@
 
 namespace sonavir {
 
+// What the picture's two plots were last drawn from, kept after the run so
+// that tools working on the picture (the pulse-compression measures, zoom, a
+// readout under the cursor) see exactly the data drawn, without running again.
+// A run keeps its own working buffer for the plot it drew last and copies the
+// buffer of the other one, so the retention costs one buffer beyond the run.
+struct ShownPlots {
+    std::uint64_t run = 0;   // which run of this MainState drew them, from 1
+    int modelItem = 0;       // 0 the signal, 1 .. 4 a single model's view
+    int pathStage = 0;       // stage of the echo path (0 for a model's view)
+    int signalItem = 0;      // the probe kind of the run
+    TModelParams p;          // the numeric parameters the run used
+    int N = 0;               // columns of both buffers
+    PlotAxes axes;           // Dt, Fmax, KofDiscret, imageLeft as the plots had them
+    bool hasWave = false;    // the time plot was drawn from wave
+    bool hasSpectrum = false;  // the spectrum plot was drawn from spectrum
+    TSignalData wave;        // waveform layout, 2N samples ("S(t)" or "h(t)")
+    TSignalData spectrum;    // spectrum layout, N columns ("|S(jw)|" or "|K(jw)|")
+    std::string waveCaption, spectrumCaption;
+};
+
 class MainState {
 public:
     MainState(ModelParameters& params, PictureSettings& settings, Picture& picture);
@@ -79,17 +99,33 @@ public:
     void ApplyAntenna(bool apply);
     void BuildFilterReference();
 
+    static constexpr int kLastStage = 7;
+    // The same pieces on any buffer of N columns (M the pulse length in sample
+    // pairs): the run works on Signal, the energy ledger on buffers of its own.
+    void GenerateSignal(TSignalData& data, int N, int M) const;
+    void ApplyAntenna(bool apply, TSignalData& data, int N) const;
+    // Stage k (1 .. 7) of the echo path on the spectrum in data, when its gate
+    // is on.
+    void ApplyStage(int stage, TSignalData& data, int N) const;
+    // The depth-attenuation factor of stage k: 1/R for the water stages,
+    // 1/GruntHeight for the seabed stages (from one unit on), 1 otherwise.
+    // Whether the attenuation is switched on is the caller's business.
+    long double DepthFactor(int stage) const;
+
+    // The data of the plots now in the picture, or null: nothing drawn since
+    // the last run started, the evaluation drew its chart over the picture, or
+    // the run could not spare the memory to keep them (ShownDropped()).
+    const ShownPlots* Shown() const { return shown_ ? &*shown_ : nullptr; }
+    bool ShownDropped() const { return shownDropped_; }
+    // The picture no longer shows the plots (the evaluation's chart).
+    void ForgetShown();
+
     // Whether the run controls (model list, Start, the three switches) take
     // input: the evaluation window locks them while it is shown.
     bool RunControlsEnabled() const { return !evaluationShown; }
 
 private:
     void SetPathButtonsFromIndex();
-    // Stage k of the echo path on the spectrum in Signal, when its gate is on.
-    void ApplyStage(int stage);
-    // 1/R for the water stages, 1/GruntHeight for the seabed stages (from one
-    // unit on), 1 otherwise.
-    long double DepthFactor(int stage) const;
     // Whether the depth attenuation scales anything for stages 1 .. lastStage.
     bool ScalesWithDepth(int lastStage) const;
     // Depth attenuation of the waveform in Signal for stages 1 .. lastStage.
@@ -97,8 +133,13 @@ private:
     PlotAxes Axes() const;
     void TimePlot(const char* caption);
     void SpectrumPlot(const char* caption);
+    // Keeps what a plot was just drawn from (Signal) in the retention.
+    void Retain(bool wave, const char* caption);
 
     long double referenceEnergy_ = 0;  // the probe's energy, from the reference pass
+    std::optional<ShownPlots> shown_;
+    bool shownDropped_ = false;
+    std::uint64_t runs_ = 0;
 };
 
 }  // namespace sonavir

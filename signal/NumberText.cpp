@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -154,5 +155,14 @@ std::string FormatGeneral(long double value, int precision)
 std::string FormatPicture(long double value) { return FormatGeneral(value, 3); }
 
 std::string FormatTable(long double value) { return FormatGeneral(value, 8); }
+
+void AppendCsvNumber(std::string& line, long double value)
+{
+    const double v = static_cast<double>(CheckFinite(value));
+    if (!std::isfinite(v)) RaiseOverflow();
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 17);
+    line.append(buf, r.ptr);
+}
 
 }  // namespace sonavir

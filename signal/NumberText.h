@@ -27,4 +27,9 @@ std::string FormatPicture(long double value);
 // The evaluation table: the general format with 8 digits.
 std::string FormatTable(long double value);
 
+// CSV files for other programs: a decimal point whatever the locale and 17
+// significant digits, as printf's %.17g writes a double; a value beyond the
+// range of a double fails with "Floating point overflow".
+void AppendCsvNumber(std::string& line, long double value);
+
 }  // namespace sonavir

@@ -143,6 +143,32 @@ TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
     for (const auto& l : spectrum) EXPECT_EQ(l.find(';'), std::string::npos);
 }
 
+TEST(CliExe, RenderWritesTheLedgerAndTheMeasures)
+{
+    TempDir dir;
+    Result r = RunExe(dir, {"render", "--set", "Signal=2", "--filter", "--ledger", (dir / "l.csv").string(),
+                         "--measures", (dir / "m.csv").string(), "-o", (dir / "p.bmp").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto ledger = Lines(ReadAll(dir / "l.csv"));
+    ASSERT_EQ(ledger.size(), 9u);
+    EXPECT_EQ(ledger[0], "stage,energy,db_probe,db_step,peak,peak_time");
+    // The probe's own level is 0 dB either way; a Barker pulse peaks at 1 on
+    // its first sample.
+    EXPECT_EQ(ledger[1].substr(0, 2), "0,");
+    EXPECT_EQ(ledger[1].substr(ledger[1].find(",0,0,")), ",0,0,1,0");
+    EXPECT_EQ(ledger[8].substr(0, 2), "7,");
+
+    const auto measures = Lines(ReadAll(dir / "m.csv"));
+    ASSERT_EQ(measures.size(), 2u);
+    EXPECT_EQ(measures[0], "peak_time,peak,width_3db,psl_db,isl_db,bt");
+    std::vector<double> v;
+    std::istringstream in(measures[1]);
+    for (std::string cell; std::getline(in, cell, ',');) v.push_back(std::stod(cell));
+    ASSERT_EQ(v.size(), 6u);
+    EXPECT_NEAR(v[3], -22.28, 0.05);  // Barker-13's sidelobes at 1/13
+    EXPECT_EQ(v[5], 13);
+}
+
 TEST(CliExe, DefaultPictureSizeAndModelView)
 {
     TempDir dir;
@@ -174,7 +200,8 @@ TEST(CliExe, FailedRunWritesNothing)
     TempDir dir;
     // A Barker code shorter than its 13 chips leaves an empty pulse.
     Result r = RunExe(dir, {"render", "--set", "Signal=2", "--set", "Tc=0,001", "--wave",
-                         (dir / "w.csv").string(), "-o", (dir / "p.bmp").string()});
+                         (dir / "w.csv").string(), "--ledger", (dir / "l.csv").string(), "--measures",
+                         (dir / "m.csv").string(), "-o", (dir / "p.bmp").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Floating point division by zero\n");
     EXPECT_TRUE(dir.Files().empty());
@@ -304,6 +331,9 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {"render", "--wave", (dir / "a.csv").string(), "--spectrum",
          (dir.Path() / "." / "a.csv").string(), "-o", out},
         {"evaluate", "--table", (dir / "t.txt").string(), "-o", (dir / "t.txt").string()},
+        {"render", "--ledger", out, "-o", out},
+        {"render", "--measures", (dir / "a.csv").string(), "--ledger", (dir / "a.csv").string(), "-o", out},
+        {"evaluate", "--ledger", (dir / "l.csv").string(), "-o", out},
         {"draw", "-o", out},
     };
     for (const auto& args : bad) {

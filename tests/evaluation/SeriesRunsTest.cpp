@@ -50,7 +50,10 @@ TEST_F(SeriesRunsTest, MatchedFilterRunNormalisesChartValuesButNotTheTable)
 {
     params.p.R = 3.5;
     params.p.GruntHeight = 0.7;
+    main.Start();
+    ASSERT_NE(main.Shown(), nullptr);
     EvaluationStart(main, eval);
+    EXPECT_EQ(main.Shown(), nullptr);  // the chart replaced the plots
 
     const int n = 6;
     ASSERT_EQ(eval.SeriesRatios.size(), 12u);

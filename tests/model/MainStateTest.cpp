@@ -1,18 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "display/Picture.h"
 #include "display/PictureSettings.h"
+#include "model/Ledger.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
+#include "model/PulseCompression.h"
 #include "signal/Antenna.h"
 #include "signal/Errors.h"
 #include "signal/Generators.h"
 #include "signal/MatchedFilter.h"
 #include "signal/Propagation.h"
 #include "signal/WinFFT.h"
+#include "tests/support/FailureOf.h"
 
 using namespace sonavir;
 
@@ -98,6 +103,28 @@ void ExpectBuffersNear(const TSignalData& actual, const TSignalData& expected, i
     for (int r = 0; r < 2; ++r)
         for (int i = 0; i < N; ++i)
             ASSERT_NEAR(actual[r][i], expected[r][i], relTol * peak) << "row " << r << " col " << i;
+}
+
+// Energy, peak and the peak's first sample of a drawn waveform.
+struct WaveFigures {
+    long double energy = 0, peak = 0;
+    long long at = 0;
+};
+
+WaveFigures FiguresOf(const TSignalData& wave, int N)
+{
+    WaveFigures f{BufferEnergy(wave, N), PeakValue(wave, N, 1), -1};
+    for (long long m = 0; m < 2LL * N && f.at < 0; ++m)
+        if (std::abs(wave[m % 2][m / 2]) == f.peak) f.at = m;
+    return f;
+}
+
+std::vector<std::string> CsvLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
 }
 
 bool PictureHasForeground(const Picture& picture, TColor back)
@@ -422,6 +449,177 @@ TEST(MainStateRun, BarkerSnapIsWrittenBackWithFourDigits)
     h.state.Start();
     EXPECT_EQ(h.params.tcText, "0,008835");
     EXPECT_NEAR(static_cast<double>(h.params.p.Tc), 91.0 / 10300, 1e-15);  // full value kept
+}
+
+TEST(MainStateLedger, SummarisesTheStageRunsOfEachSignalKind)
+{
+    for (int kind : {kRadioPulse, kLfmPulse, kBarkerPulse}) {
+        SCOPED_TRACE(kind);
+        // The ledger's settings switch on what is no stage of the channel;
+        // the stage runs it must agree with leave them off.
+        Harness ledgered, plain;
+        for (Harness* h : {&ledgered, &plain}) {
+            h->params.SetSignalItem(kind);
+            h->params.SetRText("2");
+            h->params.SetGruntHeightText("4");
+            h->params.depthOn = true;
+            h->params.gates[1] = false;  // the water on the way out
+        }
+        ledgered.params.filterOn = ledgered.params.noiseOn = ledgered.params.normOn = true;
+        const Ledger ledger = ComputeLedger(ledgered.state);
+
+        for (int k = 0; k <= 7; ++k) {
+            SCOPED_TRACE(k);
+            plain.RunStage(k);
+            ASSERT_EQ(ledger.N, plain.plotN);
+            const WaveFigures run = FiguresOf(plain.wave, plain.plotN);
+            const LedgerRow& row = ledger.rows[k];
+            EXPECT_NEAR(row.energy, run.energy, 1e-12 * run.energy);
+            EXPECT_NEAR(row.peak, run.peak, 1e-14 * run.peak);
+            EXPECT_EQ(row.peakTime, run.at * plain.params.p.Dt);
+            ASSERT_TRUE(row.dbProbe);
+            EXPECT_NEAR(*row.dbProbe, 10 * std::log10(row.energy / ledger.rows[0].energy), 1e-12);
+            ASSERT_TRUE(row.dbStep);
+            if (k > 0) {
+                EXPECT_NEAR(*row.dbStep, 10 * std::log10(row.energy / ledger.rows[k - 1].energy), 1e-12);
+            }
+        }
+        EXPECT_EQ(*ledger.rows[0].dbProbe, 0);
+        EXPECT_EQ(*ledger.rows[0].dbStep, 0);
+        // The water stage is gated off: only its range factor 1/2 remains.
+        EXPECT_NEAR(*ledger.rows[2].dbStep, 20 * std::log10(0.5), 1e-12);
+    }
+}
+
+TEST(MainStateLedger, GatedOffStageAndSilentProbe)
+{
+    Harness h;
+    h.params.gates[3] = false;  // the sphere
+    Ledger ledger = ComputeLedger(h.state);
+    EXPECT_EQ(ledger.rows[4].energy, ledger.rows[3].energy);
+    EXPECT_EQ(ledger.rows[4].peakTime, ledger.rows[3].peakTime);
+    EXPECT_EQ(*ledger.rows[4].dbStep, 0);
+
+    // A Barker code shorter than its chips sends nothing: every energy is 0
+    // and no level can be stated.
+    h.params.SetSignalItem(kBarkerPulse);
+    h.params.SetTcText("0,001");
+    ledger = ComputeLedger(h.state);
+    const std::vector<std::string> lines = CsvLines(LedgerCsv(ledger));
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[0], "stage,energy,db_probe,db_step,peak,peak_time");
+    for (int k = 0; k <= 7; ++k) {
+        EXPECT_FALSE(ledger.rows[k].dbProbe || ledger.rows[k].dbStep);
+        EXPECT_EQ(lines[k + 1], std::to_string(k) + ",0,,,0,0");
+    }
+}
+
+TEST(MainStateLedger, CsvCarriesEveryFigureToTheLastDigit)
+{
+    Harness h;
+    h.params.depthOn = true;
+    h.params.SetRText("3");
+    const Ledger ledger = ComputeLedger(h.state);
+    const std::vector<std::string> lines = CsvLines(LedgerCsv(ledger));
+    ASSERT_EQ(lines.size(), 9u);
+    for (int k = 0; k <= 7; ++k) {
+        SCOPED_TRACE(k);
+        std::vector<std::string> cells;
+        std::istringstream in(lines[k + 1]);
+        for (std::string c; std::getline(in, c, ',');) cells.push_back(c);
+        ASSERT_EQ(cells.size(), 6u);
+        const LedgerRow& row = ledger.rows[k];
+        EXPECT_EQ(cells[0], std::to_string(k));
+        EXPECT_EQ(std::stod(cells[1]), static_cast<double>(row.energy));
+        EXPECT_EQ(std::stod(cells[2]), static_cast<double>(*row.dbProbe));
+        EXPECT_EQ(std::stod(cells[3]), static_cast<double>(*row.dbStep));
+        EXPECT_EQ(std::stod(cells[4]), static_cast<double>(row.peak));
+        EXPECT_EQ(std::stod(cells[5]), static_cast<double>(row.peakTime));
+    }
+}
+
+TEST(MainStateShown, KeepsWhatThePlotsWereLastDrawnFrom)
+{
+    Harness h;
+    EXPECT_EQ(h.state.Shown(), nullptr);
+    EXPECT_EQ(testsupport::FailureOf([&] { MeasureShown(h.state); }), kNothingShown);
+
+    // Stage 0 draws the waveform first, a stage of the path its spectrum.
+    for (int stage : {0, 7}) {
+        SCOPED_TRACE(stage);
+        h.RunStage(stage);
+        const ShownPlots* s = h.state.Shown();
+        ASSERT_NE(s, nullptr);
+        EXPECT_TRUE(s->hasWave && s->hasSpectrum);
+        EXPECT_EQ(s->pathStage, stage);
+        EXPECT_EQ(s->N, 512);
+        EXPECT_EQ(s->axes.Dt, h.params.p.Dt);
+        EXPECT_EQ(s->wave[0], h.wave[0]);
+        EXPECT_EQ(s->wave[1], h.wave[1]);
+        EXPECT_EQ(s->spectrum[0], h.spectrum[0]);
+        EXPECT_EQ(s->spectrum[1], h.spectrum[1]);
+        EXPECT_EQ(s->waveCaption, "S(t)");
+        EXPECT_EQ(s->spectrumCaption, "|S(jw)|");
+        EXPECT_TRUE(h.state.Signal[0].empty());
+    }
+    const std::uint64_t run = h.state.Shown()->run;
+
+    h.state.SelectModel(3);
+    h.state.Start();
+    const ShownPlots* s = h.state.Shown();
+    EXPECT_EQ(s->run, run + 1);
+    EXPECT_EQ(s->modelItem, 3);
+    EXPECT_EQ(s->waveCaption, "h(t)");
+    EXPECT_EQ(s->spectrumCaption, "|K(jw)|");
+    EXPECT_FALSE(MeasureShown(h.state).bt);  // no probe in a model's view
+
+    // A run that fails at its first plot leaves nothing shown.
+    h.state.SelectModel(0);
+    h.params.SetSignalItem(kBarkerPulse);
+    h.params.SetTcText("0,001");
+    EXPECT_THROW(h.state.Start(), SonavirError);
+    EXPECT_EQ(h.state.Shown(), nullptr);
+    EXPECT_FALSE(h.state.ShownDropped());
+}
+
+TEST(MainStateShown, MatchedProbesCompressAsTheTheorySays)
+{
+    struct Case {
+        int kind;
+        long double width, psl, bt;  // expected -3 dB width (s), PSL (dB), BT
+        long double widthTol, pslTol;
+    };
+    // A rectangular pulse or chip of length T correlates into a triangle,
+    // 2 (1 - 1/sqrt 2) T wide at -3 dB; Barker-13's sidelobes are 1/13 of its
+    // peak; an LFM pulse of sweep B compresses to 0.886/B with sidelobes near
+    // -13 dB.
+    const long double tri = 2 * (1 - 1 / std::sqrt(2.0L));
+    const Case cases[] = {
+        {kRadioPulse, tri * 0.01L, 0, 1, 0.01L, 0},
+        {kBarkerPulse, tri * 7 / 10300.0L, 20 * std::log10(1 / 13.0L), 13, 0.01L, 0.05L},
+        {kLfmPulse, 0.886L / 2048, -13.3L, 20.48L, 0.02L, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        Harness h;
+        h.params.SetSignalItem(c.kind);
+        h.params.filterOn = true;
+        h.RunStage(0);
+        const PulseCompression m = MeasureShown(h.state);
+        EXPECT_EQ(m.envelope.peakTime, h.plotN * h.params.p.Dt);  // zero lag
+        ASSERT_TRUE(m.envelope.width3db);
+        EXPECT_NEAR(*m.envelope.width3db, c.width, c.widthTol * c.width);
+        if (c.kind != kRadioPulse) {
+            EXPECT_NEAR(*m.envelope.pslDb, c.psl, c.pslTol);
+        }
+        EXPECT_NEAR(*m.bt, c.bt, 1e-12);
+        EXPECT_NEAR(*m.gainDb, 10 * std::log10(c.bt), 1e-12);
+
+        const std::vector<std::string> lines = CsvLines(MeasuresCsv(m));
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0], "peak_time,peak,width_3db,psl_db,isl_db,bt");
+        EXPECT_EQ(std::stod(lines[1].substr(lines[1].rfind(',') + 1)), static_cast<double>(c.bt));
+    }
 }
 
 TEST(MainStateNavigation, ForwardToTheEndAndBackOnce)

@@ -1,0 +1,48 @@
+#pragma once
+// "Баланс по этапам": the energy ledger of the echo path, stage by stage, and
+// under it the pulse-compression measures of the waveform now shown. A tool
+// window on top; the numbers come from model/Ledger and model/PulseCompression.
+
+#include <QWidget>
+#include <cstdint>
+#include <optional>
+
+#include "model/MainState.h"
+
+class QLabel;
+class QTableWidget;
+
+namespace sonavir {
+
+class LedgerWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit LedgerWindow(MainState& main, QWidget* parent = nullptr);
+
+    // Both tables afresh, on opening and after every Start (the measures only
+    // when the plots are not those measured already).
+    void Recompute();
+    // After any change of the shared state: the measures follow the plots in
+    // the picture (the evaluation's chart takes them away).
+    void SyncFromState();
+
+    QTableWidget* LedgerGrid;
+    QLabel* LedgerMessage;       // why the ledger could not be made, or hidden
+    QLabel* CompressionLabel;    // "Сжатие импульса" and the waveform measured
+    QTableWidget* CompressionGrid;
+    QLabel* CompressionMessage;  // why there are no measures, or hidden
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ShowLedger();
+    void ShowMeasures();
+    void FitSize();
+
+    MainState& main_;
+    // The run whose waveform the measures show (none when they show none).
+    std::optional<std::uint64_t> measuredRun_;
+};
+
+}  // namespace sonavir

@@ -1,0 +1,34 @@
+#pragma once
+// Pulse-compression measures of the waveform now shown: its envelope's peak,
+// -3 dB width and sidelobe levels, with the time-bandwidth product of the
+// probe that sets the compression gain.
+
+#include <optional>
+#include <string>
+
+#include "model/MainState.h"
+#include "signal/Envelope.h"
+
+namespace sonavir {
+
+struct PulseCompression {
+    EnvelopeMeasures envelope;
+    std::optional<long double> bt;      // of the probe; none for a model's view
+    std::optional<long double> gainDb;  // 10 lg BT, none unless BT > 0
+};
+
+// BT of a probe kind: 1 for the radio pulse, 13 for Barker-13 and 2 FD Tc for
+// the LFM pulse, which sweeps from F0 - FD to F0 + FD.
+long double TimeBandwidth(int signalItem, const TModelParams& p);
+
+// Measures of the waveform the time plot drew last (MainState::Shown()).
+// Fails with "Out of memory" when the run could not keep it, with
+// kNothingShown when no waveform is shown, and like the plot ("Floating point
+// division by zero") for a silent one.
+PulseCompression MeasureShown(const MainState& state);
+inline constexpr const char* kNothingShown = "Форма сигнала не построена";
+
+// "peak_time,peak,width_3db,psl_db,isl_db,bt" and one line of values.
+std::string MeasuresCsv(const PulseCompression& measures);
+
+}  // namespace sonavir

@@ -1,0 +1,130 @@
+#include "signal/Envelope.h"
+
+#include <cfloat>
+#include <cmath>
+#include <new>
+
+#include "signal/Errors.h"
+
+namespace sonavir {
+
+namespace {
+
+// Sample m of a buffer in waveform layout.
+inline double At(const TSignalData& d, long long m) { return d[m & 1][m >> 1]; }
+
+// f(x[m]) for the samples m of [first, last) in order, a column (two samples)
+// at a time where it can: the long passes of the measures run over hundreds
+// of millions of samples.
+template <typename F>
+void ForSamples(const TSignalData& d, long long first, long long last, F f)
+{
+    if (first >= last) return;
+    const double* r0 = d[0].data();
+    const double* r1 = d[1].data();
+    if (first & 1) f(r1[first++ >> 1]);
+    const long long columns = (last - first) >> 1;
+    for (long long j = first >> 1, end = j + columns; j < end; ++j) {
+        f(r0[j]);
+        f(r1[j]);
+    }
+    if ((last - first) & 1) f(r0[(last - 1) >> 1]);
+}
+
+// Sum of squares of samples [first, last) in extended precision.
+long double SquareSum(const TSignalData& d, long long first, long long last)
+{
+    long double s = 0;
+    ForSamples(d, first, last, [&s](double x) { s += static_cast<long double>(x) * x; });
+    return s;
+}
+
+}  // namespace
+
+void Envelope(const TSignalData& wave, int N, TSignalData& envelope)
+{
+    if (N < 1 || N > kMaxSignalSize) RaiseOutOfMemory();
+    try {
+        for (int r = 0; r < 2; ++r) envelope[r].assign(wave[r].begin(), wave[r].begin() + N);
+    } catch (const std::bad_alloc&) {
+        ReleaseSignal(envelope);
+        RaiseOutOfMemory();
+    }
+    FFT(envelope, N, +1);
+    // Hilbert transform: column k times -j (the sign does not matter for the
+    // magnitude); the zero frequency and the Nyquist value have no part in it.
+    double* re = envelope[0].data();
+    double* im = envelope[1].data();
+    re[0] = im[0] = 0;
+    for (int k = 1; k < N; ++k) {
+        const double a = re[k];
+        re[k] = im[k];
+        im[k] = -a;
+    }
+    FFT(envelope, N, -1);
+    for (int r = 0; r < 2; ++r) {
+        const double* x = wave[r].data();
+        double* h = envelope[r].data();
+        for (int i = 0; i < N; ++i) {
+            double v = std::sqrt(x[i] * x[i] + h[i] * h[i]);
+            if (!(v <= DBL_MAX)) {
+                // Squares beyond the range of a double: the slow, careful way.
+                v = std::hypot(x[i], h[i]);
+                if (!(v <= DBL_MAX)) RaiseOverflow();
+            }
+            h[i] = v;
+        }
+    }
+}
+
+EnvelopeMeasures MeasureEnvelope(const TSignalData& e, int N, long double Dt)
+{
+    const long long count = 2LL * N;
+    EnvelopeMeasures r;
+    long long p = 0, m = 0;
+    double peak = At(e, 0);
+    ForSamples(e, 0, count, [&](double x) {
+        if (x > peak) peak = x, p = m;
+        ++m;
+    });
+    if (!(peak > 0)) RaiseDivByZero();  // silent: no level to refer to
+    r.peak = peak;
+    r.peakTime = p * Dt;
+
+    // The crossings of peak / sqrt(2) nearest the peak.
+    const long double level = peak / std::sqrt(2.0L);
+    long long left = p - 1;
+    while (left >= 0 && At(e, left) > level) --left;
+    long long right = p + 1;
+    while (right < count && At(e, right) > level) ++right;
+    if (left >= 0 && right < count) {
+        const long double a = At(e, left), b = At(e, left + 1);
+        const long double tl = left + (level - a) / (b - a);
+        const long double c = At(e, right - 1), d = At(e, right);
+        const long double tr = right - 1 + (c - level) / (c - d);
+        r.width3db = (tr - tl) * Dt;
+    }
+
+    // Main lobe: downhill from the peak, across level stretches, to the first
+    // sample from which the envelope rises again.
+    long long first = p;
+    while (first > 0 && At(e, first - 1) <= At(e, first)) --first;
+    long long last = p;
+    while (last + 1 < count && At(e, last + 1) <= At(e, last)) ++last;
+    r.lobeFirst = static_cast<int>(first);
+    r.lobeLast = static_cast<int>(last);
+
+    double side = 0;
+    const auto larger = [&side](double x) { side = x > side ? x : side; };
+    ForSamples(e, 0, first, larger);
+    ForSamples(e, last + 1, count, larger);
+    if (side > 0) {
+        r.pslDb = CheckFinite(20 * std::log10(static_cast<long double>(side) / peak));
+        const long double outside = SquareSum(e, 0, first) + SquareSum(e, last + 1, count);
+        const long double inside = SquareSum(e, first, last + 1);
+        r.islDb = CheckFinite(10 * std::log10(outside / inside));
+    }
+    return r;
+}
+
+}  // namespace sonavir
