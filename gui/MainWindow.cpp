@@ -461,7 +461,6 @@ bool MainWindow::OpenScenario(const std::string& path)
 {
     // The evaluation window holds the run controls while it is shown.
     if (state.evaluationShown) return false;
-    lastScenarioName = Q(path);
     const PictureSizing sizingBefore = sizing;
     try {
         const ScenarioRead read = ReadScenarioFile(path);
@@ -472,6 +471,7 @@ bool MainWindow::OpenScenario(const std::string& path)
                            read.scenario.settings.PlotBackColor);
         read.scenario.ApplyTo(state);
         if (!read.unknownKeys.empty()) state.statusText = SkippedKeysNote(read.unknownKeys);
+        lastScenarioName = Q(path);
     } catch (const SonavirError& e) {
         ShowError(this, e.what());
         return false;
