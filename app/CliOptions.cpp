@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-#include "signal/NumberText.h"
+#include "model/Scenario.h"
 
 namespace sonavir {
 
@@ -63,12 +63,15 @@ std::array<int, 2> ParseSize(const std::string& text)
     return {static_cast<int>(w), static_cast<int>(h)};
 }
 
-int KofDiscretIndex(const std::string& text)
+// Values no control could hold are refused before anything is applied.
+void CheckSetting(const CliSetting& s)
 {
-    const auto& items = ModelParameters::KofDiscretItems();
-    const auto it = std::find(items.begin(), items.end(), text);
-    if (it == items.end()) Bad("--set KofDiscret: not an item of the list: '" + text + "'");
-    return static_cast<int>(it - items.begin());
+    const ParameterKey* key = FindParameterKey(s.name);
+    if (!key) Bad("--set: unknown parameter '" + s.name + "'");
+    if (key->kind == ParameterKey::Kind::Item) ParseInt("--set " + s.name, s.text, key->lo, key->hi);
+    if (key->kind == ParameterKey::Kind::List &&
+        std::find(key->items->begin(), key->items->end(), s.text) == key->items->end())
+        Bad("--set " + s.name + ": not an item of the list: '" + s.text + "'");
 }
 
 CliSetting ParseSetting(const std::string& text)
@@ -76,21 +79,8 @@ CliSetting ParseSetting(const std::string& text)
     const auto eq = text.find('=');
     if (eq == std::string::npos) Bad("--set: expected NAME=TEXT, got '" + text + "'");
     CliSetting s{text.substr(0, eq), text.substr(eq + 1)};
-    if (!IsSettingName(s.name)) Bad("--set: unknown parameter '" + s.name + "'");
-    // Values no control could hold are refused before anything is applied.
-    if (s.name == "Signal") ParseInt("--set Signal", s.text, 0, 2);
-    else if (s.name == "Antenna") ParseInt("--set Antenna", s.text, 0, 1);
-    else if (s.name == "Grunt") ParseInt("--set Grunt", s.text, 0, 2);
-    else if (s.name == "Snr") ParseInt("--set Snr", s.text, 1, 100);
-    else if (s.name == "KofDiscret") KofDiscretIndex(s.text);
+    CheckSetting(s);
     return s;
-}
-
-// A spin edit's text: the integer in it, or its minimum when there is none.
-int SpinEditValue(const std::string& text, int minimum)
-{
-    int v = 0;
-    return TryStrToInt(text, v) ? v : minimum;
 }
 
 // The file a name will reach, however it is spelled ("a.csv", "./a.csv",
@@ -108,7 +98,8 @@ void CheckDistinctOutputs(const CliOptions& o)
 {
     const std::pair<const char*, const std::string*> outputs[] = {
         {"-o", &o.output}, {"--wave", &o.waveFile}, {"--spectrum", &o.spectrumFile},
-        {"--ledger", &o.ledgerFile}, {"--measures", &o.measuresFile}, {"--table", &o.tableFile}};
+        {"--ledger", &o.ledgerFile}, {"--measures", &o.measuresFile}, {"--table", &o.tableFile},
+        {"--save-scenario", &o.saveScenarioFile}};
     for (std::size_t i = 0; i < std::size(outputs); ++i)
         for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
             const std::string& a = *outputs[i].second;
@@ -174,16 +165,22 @@ std::string CliUsage()
 {
     return "Usage:\n"
            "  sonavir                      start the windows\n"
+           "  sonavir FILE.svr             start the windows with a scenario\n"
            "  sonavir --help | --version\n"
-           "  sonavir render [--model M] [--stage K] [--set NAME=TEXT]... [--filter]\n"
-           "                 [--echo-filter] [--noise] [--seed S] [--norm] [--depth]\n"
+           "  sonavir render [--scenario FILE] [--model M] [--stage K] [--set NAME=TEXT]...\n"
+           "                 [--filter] [--echo-filter] [--noise] [--seed S] [--norm] [--depth]\n"
            "                 [--gate-off I]... [--colors C] [--no-scale] [--ticks NA,NT,NF]\n"
            "                 [--size WxH] [--wave FILE] [--spectrum FILE] [--ledger FILE]\n"
-           "                 [--measures FILE] -o FILE\n"
-           "  sonavir evaluate [--mode M] [--propagation P] [--points N] [--range LIST]\n"
-           "                 [--thickness LIST] [--no-norm] [--set NAME=TEXT]... [--colors C]\n"
-           "                 [--size WxH] [--table FILE] -o FILE\n"
+           "                 [--measures FILE] [--save-scenario FILE] -o FILE\n"
+           "  sonavir evaluate [--scenario FILE] [--mode M] [--propagation P] [--points N]\n"
+           "                 [--range LIST] [--thickness LIST] [--no-norm] [--set NAME=TEXT]...\n"
+           "                 [--colors C] [--size WxH] [--table FILE] [--save-scenario FILE]\n"
+           "                 -o FILE\n"
            "\n"
+           "  --scenario FILE  a scenario file (.svr), applied first; the other options\n"
+           "                   then override it\n"
+           "  --save-scenario FILE  writes the situation as all the options set it up;\n"
+           "                   without -o nothing runs and only the scenario is written\n"
            "  --model M        0 Сигнал, 1 Антенна, 2 Среда, 3 Грунт, 4 Объект\n"
            "  --stage K        stage of the echo path, 0 .. 7\n"
            "  --gate-off I     leaves out stage model I (0 .. 6)\n"
@@ -204,49 +201,12 @@ std::string CliUsage()
            "Exit status: 0 done, 1 the run failed (nothing written), 2 bad command line.\n";
 }
 
-bool IsSettingName(const std::string& name)
-{
-    static const std::vector<std::string> names = {
-        "F0", "FD", "Tc", "KofDiscret", "Q", "K", "Sln", "Temperature", "R", "GruntHeight",
-        "NOrder", "Radius", "Dt", "Signal", "Antenna", "Grunt", "Snr"};
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
+bool IsSettingName(const std::string& name) { return FindParameterKey(name) != nullptr; }
 
 void ApplySetting(ModelParameters& params, const CliSetting& s)
 {
-    const std::string& n = s.name;
-    const std::string& t = s.text;
-    if (n == "F0") params.SetF0Text(t);
-    else if (n == "FD") params.SetFDText(t);
-    else if (n == "Tc") params.SetTcText(t);
-    else if (n == "Q") params.SetQText(t);
-    else if (n == "K") params.SetKText(t);
-    else if (n == "R") params.SetRText(t);
-    else if (n == "GruntHeight") params.SetGruntHeightText(t);
-    else if (n == "NOrder") params.SetNText(t);
-    else if (n == "Radius") params.SetRadiusText(t);
-    else if (n == "Dt") params.SetDtText(t);
-    else if (n == "KofDiscret") {
-        params.SetKofDiscretItem(KofDiscretIndex(t));
-    } else if (n == "Sln" || n == "Temperature") {
-        // Taken as typed, then brought into range as when the field loses focus.
-        const int hi = n == "Sln" ? 50 : 100;
-        const int typed = SpinEditValue(t, 0);
-        const int clamped = std::clamp(typed, 0, hi);
-        auto set = [&](int v) { n == "Sln" ? params.SetSln(v) : params.SetTemperature(v); };
-        set(typed);
-        if (clamped != typed) set(clamped);
-    } else if (n == "Signal") {
-        params.SetSignalItem(ParseInt("--set Signal", t, 0, 2));
-    } else if (n == "Antenna") {
-        params.SetAntennaItem(ParseInt("--set Antenna", t, 0, 1));
-    } else if (n == "Grunt") {
-        params.SetGruntItem(ParseInt("--set Grunt", t, 0, 2));
-    } else if (n == "Snr") {
-        params.SetSnrPosition(ParseInt("--set Snr", t, 1, 100));
-    } else {
-        Bad("--set: unknown parameter '" + n + "'");
-    }
+    CheckSetting(s);
+    FindParameterKey(s.name)->apply(params, s.text);
 }
 
 CliOptions ParseCommandLine(const std::vector<std::string>& args)
@@ -281,6 +241,8 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
         };
 
         if (a == "-o") o.output = value();
+        else if (a == "--scenario") o.scenarioFile = value();
+        else if (a == "--save-scenario") o.saveScenarioFile = value();
         else if (a == "--set") o.settings.push_back(ParseSetting(value()));
         else if (a == "--colors") o.colors = ParseInt(a, value(), 0, 1);
         else if (a == "--size") o.size = ParseSize(value());
@@ -328,7 +290,9 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
         else Bad("unknown option '" + a + "'");
     }
 
-    if (o.output.empty()) Bad("-o FILE is required");
+    // A scenario alone may be written without running anything.
+    const bool otherOutputs = !o.waveFile.empty() || !o.spectrumFile.empty() || !o.tableFile.empty();
+    if (o.output.empty() && (o.saveScenarioFile.empty() || otherOutputs)) Bad("-o FILE is required");
     CheckDistinctOutputs(o);
     if (!render) {
         const std::size_t n = static_cast<std::size_t>(o.points.value_or(6));

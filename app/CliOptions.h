@@ -31,14 +31,17 @@ struct CliOptions {
     Command command = Command::Help;
 
     // Both subcommands.
+    // Options not given leave the scenario's value (or the default) alone.
+    std::string scenarioFile;          // --scenario: applied first
     std::vector<CliSetting> settings;  // in the order given
-    int colors = 0;                    // 0 white on black, 1 black on white
+    std::optional<int> colors;         // 0 white on black, 1 black on white
     std::optional<std::array<int, 2>> size;  // picture width, height
-    std::string output;                // -o: the picture
+    std::string output;                // -o: the picture; without it nothing runs
+    std::string saveScenarioFile;      // --save-scenario
 
     // render
-    int model = 0;
-    int stage = 0;
+    std::optional<int> model;
+    std::optional<int> stage;
     bool filter = false, echoFilter = false, noise = false, norm = false, depth = false;
     std::optional<std::uint32_t> seed;
     std::vector<int> gatesOff;

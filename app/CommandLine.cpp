@@ -20,6 +20,7 @@
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
 #include "model/PulseCompression.h"
+#include "model/Scenario.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
 
@@ -99,15 +100,30 @@ void WriteTable(OutputFile& file, const EvaluationState& eval)
     file.Write(text);
 }
 
-void ApplyPictureOptions(const CliOptions& o, PictureSettings& settings, Picture& picture)
+// The scenario first, then the options given override it; returns the
+// picture size in force.
+PictureSizeChoice SetUp(const CliOptions& o, MainState& state)
 {
-    settings.SetColorItem(o.colors);
-    if (o.size) picture.SetSize((*o.size)[0], (*o.size)[1]);
+    PictureSizeChoice size;
+    if (!o.scenarioFile.empty()) {
+        const ScenarioRead read = ReadScenarioFile(o.scenarioFile);
+        if (!read.unknownKeys.empty())
+            std::cerr << "sonavir: " << o.scenarioFile << ": " << SkippedKeysNote(read.unknownKeys) << '\n';
+        read.scenario.ApplyTo(state);
+        size = read.scenario.size;
+    }
+    if (o.size) size = {false, (*o.size)[0], (*o.size)[1]};
+    if (!size.autoSize) state.picture.SetSize(size.width, size.height);
+    if (o.colors) state.settings.SetColorItem(*o.colors);
+    return size;
 }
 
-void ApplySettings(const CliOptions& o, ModelParameters& params)
+// --save-scenario: the situation as the options set it up, before any run.
+void AddScenarioOutput(const CliOptions& o, const MainState& state, const PictureSizeChoice& size,
+                       OutputSet& outputs)
 {
-    for (const auto& s : o.settings) ApplySetting(params, s);
+    if (!o.saveScenarioFile.empty())
+        outputs.Add(o.saveScenarioFile).Write(FormatScenario(Scenario::Capture(state, size)));
 }
 
 int RunRender(const CliOptions& o)
@@ -117,27 +133,33 @@ int RunRender(const CliOptions& o)
     Picture picture;
     MainState state(params, settings, picture);
 
-    ApplyPictureOptions(o, settings, picture);
+    const PictureSizeChoice size = SetUp(o, state);
     if (o.noScale) settings.SetScale(false);
     if (o.ticks) {
         settings.amplitudeCount = PictureSettings::ClampCount((*o.ticks)[0]);
         settings.tcCount = PictureSettings::ClampCount((*o.ticks)[1]);
         settings.fCount = PictureSettings::ClampCount((*o.ticks)[2]);
     }
-    ApplySettings(o, params);
-    params.filterOn = o.filter;
-    params.noiseOn = o.noise;
-    params.normOn = o.norm;
-    params.depthOn = o.depth;
-    state.SetFilterMode(o.echoFilter);
+    for (const auto& s : o.settings) ApplySetting(params, s);
+    // A switch option turns its switch on; without it the scenario's state stands.
+    if (o.filter) params.filterOn = true;
+    if (o.noise) params.noiseOn = true;
+    if (o.norm) params.normOn = true;
+    if (o.depth) params.depthOn = true;
+    if (o.echoFilter) state.SetFilterMode(true);
     for (int gate : o.gatesOff) params.gates[gate] = false;
     state.noiseSeed = o.seed;
-    state.SelectModel(o.model);
-    if (o.model == 0) state.SelectPath(o.stage);
+    if (o.model) state.SelectModel(*o.model);
+    if (o.stage) state.SelectPath(*o.stage);  // a single model has no path: ignored
 
     // Every output joins one set: they land together once the run is done,
     // or, on any failure, none of them does.
     OutputSet outputs;
+    AddScenarioOutput(o, state, size, outputs);
+    if (o.output.empty()) {  // only a scenario was asked for
+        outputs.CommitAll();
+        return 0;
+    }
     OutputFile& pictureFile = outputs.Add(o.output);
     if (!o.waveFile.empty()) {
         OutputFile& wave = outputs.Add(o.waveFile);
@@ -169,8 +191,14 @@ int RunEvaluate(const CliOptions& o)
     MainState state(params, settings, picture);
     EvaluationState eval;
 
-    ApplyPictureOptions(o, settings, picture);
-    ApplySettings(o, params);
+    const PictureSizeChoice size = SetUp(o, state);
+    for (const auto& s : o.settings) ApplySetting(params, s);
+    OutputSet outputs;  // as in RunRender
+    AddScenarioOutput(o, state, size, outputs);
+    if (o.output.empty()) {
+        outputs.CommitAll();
+        return 0;
+    }
     eval.SetModeText(EvaluationState::ModeItems()[o.mode]);
     eval.propagationItem = o.propagation;
     eval.filterNorm = !o.noNorm;
@@ -184,7 +212,6 @@ int RunEvaluate(const CliOptions& o)
 
     EvaluationStart(state, eval);
 
-    OutputSet outputs;  // as in RunRender
     picture.WriteBmp(outputs.Add(o.output));
     if (!o.tableFile.empty()) WriteTable(outputs.Add(o.tableFile), eval);
     outputs.CommitAll();
@@ -195,7 +222,8 @@ int RunEvaluate(const CliOptions& o)
 
 std::optional<int> RunCommandLine(int argc, char** argv)
 {
-    if (argc <= 1) return std::nullopt;
+    // No arguments, or one naming a scenario file: the windows.
+    if (argc <= 1 || (argc == 2 && IsScenarioFileName(argv[1]))) return std::nullopt;
     const std::vector<std::string> args(argv + 1, argv + argc);
 
     CliOptions options;

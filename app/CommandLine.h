@@ -8,7 +8,8 @@
 namespace sonavir {
 
 // The exit status when the arguments ask for the command-line mode, or
-// nothing when the program should start its windows (no arguments).
+// nothing when the program should start its windows (no arguments, or one
+// naming a scenario file to open).
 std::optional<int> RunCommandLine(int argc, char** argv);
 
 }  // namespace sonavir

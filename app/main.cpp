@@ -1,6 +1,9 @@
 // Start-up: the command-line mode when asked for, otherwise the windows.
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
+
+#include <string>
 
 #include "app/CommandLine.h"
 #include "gui/HelpLinks.h"
@@ -10,6 +13,8 @@
 int main(int argc, char** argv)
 {
     if (auto rc = sonavir::RunCommandLine(argc, argv)) return *rc;
+    // Otherwise the only argument, if any, names a scenario to open.
+    const std::string scenario = argc == 2 ? argv[1] : "";
 
     QApplication app(argc, argv);
     // The title the task bar and the error boxes show; window captions stay as set.
@@ -21,5 +26,8 @@ int main(int argc, char** argv)
     sonavir::ProgramWindows windows;
     QObject::connect(windows.mainWindow.get(), &sonavir::MainWindow::closed, &app, &QApplication::quit);
     windows.ShowStartWindows();
+    // `sonavir lab.svr`: the windows open that scenario once they are shown.
+    if (!scenario.empty())
+        QTimer::singleShot(0, windows.mainWindow.get(), [&windows, scenario] { windows.mainWindow->OpenScenario(scenario); });
     return app.exec();
 }

@@ -34,6 +34,14 @@ std::string WithBmpExtension(const std::string& fileName)
     return fileName.find('.') == std::string::npos ? fileName + ".bmp" : fileName;
 }
 
+void CheckPictureSize(int width, int height)
+{
+    if (width < kMinPictureSide || width > kMaxPictureSide || height < kMinPictureSide ||
+        height > kMaxPictureSide)
+        throw SonavirError("Размер изображения должен быть от " + std::to_string(kMinPictureSide) +
+                           " до " + std::to_string(kMaxPictureSide) + " точек");
+}
+
 void PictureSizing::Show(const Picture& picture)
 {
     horizText = std::to_string(picture.Width());
@@ -62,10 +70,7 @@ void PictureSizing::Apply(Picture& picture, int areaWidth, int areaHeight, TColo
     }
     const int width = ParseIntegerText(horizText);
     const int height = ParseIntegerText(vertText);
-    if (width < kMinPictureSide || width > kMaxPictureSide || height < kMinPictureSide ||
-        height > kMaxPictureSide)
-        throw SonavirError("Размер изображения должен быть от " + std::to_string(kMinPictureSide) +
-                           " до " + std::to_string(kMaxPictureSide) + " точек");
+    CheckPictureSize(width, height);
     picture.SetSize(width, height);
     aligned = false;
     fixedWidth = width;
@@ -77,6 +82,24 @@ void PictureSizing::Resize(Picture& picture, int areaWidth, int areaHeight, TCol
     if (!ImageAutoSize) return;
     picture.SetSize(ControlWidth(areaWidth), ControlHeight(areaHeight));
     picture.Fill(back);
+}
+
+PictureSizeChoice PictureSizing::Choice() const
+{
+    if (aligned) return {};
+    return {false, fixedWidth, fixedHeight};
+}
+
+void PictureSizing::ApplyChoice(const PictureSizeChoice& choice, Picture& picture, int areaWidth,
+                                int areaHeight, TColor back)
+{
+    Show(picture);
+    if (autoSizeChecked != choice.autoSize) SetAutoSizeChecked(choice.autoSize);
+    if (!choice.autoSize) {
+        horizText = std::to_string(choice.width);
+        vertText = std::to_string(choice.height);
+    }
+    Apply(picture, areaWidth, areaHeight, back);
 }
 
 }  // namespace sonavir

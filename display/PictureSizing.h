@@ -16,6 +16,18 @@ namespace sonavir {
 inline constexpr int kMinPictureSide = 1;
 inline constexpr int kMaxPictureSide = 20000;
 
+// The picture's size as a scenario keeps it: following the main window, or
+// fixed in pixels.
+struct PictureSizeChoice {
+    bool autoSize = true;
+    int width = Picture::kDefaultWidth;   // when fixed
+    int height = Picture::kDefaultHeight;
+    bool operator==(const PictureSizeChoice&) const = default;
+};
+
+// A fixed size the size window accepts; otherwise its message.
+void CheckPictureSize(int width, int height);
+
 class PictureSizing {
 public:
     // ImageAutoSize of the main window: a resize of the window refills the
@@ -49,6 +61,13 @@ public:
     // The main window's size changed: in auto size the picture takes the
     // control's size and is refilled with the background colour.
     void Resize(Picture& picture, int areaWidth, int areaHeight, TColor back) const;
+
+    // The size in force: auto, or the fixed size of the last apply.
+    PictureSizeChoice Choice() const;
+    // Takes a chosen size as the size window would: shown, the check box
+    // clicked when it differs, the edits typed, then applied.
+    void ApplyChoice(const PictureSizeChoice& choice, Picture& picture, int areaWidth, int areaHeight,
+                     TColor back);
 };
 
 // A whole decimal number as typed into a size edit; otherwise

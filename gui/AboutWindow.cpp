@@ -3,13 +3,12 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <algorithm>
 
+#include "display/ProgramIcon.h"
 #include "gui/HelpLinks.h"
 #include "gui/QtText.h"
 
@@ -17,23 +16,7 @@ namespace sonavir {
 
 QPixmap ProgramIcon()
 {
-    // Deep water, a sphere and the arcs of an echo coming back from it.
-    QPixmap icon(32, 32);
-    icon.fill(Qt::transparent);
-    QPainter p(&icon);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(10, 40, 90), 1));
-    p.setBrush(QColor(20, 90, 160));
-    p.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 5, 5);
-    p.setBrush(QColor(230, 190, 60));
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPointF(23, 22), 4.5, 4.5);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(255, 255, 255), 1.6));
-    for (int r : {6, 11, 16}) p.drawArc(QRectF(4 - r, 4 - r, 2 * r, 2 * r), -80 * 16, 70 * 16);
-    p.setPen(QPen(QColor(160, 220, 255), 1.2));
-    p.drawArc(QRectF(23 - 9, 22 - 9, 18, 18), 100 * 16, 70 * 16);
-    return icon;
+    return QPixmap::fromImage(ProgramIconImage(kProgramIconSide));
 }
 
 LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent)

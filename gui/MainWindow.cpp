@@ -28,6 +28,7 @@
 #include "gui/PictureSizeWindow.h"
 #include "gui/QtText.h"
 #include "gui/WindowBus.h"
+#include "model/Scenario.h"
 #include "signal/Errors.h"
 
 namespace sonavir {
@@ -228,6 +229,9 @@ void MainWindow::LayoutToolPanel()
 void MainWindow::BuildMenu()
 {
     FileItem = menuBar()->addMenu(QStringLiteral("&Файл"));
+    OpenScenarioItem = FileItem->addAction(QStringLiteral("Открыть сценарий…"));
+    SaveScenarioItem = FileItem->addAction(QStringLiteral("Сохранить сценарий…"));
+    FileItem->addSeparator();
     ExitItem = FileItem->addAction(QStringLiteral("Выход"));
     ModelItem = menuBar()->addMenu(QStringLiteral("Модель"));
     StartItem = ModelItem->addAction(QStringLiteral("Пуск"));
@@ -251,6 +255,8 @@ void MainWindow::BuildMenu()
     HelpItem->addSeparator();
     AboutItem = HelpItem->addAction(QStringLiteral("О программе..."));
 
+    connect(OpenScenarioItem, &QAction::triggered, this, &MainWindow::OpenScenarioItemClick);
+    connect(SaveScenarioItem, &QAction::triggered, this, &MainWindow::SaveScenarioItemClick);
     connect(ExitItem, &QAction::triggered, this, &MainWindow::ExitItemClick);
     connect(StartItem, &QAction::triggered, this, &MainWindow::StartSpeedButtonClick);
     connect(ParametrItem, &QAction::triggered, this, &MainWindow::ParametrItemClick);
@@ -315,6 +321,7 @@ void MainWindow::SyncFromState()
     NextPathSpeedButton->setEnabled(!locked && state.nextEnabled);
     StartSpeedButton->setEnabled(!locked);
     StartItem->setEnabled(!locked);
+    OpenScenarioItem->setEnabled(!locked);
     for (QCheckBox* box : {FilterCheckBox, NoiseCheckBox, NormCheckBox}) box->setEnabled(!locked);
 
     // Setting a switch to a new state raises its click, as a click on its
@@ -429,6 +436,76 @@ void MainWindow::LedgerItemClick()
 void MainWindow::ExitItemClick()
 {
     close();
+}
+
+namespace {
+
+const QString kScenarioFilter = QStringLiteral("Сценарий (*.svr)");
+
+}  // namespace
+
+void MainWindow::OpenScenarioItemClick()
+{
+    const QString name = chooseScenarioFile
+                             ? chooseScenarioFile(false, lastScenarioName)
+                             : QFileDialog::getOpenFileName(this, QStringLiteral("Открыть сценарий"),
+                                                            lastScenarioName, kScenarioFilter);
+    if (!name.isEmpty()) OpenScenario(S(name));
+}
+
+void MainWindow::SaveScenarioItemClick()
+{
+    QString name;
+    if (chooseScenarioFile) {
+        name = chooseScenarioFile(true, lastScenarioName);
+    } else {
+        QFileDialog dialog(this, QStringLiteral("Сохранить сценарий"), lastScenarioName, kScenarioFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("svr"));
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            name = dialog.selectedFiles().constFirst();
+    }
+    if (!name.isEmpty()) SaveScenario(S(name));
+}
+
+bool MainWindow::OpenScenario(const std::string& path)
+{
+    // The evaluation window holds the run controls while it is shown.
+    if (state.evaluationShown) return false;
+    const PictureSizing sizingBefore = sizing;
+    try {
+        const ScenarioRead read = ReadScenarioFile(path);
+        // The size goes first: it is the one step that can still fail (memory),
+        // and the file must then change nothing.
+        const QSize area = PictureAreaSize();
+        sizing.ApplyChoice(read.scenario.size, state.picture, area.width(), area.height(),
+                           read.scenario.settings.PlotBackColor);
+        read.scenario.ApplyTo(state);
+        if (!read.unknownKeys.empty()) state.statusText = SkippedKeysNote(read.unknownKeys);
+        lastScenarioName = Q(path);
+    } catch (const SonavirError& e) {
+        ShowError(this, e.what());
+        return false;
+    } catch (const std::bad_alloc&) {
+        sizing = sizingBefore;
+        ShowError(this, msg::kOutOfMemory);
+        return false;
+    }
+    Changed();
+    return true;
+}
+
+void MainWindow::SaveScenario(const std::string& chosenName)
+{
+    const std::string path = WithScenarioExtension(chosenName);
+    lastScenarioName = Q(path);
+    try {
+        WriteScenarioFile(path, Scenario::Capture(state, sizing.Choice()));
+    } catch (const SonavirError& e) {
+        ShowError(this, e.what());
+    } catch (const std::bad_alloc&) {
+        ShowError(this, msg::kOutOfMemory);
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

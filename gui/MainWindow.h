@@ -88,6 +88,8 @@ public:
     QLabel* StatusPanel;
 
     QMenu* FileItem;
+    QAction* OpenScenarioItem;
+    QAction* SaveScenarioItem;
     QAction* ExitItem;
     QMenu* ModelItem;
     QAction* StartItem;
@@ -108,6 +110,9 @@ public:
     // The file chooser of saving; tests replace it. An empty name cancels.
     std::function<QString(const QString& lastName)> chooseSaveFile;
     QString lastSaveName;
+    // The scenario file choosers (open, save); tests replace them.
+    std::function<QString(bool save, const QString& lastName)> chooseScenarioFile;
+    QString lastScenarioName;
 
     // The windows created after this one.
     void SetWindows(QWidget* parametersWindow, PictureSizeWindow* sizeWindow, PictureSettingsWindow* settingsWindow,
@@ -133,6 +138,12 @@ public:
     void ParametrItemClick();
     void LedgerItemClick();
     void ExitItemClick();
+    void OpenScenarioItemClick();
+    void SaveScenarioItemClick();
+    // Opens a scenario into every window; a refused file shows its message
+    // and changes nothing. Returns whether it was opened.
+    bool OpenScenario(const std::string& path);
+    void SaveScenario(const std::string& path);
     void ImageOptionItemClick();
     void ImageSizeItemClick();
     void SaveToFileSpeedButtonClick();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/CliOptions.h"
+#include "app/CommandLine.h"
 
 using namespace sonavir;
 namespace fs = std::filesystem;
@@ -334,6 +335,9 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {"render", "--ledger", out, "-o", out},
         {"render", "--measures", (dir / "a.csv").string(), "--ledger", (dir / "a.csv").string(), "-o", out},
         {"evaluate", "--ledger", (dir / "l.csv").string(), "-o", out},
+        {"render", "--save-scenario", out, "-o", out},
+        // Without -o only a scenario may be written.
+        {"render", "--save-scenario", (dir / "a.svr").string(), "--wave", (dir / "w.csv").string()},
         {"draw", "-o", out},
     };
     for (const auto& args : bad) {
@@ -382,6 +386,70 @@ TEST(CliExe, EvaluateWritesTheResultTable)
     EXPECT_TRUE(bad.Files().empty());
 }
 
+TEST(CliExe, ScenarioRoundTripGivesTheSameRunByteForByte)
+{
+    TempDir dir;
+    auto path = [&](const std::string& name) { return (dir / name).string(); };
+    // One of nearly everything, the situation saved as the options set it up.
+    const std::vector<std::string> situation = {
+        "render", "--set", "Signal=0", "--set", "F0=3700", "--set", "Tc=0,05", "--set", "KofDiscret=8",
+        "--set", "Antenna=0", "--set", "Q=15", "--set", "R=0,5", "--set", "Grunt=1", "--set", "GruntHeight=1",
+        "--set", "Dt=3E-5", "--stage", "5", "--filter", "--echo-filter", "--norm", "--depth", "--gate-off", "2",
+        "--colors", "1", "--ticks", "3,5,7", "--size", "400x300"};
+    auto run = [&](std::vector<std::string> args, const char* tag) {
+        const std::string t = tag;
+        args.insert(args.end(), {"--wave", path(t + "w.csv"), "--spectrum", path(t + "s.csv"), "-o", path(t + "p.bmp")});
+        Result r = RunExe(dir, args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+    };
+    auto saved = situation;
+    saved.insert(saved.end(), {"--save-scenario", path("a.svr")});
+    run(saved, "a");
+    // Without -o only the scenario is written, and it is the same.
+    auto alone = situation;
+    alone.insert(alone.end(), {"--save-scenario", path("b.svr")});
+    ASSERT_EQ(RunExe(dir, alone).status, 0);
+    EXPECT_EQ(ReadAll(dir / "b.svr"), ReadAll(dir / "a.svr"));
+
+    run({"render", "--scenario", path("a.svr")}, "c");
+    for (const char* f : {"w.csv", "s.csv", "p.bmp"})
+        EXPECT_EQ(ReadAll(dir / (std::string("a") + f)), ReadAll(dir / (std::string("c") + f))) << f;
+
+    // Options given after it override the scenario; the rest stays.
+    ASSERT_EQ(RunExe(dir, {"render", "--scenario", path("a.svr"), "--set", "F0=10300", "--stage", "2",
+                           "--save-scenario", path("d.svr")}).status, 0);
+    auto a = Lines(ReadAll(dir / "a.svr")), d = Lines(ReadAll(dir / "d.svr"));
+    ASSERT_EQ(a.size(), d.size());
+    std::vector<std::string> changed;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != d[i]) changed.push_back(d[i]);
+    // A new F0 derives the step again, as typing it would.
+    EXPECT_EQ(changed, (std::vector<std::string>{"F0=10300", "Dt=1,213592233E-5", "Stage=2"}));
+}
+
+TEST(CliExe, BadOrMissingScenarioExitsOneAndWritesNothing)
+{
+    TempDir dir;
+    const std::string bad = (dir / "bad.svr").string();
+    std::ofstream(bad) << "[Scenario]\nVersion=1\nSignal=1\nR=0.5\n";
+    Result r = RunExe(dir, {"render", "--scenario", bad, "--save-scenario", (dir / "s.svr").string(), "-o",
+                           (dir / "p.bmp").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Сценарий \"" + bad + "\", строка 4, ключ R: '0.5' is not a valid floating point value\n");
+    Result m = RunExe(dir, {"evaluate", "--scenario", (dir / "none.svr").string(), "-o", (dir / "p.bmp").string()});
+    EXPECT_EQ(m.status, 1);
+    EXPECT_EQ(m.err.rfind("Cannot open file", 0), 0u) << m.err;
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"bad.svr"});
+
+    // Keys of a newer version are skipped with a note.
+    const std::string newer = (dir / "newer.svr").string();
+    std::ofstream(newer) << "[Scenario]\nVersion=2\nDbScale=1\n";
+    Result n = RunExe(dir, {"render", "--scenario", newer, "-o", (dir / "p.bmp").string()});
+    EXPECT_EQ(n.status, 0);
+    EXPECT_EQ(n.err, "sonavir: " + newer + ": Пропущены неизвестные ключи: DbScale\n");
+}
+
 TEST(CliParse, OptionsAndSettingsKeepTheirOrder)
 {
     const CliOptions o = ParseCommandLine({"render", "--set", "Tc=0,1", "--gate-off", "3",
@@ -396,6 +464,11 @@ TEST(CliParse, OptionsAndSettingsKeepTheirOrder)
     ASSERT_TRUE(o.ticks);
     EXPECT_EQ((*o.ticks)[1], 40);
     EXPECT_EQ(o.seed, 4294967295u);
+
+    // One argument naming a scenario starts the windows.
+    char program[] = "sonavir", lab[] = "lab 3.svr";
+    char* argv[] = {program, lab, nullptr};
+    EXPECT_FALSE(RunCommandLine(2, argv));
 
     // A text with '=' keeps everything after the first one.
     EXPECT_EQ(ParseCommandLine({"render", "--set", "K=1=2", "-o", "x"}).settings[0].text, "1=2");

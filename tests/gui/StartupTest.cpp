@@ -1,8 +1,11 @@
 // The whole program as start-up builds it: which windows show, the switch
-// pairs, the help menu's addresses and the about window.
+// pairs, the help menu's addresses, the about window and scenario files.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QRadioButton>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QToolButton>
 #include <QLabel>
@@ -11,8 +14,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include "gui/ErrorBox.h"
 #include "gui/HelpLinks.h"
 #include "gui/ProgramWindows.h"
+#include "gui/QtText.h"
+#include "model/Scenario.h"
 
 using namespace sonavir;
 
@@ -136,6 +142,72 @@ private slots:
         p.mainWindow->AboutItem->trigger();
         QVERIFY(shown);
         QVERIFY(!logo.isVisible());
+    }
+
+    void scenarioOpensIntoEveryWindowAndSavesBack()
+    {
+        ProgramWindows p;
+        p.ShowStartWindows();
+        MainWindow& w = *p.mainWindow;
+        ParametersWindow& pw = *p.parametersWindow;
+        const QList<QAction*> file = w.FileItem->actions();
+        QCOMPARE(file.size(), 4);
+        QCOMPARE(file[0]->text(), QStringLiteral("Открыть сценарий…"));
+        QCOMPARE(file[1]->text(), QStringLiteral("Сохранить сценарий…"));
+        QVERIFY(file[2]->isSeparator());
+        QCOMPARE(file[3], w.ExitItem);
+
+        QTemporaryDir dir;
+        auto write = [&](const char* name, const char* text) {
+            QFile f(dir.filePath(QString::fromUtf8(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(text);
+        };
+        write("lab.svr", "[Scenario]\nVersion=2\nSignal=0\nF0=3700\nFilter=1\nStage=3\nColors=1\n"
+                         "Scale=0\nAmplitudeTicks=0\nTimeTicks=0\nFrequencyTicks=0\nPictureSize=300x200\nDbScale=1\n");
+        write("bad.svr", "[Scenario]\nVersion=1\nSignal=2\nR=0.5\n");
+        std::vector<std::string> errors;
+        SetErrorSink([&](const std::string& m) { errors.push_back(m); });
+        QString chosen;
+        w.chooseScenarioFile = [&](bool, const QString&) { return chosen; };
+
+        chosen = dir.filePath(QStringLiteral("lab.svr"));
+        w.OpenScenarioItem->trigger();
+        QVERIFY(errors.empty());
+        QCOMPARE(pw.SignalComboBox->currentIndex(), 0);
+        QCOMPARE(pw.F0ComboBox->currentText(), QStringLiteral("3700"));
+        QVERIFY(!pw.FDComboBox->isEnabled());
+        QVERIFY(w.FilterCheckBox->isChecked() && pw.FilterOnCheckBox->isChecked());
+        QCOMPARE(w.PathComboBox->currentIndex(), 3);
+        QVERIFY(w.PrevPathSpeedButton->isEnabled());
+        QVERIFY(p.pictureSettingsWindow->BlackOnWhiteRadioButton->isChecked());
+        QVERIFY(!p.pictureSettingsWindow->ScaleCheckBox->isChecked());
+        QVERIFY(!p.pictureSizeWindow->ImageSizeCheckBox->isChecked());
+        QCOMPARE(w.ResultImage->size(), QSize(300, 200));
+        QCOMPARE(w.StatusText(), QStringLiteral("Пропущены неизвестные ключи: DbScale"));
+
+        // Saved back (".svr" added), it describes the same situation.
+        chosen = dir.filePath(QStringLiteral("copy"));
+        w.SaveScenarioItem->trigger();
+        QVERIFY(errors.empty());
+        const auto reread = [&](const char* name) {
+            return FormatScenario(ReadScenarioFile(S(dir.filePath(QString::fromUtf8(name)))).scenario);
+        };
+        QCOMPARE(reread("copy.svr"), reread("lab.svr"));
+
+        // A refused file shows its message and changes nothing.
+        const std::string before = FormatScenario(Scenario::Capture(p.main, w.sizing.Choice()));
+        chosen = dir.filePath(QStringLiteral("bad.svr"));
+        w.OpenScenarioItem->trigger();
+        QCOMPARE(errors.size(), std::size_t(1));
+        QVERIFY(errors[0].find("строка 4, ключ R: '0.5'") != std::string::npos);
+        QCOMPARE(FormatScenario(Scenario::Capture(p.main, w.sizing.Choice())), before);
+        QCOMPARE(pw.SignalComboBox->currentIndex(), 0);
+
+        // The evaluation window holds the situation while it is open.
+        emit pw.evaluateRequested();
+        QVERIFY(!w.OpenScenarioItem->isEnabled());
+        SetErrorSink({});
     }
 };
 

@@ -1,0 +1,464 @@
+#include "model/Scenario.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <optional>
+
+#include "display/OutputFiles.h"
+#include "signal/Errors.h"
+#include "signal/NumberText.h"
+
+namespace sonavir {
+
+namespace {
+
+constexpr const char* kSection = "[Scenario]";
+constexpr const char* kVersionKey = "Version";
+// A scenario is about a kilobyte; anything far larger is not one.
+constexpr long kMaxScenarioBytes = 1 << 20;
+
+using Params = ModelParameters;
+using Kind = ParameterKey::Kind;
+
+[[noreturn]] void Refuse(const std::string& reason) { throw SonavirError(reason); }
+
+// A whole decimal number, nothing around it.
+std::optional<int> WholeNumber(const std::string& text)
+{
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+') ++first;
+    int value = 0;
+    const auto [ptr, ec] = std::from_chars(first, last, value);
+    if (first == last || ec != std::errc() || ptr != last) return std::nullopt;
+    return value;
+}
+
+// An item number as the scenario checks it.
+int Item(const std::string& text, int lo, int hi)
+{
+    const auto v = WholeNumber(text);
+    if (!v || *v < lo || *v > hi)
+        Refuse("ожидается целое число от " + std::to_string(lo) + " до " + std::to_string(hi) +
+               ", получено '" + text + "'");
+    return *v;
+}
+
+bool Flag(const std::string& text)
+{
+    if (text != "0" && text != "1") Refuse("ожидается 0 или 1, получено '" + text + "'");
+    return text == "1";
+}
+
+std::string Bit(bool on) { return on ? "1" : "0"; }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Trim(const std::string& text)
+{
+    std::size_t b = 0, e = text.size();
+    while (b < e && IsBlank(text[b])) ++b;
+    while (e > b && IsBlank(text[e - 1])) --e;
+    return text.substr(b, e - b);
+}
+
+bool IsUtf8(const std::string& text)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    return !decoder.hasError();
+}
+
+// ---------------------------------------------------------------- parameters
+
+// A spin edit's text: the integer in it, or its minimum when there is none.
+int SpinEditValue(const std::string& text, int minimum)
+{
+    int v = 0;
+    return TryStrToInt(text, v) ? v : minimum;
+}
+
+ParameterKey TextKey(const char* name, std::string Params::*field, void (Params::*set)(const std::string&))
+{
+    return {name, Kind::Text, 0, 0, nullptr, [field](const Params& m) { return m.*field; },
+            [set](Params& m, const std::string& t) { (m.*set)(t); }};
+}
+
+ParameterKey ItemKey(const char* name, int lo, int hi, int Params::*field, void (Params::*set)(int))
+{
+    return {name, Kind::Item, lo, hi, nullptr, [field](const Params& m) { return std::to_string(m.*field); },
+            [lo, hi, set](Params& m, const std::string& t) {
+                const auto v = WholeNumber(t);
+                if (!v || *v < lo || *v > hi)
+                    Refuse("expected a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) +
+                           ", got '" + t + "'");
+                (m.*set)(*v);
+            }};
+}
+
+// Taken as typed, then brought into range as when the field loses the focus.
+ParameterKey SpinKey(const char* name, int lo, int hi, int Params::*field, void (Params::*set)(int))
+{
+    return {name, Kind::Spin, lo, hi, nullptr, [field](const Params& m) { return std::to_string(m.*field); },
+            [lo, hi, set](Params& m, const std::string& t) {
+                const int typed = SpinEditValue(t, lo);
+                const int clamped = std::clamp(typed, lo, hi);
+                (m.*set)(typed);
+                if (clamped != typed) (m.*set)(clamped);
+            }};
+}
+
+ParameterKey KofDiscretKey()
+{
+    const auto& items = Params::KofDiscretItems();
+    return {"KofDiscret", Kind::List, 0, 0, &items,
+            [&items](const Params& m) { return items[static_cast<std::size_t>(m.kofDiscretItem)]; },
+            [&items](Params& m, const std::string& t) {
+                const auto it = std::find(items.begin(), items.end(), t);
+                if (it == items.end()) Refuse("not an item of the list: '" + t + "'");
+                m.SetKofDiscretItem(static_cast<int>(it - items.begin()));
+            }};
+}
+
+// ---------------------------------------------------------------- scenario keys
+
+struct ScenarioKey {
+    std::string name;
+    std::function<std::string(const Scenario&)> text;
+    // Takes the value as its control would; throws with the reason.
+    std::function<void(Scenario&, const std::string&)> apply;
+};
+
+// The scenario's stricter reading of a parameter's text: a file holds what a
+// control holds, so a spin value outside its range or a number where an item
+// is expected is refused rather than brought into shape.
+void ApplyParameter(const ParameterKey& key, Params& m, const std::string& t)
+{
+    switch (key.kind) {
+    case Kind::Text:
+        break;
+    case Kind::Item:
+    case Kind::Spin:
+        Item(t, key.lo, key.hi);
+        break;
+    case Kind::List:
+        if (std::find(key.items->begin(), key.items->end(), t) == key.items->end()) {
+            std::string list;
+            for (const auto& item : *key.items) list += (list.empty() ? "" : ", ") + item;
+            Refuse("ожидается один из пунктов списка (" + list + "), получено '" + t + "'");
+        }
+        break;
+    }
+    // The step field shows the derived step with 10 digits; taking that text
+    // back would replace the derived value by its rounding. Only a step the
+    // user typed differs from what the derivation wrote.
+    if (key.name == "Dt" && t == m.dtText) return;
+    key.apply(m, t);
+}
+
+ScenarioKey ParamsSwitch(const char* name, bool Params::*field)
+{
+    return {name, [field](const Scenario& s) { return Bit(s.params.*field); },
+            [field](Scenario& s, const std::string& t) { s.params.*field = Flag(t); }};
+}
+
+// A picture switch whose click may cascade (the scale onto the tick boxes).
+ScenarioKey SettingsSwitch(const char* name, bool PictureSettings::*field, void (PictureSettings::*click)(bool))
+{
+    return {name, [field](const Scenario& s) { return Bit(s.settings.*field); },
+            [field, click](Scenario& s, const std::string& t) {
+                const bool on = Flag(t);
+                if (s.settings.*field != on) (s.settings.*click)(on);
+            }};
+}
+
+// A tick box, greyed (and off) while the scale is off.
+ScenarioKey TickSwitch(const char* name, bool PictureSettings::*field, bool PictureSettings::*enabled,
+                       void (PictureSettings::*click)(bool))
+{
+    return {name, [field](const Scenario& s) { return Bit(s.settings.*field); },
+            [field, enabled, click](Scenario& s, const std::string& t) {
+                const bool on = Flag(t);
+                if (s.settings.*field == on) return;
+                if (!(s.settings.*enabled)) Refuse("переключатель недоступен, пока Scale=0");
+                (s.settings.*click)(on);
+            }};
+}
+
+ScenarioKey TickCount(const char* name, int PictureSettings::*field)
+{
+    return {name, [field](const Scenario& s) { return std::to_string(s.settings.*field); },
+            [field](Scenario& s, const std::string& t) { s.settings.*field = Item(t, 1, 30); }};
+}
+
+std::string SizeText(const PictureSizeChoice& size)
+{
+    if (size.autoSize) return "auto";
+    return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+PictureSizeChoice ParseSize(const std::string& text)
+{
+    if (text == "auto") return {};
+    const auto x = text.find('x');
+    const auto w = x == std::string::npos ? std::nullopt : WholeNumber(text.substr(0, x));
+    const auto h = x == std::string::npos ? std::nullopt : WholeNumber(text.substr(x + 1));
+    if (!w || !h) Refuse("ожидается auto или ШИРИНАxВЫСОТА, получено '" + text + "'");
+    CheckPictureSize(*w, *h);
+    return {false, *w, *h};
+}
+
+// Every key, in the order of application: the signal kind first, then the
+// values the derivation reads (the duration last, so that a Barker snap
+// starts from its text), then the step, which only a typed value replaces.
+// The model comes before its stage and the scale before its tick boxes.
+const std::vector<ScenarioKey>& ScenarioKeys()
+{
+    static const std::vector<ScenarioKey> keys = [] {
+        std::vector<ScenarioKey> k;
+        for (const ParameterKey& p : ParameterKeys())
+            k.push_back({p.name, [&p](const Scenario& s) { return p.text(s.params); },
+                         [&p](Scenario& s, const std::string& t) { ApplyParameter(p, s.params, t); }});
+        k.push_back(ParamsSwitch("Filter", &Params::filterOn));
+        k.push_back(ParamsSwitch("EchoFilter", &Params::filterMode));
+        k.push_back(ParamsSwitch("Noise", &Params::noiseOn));
+        k.push_back(ParamsSwitch("Norm", &Params::normOn));
+        k.push_back(ParamsSwitch("Depth", &Params::depthOn));
+        for (std::size_t g = 0; g < Params().gates.size(); ++g)
+            k.push_back({"Gate" + std::to_string(g), [g](const Scenario& s) { return Bit(s.params.gates[g]); },
+                         [g](Scenario& s, const std::string& t) { s.params.gates[g] = Flag(t); }});
+        k.push_back({"Model", [](const Scenario& s) { return std::to_string(s.modelItem); },
+                     [](Scenario& s, const std::string& t) {
+                         s.modelItem = Item(t, 0, static_cast<int>(MainState::ModelItems().size()) - 1);
+                         if (s.modelItem != 0) s.pathStage = 0;
+                     }});
+        k.push_back({"Stage", [](const Scenario& s) { return std::to_string(s.pathStage); },
+                     [](Scenario& s, const std::string& t) {
+                         const int stage = Item(t, 0, static_cast<int>(MainState::PathItems().size()) - 1);
+                         if (s.modelItem != 0 && stage != 0)
+                             Refuse("у отдельной модели путь не выбирается, ожидается 0");
+                         s.pathStage = stage;
+                     }});
+        k.push_back({"Colors", [](const Scenario& s) { return std::to_string(s.settings.colorItem); },
+                     [](Scenario& s, const std::string& t) { s.settings.SetColorItem(Item(t, 0, 1)); }});
+        k.push_back(SettingsSwitch("Scale", &PictureSettings::scale, &PictureSettings::SetScale));
+        k.push_back(TickSwitch("AmplitudeTicks", &PictureSettings::amplitude, &PictureSettings::amplitudeBoxEnabled,
+                               &PictureSettings::SetAmplitude));
+        k.push_back(TickCount("AmplitudeTickCount", &PictureSettings::amplitudeCount));
+        k.push_back(TickSwitch("TimeTicks", &PictureSettings::tc, &PictureSettings::tcBoxEnabled,
+                               &PictureSettings::SetTc));
+        k.push_back(TickCount("TimeTickCount", &PictureSettings::tcCount));
+        k.push_back(TickSwitch("FrequencyTicks", &PictureSettings::f, &PictureSettings::fBoxEnabled,
+                               &PictureSettings::SetF));
+        k.push_back(TickCount("FrequencyTickCount", &PictureSettings::fCount));
+        k.push_back({"PictureSize", [](const Scenario& s) { return SizeText(s.size); },
+                     [](Scenario& s, const std::string& t) { s.size = ParseSize(t); }});
+        return k;
+    }();
+    return keys;
+}
+
+}  // namespace
+
+const std::vector<ParameterKey>& ParameterKeys()
+{
+    static const std::vector<ParameterKey> keys = {
+        ItemKey("Signal", 0, 2, &Params::signalItem, &Params::SetSignalItem),
+        TextKey("F0", &Params::f0Text, &Params::SetF0Text),
+        TextKey("FD", &Params::fdText, &Params::SetFDText),
+        KofDiscretKey(),
+        TextKey("Tc", &Params::tcText, &Params::SetTcText),
+        TextKey("Dt", &Params::dtText, &Params::SetDtText),
+        ItemKey("Antenna", 0, 1, &Params::antennaItem, &Params::SetAntennaItem),
+        TextKey("Q", &Params::qText, &Params::SetQText),
+        TextKey("K", &Params::kText, &Params::SetKText),
+        SpinKey("Sln", 0, 50, &Params::slnValue, &Params::SetSln),
+        SpinKey("Temperature", 0, 100, &Params::temperatureValue, &Params::SetTemperature),
+        TextKey("R", &Params::rText, &Params::SetRText),
+        ItemKey("Grunt", 0, 2, &Params::gruntItem, &Params::SetGruntItem),
+        TextKey("NOrder", &Params::nText, &Params::SetNText),
+        TextKey("GruntHeight", &Params::gruntHeightText, &Params::SetGruntHeightText),
+        TextKey("Radius", &Params::radiusText, &Params::SetRadiusText),
+        ItemKey("Snr", 1, 100, &Params::snrPosition, &Params::SetSnrPosition),
+    };
+    return keys;
+}
+
+const ParameterKey* FindParameterKey(const std::string& name)
+{
+    for (const auto& key : ParameterKeys())
+        if (key.name == name) return &key;
+    return nullptr;
+}
+
+Scenario Scenario::Capture(const MainState& state, const PictureSizeChoice& size)
+{
+    Scenario s;
+    s.params = state.params;
+    s.settings = state.settings;
+    s.modelItem = state.modelItem;
+    s.pathStage = state.pathStage;
+    s.size = size;
+    return s;
+}
+
+void Scenario::ApplyTo(MainState& state) const
+{
+    ModelParameters p = params;
+    p.realSizeText = state.params.realSizeText;
+    p.paddedSizeText = state.params.paddedSizeText;
+    p.bytesText = state.params.bytesText;
+    state.params = p;
+    PictureSettings ps = settings;
+    ps.shortForm = state.settings.shortForm;
+    state.settings = ps;
+    state.SetFilterMode(params.filterMode);
+    state.SelectModel(modelItem);
+    state.SelectPath(pathStage);
+}
+
+ScenarioRead ParseScenario(const std::string& text)
+{
+    struct Value {
+        int line;
+        std::string text;
+    };
+    std::map<std::string, Value> values;
+    std::optional<Value> version;
+    ScenarioRead read;
+    bool inSection = false;
+
+    auto known = [](const std::string& key) {
+        const auto& keys = ScenarioKeys();
+        return std::any_of(keys.begin(), keys.end(), [&](const ScenarioKey& k) { return k.name == key; });
+    };
+
+    std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (int number = 1; start <= text.size(); ++number) {
+        auto end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string raw = text.substr(start, end - start);
+        start = end + 1;
+        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+
+        const std::string at = "строка " + std::to_string(number);
+        if (!IsUtf8(raw)) Refuse(at + ": текст не в кодировке UTF-8");
+        const std::string line = Trim(raw);
+        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+        if (line[0] == '[') {
+            if (line != kSection || inSection)
+                Refuse(at + ": в сценарии одна секция, " + std::string(kSection));
+            inSection = true;
+            continue;
+        }
+        const auto eq = line.find('=');
+        const std::string key = eq == std::string::npos ? std::string() : Trim(line.substr(0, eq));
+        if (key.empty()) Refuse(at + ": ожидается строка вида ИМЯ=ЗНАЧЕНИЕ");
+        if (!inSection) Refuse(at + ", ключ " + key + ": ключи пишутся после строки " + kSection);
+        const Value value{number, Trim(line.substr(eq + 1))};
+
+        if (key == kVersionKey) {
+            if (version)
+                Refuse(at + ", ключ " + key + ": ключ уже задан в строке " + std::to_string(version->line));
+            version = value;
+        } else if (known(key)) {
+            const auto [it, added] = values.emplace(key, value);
+            if (!added)
+                Refuse(at + ", ключ " + key + ": ключ уже задан в строке " + std::to_string(it->second.line));
+        } else if (std::find(read.unknownKeys.begin(), read.unknownKeys.end(), key) == read.unknownKeys.end()) {
+            read.unknownKeys.push_back(key);
+        }
+    }
+    if (!inSection) Refuse("нет строки " + std::string(kSection));
+    if (!version) Refuse("нет строки " + std::string(kVersionKey) + "=");
+    if (const auto v = WholeNumber(version->text); !v || *v < 1)
+        Refuse("строка " + std::to_string(version->line) + ", ключ " + kVersionKey +
+               ": ожидается целое число от 1, получено '" + version->text + "'");
+
+    for (const ScenarioKey& key : ScenarioKeys()) {
+        const auto it = values.find(key.name);
+        if (it == values.end()) continue;
+        try {
+            key.apply(read.scenario, it->second.text);
+        } catch (const SonavirError& e) {
+            Refuse("строка " + std::to_string(it->second.line) + ", ключ " + key.name + ": " + e.what());
+        }
+    }
+    return read;
+}
+
+std::string FormatScenario(const Scenario& scenario)
+{
+    std::string text = "# Сонавир: сценарий\n";
+    text += kSection;
+    text += '\n';
+    text += std::string(kVersionKey) + "=" + std::to_string(kScenarioVersion) + "\n";
+    for (const ScenarioKey& key : ScenarioKeys()) {
+        const std::string value = key.text(scenario);
+        if (value.find_first_of("\r\n") != std::string::npos || !IsUtf8(value))
+            Refuse("Текст ключа " + key.name + " нельзя сохранить в сценарии: '" + value + "'");
+        text += key.name + "=" + value + "\n";
+    }
+    return text;
+}
+
+ScenarioRead ReadScenarioFile(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) throw SonavirError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+    std::string text;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
+           text.size() <= static_cast<std::size_t>(kMaxScenarioBytes))
+        text.append(buffer, got);
+    const int err = std::ferror(file) ? errno : 0;
+    std::fclose(file);
+    if (err) throw SonavirError("Cannot open file \"" + path + "\". " + std::strerror(err));
+    const std::string name = "Сценарий \"" + path + "\"";
+    if (text.size() > static_cast<std::size_t>(kMaxScenarioBytes)) Refuse(name + ": файл слишком велик");
+    try {
+        return ParseScenario(text);
+    } catch (const SonavirError& e) {
+        Refuse(name + ", " + e.what());
+    }
+}
+
+void WriteScenarioFile(const std::string& path, const Scenario& scenario)
+{
+    WriteFileAtomically(path, FormatScenario(scenario));
+}
+
+std::string SkippedKeysNote(const std::vector<std::string>& keys)
+{
+    std::string note = "Пропущены неизвестные ключи: ";
+    for (std::size_t i = 0; i < keys.size(); ++i) note += (i ? ", " : "") + keys[i];
+    return note;
+}
+
+std::string WithScenarioExtension(const std::string& fileName)
+{
+    const auto slash = fileName.rfind('/');
+    const auto dot = fileName.rfind('.');
+    const bool hasDot = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return hasDot ? fileName : fileName + ".svr";
+}
+
+bool IsScenarioFileName(const std::string& name)
+{
+    if (name.size() <= 4 || name[0] == '-') return false;
+    std::string ext = name.substr(name.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".svr";
+}
+
+}  // namespace sonavir

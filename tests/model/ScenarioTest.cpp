@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "display/Picture.h"
+#include "model/MainState.h"
+#include "model/Scenario.h"
+#include "signal/NumberText.h"
+#include "tests/support/FailureOf.h"
+
+using namespace sonavir;
+using testsupport::FailureOf;
+
+namespace {
+
+// Every numeric value a run reads, compared exactly.
+void ExpectSameNumbers(const TModelParams& a, const TModelParams& b)
+{
+    EXPECT_EQ(a.F0, b.F0);
+    EXPECT_EQ(a.FD, b.FD);
+    EXPECT_EQ(a.Tc, b.Tc);
+    EXPECT_EQ(a.KofDiscret, b.KofDiscret);
+    EXPECT_EQ(a.Fmax, b.Fmax);
+    EXPECT_EQ(a.W0, b.W0);
+    EXPECT_EQ(a.Dt, b.Dt);
+    EXPECT_EQ(a.Q, b.Q);
+    EXPECT_EQ(a.Sln, b.Sln);
+    EXPECT_EQ(a.Temperature, b.Temperature);
+    EXPECT_EQ(a.R, b.R);
+    EXPECT_EQ(a.NOrder, b.NOrder);
+    EXPECT_EQ(a.GruntHeight, b.GruntHeight);
+    EXPECT_EQ(a.GruntKoef, b.GruntKoef);
+    EXPECT_EQ(a.Radius, b.Radius);
+}
+
+const std::string kHead = "[Scenario]\nVersion=1\n";
+
+}  // namespace
+
+TEST(Scenario, RoundTripKeepsEveryValueAndTheDerivedOnes)
+{
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state(params, settings, picture);
+    // Barker with a duration that snaps, a typed step, and one of everything.
+    params.SetSignalItem(kBarkerPulse);
+    params.SetKofDiscretItem(3);
+    params.SetF0Text("3700");
+    params.SetTcText("0,5");
+    params.SetDtText("2,5E-5");
+    params.SetAntennaItem(0);
+    params.SetQText("15");
+    params.SetKText("2,09");
+    params.SetSln(12);
+    params.SetTemperature(4);
+    params.SetRText("0,25");
+    params.SetGruntItem(2);
+    params.SetNText("0,5");
+    params.SetGruntHeightText("5");
+    params.SetRadiusText("0,5");
+    params.SetSnrPosition(17);
+    params.noiseOn = params.depthOn = true;
+    params.gates[4] = false;
+    state.SetFilterMode(true);
+    state.SelectPath(6);
+    settings.SetColorItem(1);
+    settings.SetTc(false);
+    settings.fCount = 23;
+
+    const Scenario saved = Scenario::Capture(state, {false, 640, 360});
+    const std::string text = FormatScenario(saved);
+    const ScenarioRead read = ParseScenario(text);
+    EXPECT_TRUE(read.unknownKeys.empty());
+    EXPECT_EQ(FormatScenario(read.scenario), text);
+    ExpectSameNumbers(read.scenario.params.p, params.p);
+    EXPECT_EQ(read.scenario.size, (PictureSizeChoice{false, 640, 360}));
+
+    // Into a fresh program: the same values, and the switches' side effects.
+    ModelParameters params2;
+    PictureSettings settings2;
+    Picture picture2;
+    MainState state2(params2, settings2, picture2);
+    params2.realSizeText = "128";  // the last run's figure stays
+    read.scenario.ApplyTo(state2);
+    ExpectSameNumbers(params2.p, params.p);
+    EXPECT_EQ(params2.realSizeText, "128");
+    EXPECT_TRUE(state2.MatchToEcho);
+    EXPECT_EQ(state2.pathStage, 6);
+    EXPECT_TRUE(state2.prevEnabled && state2.nextEnabled);
+    EXPECT_EQ(settings2.PlotBackColor, kWhite);
+    EXPECT_FALSE(settings2.tcSpinEnabled);
+    EXPECT_EQ(FormatScenario(Scenario::Capture(state2, read.scenario.size)), text);
+}
+
+TEST(Scenario, DerivedStepIsNotReplacedByItsRoundedText)
+{
+    // The step field shows 10 digits; only a typed step is taken back.
+    ModelParameters derived;
+    derived.SetF0Text("3700");
+    ASSERT_NE(derived.p.Dt, StrToFloat(derived.dtText));
+    const ScenarioRead read = ParseScenario(kHead + "F0=3700\nDt=" + derived.dtText + "\n");
+    EXPECT_EQ(read.scenario.params.p.Dt, derived.p.Dt);
+}
+
+TEST(Scenario, RefusedFilesNameTheLineAndTheKey)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {kHead + "F0=3.7\n", "строка 3, ключ F0: '3.7' is not a valid floating point value"},
+        {kHead + "Signal=3\n", "строка 3, ключ Signal: ожидается целое число от 0 до 2, получено '3'"},
+        {kHead + "KofDiscret=32\n",
+         "строка 3, ключ KofDiscret: ожидается один из пунктов списка (2, 4, 8, 16, 64), получено '32'"},
+        {kHead + "Sln=70\n", "строка 3, ключ Sln: ожидается целое число от 0 до 50, получено '70'"},
+        // The text converts, but the value does not fit the parameter.
+        {kHead + "\nQ=1E999\n", "строка 4, ключ Q: Floating point overflow"},
+        {kHead + "Scale=0\nAmplitudeTicks=1\n",
+         "строка 4, ключ AmplitudeTicks: переключатель недоступен, пока Scale=0"},
+        {kHead + "Model=3\nStage=2\n", "строка 4, ключ Stage: у отдельной модели путь не выбирается, ожидается 0"},
+        {kHead + "PictureSize=0x10\n",
+         "строка 3, ключ PictureSize: Размер изображения должен быть от 1 до 20000 точек"},
+        {kHead + "Noise=yes\n", "строка 3, ключ Noise: ожидается 0 или 1, получено 'yes'"},
+        {kHead + "R=1\n# note\nR=2\n", "строка 5, ключ R: ключ уже задан в строке 3"},
+        {kHead + "F0 3700\n", "строка 3: ожидается строка вида ИМЯ=ЗНАЧЕНИЕ"},
+        {kHead + "K=\xFF\n", "строка 3: текст не в кодировке UTF-8"},
+        {"F0=3700\n" + kHead, "строка 1, ключ F0: ключи пишутся после строки [Scenario]"},
+        {kHead + "[Other]\n", "строка 3: в сценарии одна секция, [Scenario]"},
+        {"[Scenario]\nF0=3700\n", "нет строки Version="},
+        {"[Scenario]\nVersion=0\n", "строка 2, ключ Version: ожидается целое число от 1, получено '0'"},
+        {"", "нет строки [Scenario]"},
+    };
+    for (const auto& [text, message] : cases) EXPECT_EQ(FailureOf([&] { ParseScenario(text); }), message) << text;
+}
+
+TEST(Scenario, UnknownKeysAreSkippedAndMissingOnesKeepTheirDefaults)
+{
+    // A newer file from another editor: byte-order mark, CRLF, blanks, comments.
+    const std::string text = "\xEF\xBB\xBF; lab 3\r\n[Scenario]\r\nVersion=2\r\n  F0 = 3700 \r\nDbScale=1\r\n"
+                             "Foo=bar\r\nDbScale=0\r\n# end\r\n";
+    const ScenarioRead read = ParseScenario(text);
+    EXPECT_EQ(read.unknownKeys, (std::vector<std::string>{"DbScale", "Foo"}));
+    EXPECT_EQ(SkippedKeysNote(read.unknownKeys), "Пропущены неизвестные ключи: DbScale, Foo");
+    EXPECT_EQ(read.scenario.params.f0Text, "3700");
+    EXPECT_EQ(read.scenario.params.p.F0, 3700);
+    EXPECT_EQ(read.scenario.params.rText, "1");
+    EXPECT_TRUE(read.scenario.size.autoSize);
+}
+
+TEST(Scenario, TextsALineCannotHoldAreNotWritten)
+{
+    Scenario s;
+    s.params.SetKText("1\n2");
+    EXPECT_NE(FailureOf([&] { FormatScenario(s); }).find("K"), std::string::npos);
+}
+
+TEST(Scenario, FileNames)
+{
+    EXPECT_EQ(WithScenarioExtension("/tmp/lab"), "/tmp/lab.svr");
+    EXPECT_EQ(WithScenarioExtension("/home/a.b/lab"), "/home/a.b/lab.svr");
+    EXPECT_EQ(WithScenarioExtension("lab.txt"), "lab.txt");
+    EXPECT_TRUE(IsScenarioFileName("Lab 3.SVR"));
+    EXPECT_FALSE(IsScenarioFileName("render"));
+    EXPECT_FALSE(IsScenarioFileName("--x.svr"));
+}
