@@ -139,6 +139,20 @@ TEST_F(SeriesRunsTest, EnergyRatioRunIsRelativeToThePointOneAndSnapsTheDuration)
     EXPECT_TRUE(main.imageMenuEnabled);
 }
 
+TEST_F(SeriesRunsTest, BothRunsSnapTheShownDurationAsTheParametersDo)
+{
+    // 0,007027 is how a run shows two periods per chip at 3700 Hz; read back
+    // from the box it must not lose one of them.
+    params.SetF0Text("3700");
+    params.SetTcText("0,007027");
+    EnergyRatioSeries(main, eval);
+    EXPECT_EQ(params.p.Tc, 26.0L / 3700);
+    params.SetSignalItem(kBarkerPulse);
+    MatchedFilterSeries(main, eval);
+    EXPECT_EQ(params.p.Tc, 26.0L / 3700);
+    EXPECT_EQ(params.tcText, "0,007027");
+}
+
 TEST_F(SeriesRunsTest, ModesRewriteTheCaptionsOfEachOther)
 {
     MatchedFilterSeries(main, eval);

@@ -422,6 +422,16 @@ TEST(MainStateRun, BarkerSnapIsWrittenBackWithFourDigits)
     h.state.Start();
     EXPECT_EQ(h.params.tcText, "0,008835");
     EXPECT_NEAR(static_cast<double>(h.params.p.Tc), 91.0 / 10300, 1e-15);  // full value kept
+
+    // Later snaps start from the duration shown, 0,007027 s at 3700 Hz.
+    h.params.SetF0Text("3700");
+    h.state.Start();
+    EXPECT_EQ(h.params.tcText, "0,007027");
+    h.params.SetF0Text("10300");
+    EXPECT_EQ(h.params.p.Tc, 65.0L / 10300);
+    h.params.SetF0Text("3700");
+    h.state.Start();
+    EXPECT_EQ(h.params.p.Tc, 26.0L / 3700);
 }
 
 TEST(MainStateNavigation, ForwardToTheEndAndBackOnce)
