@@ -86,13 +86,6 @@ CliSetting ParseSetting(const std::string& text)
     return s;
 }
 
-// A spin edit's text: the integer in it, or its minimum when there is none.
-int SpinEditValue(const std::string& text, int minimum)
-{
-    int v = 0;
-    return TryStrToInt(text, v) ? v : minimum;
-}
-
 // The file a name will reach, however it is spelled ("a.csv", "./a.csv",
 // a link to it).
 std::filesystem::path Destination(const std::string& name)
@@ -181,7 +174,7 @@ void ApplySetting(ModelParameters& params, const CliSetting& s)
     } else if (n == "Sln" || n == "Temperature") {
         // Taken as typed, then brought into range as when the field loses focus.
         const int hi = n == "Sln" ? 50 : 100;
-        const int typed = SpinEditValue(t, 0);
+        const int typed = SpinTextValue(t, 0);
         const int clamped = std::clamp(typed, 0, hi);
         auto set = [&](int v) { n == "Sln" ? params.SetSln(v) : params.SetTemperature(v); };
         set(typed);

@@ -304,6 +304,8 @@ TEST(CliParse, SpinEditSettingsAreClampedLikeTheControl)
     EXPECT_EQ(params.p.Temperature, 0);
     ApplySetting(params, {"Temperature", "-5"});
     EXPECT_EQ(params.p.Temperature, 0);
+    ApplySetting(params, {"Sln", "99999999999"});
+    EXPECT_EQ(params.p.Sln, 50);
     ApplySetting(params, {"KofDiscret", "16"});
     EXPECT_EQ(params.p.KofDiscret, 16);
 }

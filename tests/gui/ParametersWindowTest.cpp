@@ -288,6 +288,20 @@ void ParametersWindowTest::spinEditTakesTypedValueAndClampsOnFocusLoss()
     sln->stepBy(-3);
     QCOMPARE(fx.params.p.Sln, 47);
     QCOMPARE(fx.params.slnValue, 47);
+
+    // More digits than an int takes is still a number beyond the range; an
+    // empty text or a lone sign is 0. On leaving, the box shows what the
+    // model uses.
+    const std::pair<QString, int> typed[] = {{"99999999999", 50}, {"", 0}, {"-", 0}};
+    for (const auto& [keys, kept] : typed) {
+        text->selectAll();
+        QTest::keyClick(text, Qt::Key_Backspace);
+        QTest::keyClicks(text, keys);
+        QApplication::sendEvent(sln, &out);
+        QCOMPARE(text->text(), QString::number(kept));
+        QCOMPARE(fx.params.p.Sln, kept);
+    }
+    QVERIFY(fx.errors.empty());
 }
 
 void ParametersWindowTest::switchesGatesAndTrackBarWriteTheState()
