@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <new>
 #include <utility>
 
 #include "gui/QtText.h"
+#include "signal/Errors.h"
 
 namespace sonavir {
 
@@ -23,6 +25,12 @@ void ShowError(QWidget* parent, const std::string& message)
         return;
     }
     QMessageBox::critical(parent, QApplication::applicationDisplayName(), Q(message));
+}
+
+std::string FailureMessage(const std::exception& e)
+{
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return msg::kOutOfMemory;
+    return e.what();
 }
 
 void SetErrorSink(std::function<void(const std::string&)> sink)
