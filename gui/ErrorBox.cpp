@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <new>
 #include <utility>
 
@@ -24,7 +25,14 @@ void ShowError(QWidget* parent, const std::string& message)
         ErrorSink()(message);
         return;
     }
+    // Closing the box would otherwise activate the main window, and a key
+    // typed next would miss the field whose keystroke was refused.
+    const QPointer<QWidget> focus = QApplication::focusWidget();
     QMessageBox::critical(parent, QApplication::applicationDisplayName(), Q(message));
+    if (focus && focus->isVisible() && focus->isEnabled()) {
+        focus->activateWindow();
+        focus->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 std::string FailureMessage(const std::exception& e)

@@ -10,6 +10,8 @@ class QWidget;
 
 namespace sonavir {
 
+// Shows the message; afterwards the keyboard focus is back where it was, so
+// the next key reaches the field that was being edited.
 void ShowError(QWidget* parent, const std::string& message);
 
 // The message a failure is shown with: the program's own text, "Out of

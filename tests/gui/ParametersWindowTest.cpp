@@ -5,9 +5,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -71,6 +73,7 @@ private slots:
     void antennaKindGreysCoefficient();
     void barkerDurationShownAfterRun();
     void spinEditTakesTypedValueAndClampsOnFocusLoss();
+    void focusReturnsToTheFieldAfterTheErrorBox();
     void switchesGatesAndTrackBarWriteTheState();
     void evaluationLockDisablesListedControls();
 };
@@ -302,6 +305,39 @@ void ParametersWindowTest::spinEditTakesTypedValueAndClampsOnFocusLoss()
         QCOMPARE(fx.params.p.Sln, kept);
     }
     QVERIFY(fx.errors.empty());
+}
+
+void ParametersWindowTest::focusReturnsToTheFieldAfterTheErrorBox()
+{
+    Fixture fx;
+    SetErrorSink({});  // the real box this time
+    QWidget mainWindow;  // the window that would take the activation
+    mainWindow.show();
+    fx.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(fx.form.get()));
+    QComboBox* f0 = fx.form->F0ComboBox;
+    f0->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f0));
+
+    QString shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->close();
+        }
+    });
+    closer.start(10);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+    closer.stop();
+    QCOMPARE(shown, QString("'10300x' is not a valid floating point value"));
+
+    // The next keys reach the field being edited.
+    QTRY_VERIFY(fx.form->isActiveWindow());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_5);
+    QCOMPARE(f0->currentText(), QString("103005"));
+    QCOMPARE(fx.params.p.F0, 103005.0L);
 }
 
 void ParametersWindowTest::switchesGatesAndTrackBarWriteTheState()
