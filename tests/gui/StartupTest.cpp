@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include "gui/HelpLinks.h"
 #include "gui/ProgramWindows.h"
@@ -136,6 +137,19 @@ private slots:
         p.mainWindow->AboutItem->trigger();
         QVERIFY(shown);
         QVERIFY(!logo.isVisible());
+    }
+
+    void toolkitDialogsSpeakRussian()
+    {
+        QVERIFY(InstallToolkitTranslations());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("&Имя файла:"));
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "Select All"), QStringLiteral("Выделить всё"));
+        // The other tests see the toolkit's own texts.
+        for (auto* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
     }
 };
 
