@@ -105,6 +105,19 @@ TEST(CliExe, VersionAndHelp)
     EXPECT_EQ(h.status, 0);
     EXPECT_NE(h.out.find("sonavir render"), std::string::npos);
     EXPECT_NE(h.out.find("sonavir evaluate"), std::string::npos);
+    // Every option is explained below the synopsis, and the number syntax.
+    const std::string explained = h.out.substr(h.out.find("\n\n"));
+    for (const char* option : {"-o", "--set", "--colors", "--size", "--model", "--stage", "--filter",
+                               "--echo-filter", "--noise", "--seed", "--norm", "--depth", "--gate-off",
+                               "--no-scale", "--ticks", "--wave", "--spectrum", "--mode", "--propagation",
+                               "--points", "--range", "--thickness", "--no-norm", "--table"}) {
+        const std::string o = option;
+        const bool shown = explained.find("  " + o + " ") != std::string::npos ||
+                           explained.find("  " + o + ",") != std::string::npos ||
+                           explained.find(", " + o + " ") != std::string::npos;
+        EXPECT_TRUE(shown) << option;
+    }
+    EXPECT_NE(h.out.find("decimal comma"), std::string::npos);
 }
 
 TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
@@ -219,6 +232,13 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {"render", "--points", "5", "-o", out},
         {"evaluate", "--points", "3", "--range", "0;1;2;3", "-o", out},
         {"evaluate", "--points", "16", "-o", out},
+        // A short list would leave the last points at the window's cells.
+        {"evaluate", "--points", "8", "--range", "1;2;3;4;5;6;7", "-o", out},
+        {"evaluate", "--thickness", "0;1", "-o", out},
+        // Parameters that no series reads.
+        {"evaluate", "--set", "Dt=1", "-o", out},
+        {"evaluate", "--set", "Radius=x", "-o", out},
+        {"evaluate", "--mode", "1", "--set", "Signal=2", "-o", out},
         // Two outputs into one file, however the name is spelled.
         {"render", "--wave", out, "-o", out},
         {"render", "--wave", (dir / "a.csv").string(), "--spectrum",
@@ -231,6 +251,9 @@ TEST(CliExe, BadCommandLinesExitTwo)
         EXPECT_EQ(r.status, 2) << args[1];
         EXPECT_NE(r.err.find("Usage"), std::string::npos);
     }
+    Result unread = RunExe(dir, {"evaluate", "--set", "GruntHeight=2", "-o", out});
+    EXPECT_EQ(unread.err.substr(0, unread.err.find('\n')),
+              "sonavir: --set GruntHeight: a parameter the series does not read");
     EXPECT_TRUE(dir.Files().empty());
 }
 
@@ -252,7 +275,7 @@ TEST(CliExe, EvaluateWritesTheResultTable)
 {
     TempDir dir;
     Result r = RunExe(dir, {"evaluate", "--mode", "1", "--points", "3", "--range", "0;1;2",
-                         "--thickness", "0;1", "--table", (dir / "t.txt").string(), "-o",
+                         "--thickness", "0;1;2", "--table", (dir / "t.txt").string(), "-o",
                          (dir / "c.bmp").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto rows = Lines(ReadAll(dir / "t.txt"));
@@ -265,7 +288,7 @@ TEST(CliExe, EvaluateWritesTheResultTable)
 
     // A cell that is no number stops the run; nothing is written.
     TempDir bad;
-    Result f = RunExe(bad, {"evaluate", "--range", "0;x", "--table", (bad / "t.txt").string(), "-o",
+    Result f = RunExe(bad, {"evaluate", "--range", "0;x;2;4;8;16", "--table", (bad / "t.txt").string(), "-o",
                          (bad / "c.bmp").string()});
     EXPECT_EQ(f.status, 1);
     EXPECT_EQ(f.err, "'x' is not a valid floating point value\n");
