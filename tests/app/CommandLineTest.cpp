@@ -11,6 +11,11 @@
 #include <vector>
 
 #include "app/CliOptions.h"
+#include "display/Picture.h"
+#include "display/PictureSettings.h"
+#include "evaluation/EvaluationState.h"
+#include "evaluation/SeriesRuns.h"
+#include "model/MainState.h"
 
 using namespace sonavir;
 namespace fs = std::filesystem;
@@ -150,6 +155,90 @@ TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
     EXPECT_EQ(spectrum[0], "k,re,im");
     EXPECT_EQ(spectrum[512].substr(0, 4), "511,");
     for (const auto& l : spectrum) EXPECT_EQ(l.find(';'), std::string::npos);
+}
+
+TEST(CliExe, CsvFilesHoldTheBuffersOfTheRun)
+{
+    TempDir dir;
+    Result r = RunExe(dir, {"render", "--stage", "3", "--filter", "--wave", (dir / "w.csv").string(),
+                         "--spectrum", (dir / "s.csv").string(), "-o", (dir / "p.bmp").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    // The same run in this process, its plotted buffers kept.
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state(params, settings, picture);
+    params.filterOn = true;
+    state.SelectPath(3);
+    TSignalData wave, spectrum;
+    state.onTimePlot = [&](const TSignalData& d, int) { wave = d; };
+    state.onSpectrumPlot = [&](const TSignalData& d, int) { spectrum = d; };
+    state.Start();
+    const int N = state.SignalSize;
+
+    // Every value, read back at its 17 digits, is the buffer's own.
+    const auto waveLines = Lines(ReadAll(dir / "w.csv"));
+    ASSERT_EQ(waveLines.size(), 2u * N + 1);
+    for (int m = 0; m < 2 * N; ++m) {
+        const std::string& l = waveLines[m + 1];
+        ASSERT_EQ(l.substr(0, l.find(',')), std::to_string(m));
+        ASSERT_EQ(std::stod(l.substr(l.find(',') + 1)), wave[m % 2][m / 2]) << l;
+    }
+    const auto spectrumLines = Lines(ReadAll(dir / "s.csv"));
+    ASSERT_EQ(spectrumLines.size(), N + 1u);
+    for (int k = 0; k < N; ++k) {
+        std::istringstream l(spectrumLines[k + 1]);
+        std::string index, re, im;
+        std::getline(l, index, ',');
+        std::getline(l, re, ',');
+        std::getline(l, im, ',');
+        ASSERT_EQ(index, std::to_string(k));
+        ASSERT_EQ(std::stod(re), spectrum[0][k]) << k;
+        ASSERT_EQ(std::stod(im), spectrum[1][k]) << k;
+    }
+}
+
+TEST(CliExe, EvaluateTableIsTheTableOfTheSameSeries)
+{
+    // The matched-filter mode, with and without the rescaling, as the
+    // evaluation window would run it.
+    struct Case {
+        std::vector<std::string> args;
+        bool norm;
+        int propagation;
+        int signal;
+    };
+    const Case cases[] = {
+        {{}, true, 0, kLfmPulse},
+        {{"--no-norm", "--propagation", "2", "--set", "Signal=2"}, false, 2, kBarkerPulse}};
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::vector<std::string> args = {"evaluate", "--table", (dir / "t.csv").string(), "-o",
+                                         (dir / "c.bmp").string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Result r = RunExe(dir, args);
+        ASSERT_EQ(r.status, 0) << r.err;
+
+        ModelParameters params;
+        PictureSettings settings;
+        Picture picture;
+        MainState state(params, settings, picture);
+        EvaluationState eval;
+        params.SetSignalItem(c.signal);
+        eval.filterNorm = c.norm;
+        eval.propagationItem = c.propagation;
+        EvaluationStart(state, eval);
+
+        const auto rows = Lines(ReadAll(dir / "t.csv"));
+        ASSERT_EQ(rows.size(), eval.result.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            std::string want;
+            for (std::size_t j = 0; j < eval.result[i].size(); ++j)
+                want += (j ? ";" : "") + eval.result[i][j];
+            EXPECT_EQ(rows[i], want) << "row " << i;
+        }
+    }
 }
 
 TEST(CliExe, DefaultPictureSizeAndModelView)

@@ -13,6 +13,7 @@
 #include "signal/MatchedFilter.h"
 #include "signal/Propagation.h"
 #include "signal/WinFFT.h"
+#include "tests/support/DirectModels.h"
 
 using namespace sonavir;
 
@@ -87,6 +88,45 @@ void ApplyStageByHand(int k, TSignalData& s, int N, const ModelParameters& param
     }
 }
 
+// Stage k of the echo path from the direct models (wide-band antenna, the
+// default), independent of the library's column loops.
+void DirectStage(int k, TSignalData& s, int N, const ModelParameters& params)
+{
+    switch (k) {
+    case 1:
+    case 7:
+        direct::Wideband(true, s, N, params.p, params.kText);
+        break;
+    case 2:
+    case 6:
+        direct::Water(true, s, N, params.p);
+        break;
+    case 3:
+    case 5:
+        direct::Seabed(true, s, N, params.p);
+        break;
+    case 4:
+        direct::Sphere(true, s, N, params.p);
+        break;
+    }
+}
+
+// spectrum times the matched filter of reference, column by column.
+TSignalData FilteredByHand(const TSignalData& spectrum, const TSignalData& reference, int N,
+                           long double Dt)
+{
+    TSignalData f;
+    AllocateSignal(f, N);
+    direct::MatchedFilter(reference, N, Dt, f);
+    TSignalData out = spectrum;
+    for (int i = 0; i < N; ++i) {
+        const long double a = spectrum[0][i], b = spectrum[1][i];
+        out[0][i] = static_cast<double>(a * f[0][i] - b * f[1][i]);
+        out[1][i] = static_cast<double>(a * f[1][i] + b * f[0][i]);
+    }
+    return out;
+}
+
 void ExpectBuffersNear(const TSignalData& actual, const TSignalData& expected, int N,
                        double relTol)
 {
@@ -156,20 +196,51 @@ TEST(MainStateRun, StartRestoresFullSettingsFormAndBlackOnWhiteFill)
     EXPECT_EQ(h.picture.PixelAt(h.picture.Width() - 1, h.picture.Height() - 1), kWhite);
 }
 
-TEST(MainStateRun, StageSevenIsTheProductOfAllSevenResponses)
+TEST(MainStateRun, EveryStageIsTheProductOfItsResponsesInPathOrder)
 {
+    for (int stage = 1; stage <= 7; ++stage) {
+        SCOPED_TRACE(stage);
+        Harness h;
+        h.RunStage(stage);
+        EXPECT_EQ(h.state.statusText, "Сигнал - " + MainState::PathItems()[stage]);
+
+        int N = 0;
+        TSignalData expected = ProbeSpectrum(h.params, N);
+        for (int k = 1; k <= stage; ++k) DirectStage(k, expected, N, h.params);
+        ExpectBuffersNear(h.spectrum, expected, N, 1e-12);
+
+        // The waveform is the inverse transform of that spectrum.
+        FFT(expected, N, -1);
+        ExpectBuffersNear(h.wave, expected, N, 1e-12);
+    }
+}
+
+TEST(MainStateRun, NoiseReachesTheEchoThatAnEchoMatchedFilterFilters)
+{
+    // The noisy probe along the path, through the filter matched to the
+    // noiseless echo.
     Harness h;
-    h.RunStage(7);
-    EXPECT_EQ(h.state.statusText, "Сигнал - Отраженный и принятый антенной");
+    h.params.filterOn = h.params.noiseOn = true;
+    h.state.SetFilterMode(true);
+    h.state.noiseSeed = 2024u;
+    h.RunStage(4);
 
-    int N = 0;
-    TSignalData expected = ProbeSpectrum(h.params, N);
-    for (int k = 1; k <= 7; ++k) ApplyStageByHand(k, expected, N, h.params);
-    ExpectBuffersNear(h.spectrum, expected, N, 1e-12);
-
-    // The waveform is the inverse transform of that spectrum.
-    FFT(expected, N, -1);
-    ExpectBuffersNear(h.wave, expected, N, 1e-12);
+    const int N = h.plotN, M = h.state.RealSignalSize;
+    TSignalData noisy;
+    AllocateSignal(noisy, N);
+    LfmPulse(noisy, N, M, h.params.p);
+    double peak = 0;
+    for (const auto& row : noisy)
+        for (double v : row) peak = std::max(peak, std::abs(v));
+    direct::AddNoise(noisy, N, peak / h.params.Snr(), 2024u);
+    FFT(noisy, N, +1);
+    int n = 0;
+    TSignalData echo = ProbeSpectrum(h.params, n);
+    for (int k = 1; k <= 4; ++k) {
+        DirectStage(k, noisy, N, h.params);
+        DirectStage(k, echo, N, h.params);
+    }
+    ExpectBuffersNear(h.spectrum, FilteredByHand(noisy, echo, N, h.params.p.Dt), N, 1e-12);
 }
 
 TEST(MainStateRun, UncheckedGateSkipsOnlyItsStage)
