@@ -100,19 +100,10 @@ private:
             for (int i = 0; i < N_; ++i) e += static_cast<long double>(row[i]) * row[i];
         return e;
     }
-    // The filter output in time: input times the matched filter of reference.
+    // The filter output in time: input through the filter matched to reference.
     TSignalData Filtered(const TSignalData& input, const TSignalData& reference) const
     {
-        TSignalData f;
-        AllocateSignal(f, N_);
-        direct::MatchedFilter(reference, N_, p_.Dt, f);
-        TSignalData out = input;
-        for (int i = 0; i < N_; ++i) {
-            const long double a = input[0][i], b = input[1][i];
-            out[0][i] = static_cast<double>(a * f[0][i] - b * f[1][i]);
-            out[1][i] = static_cast<double>(a * f[1][i] + b * f[0][i]);
-        }
-        return Inverse(out);
+        return Inverse(direct::Filtered(input, reference, N_, p_.Dt));
     }
 
     TModelParams p_;

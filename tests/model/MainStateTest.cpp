@@ -111,22 +111,6 @@ void DirectStage(int k, TSignalData& s, int N, const ModelParameters& params)
     }
 }
 
-// spectrum times the matched filter of reference, column by column.
-TSignalData FilteredByHand(const TSignalData& spectrum, const TSignalData& reference, int N,
-                           long double Dt)
-{
-    TSignalData f;
-    AllocateSignal(f, N);
-    direct::MatchedFilter(reference, N, Dt, f);
-    TSignalData out = spectrum;
-    for (int i = 0; i < N; ++i) {
-        const long double a = spectrum[0][i], b = spectrum[1][i];
-        out[0][i] = static_cast<double>(a * f[0][i] - b * f[1][i]);
-        out[1][i] = static_cast<double>(a * f[1][i] + b * f[0][i]);
-    }
-    return out;
-}
-
 void ExpectBuffersNear(const TSignalData& actual, const TSignalData& expected, int N,
                        double relTol)
 {
@@ -240,7 +224,7 @@ TEST(MainStateRun, NoiseReachesTheEchoThatAnEchoMatchedFilterFilters)
         DirectStage(k, noisy, N, h.params);
         DirectStage(k, echo, N, h.params);
     }
-    ExpectBuffersNear(h.spectrum, FilteredByHand(noisy, echo, N, h.params.p.Dt), N, 1e-12);
+    ExpectBuffersNear(h.spectrum, direct::Filtered(noisy, echo, N, h.params.p.Dt), N, 1e-12);
 }
 
 TEST(MainStateRun, UncheckedGateSkipsOnlyItsStage)
