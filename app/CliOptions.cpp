@@ -177,28 +177,63 @@ std::string CliUsage()
            "                 [--colors C] [--size WxH] [--table FILE] [--save-scenario FILE]\n"
            "                 -o FILE\n"
            "\n"
+           "Numbers take the decimal comma, as in the windows: Tc=0,5, not Tc=0.5.\n"
+           "\n"
+           "Both commands:\n"
+           "  -o FILE          the picture, a BMP file (required, unless only\n"
+           "                   --save-scenario is asked for)\n"
            "  --scenario FILE  a scenario file (.svr), applied first; the other options\n"
            "                   then override it\n"
            "  --save-scenario FILE  writes the situation as all the options set it up;\n"
            "                   without -o nothing runs and only the scenario is written\n"
-           "  --model M        0 Сигнал, 1 Антенна, 2 Среда, 3 Грунт, 4 Объект\n"
-           "  --stage K        stage of the echo path, 0 .. 7\n"
-           "  --gate-off I     leaves out stage model I (0 .. 6)\n"
            "  --set NAME=TEXT  a parameter exactly as typed into its control: F0, FD, Tc,\n"
            "                   KofDiscret (2, 4, 8, 16, 64), Q, K, Sln, Temperature, R,\n"
            "                   GruntHeight, NOrder, Radius, Dt; item numbers for Signal (0 .. 2),\n"
-           "                   Antenna (0 .. 1), Grunt (0 .. 2); Snr as a position 1 .. 100\n"
+           "                   Antenna (0 .. 1), Grunt (0 .. 2); Snr as a position 1 .. 100.\n"
+           "                   Applied in the order given, as if typed one after another\n"
            "  --colors C       0 white on black, 1 black on white\n"
+           "  --size WxH       picture width and height in pixels (default 785x484)\n"
+           "\n"
+           "render, one Start of the main window:\n"
+           "  --model M        0 Сигнал, 1 Антенна, 2 Среда, 3 Грунт, 4 Объект\n"
+           "  --stage K        stage of the echo path, 0 .. 7 (with model 0)\n"
+           "  --filter         the matched filter on (\"Фильтр\")\n"
+           "  --echo-filter    the filter matched to the echo, not to the probe\n"
+           "  --noise          noise on (\"Шум\"), at the ratio of --set Snr\n"
+           "  --seed S         noise seed, 0 .. 4294967295, to repeat a noisy run\n"
+           "  --norm           energy normalisation on (\"Нормировка\")\n"
+           "  --depth          attenuation by range and layer thickness on\n"
+           "  --gate-off I     leaves out stage model I (0 .. 6); may be repeated\n"
+           "  --no-scale       \"Шкала\" off: no frames, ticks or labels, the curves alone\n"
+           "  --ticks NA,NT,NF tick counts of amplitude, time and frequency (1 .. 30)\n"
            "  --wave, --spectrum FILE   the plotted waveform or spectrum as CSV\n"
            "  --ledger FILE    energy and peak after each stage of the echo path, as CSV\n"
            "  --measures FILE  pulse-compression measures of the plotted waveform, as CSV\n"
+           "\n"
+           "evaluate, one Start of the evaluation window:\n"
            "  --mode M         0 peak to energy ratio, 1 energy ratio\n"
            "  --propagation P  0 water, 1 seabed, 2 water and seabed\n"
-           "  --points N       3 .. 15 series points\n"
-           "  --range, --thickness LIST  cells of the series table separated by ';'\n"
+           "  --points N       3 .. 15 series points (default 6)\n"
+           "  --range, --thickness LIST  one cell per point, separated by ';': ranges in\n"
+           "                   km, thicknesses in m (default for six points: 0;1;2;4;8;16)\n"
+           "  --no-norm        \"Нормировка\" off: the echo is not rescaled to the\n"
+           "                   spectral peak of the probe\n"
+           "  --set            only what a series reads: not Dt, R, GruntHeight, Radius,\n"
+           "                   Antenna, Q, K or Snr, and not Signal with --mode 1\n"
            "  --table FILE     the result table, cells separated by ';'\n"
            "\n"
            "Exit status: 0 done, 1 the run failed (nothing written), 2 bad command line.\n";
+}
+
+bool SeriesReads(const std::string& name, int mode)
+{
+    // A series carries the probe through water and seabed only: no antenna,
+    // no sphere, no noise; it derives its own step, takes range and thickness
+    // from its table, and the energy-ratio mode runs every probe kind.
+    static const std::vector<std::string> unread = {"Dt",     "R",       "GruntHeight", "Radius",
+                                                    "Antenna", "Q",      "K",           "Snr"};
+    if (std::find(unread.begin(), unread.end(), name) != unread.end()) return false;
+    return !(mode == 1 && name == "Signal");
 }
 
 bool IsSettingName(const std::string& name) { return FindParameterKey(name) != nullptr; }
@@ -295,10 +330,18 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
     if (o.output.empty() && (o.saveScenarioFile.empty() || otherOutputs)) Bad("-o FILE is required");
     CheckDistinctOutputs(o);
     if (!render) {
+        // Every point needs its own cell: a short list would leave the
+        // window's default cells in the last points.
         const std::size_t n = static_cast<std::size_t>(o.points.value_or(6));
-        if ((o.rangeCells && o.rangeCells->size() > n) ||
-            (o.thicknessCells && o.thicknessCells->size() > n))
-            Bad("more series cells than points (" + std::to_string(n) + ")");
+        const std::pair<const char*, const std::optional<std::vector<std::string>>*> lists[] = {
+            {"--range", &o.rangeCells}, {"--thickness", &o.thicknessCells}};
+        for (const auto& [option, cells] : lists)
+            if (*cells && (*cells)->size() != n)
+                Bad(std::string(option) + ": " + std::to_string((*cells)->size()) +
+                    " cells for " + std::to_string(n) + " points");
+        for (const auto& s : o.settings)
+            if (!SeriesReads(s.name, o.mode))
+                Bad("--set " + s.name + ": a parameter the series does not read");
     }
     return o;
 }

@@ -73,6 +73,10 @@ std::string CliVersion();  // "Версия 2.06 (build 242)"
 // Whether NAME is one of the parameters `--set` may change.
 bool IsSettingName(const std::string& name);
 
+// Whether a series of `evaluate` in mode MODE reads the parameter NAME;
+// `--set` of one it does not read is refused.
+bool SeriesReads(const std::string& name, int mode);
+
 // Applies TEXT as the parameters window's control would take it, through the
 // same change handler. A text the control rejects throws SonavirError with
 // its message; a value no control could hold (an item or position out of

@@ -20,6 +20,7 @@ int main(int argc, char** argv)
     // The title the task bar and the error boxes show; window captions stay as set.
     QApplication::setApplicationName(sonavir::Q(sonavir::kApplicationTitle));
     QApplication::setWindowIcon(QIcon(sonavir::ProgramIcon()));
+    sonavir::InstallToolkitTranslations();
     // The main window's closing ends the program, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -107,11 +107,7 @@ void DeriveTimingFor(TModelParams& p, int kind)
     p.Fmax = kind == kLfmPulse ? p.F0 + 2 * p.FD : p.F0;
     p.W0 = 2 * std::numbers::pi_v<long double> * p.F0;
     p.Dt = CheckedDiv(1, static_cast<long double>(p.KofDiscret) * p.Fmax);
-    if (kind == kBarkerPulse) {
-        // A whole number of 13-chip groups of carrier periods.
-        const long double chips = std::trunc(CheckedDiv(p.Tc * p.F0, 13));
-        p.Tc = CheckedDiv(chips * 13, p.F0);
-    }
+    if (kind == kBarkerPulse) p.Tc = BarkerDuration(p.Tc, p.F0);
 }
 
 }  // namespace
@@ -160,7 +156,7 @@ void MatchedFilterSeries(MainState& main, EvaluationState& eval)
     for (int r = 0; r < 7; ++r) eval.result[r + 1][0] = EvaluationState::ResultCaptions()[r];
     long double eref = 0;
 
-    main.params.p.Tc = StrToFloat(main.params.tcText);
+    main.params.ReadTcText();
     main.params.DeriveParameters();
 
     SizeRun(main);
@@ -255,7 +251,7 @@ void EnergyRatioSeries(MainState& main, EvaluationState& eval)
     for (int k = kRadioPulse; k <= kBarkerPulse; ++k) {
         main.SeriesSignalKind = static_cast<std::uint8_t>(k);
         long double eref = 0;
-        p.Tc = StrToFloat(main.params.tcText);
+        main.params.ReadTcText();
         DeriveTimingFor(p, k);
         SizeRun(main);
         AllocateSignal(main.Signal, main.SignalSize);

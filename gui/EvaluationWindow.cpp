@@ -248,10 +248,8 @@ void EvaluationWindow::StartSpeedButtonClick()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         EvaluationStart(main_, eval_);
-    } catch (const SonavirError& e) {
-        error = e.what();
-    } catch (const std::bad_alloc&) {
-        error = msg::kOutOfMemory;
+    } catch (const std::exception& e) {
+        error = FailureMessage(e);
     }
     QApplication::restoreOverrideCursor();
     // The cells written before a failure and the blanked picture are shown
@@ -274,8 +272,8 @@ void EvaluationWindow::SetShown(bool shown)
     std::string error;
     try {
         main_.SetEvaluationShown(shown);
-    } catch (const SonavirError& e) {
-        error = e.what();
+    } catch (const std::exception& e) {
+        error = FailureMessage(e);
     }
     // A close box that failed to derive fails the same way here: one report.
     if (error.empty()) error = closeError_;
@@ -311,11 +309,11 @@ void EvaluationWindow::closeEvent(QCloseEvent* event)
     event->accept();
     try {
         main_.params.DeriveParameters();
-    } catch (const SonavirError& e) {
+    } catch (const std::exception& e) {
         // The hide that follows unlocks and derives again; its report
         // stands for both.
-        if (isVisible() && main_.evaluationShown) closeError_ = e.what();
-        else ShowError(this, e.what());
+        if (isVisible() && main_.evaluationShown) closeError_ = FailureMessage(e);
+        else ShowError(this, FailureMessage(e));
     }
 }
 

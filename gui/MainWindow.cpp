@@ -378,10 +378,8 @@ void MainWindow::StartSpeedButtonClick()
         } restore;
         try {
             state.Start();
-        } catch (const SonavirError& e) {
-            error = e.what();
-        } catch (const std::bad_alloc&) {
-            error = msg::kOutOfMemory;
+        } catch (const std::exception& e) {
+            error = FailureMessage(e);
         }
     }
     // The picture shows what was drawn, also up to a failure.
@@ -534,10 +532,8 @@ void MainWindow::PictureAreaResized()
     try {
         sizing.Resize(state.picture, PictureArea->width(), PictureArea->height(),
                       state.settings.PlotBackColor);
-    } catch (const SonavirError& e) {
-        ShowError(this, e.what());
-    } catch (const std::bad_alloc&) {
-        ShowError(this, msg::kOutOfMemory);
+    } catch (const std::exception& e) {
+        ShowError(this, FailureMessage(e));
     }
     LayoutPicture();
     ResultImage->update();
@@ -584,10 +580,8 @@ void MainWindow::SaveToFile(const QString& chosenName)
     lastSaveName = Q(path);
     try {
         state.picture.Save(path);
-    } catch (const SonavirError& e) {
-        ShowError(this, e.what());
-    } catch (const std::bad_alloc&) {
-        ShowError(this, msg::kOutOfMemory);
+    } catch (const std::exception& e) {
+        ShowError(this, FailureMessage(e));
     }
 }
 

@@ -414,10 +414,8 @@ void ParametersWindow::Handle(const std::function<void()>& body)
 {
     try {
         body();
-    } catch (const SonavirError& e) {
-        ShowError(this, e.what());
-    } catch (const std::bad_alloc&) {
-        ShowError(this, msg::kOutOfMemory);
+    } catch (const std::exception& e) {
+        ShowError(this, FailureMessage(e));
     }
     SyncFromState();
     if (bus_) emit bus_->changed();

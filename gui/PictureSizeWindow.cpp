@@ -118,11 +118,8 @@ bool PictureSizeWindow::CloseSpeedButtonClick()
     const QSize area = pictureArea ? pictureArea() : QSize(picture.Width(), picture.Height());
     try {
         sizing.Apply(picture, area.width(), area.height(), settings.PlotBackColor);
-    } catch (const SonavirError& e) {
-        ShowError(this, e.what());
-        return false;
-    } catch (const std::bad_alloc&) {
-        ShowError(this, msg::kOutOfMemory);
+    } catch (const std::exception& e) {
+        ShowError(this, FailureMessage(e));
         return false;
     }
     if (bus) emit bus->changed();

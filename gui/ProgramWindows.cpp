@@ -1,12 +1,27 @@
 #include "gui/ProgramWindows.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QScreen>
+#include <QTranslator>
 
 #include "gui/WindowBus.h"
 
 namespace sonavir {
+
+bool InstallToolkitTranslations()
+{
+    auto* app = QCoreApplication::instance();
+    if (!app) return false;
+    auto* translator = new QTranslator(app);
+    if (!translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
 
 ProgramWindows::ProgramWindows()
 {

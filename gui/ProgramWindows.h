@@ -20,6 +20,11 @@
 
 namespace sonavir {
 
+// The toolkit's own texts (its file dialog, message box buttons, context
+// menus) in Russian like the rest of the program. False when the toolkit's
+// translations are not installed: its texts then stay English.
+bool InstallToolkitTranslations();
+
 class ProgramWindows {
 public:
     ProgramWindows();

@@ -23,12 +23,7 @@ void SpinEdit::setRange(int minimum, int maximum)
     max_ = std::max(minimum, maximum);
 }
 
-int SpinEdit::value() const
-{
-    int v = 0;
-    if (!TryStrToInt(lineEdit()->text().toStdString(), v)) return min_;
-    return v;
-}
+int SpinEdit::value() const { return SpinTextValue(lineEdit()->text().toStdString(), min_); }
 
 void SpinEdit::setValue(int value)
 {
@@ -67,10 +62,10 @@ void SpinEdit::focusOutEvent(QFocusEvent* event)
     QAbstractSpinBox::focusOutEvent(event);
     const int v = value();
     const int clamped = std::clamp(v, min_, max_);
-    if (clamped != v) {
-        setValue(clamped);
-        emit changed(clamped);
-    }
+    // The box shows what the model takes: an empty text or a lone sign
+    // becomes the minimum, a number out of the range its end.
+    setValue(clamped);
+    if (clamped != v) emit changed(clamped);
 }
 
 }  // namespace sonavir

@@ -1,9 +1,10 @@
 #pragma once
 // An integer spin edit that takes what is typed: the value is the integer in
-// the text, or the minimum when the text is not an integer; a typed value
-// outside the range stands while the field has the focus and is brought into
-// the range when the focus leaves, which reports a change again. QSpinBox
-// would refuse or silently fix such input instead.
+// the text (held to the int range), or the minimum when the text is not an
+// integer; a typed value outside the range stands while the field has the
+// focus and is brought into the range when the focus leaves, which reports a
+// change again. On leaving, the box shows the value in use. QSpinBox would
+// refuse or silently fix such input instead.
 
 #include <QAbstractSpinBox>
 

@@ -11,7 +11,6 @@
 #include "signal/Generators.h"
 #include "signal/MatchedFilter.h"
 #include "signal/Noise.h"
-#include "signal/NumberText.h"
 #include "signal/Propagation.h"
 
 namespace sonavir {
@@ -362,7 +361,7 @@ void MainState::RunModel()
     picture.SetBrushColor(settings.PlotBackColor);
 
     // The Barker snap becomes visible; this is not a user change of Tc.
-    params.tcText = FormatGeneral(params.p.Tc, 4);
+    params.ShowTcText();
 
     RealSignalSize = HalfSampleCount(params.p.Tc, params.p.Dt);
     SignalSize = TransformSize(RealSignalSize);

@@ -26,6 +26,18 @@ double ToDouble(long double v)
 
 }  // namespace
 
+long double BarkerDuration(long double tc, long double f0)
+{
+    // 13 is the Barker code length. The count is taken from the far end of
+    // the range of durations that the text could have been rounded from.
+    const long double reach = std::fabs(tc) + GeneralRounding(tc, 4);
+    const long double chips = CheckFinite(reach * std::fabs(f0)) / 13;
+    if (std::isnan(chips) || !(chips < 0x1p63L)) RaiseInvalidOp();
+    auto whole = static_cast<std::int64_t>(chips);
+    if ((tc < 0) != (f0 < 0)) whole = -whole;
+    return CheckedDiv(static_cast<long double>(whole) * 13, f0);
+}
+
 const std::vector<std::string>& ModelParameters::SignalItems()
 {
     static const std::vector<std::string> items = {
@@ -139,7 +151,7 @@ ModelParameters::ModelParameters()
     // then the derived values follow.
     p.F0 = StrToFloat(f0Text);
     p.FD = StrToFloat(fdText);
-    p.Tc = StrToFloat(tcText);
+    ReadTcText();
     p.KofDiscret = static_cast<std::uint8_t>(StrToInt(KofDiscretItems()[kofDiscretItem]));
     p.Q = ToDouble(StrToFloat(qText));
     p.Sln = slnValue;
@@ -159,20 +171,22 @@ void ModelParameters::DeriveParameters()
     // Each step stores its result before the next one runs, so a failure
     // (F0 0 in the snap, Fmax 0 in the step) leaves the earlier results in
     // place and Dt with its text as they were.
-    if (signalItem == kBarkerPulse) {
-        // Whole chips of whole carrier periods; 13 is the Barker code length.
-        const long double chips = CheckFinite(p.Tc * p.F0) / 13;
-        if (std::isnan(chips) || !(std::fabs(chips) < 0x1p63L)) RaiseInvalidOp();
-        const auto whole = static_cast<std::int64_t>(chips);
-        p.Tc = CheckedDiv(static_cast<long double>(whole) * 13, p.F0);
-    }
+    // Whole chips of whole carrier periods, from the box's duration: snapping
+    // a snapped value again could only shorten it.
+    if (signalItem == kBarkerPulse) p.Tc = BarkerDuration(tcTextValue, p.F0);
     p.Fmax = CheckFinite(signalItem == kLfmPulse ? p.F0 + 2 * p.FD : p.F0);
     p.W0 = CheckFinite(2 * std::numbers::pi_v<long double> * p.F0);
     p.Dt = CheckedDiv(1, CheckFinite(p.KofDiscret * p.Fmax));
     dtText = FormatGeneral(p.Dt, 10);
 }
 
-void ModelParameters::ShowTcText() { tcText = FormatGeneral(p.Tc, 4); }
+void ModelParameters::ShowTcText()
+{
+    tcText = FormatGeneral(p.Tc, 4);
+    tcTextValue = StrToFloat(tcText);
+}
+
+void ModelParameters::ReadTcText() { p.Tc = tcTextValue = StrToFloat(tcText); }
 
 void ModelParameters::SetSignalItem(int item)
 {
@@ -182,7 +196,15 @@ void ModelParameters::SetSignalItem(int item)
         DeriveParameters();
     } else if (item == kLfmPulse && !fdEnabled) {
         fdEnabled = true;
-        p.FD = StrToFloat(fdText);
+        // A deviation text refused earlier keeps the last accepted deviation,
+        // and the derived values follow the new kind all the same: no run
+        // may take the sweep with the previous kind's step.
+        try {
+            p.FD = StrToFloat(fdText);
+        } catch (const SonavirError&) {
+            DeriveParameters();
+            throw;
+        }
         DeriveParameters();
     }
     // Between radio and Barker nothing is derived until the next change of
@@ -207,6 +229,7 @@ void ModelParameters::SetTcText(const std::string& text)
 {
     tcText = text;
     p.Tc = StrToFloat(text);
+    tcTextValue = p.Tc;
     DeriveParameters();
 }
 

@@ -19,6 +19,13 @@ enum SignalKind { kRadioPulse = 0, kLfmPulse = 1, kBarkerPulse = 2 };
 
 inline constexpr std::array<double, 3> GruntKoefTable = {0.041, 0.5, 0.7};
 
+// The Barker duration for a duration tc: a whole number of 13-chip groups of
+// whole carrier periods, cut toward zero. tc is the duration as typed or as a
+// run wrote it back with 4 digits, so a count that falls short of a whole
+// number by no more than that text's rounding counts as the whole number: a
+// snapped duration written back snaps to itself again.
+long double BarkerDuration(long double tc, long double f0);
+
 class ModelParameters {
 public:
     // The defaults of the parameters window's creation, DeriveParameters
@@ -57,6 +64,10 @@ public:
     std::string rText = "1", staticPText = "1", nText = "1", gruntHeightText = "0,1";
     std::string radiusText = "0,06";
     std::string dtText;           // written by DeriveParameters
+    // The duration that the duration box stands for: as last typed and
+    // accepted, or as a run wrote it back. The Barker snap always starts
+    // from it, never from a value already snapped.
+    long double tcTextValue = 0.01L;
     int slnValue = 35, temperatureValue = 23;
     int snrPosition = 50;          // NoiseTrackBar, 1 .. 100
     std::string snrHint = "5";
@@ -78,8 +89,11 @@ public:
     void DeriveParameters();
 
     // A run shows the duration in use with 4 digits (a Barker snap becomes
-    // visible); not a user change, so Tc keeps its full value.
+    // visible); not a user change, so Tc keeps its full value. Later snaps
+    // start from the duration shown.
     void ShowTcText();
+    // Tc := the duration box's text as a number (the series runs read it so).
+    void ReadTcText();
 
     // Change handlers.
     void SetSignalItem(int item);          // SignalComboBoxClick

@@ -80,13 +80,6 @@ bool IsUtf8(const std::string& text)
 
 // ---------------------------------------------------------------- parameters
 
-// A spin edit's text: the integer in it, or its minimum when there is none.
-int SpinEditValue(const std::string& text, int minimum)
-{
-    int v = 0;
-    return TryStrToInt(text, v) ? v : minimum;
-}
-
 ParameterKey TextKey(const char* name, std::string Params::*field, void (Params::*set)(const std::string&))
 {
     return {name, Kind::Text, 0, 0, nullptr, [field](const Params& m) { return m.*field; },
@@ -110,7 +103,7 @@ ParameterKey SpinKey(const char* name, int lo, int hi, int Params::*field, void 
 {
     return {name, Kind::Spin, lo, hi, nullptr, [field](const Params& m) { return std::to_string(m.*field); },
             [lo, hi, set](Params& m, const std::string& t) {
-                const int typed = SpinEditValue(t, lo);
+                const int typed = SpinTextValue(t, lo);
                 const int clamped = std::clamp(typed, lo, hi);
                 (m.*set)(typed);
                 if (clamped != typed) (m.*set)(clamped);

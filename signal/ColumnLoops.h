@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "signal/Errors.h"
+#include "signal/Threads.h"
 #include "signal/WinFFT.h"
 
 namespace sonavir::detail {
@@ -104,9 +105,12 @@ void ForColumns(int first, int last, Body body)
     bounds.push_back(last);
     std::vector<std::exception_ptr> errors(workers);
     std::vector<std::thread> threads;
+    // Reserved first: a thread must never be started that the vector then
+    // fails to hold.
+    threads.reserve(workers - 1);
     try {
         for (unsigned w = 1; w < workers; ++w)
-            threads.emplace_back(run, bounds[w], bounds[w + 1], std::ref(errors[w]));
+            threads.push_back(StartThread(run, bounds[w], bounds[w + 1], std::ref(errors[w])));
     } catch (const std::system_error&) {
         // No thread to be had: the caller does the rest of the work itself.
         for (unsigned w = static_cast<unsigned>(threads.size()) + 1; w < workers; ++w)

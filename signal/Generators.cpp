@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <functional>
 #include <numbers>
+#include <system_error>
 #include <thread>
 #include <type_traits>
 
 #include "signal/Errors.h"
+#include "signal/Threads.h"
 
 namespace sonavir {
 
@@ -130,9 +132,15 @@ void Generate(TSignalData& data, int N, int M, const PhaseLaw& law)
         CheckFinite(law.At(pulse));
         if (pulse >= kThreadedSamples) {
             const std::int64_t half = pulse / 2;
-            std::thread worker(FillPulse<Sign>, r0, r1, half, pulse, std::cref(law), std::cref(sign));
+            std::thread worker;
+            try {
+                worker = StartThread(FillPulse<Sign>, r0, r1, half, pulse, std::cref(law), std::cref(sign));
+            } catch (const std::system_error&) {
+                // No thread to be had: this one does the second half too.
+                FillPulse(r0, r1, half, pulse, law, sign);
+            }
             FillPulse(r0, r1, 0, half, law, sign);
-            worker.join();
+            if (worker.joinable()) worker.join();
         } else {
             FillPulse(r0, r1, 0, pulse, law, sign);
         }

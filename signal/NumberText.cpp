@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <locale.h>
 
 #include "signal/Errors.h"
@@ -111,6 +112,36 @@ int StrToInt(const std::string& text)
     if (!TryStrToInt(text, v))
         throw SonavirError("'" + text + "' is not a valid integer value");
     return v;
+}
+
+int SpinTextValue(const std::string& text, int fallback)
+{
+    const std::string t = Trimmed(text);
+    std::size_t i = 0;
+    const bool negative = i < t.size() && t[i] == '-';
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    if (i == t.size()) return fallback;
+    long long v = 0;
+    for (; i < t.size(); ++i) {
+        if (!IsDigit(t[i])) return fallback;
+        // Past the int range the digits no longer matter: the value is held
+        // at the end of the range.
+        v = std::min(v * 10 + (t[i] - '0'), static_cast<long long>(INT_MAX) + 1);
+    }
+    if (negative) v = -v;
+    return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+}
+
+long double GeneralRounding(long double value, int precision)
+{
+    if (value == 0 || !std::isfinite(value)) return 0;
+    const int p = std::clamp(precision, 1, 18);
+    // The exponent of the rounded value, as FormatGeneral finds it.
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*Le", p - 1, std::fabs(value));
+    const char* e = std::strchr(buf, 'e');
+    const int exp10 = e ? std::atoi(e + 1) : 0;
+    return 0.5L * std::pow(10.0L, static_cast<long double>(exp10 - (p - 1)));
 }
 
 std::string FormatGeneral(long double value, int precision)

@@ -16,12 +16,19 @@ int StrToInt(const std::string& text);
 // Same rules without throwing: false when the text is not a valid value.
 bool TryStrToFloat(const std::string& text, long double& value);
 bool TryStrToInt(const std::string& text, int& value);
+// An integer spin edit's text: the whole number in it, held to the int range
+// when it has more digits than an int takes, or `fallback` when the text is
+// no whole number (empty, "-", "5a").
+int SpinTextValue(const std::string& text, int fallback);
 
 // The general format with precision P: P significant digits, trailing zeros
 // dropped, exponent form when the decimal exponent E (value = 0.d1d2.. x 10^E)
 // is above P or below -3. Examples: 1/49392, P = 10 -> "2,024619372E-5";
 // 0.0088349514, P = 4 -> "0,008835"; 120000, P = 3 -> "1,2E5".
 std::string FormatGeneral(long double value, int precision);
+// Half a unit in the last place that FormatGeneral(value, precision) can
+// show: how far the value a text of that format stood for may lie from it.
+long double GeneralRounding(long double value, int precision);
 // The picture's labels: the general format with 3 digits.
 std::string FormatPicture(long double value);
 // The evaluation table: the general format with 8 digits.

@@ -16,6 +16,11 @@
 
 #include "app/CliOptions.h"
 #include "app/CommandLine.h"
+#include "display/Picture.h"
+#include "display/PictureSettings.h"
+#include "evaluation/EvaluationState.h"
+#include "evaluation/SeriesRuns.h"
+#include "model/MainState.h"
 
 using namespace sonavir;
 namespace fs = std::filesystem;
@@ -110,6 +115,19 @@ TEST(CliExe, VersionAndHelp)
     EXPECT_EQ(h.status, 0);
     EXPECT_NE(h.out.find("sonavir render"), std::string::npos);
     EXPECT_NE(h.out.find("sonavir evaluate"), std::string::npos);
+    // Every option is explained below the synopsis, and the number syntax.
+    const std::string explained = h.out.substr(h.out.find("\n\n"));
+    for (const char* option : {"-o", "--set", "--colors", "--size", "--model", "--stage", "--filter",
+                               "--echo-filter", "--noise", "--seed", "--norm", "--depth", "--gate-off",
+                               "--no-scale", "--ticks", "--wave", "--spectrum", "--mode", "--propagation",
+                               "--points", "--range", "--thickness", "--no-norm", "--table"}) {
+        const std::string o = option;
+        const bool shown = explained.find("  " + o + " ") != std::string::npos ||
+                           explained.find("  " + o + ",") != std::string::npos ||
+                           explained.find(", " + o + " ") != std::string::npos;
+        EXPECT_TRUE(shown) << option;
+    }
+    EXPECT_NE(h.out.find("decimal comma"), std::string::npos);
 }
 
 TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
@@ -168,6 +186,90 @@ TEST(CliExe, RenderWritesTheLedgerAndTheMeasures)
     ASSERT_EQ(v.size(), 6u);
     EXPECT_NEAR(v[3], -22.28, 0.05);  // Barker-13's sidelobes at 1/13
     EXPECT_EQ(v[5], 13);
+}
+
+TEST(CliExe, CsvFilesHoldTheBuffersOfTheRun)
+{
+    TempDir dir;
+    Result r = RunExe(dir, {"render", "--stage", "3", "--filter", "--wave", (dir / "w.csv").string(),
+                         "--spectrum", (dir / "s.csv").string(), "-o", (dir / "p.bmp").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    // The same run in this process, its plotted buffers kept.
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state(params, settings, picture);
+    params.filterOn = true;
+    state.SelectPath(3);
+    TSignalData wave, spectrum;
+    state.onTimePlot = [&](const TSignalData& d, int) { wave = d; };
+    state.onSpectrumPlot = [&](const TSignalData& d, int) { spectrum = d; };
+    state.Start();
+    const int N = state.SignalSize;
+
+    // Every value, read back at its 17 digits, is the buffer's own.
+    const auto waveLines = Lines(ReadAll(dir / "w.csv"));
+    ASSERT_EQ(waveLines.size(), 2u * N + 1);
+    for (int m = 0; m < 2 * N; ++m) {
+        const std::string& l = waveLines[m + 1];
+        ASSERT_EQ(l.substr(0, l.find(',')), std::to_string(m));
+        ASSERT_EQ(std::stod(l.substr(l.find(',') + 1)), wave[m % 2][m / 2]) << l;
+    }
+    const auto spectrumLines = Lines(ReadAll(dir / "s.csv"));
+    ASSERT_EQ(spectrumLines.size(), N + 1u);
+    for (int k = 0; k < N; ++k) {
+        std::istringstream l(spectrumLines[k + 1]);
+        std::string index, re, im;
+        std::getline(l, index, ',');
+        std::getline(l, re, ',');
+        std::getline(l, im, ',');
+        ASSERT_EQ(index, std::to_string(k));
+        ASSERT_EQ(std::stod(re), spectrum[0][k]) << k;
+        ASSERT_EQ(std::stod(im), spectrum[1][k]) << k;
+    }
+}
+
+TEST(CliExe, EvaluateTableIsTheTableOfTheSameSeries)
+{
+    // The matched-filter mode, with and without the rescaling, as the
+    // evaluation window would run it.
+    struct Case {
+        std::vector<std::string> args;
+        bool norm;
+        int propagation;
+        int signal;
+    };
+    const Case cases[] = {
+        {{}, true, 0, kLfmPulse},
+        {{"--no-norm", "--propagation", "2", "--set", "Signal=2"}, false, 2, kBarkerPulse}};
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::vector<std::string> args = {"evaluate", "--table", (dir / "t.csv").string(), "-o",
+                                         (dir / "c.bmp").string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Result r = RunExe(dir, args);
+        ASSERT_EQ(r.status, 0) << r.err;
+
+        ModelParameters params;
+        PictureSettings settings;
+        Picture picture;
+        MainState state(params, settings, picture);
+        EvaluationState eval;
+        params.SetSignalItem(c.signal);
+        eval.filterNorm = c.norm;
+        eval.propagationItem = c.propagation;
+        EvaluationStart(state, eval);
+
+        const auto rows = Lines(ReadAll(dir / "t.csv"));
+        ASSERT_EQ(rows.size(), eval.result.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            std::string want;
+            for (std::size_t j = 0; j < eval.result[i].size(); ++j)
+                want += (j ? ";" : "") + eval.result[i][j];
+            EXPECT_EQ(rows[i], want) << "row " << i;
+        }
+    }
 }
 
 TEST(CliExe, DefaultPictureSizeAndModelView)
@@ -327,6 +429,13 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {"render", "--points", "5", "-o", out},
         {"evaluate", "--points", "3", "--range", "0;1;2;3", "-o", out},
         {"evaluate", "--points", "16", "-o", out},
+        // A short list would leave the last points at the window's cells.
+        {"evaluate", "--points", "8", "--range", "1;2;3;4;5;6;7", "-o", out},
+        {"evaluate", "--thickness", "0;1", "-o", out},
+        // Parameters that no series reads.
+        {"evaluate", "--set", "Dt=1", "-o", out},
+        {"evaluate", "--set", "Radius=x", "-o", out},
+        {"evaluate", "--mode", "1", "--set", "Signal=2", "-o", out},
         // Two outputs into one file, however the name is spelled.
         {"render", "--wave", out, "-o", out},
         {"render", "--wave", (dir / "a.csv").string(), "--spectrum",
@@ -345,6 +454,9 @@ TEST(CliExe, BadCommandLinesExitTwo)
         EXPECT_EQ(r.status, 2) << args[1];
         EXPECT_NE(r.err.find("Usage"), std::string::npos);
     }
+    Result unread = RunExe(dir, {"evaluate", "--set", "GruntHeight=2", "-o", out});
+    EXPECT_EQ(unread.err.substr(0, unread.err.find('\n')),
+              "sonavir: --set GruntHeight: a parameter the series does not read");
     EXPECT_TRUE(dir.Files().empty());
 }
 
@@ -366,7 +478,7 @@ TEST(CliExe, EvaluateWritesTheResultTable)
 {
     TempDir dir;
     Result r = RunExe(dir, {"evaluate", "--mode", "1", "--points", "3", "--range", "0;1;2",
-                         "--thickness", "0;1", "--table", (dir / "t.txt").string(), "-o",
+                         "--thickness", "0;1;2", "--table", (dir / "t.txt").string(), "-o",
                          (dir / "c.bmp").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto rows = Lines(ReadAll(dir / "t.txt"));
@@ -379,7 +491,7 @@ TEST(CliExe, EvaluateWritesTheResultTable)
 
     // A cell that is no number stops the run; nothing is written.
     TempDir bad;
-    Result f = RunExe(bad, {"evaluate", "--range", "0;x", "--table", (bad / "t.txt").string(), "-o",
+    Result f = RunExe(bad, {"evaluate", "--range", "0;x;2;4;8;16", "--table", (bad / "t.txt").string(), "-o",
                          (bad / "c.bmp").string()});
     EXPECT_EQ(f.status, 1);
     EXPECT_EQ(f.err, "'x' is not a valid floating point value\n");
@@ -487,6 +599,8 @@ TEST(CliParse, SpinEditSettingsAreClampedLikeTheControl)
     EXPECT_EQ(params.p.Temperature, 0);
     ApplySetting(params, {"Temperature", "-5"});
     EXPECT_EQ(params.p.Temperature, 0);
+    ApplySetting(params, {"Sln", "99999999999"});
+    EXPECT_EQ(params.p.Sln, 50);
     ApplySetting(params, {"KofDiscret", "16"});
     EXPECT_EQ(params.p.KofDiscret, 16);
 }

@@ -7,10 +7,110 @@
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
 #include "signal/Errors.h"
+#include "signal/Generators.h"
 #include "signal/NumberText.h"
+#include "tests/support/DirectModels.h"
 
 namespace sonavir {
 namespace {
+
+// The matched-filter series written out by hand for one probe kind: the
+// direct channel models, and every product, peak and sum done here.
+class HandSeries {
+public:
+    HandSeries(const ModelParameters& params, const EvaluationState& eval) : p_(params.p), eval_(eval)
+    {
+        const int M = HalfSampleCount(p_.Tc, p_.Dt);
+        N_ = TransformSize(M);
+        AllocateSignal(probe_, N_);
+        if (params.signalItem == kRadioPulse) RadioPulse(probe_, N_, M, p_);
+        if (params.signalItem == kLfmPulse) LfmPulse(probe_, N_, M, p_);
+        if (params.signalItem == kBarkerPulse) BarkerPulse(probe_, N_, M, p_);
+        FFT(probe_, N_, +1);
+    }
+
+    // rows[r][j - 1]: the value of table row r (1 .. 7) at point j.
+    std::vector<long double> rows[8];
+
+    void Run()
+    {
+        long double eref = 0;
+        for (int j = 1; j <= eval_.pointCount; ++j) {
+            p_.R = std::stod(Comma(eval_.series[1][j]));
+            p_.GruntHeight = std::stod(Comma(eval_.series[2][j]));
+            TSignalData echo = probe_;
+            if (eval_.propagationItem != 1) direct::Water(true, echo, N_, p_);
+            if (eval_.propagationItem != 0) direct::Seabed(true, echo, N_, p_);
+            // The echo brought back to the probe's spectral peak.
+            TSignalData scaled = echo;
+            if (eval_.filterNorm) Scale(scaled, SpectralPeak(probe_) / SpectralPeak(echo));
+
+            // Filter matched to the probe, fed the (rescaled) echo.
+            const long double ein = Energy(Inverse(scaled));
+            if (j == 1) eref = ein;
+            const TSignalData first = Filtered(scaled, probe_);
+            rows[1].push_back(ein);
+            rows[2].push_back(Energy(first));
+            rows[4].push_back(2.0L * N_ * SamplePeak(first));
+            rows[6].push_back(SamplePeak(first) / std::sqrt(eref));
+
+            // Filter matched to the (rescaled) echo, fed the echo itself.
+            const TSignalData second = Filtered(echo, scaled);
+            rows[3].push_back(Energy(second));
+            rows[5].push_back(2.0L * N_ * SamplePeak(second));
+            rows[7].push_back(SamplePeak(second) / std::sqrt(Energy(Inverse(echo))));
+        }
+    }
+
+private:
+    static std::string Comma(std::string text)
+    {
+        for (char& c : text)
+            if (c == ',') c = '.';
+        return text;
+    }
+    TSignalData Inverse(TSignalData s) const
+    {
+        FFT(s, N_, -1);
+        return s;
+    }
+    void Scale(TSignalData& s, long double factor) const
+    {
+        for (auto& row : s)
+            for (int i = 0; i < N_; ++i) row[i] = static_cast<double>(row[i] * factor);
+    }
+    long double SpectralPeak(const TSignalData& s) const
+    {
+        long double peak = 0;
+        for (int i = 0; i < N_; ++i)
+            peak = std::max(peak, std::hypot(static_cast<long double>(s[0][i]), s[1][i]));
+        return peak;
+    }
+    long double SamplePeak(const TSignalData& t) const
+    {
+        long double peak = 0;
+        for (const auto& row : t)
+            for (int i = 0; i < N_; ++i) peak = std::max(peak, static_cast<long double>(std::abs(row[i])));
+        return peak;
+    }
+    long double Energy(const TSignalData& t) const
+    {
+        long double e = 0;
+        for (const auto& row : t)
+            for (int i = 0; i < N_; ++i) e += static_cast<long double>(row[i]) * row[i];
+        return e;
+    }
+    // The filter output in time: input through the filter matched to reference.
+    TSignalData Filtered(const TSignalData& input, const TSignalData& reference) const
+    {
+        return Inverse(direct::Filtered(input, reference, N_, p_.Dt));
+    }
+
+    TModelParams p_;
+    const EvaluationState& eval_;
+    int N_ = 0;
+    TSignalData probe_;
+};
 
 class SeriesRunsTest : public ::testing::Test {
 protected:
@@ -91,6 +191,45 @@ TEST_F(SeriesRunsTest, MatchedFilterRunNormalisesChartValuesButNotTheTable)
     EXPECT_FALSE(PictureIsBlank());
 }
 
+TEST_F(SeriesRunsTest, MatchedFilterTableAndChartAgreeWithTheSeriesByHand)
+{
+    struct Case {
+        int kind, propagation;
+        bool norm;
+    };
+    const Case cases[] = {{kLfmPulse, 0, true}, {kBarkerPulse, 2, true}, {kRadioPulse, 1, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "kind " << c.kind << ", propagation " << c.propagation);
+        params.SetSignalItem(c.kind);
+        eval.propagationItem = c.propagation;
+        eval.filterNorm = c.norm;
+        MatchedFilterSeries(main, eval);
+
+        HandSeries hand(params, eval);
+        hand.Run();
+        const int n = eval.pointCount;
+        for (int r = 1; r <= 7; ++r)
+            for (int j = 1; j <= n; ++j)
+                EXPECT_NEAR(Cell(r, j), hand.rows[r][j - 1], 1e-7L * hand.rows[r][j - 1])
+                    << "row " << r << ", point " << j;
+
+        // The chart: every ratio over the largest of both passes.
+        std::vector<long double> ratios(hand.rows[6]);
+        ratios.insert(ratios.end(), hand.rows[7].begin(), hand.rows[7].end());
+        const long double largest = *std::max_element(ratios.begin(), ratios.end());
+        ASSERT_EQ(eval.SeriesRatios.size(), ratios.size());
+        for (std::size_t i = 0; i < ratios.size(); ++i)
+            EXPECT_NEAR(eval.SeriesRatios[i], ratios[i] / largest, 1e-9L) << i;
+        EXPECT_EQ(*std::max_element(eval.SeriesRatios.begin(), eval.SeriesRatios.end()), 1.0L);
+        if (c.kind == kBarkerPulse) {
+            // Here the largest ratio is the second pass's: the chart must
+            // not be scaled by the first pass alone.
+            EXPECT_GT(*std::max_element(hand.rows[7].begin(), hand.rows[7].end()),
+                      *std::max_element(hand.rows[6].begin(), hand.rows[6].end()));
+        }
+    }
+}
+
 TEST_F(SeriesRunsTest, MatchedFilterRunRereadsDurationAndClearsMemoryFigures)
 {
     params.p.Tc = 0.5L;  // stale value: the run takes the field's text
@@ -140,6 +279,20 @@ TEST_F(SeriesRunsTest, EnergyRatioRunIsRelativeToThePointOneAndSnapsTheDuration)
     EXPECT_EQ(params.p.GruntHeight, 0.1);
     EXPECT_EQ(main.statusText, "Согласованный фильтр");
     EXPECT_TRUE(main.imageMenuEnabled);
+}
+
+TEST_F(SeriesRunsTest, BothRunsSnapTheShownDurationAsTheParametersDo)
+{
+    // 0,007027 is how a run shows two periods per chip at 3700 Hz; read back
+    // from the box it must not lose one of them.
+    params.SetF0Text("3700");
+    params.SetTcText("0,007027");
+    EnergyRatioSeries(main, eval);
+    EXPECT_EQ(params.p.Tc, 26.0L / 3700);
+    params.SetSignalItem(kBarkerPulse);
+    MatchedFilterSeries(main, eval);
+    EXPECT_EQ(params.p.Tc, 26.0L / 3700);
+    EXPECT_EQ(params.tcText, "0,007027");
 }
 
 TEST_F(SeriesRunsTest, ModesRewriteTheCaptionsOfEachOther)

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <system_error>
 
 #include "gui/MainWindow.h"
 #include "gui/PictureSettingsWindow.h"
@@ -176,6 +177,22 @@ private slots:
         QCOMPARE(f.errors.size(), std::size_t(1));
         QVERIFY(w.StatusText().isEmpty());
         QVERIFY(!w.ImageItem->menuAction()->isEnabled());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    }
+
+    void failureOfAnyKindIsReportedNotFatal()
+    {
+        // A failure from outside the program's own (a thread the system
+        // refuses, say) is reported the same way, with its message.
+        Fixture f;
+        f.state.onMemoryFigures = [] {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "thread");
+        };
+        f.form.StartSpeedButtonClick();
+        QCOMPARE(f.errors.size(), std::size_t(1));
+        QVERIFY(f.errors[0].rfind("thread: ", 0) == 0);
+        QVERIFY(f.form.StatusText().isEmpty());
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 

@@ -5,9 +5,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -71,6 +73,7 @@ private slots:
     void antennaKindGreysCoefficient();
     void barkerDurationShownAfterRun();
     void spinEditTakesTypedValueAndClampsOnFocusLoss();
+    void focusReturnsToTheFieldAfterTheErrorBox();
     void switchesGatesAndTrackBarWriteTheState();
     void evaluationLockDisablesListedControls();
 };
@@ -288,6 +291,53 @@ void ParametersWindowTest::spinEditTakesTypedValueAndClampsOnFocusLoss()
     sln->stepBy(-3);
     QCOMPARE(fx.params.p.Sln, 47);
     QCOMPARE(fx.params.slnValue, 47);
+
+    // More digits than an int takes is still a number beyond the range; an
+    // empty text or a lone sign is 0. On leaving, the box shows what the
+    // model uses.
+    const std::pair<QString, int> typed[] = {{"99999999999", 50}, {"", 0}, {"-", 0}};
+    for (const auto& [keys, kept] : typed) {
+        text->selectAll();
+        QTest::keyClick(text, Qt::Key_Backspace);
+        QTest::keyClicks(text, keys);
+        QApplication::sendEvent(sln, &out);
+        QCOMPARE(text->text(), QString::number(kept));
+        QCOMPARE(fx.params.p.Sln, kept);
+    }
+    QVERIFY(fx.errors.empty());
+}
+
+void ParametersWindowTest::focusReturnsToTheFieldAfterTheErrorBox()
+{
+    Fixture fx;
+    SetErrorSink({});  // the real box this time
+    QWidget mainWindow;  // the window that would take the activation
+    mainWindow.show();
+    fx.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(fx.form.get()));
+    QComboBox* f0 = fx.form->F0ComboBox;
+    f0->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f0));
+
+    QString shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->close();
+        }
+    });
+    closer.start(10);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+    closer.stop();
+    QCOMPARE(shown, QString("'10300x' is not a valid floating point value"));
+
+    // The next keys reach the field being edited.
+    QTRY_VERIFY(fx.form->isActiveWindow());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_5);
+    QCOMPARE(f0->currentText(), QString("103005"));
+    QCOMPARE(fx.params.p.F0, 103005.0L);
 }
 
 void ParametersWindowTest::switchesGatesAndTrackBarWriteTheState()

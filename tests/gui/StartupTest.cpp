@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include "gui/ErrorBox.h"
 #include "gui/HelpLinks.h"
@@ -208,6 +209,19 @@ private slots:
         emit pw.evaluateRequested();
         QVERIFY(!w.OpenScenarioItem->isEnabled());
         SetErrorSink({});
+    }
+
+    void toolkitDialogsSpeakRussian()
+    {
+        QVERIFY(InstallToolkitTranslations());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("&Имя файла:"));
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "Select All"), QStringLiteral("Выделить всё"));
+        // The other tests see the toolkit's own texts.
+        for (auto* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
     }
 };
 

@@ -17,6 +17,7 @@
 #include "signal/MatchedFilter.h"
 #include "signal/Propagation.h"
 #include "signal/WinFFT.h"
+#include "tests/support/DirectModels.h"
 #include "tests/support/FailureOf.h"
 
 using namespace sonavir;
@@ -88,6 +89,29 @@ void ApplyStageByHand(int k, TSignalData& s, int N, const ModelParameters& param
         break;
     case 4:
         SphereTarget(true, s, N, params.p);
+        break;
+    }
+}
+
+// Stage k of the echo path from the direct models (wide-band antenna, the
+// default), independent of the library's column loops.
+void DirectStage(int k, TSignalData& s, int N, const ModelParameters& params)
+{
+    switch (k) {
+    case 1:
+    case 7:
+        direct::Wideband(true, s, N, params.p, params.kText);
+        break;
+    case 2:
+    case 6:
+        direct::Water(true, s, N, params.p);
+        break;
+    case 3:
+    case 5:
+        direct::Seabed(true, s, N, params.p);
+        break;
+    case 4:
+        direct::Sphere(true, s, N, params.p);
         break;
     }
 }
@@ -183,20 +207,51 @@ TEST(MainStateRun, StartRestoresFullSettingsFormAndBlackOnWhiteFill)
     EXPECT_EQ(h.picture.PixelAt(h.picture.Width() - 1, h.picture.Height() - 1), kWhite);
 }
 
-TEST(MainStateRun, StageSevenIsTheProductOfAllSevenResponses)
+TEST(MainStateRun, EveryStageIsTheProductOfItsResponsesInPathOrder)
 {
+    for (int stage = 1; stage <= 7; ++stage) {
+        SCOPED_TRACE(stage);
+        Harness h;
+        h.RunStage(stage);
+        EXPECT_EQ(h.state.statusText, "Сигнал - " + MainState::PathItems()[stage]);
+
+        int N = 0;
+        TSignalData expected = ProbeSpectrum(h.params, N);
+        for (int k = 1; k <= stage; ++k) DirectStage(k, expected, N, h.params);
+        ExpectBuffersNear(h.spectrum, expected, N, 1e-12);
+
+        // The waveform is the inverse transform of that spectrum.
+        FFT(expected, N, -1);
+        ExpectBuffersNear(h.wave, expected, N, 1e-12);
+    }
+}
+
+TEST(MainStateRun, NoiseReachesTheEchoThatAnEchoMatchedFilterFilters)
+{
+    // The noisy probe along the path, through the filter matched to the
+    // noiseless echo.
     Harness h;
-    h.RunStage(7);
-    EXPECT_EQ(h.state.statusText, "Сигнал - Отраженный и принятый антенной");
+    h.params.filterOn = h.params.noiseOn = true;
+    h.state.SetFilterMode(true);
+    h.state.noiseSeed = 2024u;
+    h.RunStage(4);
 
-    int N = 0;
-    TSignalData expected = ProbeSpectrum(h.params, N);
-    for (int k = 1; k <= 7; ++k) ApplyStageByHand(k, expected, N, h.params);
-    ExpectBuffersNear(h.spectrum, expected, N, 1e-12);
-
-    // The waveform is the inverse transform of that spectrum.
-    FFT(expected, N, -1);
-    ExpectBuffersNear(h.wave, expected, N, 1e-12);
+    const int N = h.plotN, M = h.state.RealSignalSize;
+    TSignalData noisy;
+    AllocateSignal(noisy, N);
+    LfmPulse(noisy, N, M, h.params.p);
+    double peak = 0;
+    for (const auto& row : noisy)
+        for (double v : row) peak = std::max(peak, std::abs(v));
+    direct::AddNoise(noisy, N, peak / h.params.Snr(), 2024u);
+    FFT(noisy, N, +1);
+    int n = 0;
+    TSignalData echo = ProbeSpectrum(h.params, n);
+    for (int k = 1; k <= 4; ++k) {
+        DirectStage(k, noisy, N, h.params);
+        DirectStage(k, echo, N, h.params);
+    }
+    ExpectBuffersNear(h.spectrum, direct::Filtered(noisy, echo, N, h.params.p.Dt), N, 1e-12);
 }
 
 TEST(MainStateRun, UncheckedGateSkipsOnlyItsStage)
@@ -449,6 +504,16 @@ TEST(MainStateRun, BarkerSnapIsWrittenBackWithFourDigits)
     h.state.Start();
     EXPECT_EQ(h.params.tcText, "0,008835");
     EXPECT_NEAR(static_cast<double>(h.params.p.Tc), 91.0 / 10300, 1e-15);  // full value kept
+
+    // Later snaps start from the duration shown, 0,007027 s at 3700 Hz.
+    h.params.SetF0Text("3700");
+    h.state.Start();
+    EXPECT_EQ(h.params.tcText, "0,007027");
+    h.params.SetF0Text("10300");
+    EXPECT_EQ(h.params.p.Tc, 65.0L / 10300);
+    h.params.SetF0Text("3700");
+    h.state.Start();
+    EXPECT_EQ(h.params.p.Tc, 26.0L / 3700);
 }
 
 TEST(MainStateLedger, SummarisesTheStageRunsOfEachSignalKind)

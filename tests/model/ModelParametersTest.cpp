@@ -60,6 +60,101 @@ TEST(ModelParameters, BarkerSnapsTheDurationToWholeChips)
     EXPECT_EQ(m.p.Tc, 0);
 }
 
+TEST(ModelParameters, BarkerSnapStartsFromTheBoxDurationNeverFromASnappedOne)
+{
+    ModelParameters m;
+    m.SetSignalItem(kBarkerPulse);
+    // There and back: 2 and 7 periods per chip of the typed 0,01 s each time.
+    for (int round = 0; round < 2; ++round) {
+        m.SetF0Text("3700");
+        EXPECT_EQ(m.p.Tc, 26.0L / 3700);
+        m.SetF0Text("10300");
+        EXPECT_EQ(m.p.Tc, 91.0L / 10300);
+    }
+
+    // Key by key ends where the whole text ends, through a carrier of 3 Hz
+    // that leaves no whole chip on the way.
+    m.SetF0Text("3");
+    EXPECT_EQ(m.p.Tc, 0);
+    m.SetF0Text("37");
+    m.SetF0Text("370");
+    m.SetF0Text("3700");
+    EXPECT_EQ(m.p.Tc, 26.0L / 3700);
+
+    // A run shows 0,007027; 0,007027 * 3700 / 13 is 1,99999..., still two
+    // periods per chip, however often the text is written back.
+    for (int run = 0; run < 3; ++run) {
+        m.ShowTcText();
+        EXPECT_EQ(m.tcText, "0,007027");
+        m.SetF0Text("10300");
+        EXPECT_EQ(m.p.Tc, 65.0L / 10300);  // from the 0,007027 shown
+        m.SetF0Text("3700");
+        EXPECT_EQ(m.p.Tc, 26.0L / 3700);
+    }
+
+    // The sampling coefficient alone keeps the periods: one per chip here.
+    ModelParameters k;
+    k.SetSignalItem(kBarkerPulse);
+    k.SetF0Text("184");
+    k.SetTcText("0,1");
+    for (int item : {2, 3, 2, 0}) {
+        k.SetKofDiscretItem(item);
+        EXPECT_EQ(k.p.Tc, 13.0L / 184) << item;
+    }
+}
+
+TEST(ModelParameters, RunThenChangesAndBackNeverShortensTheBarkerPulse)
+{
+    // Every listed duration and carrier: Start writes the duration back, the
+    // carrier, deviation, sampling and kind change, and everything goes back.
+    for (const auto& tc : ModelParameters::TcItems()) {
+        for (const auto& f0 : ModelParameters::F0Items()) {
+            SCOPED_TRACE(tc + " s, " + f0 + " Hz");
+            ModelParameters m;
+            m.SetSignalItem(kBarkerPulse);
+            m.SetTcText(tc);
+            m.SetF0Text(f0);
+            const long double snapped = m.p.Tc;
+            for (int run = 0; run < 3; ++run) {
+                m.ShowTcText();
+                m.SetF0Text(f0 == "3700" ? "10300" : "3700");
+                m.SetKofDiscretItem(4);
+                m.SetSignalItem(kLfmPulse);
+                m.SetFDText("6024");
+                m.SetSignalItem(kBarkerPulse);
+                m.SetF0Text(f0);
+                m.SetKofDiscretItem(1);
+                EXPECT_EQ(m.p.Tc, snapped);
+            }
+        }
+    }
+}
+
+TEST(ModelParameters, RefusedDeviationLeavesNoMixOfKinds)
+{
+    // "x" in the deviation box, then radio pulse and back to LFM: the box
+    // comes back refused, and the derived values are those of LFM with the
+    // last accepted deviation.
+    ModelParameters m;
+    EXPECT_EQ(FailureOf([&] { m.SetFDText("x"); }), "'x' is not a valid floating point value");
+    m.SetSignalItem(kRadioPulse);
+    EXPECT_EQ(m.p.Fmax, 10300);
+    EXPECT_EQ(FailureOf([&] { m.SetSignalItem(kLfmPulse); }),
+              "'x' is not a valid floating point value");
+    EXPECT_EQ(m.signalItem, kLfmPulse);
+    EXPECT_TRUE(m.fdEnabled);
+    EXPECT_EQ(m.p.FD, 1024);
+    EXPECT_EQ(m.p.Fmax, 12348);
+    EXPECT_EQ(m.p.Dt, 1.0L / 49392);
+    EXPECT_EQ(m.dtText, "2,024619372E-5");
+
+    // A refused duration keeps snapping from the last accepted one.
+    m.SetSignalItem(kBarkerPulse);
+    EXPECT_THROW(m.SetTcText("0,0x"), SonavirError);
+    m.SetF0Text("3700");
+    EXPECT_EQ(m.p.Tc, 26.0L / 3700);
+}
+
 TEST(ModelParameters, RadioAndBarkerUseTheCarrierAndKeepTheDeviation)
 {
     ModelParameters m;

@@ -94,6 +94,29 @@ TEST(Scenario, RoundTripKeepsEveryValueAndTheDerivedOnes)
     EXPECT_EQ(FormatScenario(Scenario::Capture(state2, read.scenario.size)), text);
 }
 
+TEST(Scenario, BarkerSavedAfterARunReopensWithTheSamePulse)
+{
+    // A run writes the snapped duration back with 4 digits (0,008835 for 7
+    // periods per chip); the file holds that text and must snap to 7 again.
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state(params, settings, picture);
+    params.SetSignalItem(kBarkerPulse);
+    params.SetTcText("0,01");
+    state.Start();
+    ASSERT_EQ(params.tcText, "0,008835");
+
+    ModelParameters params2;
+    PictureSettings settings2;
+    Picture picture2;
+    MainState state2(params2, settings2, picture2);
+    ParseScenario(FormatScenario(Scenario::Capture(state, {}))).scenario.ApplyTo(state2);
+    EXPECT_EQ(params2.p.Tc, params.p.Tc);
+    state2.Start();
+    EXPECT_EQ(state2.RealSignalSize, state.RealSignalSize);
+}
+
 TEST(Scenario, DerivedStepIsNotReplacedByItsRoundedText)
 {
     // The step field shows 10 digits; only a typed step is taken back.

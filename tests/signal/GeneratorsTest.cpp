@@ -5,6 +5,8 @@
 
 #include "signal/Errors.h"
 #include "signal/Generators.h"
+#include "signal/Propagation.h"
+#include "signal/Threads.h"
 
 using namespace sonavir;
 
@@ -119,6 +121,31 @@ TEST(Generators, LongPulsesStayAccurateAcrossBlocksAndThreads)
     EXPECT_LT(WorstError(d, N, M,
                          [&](long long m) { return DirectBarker(m, M, p); }),
               1e-12L);
+}
+
+TEST(Generators, RefusedThreadsLeaveTheWorkToTheCaller)
+{
+    // A system that grants no thread: the long pulse and the long column
+    // loops are done on the calling thread, to the same bits.
+    TModelParams p;
+    p.Tc = 2;
+    p.Dt = 1.0L / 89392;
+    const int N = 1 << 21, M = 894000;
+    TSignalData threaded = Filled(N, 7.0);
+    LfmPulse(threaded, N, M, p);
+    TSignalData spectrum = Filled(N, 0.5);
+    WaterMedium(true, spectrum, N, p);
+
+    struct Refusal {
+        Refusal() { RefuseThreads(true); }
+        ~Refusal() { RefuseThreads(false); }
+    } refusal;
+    TSignalData alone = Filled(N, 7.0);
+    LfmPulse(alone, N, M, p);
+    EXPECT_EQ(alone, threaded);
+    TSignalData spectrumAlone = Filled(N, 0.5);
+    WaterMedium(true, spectrumAlone, N, p);
+    EXPECT_EQ(spectrumAlone, spectrum);
 }
 
 TEST(Generators, BarkerChipsFollowTheCode)

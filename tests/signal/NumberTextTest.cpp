@@ -77,6 +77,13 @@ TEST(NumberText, IntegersWithin32Bits)
     } catch (const SonavirError& e) {
         EXPECT_STREQ(e.what(), "'4,5' is not a valid integer value");
     }
+
+    // A spin edit's text: beyond the int range it is held at the range's
+    // end; no whole number gives the fallback.
+    EXPECT_EQ(SpinTextValue(" 42 ", 3), 42);
+    EXPECT_EQ(SpinTextValue("99999999999", 0), 2147483647);
+    EXPECT_EQ(SpinTextValue("-99999999999999999999999", 0), -2147483647 - 1);
+    for (const char* none : {"", "-", "+", "1,0", "x", "1 2"}) EXPECT_EQ(SpinTextValue(none, 3), 3) << none;
 }
 
 TEST(NumberText, GeneralFormatRoundsAndChoosesTheForm)
@@ -103,6 +110,13 @@ TEST(NumberText, GeneralFormatRoundsAndChoosesTheForm)
     EXPECT_EQ(FormatGeneral(1 / 10.0L, 15), "0,1");
     EXPECT_EQ(FormatGeneral(25 / 10.0L, 15), "2,5");
     EXPECT_EQ(FormatGeneral(100 / 10.0L, 15), "10");
+
+    // Half a unit in the last digit shown, after any carry.
+    EXPECT_DOUBLE_EQ(static_cast<double>(GeneralRounding(0.01L, 4)), 5e-6);
+    EXPECT_DOUBLE_EQ(static_cast<double>(GeneralRounding(-26.0L / 3700, 4)), 5e-7);
+    EXPECT_DOUBLE_EQ(static_cast<double>(GeneralRounding(9.9996L, 4)), 5e-3);
+    EXPECT_DOUBLE_EQ(static_cast<double>(GeneralRounding(12348, 10)), 5e-6);
+    EXPECT_EQ(GeneralRounding(0, 4), 0);
 }
 
 TEST(NumberText, PictureAndTableFormats)

@@ -128,6 +128,23 @@ inline void MatchedFilter(const TSignalData& S, int N, long double Dt, TSignalDa
     }
 }
 
+// spectrum times the matched filter of reference, column by column: the
+// spectrum of the filter's output.
+inline TSignalData Filtered(const TSignalData& spectrum, const TSignalData& reference, int N,
+                            long double Dt)
+{
+    TSignalData f;
+    AllocateSignal(f, N);
+    MatchedFilter(reference, N, Dt, f);
+    TSignalData out = spectrum;
+    for (int i = 0; i < N; ++i) {
+        const long double a = spectrum[0][i], b = spectrum[1][i];
+        out[0][i] = static_cast<double>(a * f[0][i] - b * f[1][i]);
+        out[1][i] = static_cast<double>(a * f[1][i] + b * f[0][i]);
+    }
+    return out;
+}
+
 // The noise of one seed, sample by sample in waveform order, a zero magnitude
 // draw taken again.
 inline void AddNoise(TSignalData& data, int N, long double sigma, std::uint32_t seed)
