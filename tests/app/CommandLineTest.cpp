@@ -61,9 +61,10 @@ private:
     fs::path path_;
 };
 
-Result RunExe(const TempDir& dir, const std::vector<std::string>& args)
+// `env`: NAME=VALUE settings for this run only.
+Result RunExe(const TempDir& dir, const std::vector<std::string>& args, const std::string& env = "")
 {
-    std::string cmd = Quote(SONAVIR_EXE);
+    std::string cmd = env + " " + Quote(SONAVIR_EXE);
     for (const auto& a : args) cmd += " " + Quote(a);
     cmd += " >" + Quote((dir / "stdout").string()) + " 2>" + Quote((dir / "stderr").string());
     const int raw = std::system(cmd.c_str());
@@ -270,6 +271,32 @@ TEST(CliExe, EvaluateWritesTheResultTable)
     EXPECT_EQ(f.status, 1);
     EXPECT_EQ(f.err, "'x' is not a valid floating point value\n");
     EXPECT_TRUE(bad.Files().empty());
+}
+
+// The picture's face is built in: a machine whose fontconfig finds no fonts at
+// all, or asks for other hinting, draws the same picture byte for byte.
+TEST(CliExe, PictureIsTheSameWhateverFontconfigFinds)
+{
+    TempDir dir;
+    {
+        std::ofstream(dir / "empty.conf") << "<?xml version=\"1.0\"?><fontconfig></fontconfig>\n";
+        std::ofstream(dir / "hinting.conf")
+            << "<?xml version=\"1.0\"?><fontconfig><include ignore_missing=\"yes\">"
+               "/etc/fonts/fonts.conf</include><match target=\"font\">"
+               "<edit name=\"autohint\" mode=\"assign\"><bool>true</bool></edit>"
+               "<edit name=\"embeddedbitmap\" mode=\"assign\"><bool>true</bool></edit>"
+               "</match></fontconfig>\n";
+    }
+    auto render = [&](const std::string& config, const std::string& name) {
+        const std::string env = config.empty() ? "" : "FONTCONFIG_FILE=" + Quote((dir / config).string());
+        Result r = RunExe(dir, {"render", "-o", (dir / name).string()}, env);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return ReadAll(dir / name);
+    };
+    const std::string normal = render("", "normal.bmp");
+    ASSERT_GT(normal.size(), 54u);
+    EXPECT_TRUE(render("empty.conf", "empty.bmp") == normal);
+    EXPECT_TRUE(render("hinting.conf", "hinting.bmp") == normal);
 }
 
 TEST(CliParse, OptionsAndSettingsKeepTheirOrder)
