@@ -1,11 +1,30 @@
 #include "display/PictureSizing.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 
 #include "signal/Errors.h"
 
 namespace sonavir {
+
+namespace {
+
+// The bitmap of an auto-sized picture: the area's size, but never below the
+// smallest picture (the control then shows its top-left part).
+void SetAutoSize(Picture& picture, int areaWidth, int areaHeight)
+{
+    picture.SetSize(std::max(areaWidth, kMinPictureWidth), std::max(areaHeight, kMinPictureHeight));
+}
+
+void CheckSide(int value, int lo, const char* side)
+{
+    if (value < lo || value > kMaxPictureSide)
+        throw SonavirError(std::string(side) + " размер изображения должен быть от " +
+                           std::to_string(lo) + " до " + std::to_string(kMaxPictureSide) + " точек");
+}
+
+}  // namespace
 
 int ParseIntegerText(const std::string& text)
 {
@@ -51,7 +70,7 @@ void PictureSizing::SetAutoSizeChecked(bool on)
 void PictureSizing::Apply(Picture& picture, int areaWidth, int areaHeight, TColor back)
 {
     if (autoSizeChecked) {
-        picture.SetSize(areaWidth, areaHeight);
+        SetAutoSize(picture, areaWidth, areaHeight);
         aligned = true;
         if (AutoSizeChanged) {
             picture.SetFormat(PixelFormat::Mono);
@@ -62,10 +81,8 @@ void PictureSizing::Apply(Picture& picture, int areaWidth, int areaHeight, TColo
     }
     const int width = ParseIntegerText(horizText);
     const int height = ParseIntegerText(vertText);
-    if (width < kMinPictureSide || width > kMaxPictureSide || height < kMinPictureSide ||
-        height > kMaxPictureSide)
-        throw SonavirError("Размер изображения должен быть от " + std::to_string(kMinPictureSide) +
-                           " до " + std::to_string(kMaxPictureSide) + " точек");
+    CheckSide(width, kMinPictureWidth, "Горизонтальный");
+    CheckSide(height, kMinPictureHeight, "Вертикальный");
     picture.SetSize(width, height);
     aligned = false;
     fixedWidth = width;
@@ -75,7 +92,7 @@ void PictureSizing::Apply(Picture& picture, int areaWidth, int areaHeight, TColo
 void PictureSizing::Resize(Picture& picture, int areaWidth, int areaHeight, TColor back) const
 {
     if (!ImageAutoSize) return;
-    picture.SetSize(ControlWidth(areaWidth), ControlHeight(areaHeight));
+    SetAutoSize(picture, ControlWidth(areaWidth), ControlHeight(areaHeight));
     picture.Fill(back);
 }
 

@@ -111,7 +111,7 @@ TEST(CliExe, VersionAndHelp)
 TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
 {
     TempDir dir;
-    Result r = RunExe(dir, {"render", "--size", "321x123", "--wave", (dir / "w.csv").string(),
+    Result r = RunExe(dir, {"render", "--size", "361x265", "--wave", (dir / "w.csv").string(),
                          "--spectrum", (dir / "s.csv").string(), "-o", (dir / "p.bmp").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -119,8 +119,8 @@ TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
     const std::string bmp = ReadAll(dir / "p.bmp");
     ASSERT_GT(bmp.size(), 54u);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
-    EXPECT_EQ(Le32(bmp, 18), 321);
-    EXPECT_EQ(std::abs(Le32(bmp, 22)), 123);
+    EXPECT_EQ(Le32(bmp, 18), 361);
+    EXPECT_EQ(std::abs(Le32(bmp, 22)), 265);
 
     // Defaults: N = 512, so 1024 samples and 512 columns, each with a header.
     const auto wave = Lines(ReadAll(dir / "w.csv"));
@@ -212,7 +212,9 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {"render", "--set", "Signal=3", "-o", out},
         {"render", "--set", "Snr=0", "-o", out},
         {"render", "--size", "0x10", "-o", out},
-        {"render", "--size", "20001x10", "-o", out},
+        {"render", "--size", "20001x300", "-o", out},
+        {"render", "--size", "359x300", "-o", out},
+        {"render", "--size", "400x263", "-o", out},
         {"render", "--size", "100", "-o", out},
         {"render", "--stage", "8", "-o", out},
         {"render", "--gate-off", "7", "-o", out},
@@ -232,6 +234,10 @@ TEST(CliExe, BadCommandLinesExitTwo)
         EXPECT_EQ(r.status, 2) << args[1];
         EXPECT_NE(r.err.find("Usage"), std::string::npos);
     }
+    // A size names the range of each side.
+    EXPECT_NE(RunExe(dir, {"render", "--size", "359x300", "-o", out})
+                  .err.find("a width from 360 to 20000 and a height from 264 to 20000"),
+              std::string::npos);
     EXPECT_TRUE(dir.Files().empty());
 }
 
