@@ -8,13 +8,13 @@
 #include <system_error>
 #include <utility>
 
+#include "display/PictureSizing.h"
 #include "model/Scenario.h"
+#include "signal/NumberText.h"
 
 namespace sonavir {
 
 namespace {
-
-constexpr int kMaxPictureSide = 20000;
 
 [[noreturn]] void Bad(const std::string& what) { throw CliUsageError(what); }
 
@@ -56,9 +56,11 @@ std::array<int, 2> ParseSize(const std::string& text)
     const auto x = text.find_first_of("xX");
     if (x == std::string::npos) Bad("--size: expected WxH, got '" + text + "'");
     long long w = 0, h = 0;
-    if (!ParseWhole(text.substr(0, x), w) || !ParseWhole(text.substr(x + 1), h) || w < 1 ||
-        h < 1 || w > kMaxPictureSide || h > kMaxPictureSide)
-        Bad("--size: expected WxH with sides from 1 to " + std::to_string(kMaxPictureSide) +
+    if (!ParseWhole(text.substr(0, x), w) || !ParseWhole(text.substr(x + 1), h) ||
+        w < kMinPictureWidth || h < kMinPictureHeight || w > kMaxPictureSide || h > kMaxPictureSide)
+        Bad("--size: expected WxH with a width from " + std::to_string(kMinPictureWidth) + " to " +
+            std::to_string(kMaxPictureSide) + " and a height from " +
+            std::to_string(kMinPictureHeight) + " to " + std::to_string(kMaxPictureSide) +
             ", got '" + text + "'");
     return {static_cast<int>(w), static_cast<int>(h)};
 }

@@ -1,16 +1,24 @@
 #include "display/Picture.h"
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QString>
+
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "signal/Errors.h"
+
+// The built-in picture font; a static library's resources are linked only
+// when something calls their initialiser, and that must be outside any
+// namespace.
+static void LoadPictureFontResource() { Q_INIT_RESOURCE(picture_font); }
 
 namespace sonavir {
 
@@ -69,18 +77,39 @@ const std::array<TColor, 256>& HalftoneTable()
     return table;
 }
 
+// A machine's fontconfig rules may still ask for the auto-hinter or for
+// embedded bitmaps, which would change the glyphs' pixels; a rule of our own,
+// applied after every other, keeps the face's own hinting.
+void PinPictureFontRendering(const QString& family)
+{
+    const QByteArray rule = "<?xml version=\"1.0\"?><fontconfig><match target=\"font\">"
+                            "<test name=\"family\"><string>" + family.toHtmlEscaped().toUtf8() +
+                            "</string></test>"
+                            "<edit name=\"autohint\" mode=\"assign\"><bool>false</bool></edit>"
+                            "<edit name=\"embeddedbitmap\" mode=\"assign\"><bool>false</bool></edit>"
+                            "</match></fontconfig>";
+    FcConfigParseAndLoadFromMemory(FcConfigGetCurrent(), reinterpret_cast<const FcChar8*>(rule.constData()), FcFalse);
+}
+
 const QFont& PictureFont()
 {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         throw SonavirError("Text drawing needs a QGuiApplication");
     static const QFont font = [] {
-        // An 8-point sans-serif of 13-pixel cells; the condensed face keeps
-        // the longest legend text inside the chart frame.
+        // The face is part of the picture's geometry, so it is built in and
+        // never looked up or substituted: every machine draws the same
+        // pixels, whatever fonts it has. PT Sans Caption at 11 pixels (about
+        // 8 points) keeps S apart from 5 and l, 1 and I apart without
+        // antialiasing, and the longest legend text inside the chart frame.
+        LoadPictureFontResource();
+        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/PTSansCaption-Regular.ttf"));
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        if (families.isEmpty()) throw SonavirError("The picture font cannot be loaded");
+        PinPictureFontRendering(families.first());
         QFont f;
-        f.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
-        f.setStyleHint(QFont::SansSerif);
+        f.setFamilies(families);
         f.setPixelSize(11);
-        f.setStyleStrategy(QFont::NoAntialias);
+        f.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoFontMerging));
         f.setHintingPreference(QFont::PreferFullHinting);
         return f;
     }();
@@ -160,9 +189,22 @@ void Picture::LineTo(int x, int y)
     penY_ = y;
 }
 
+void Picture::SetClip(int left, int top, int right, int bottom)
+{
+    clipped_ = true;
+    clip_ = QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+QRect Picture::Bounds() const
+{
+    const QRect all = image_.rect();
+    return clipped_ ? all.intersected(clip_) : all;
+}
+
 void Picture::Put(long long x, long long y, TColor color)
 {
-    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+    const QRect b = Bounds();
+    if (x < b.left() || y < b.top() || x > b.right() || y > b.bottom()) return;
     reinterpret_cast<QRgb*>(image_.scanLine(int(y)))[x] = ToRgb(color);
 }
 
@@ -181,21 +223,22 @@ void Picture::Segment(int x1, int y1, int x2, int y2)
     const int sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1;
     const int sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
     const long long major0 = xMajor ? x1 : y1, minor0 = xMajor ? y1 : x1;
-    const long long majorLimit = xMajor ? image_.width() : image_.height();
-    const long long minorLimit = xMajor ? image_.height() : image_.width();
+    const QRect b = Bounds();
+    const long long majorLo = xMajor ? b.left() : b.top(), majorHi = xMajor ? b.right() : b.bottom();
+    const long long minorLo = xMajor ? b.top() : b.left(), minorHi = xMajor ? b.bottom() : b.right();
 
-    // Steps whose major coordinate lies inside the bitmap.
+    // Steps whose major coordinate lies inside the bounds.
     long long iLo, iHi;
     if (sMajor > 0) {
-        iLo = std::max(0LL, -major0);
-        iHi = std::min(n - 1, majorLimit - 1 - major0);
+        iLo = std::max(0LL, majorLo - major0);
+        iHi = std::min(n - 1, majorHi - major0);
     } else {
-        iLo = std::max(0LL, major0 - (majorLimit - 1));
-        iHi = std::min(n - 1, major0);
+        iLo = std::max(0LL, major0 - majorHi);
+        iHi = std::min(n - 1, major0 - majorLo);
     }
     const int counter0 = styleCounter_;
     styleCounter_ = int((counter0 + n) % 24);  // 24: a whole number of dot and dash periods
-    if (iLo > iHi) return;
+    if (iLo > iHi || b.isEmpty()) return;
 
     const StylePattern pattern = PatternOf(penStyle_);
     const QRgb pen = ToRgb(penColor_), gap = ToRgb(brushColor_);
@@ -207,7 +250,7 @@ void Picture::Segment(int x1, int y1, int x2, int y2)
     const qsizetype stride = image_.bytesPerLine();
     for (long long i = iLo; i <= iHi; ++i) {
         const long long minor = minor0 + sMinor * q;
-        if (minor >= 0 && minor < minorLimit) {
+        if (minor >= minorLo && minor <= minorHi) {
             const long long major = major0 + sMajor * i;
             const long long x = xMajor ? major : minor, y = xMajor ? minor : major;
             QRgb color = pen;
@@ -215,8 +258,8 @@ void Picture::Segment(int x1, int y1, int x2, int y2)
                 (counter0 + i) % pattern.period >= pattern.on)
                 color = gap;
             reinterpret_cast<QRgb*>(bits + y * stride)[x] = color;
-        } else if ((sMinor > 0 && minor >= minorLimit) || (sMinor < 0 && minor < 0)) {
-            break;  // moving away from the bitmap for good
+        } else if ((sMinor > 0 && minor > minorHi) || (sMinor < 0 && minor < minorLo)) {
+            break;  // moving away from the bounds for good
         }
         r += 2 * dMinor;
         if (r >= twoN) {
@@ -228,9 +271,10 @@ void Picture::Segment(int x1, int y1, int x2, int y2)
 
 void Picture::PenColumn(int x, int y1, int y2)
 {
-    if (x < 0 || x >= image_.width()) return;
-    int lo = std::max(std::min(y1, y2), 0);
-    int hi = std::min(std::max(y1, y2), image_.height() - 1);
+    const QRect b = Bounds();
+    if (x < b.left() || x > b.right()) return;
+    int lo = std::max(std::min(y1, y2), b.top());
+    int hi = std::min(std::max(y1, y2), b.bottom());
     if (lo > hi) return;
     const QRgb pen = ToRgb(penColor_);
     uchar* bits = image_.bits();
@@ -243,8 +287,9 @@ void Picture::Rectangle(int x1, int y1, int x2, int y2)
     const int left = std::min(x1, x2), right = std::max(x1, x2) - 1;
     const int top = std::min(y1, y2), bottom = std::max(y1, y2) - 1;
     if (left > right || top > bottom) return;
-    const int cl = std::max(left, 0), cr = std::min(right, image_.width() - 1);
-    const int ct = std::max(top, 0), cb = std::min(bottom, image_.height() - 1);
+    const QRect b = Bounds();
+    const int cl = std::max(left, b.left()), cr = std::min(right, b.right());
+    const int ct = std::max(top, b.top()), cb = std::min(bottom, b.bottom());
     if (cl <= cr && ct <= cb) {
         const QRgb brush = ToRgb(brushColor_);
         for (int y = ct; y <= cb; ++y) {
@@ -272,6 +317,7 @@ void Picture::TextOut(int x, int y, const std::string& utf8)
     const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
     const QFontMetrics metrics(font);
     QPainter painter(&image_);
+    if (clipped_) painter.setClipRect(Bounds());
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
     painter.fillRect(x, y, metrics.horizontalAdvance(text), metrics.height(), QColor(ToRgb(brushColor_)));

@@ -11,6 +11,7 @@
 // the bitmap reports and how it is saved.
 
 #include <QImage>
+#include <QRect>
 #include <string>
 
 #include "display/OutputFiles.h"
@@ -61,6 +62,12 @@ public:
     // segments that fall on one pixel column into one of these.
     void PenColumn(int x, int y1, int y2);
 
+    // Lines, rectangles and text change only the pixels from (left, top) to
+    // (right, bottom) inclusive until the clip is cleared; a line's dot and
+    // dash pattern runs on through what is clipped. Fill is not clipped.
+    void SetClip(int left, int top, int right, int bottom);
+    void ClearClip() { clipped_ = false; }
+
     TColor PixelAt(int x, int y) const;
     // The bitmap in its pixel format (Indexed8 with 256 colours, or Mono).
     QImage ToImage() const;
@@ -75,6 +82,8 @@ public:
     void Save(const std::string& path) const;
 
 private:
+    // The pixels drawing may change: the bitmap, within the clip if any.
+    QRect Bounds() const;
     void Segment(int x1, int y1, int x2, int y2);
     void Put(long long x, long long y, TColor color);
 
@@ -85,6 +94,8 @@ private:
     PenStyle penStyle_ = PenStyle::Solid;
     int penX_ = 0, penY_ = 0;
     int styleCounter_ = 0;  // position within the dot/dash pattern
+    bool clipped_ = false;
+    QRect clip_;
 };
 
 }  // namespace sonavir

@@ -1,11 +1,30 @@
 #include "display/PictureSizing.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 
 #include "signal/Errors.h"
 
 namespace sonavir {
+
+namespace {
+
+// The bitmap of an auto-sized picture: the area's size, but never below the
+// smallest picture (the control then shows its top-left part).
+void SetAutoSize(Picture& picture, int areaWidth, int areaHeight)
+{
+    picture.SetSize(std::max(areaWidth, kMinPictureWidth), std::max(areaHeight, kMinPictureHeight));
+}
+
+void CheckSide(int value, int lo, const char* side)
+{
+    if (value < lo || value > kMaxPictureSide)
+        throw SonavirError(std::string(side) + " размер изображения должен быть от " +
+                           std::to_string(lo) + " до " + std::to_string(kMaxPictureSide) + " точек");
+}
+
+}  // namespace
 
 int ParseIntegerText(const std::string& text)
 {
@@ -36,10 +55,8 @@ std::string WithBmpExtension(const std::string& fileName)
 
 void CheckPictureSize(int width, int height)
 {
-    if (width < kMinPictureSide || width > kMaxPictureSide || height < kMinPictureSide ||
-        height > kMaxPictureSide)
-        throw SonavirError("Размер изображения должен быть от " + std::to_string(kMinPictureSide) +
-                           " до " + std::to_string(kMaxPictureSide) + " точек");
+    CheckSide(width, kMinPictureWidth, "Горизонтальный");
+    CheckSide(height, kMinPictureHeight, "Вертикальный");
 }
 
 void PictureSizing::Show(const Picture& picture)
@@ -59,7 +76,7 @@ void PictureSizing::SetAutoSizeChecked(bool on)
 void PictureSizing::Apply(Picture& picture, int areaWidth, int areaHeight, TColor back)
 {
     if (autoSizeChecked) {
-        picture.SetSize(areaWidth, areaHeight);
+        SetAutoSize(picture, areaWidth, areaHeight);
         aligned = true;
         if (AutoSizeChanged) {
             picture.SetFormat(PixelFormat::Mono);
@@ -80,7 +97,7 @@ void PictureSizing::Apply(Picture& picture, int areaWidth, int areaHeight, TColo
 void PictureSizing::Resize(Picture& picture, int areaWidth, int areaHeight, TColor back) const
 {
     if (!ImageAutoSize) return;
-    picture.SetSize(ControlWidth(areaWidth), ControlHeight(areaHeight));
+    SetAutoSize(picture, ControlWidth(areaWidth), ControlHeight(areaHeight));
     picture.Fill(back);
 }
 

@@ -11,9 +11,18 @@
 
 namespace sonavir {
 
-// Sizes the size window accepts; anything outside is refused before any
-// change is made.
-inline constexpr int kMinPictureSide = 1;
+// Sizes a picture may have; the size window and the command line refuse
+// anything else before any change is made. The smallest is where the default
+// picture still shows both plots with every frame, tick and label, and the
+// charts their legend inside the frame: at 360 pixels the default run's time
+// labels (0,00346 is 44 pixels wide) stay apart, at 264 the amplitude labels
+// of both plots (14-pixel cells, five of them over a quarter and a half of
+// H - 150) do, whatever the last bit of the spectrum's scale. A smaller
+// picture area in auto size gets a picture of the smallest size, of which it
+// shows what fits; the plots and charts draw a smaller bitmap as the top-left
+// part of one of that size.
+inline constexpr int kMinPictureWidth = 360;
+inline constexpr int kMinPictureHeight = 264;
 inline constexpr int kMaxPictureSide = 20000;
 
 // The picture's size as a scenario keeps it: following the main window, or

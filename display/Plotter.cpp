@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <string>
+#include <vector>
 
+#include "display/PictureSizing.h"
+#include "display/TickLabels.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
 
@@ -41,6 +45,12 @@ Counts CountsOf(const PictureSettings& s)
     return {PictureSettings::ClampCount(s.amplitudeCount), PictureSettings::ClampCount(s.tcCount),
             PictureSettings::ClampCount(s.fCount)};
 }
+
+// The geometry of a plot follows the bitmap's size, but never below the
+// smallest picture: a smaller bitmap shows the top-left part of a plot of
+// that size instead of a plot with a negative scale, drawn upside down.
+int PlotWidth(const Picture& picture) { return std::max(picture.Width(), kMinPictureWidth); }
+int PlotHeight(const Picture& picture) { return std::max(picture.Height(), kMinPictureHeight); }
 
 void PrepareSurface(Picture& picture, const PictureSettings& settings)
 {
@@ -252,7 +262,7 @@ void DrawLine(Picture& picture, int x1, int y1, int x2, int y2)
 void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
                   const TSignalData& samples, int N, const std::string& caption)
 {
-    const int W = picture.Width(), H = picture.Height();
+    const int W = PlotWidth(picture), H = PlotHeight(picture);
     const int X0 = 50 + axes.imageLeft;
     const int Wp = W - 75;
     const double* row0 = samples[0].data();
@@ -280,22 +290,28 @@ void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotA
     if (settings.scale) {
         picture.Rectangle(X0, Y0 - A - 10, X0 + Wp + 1, Y0 + A + 10);
         if (settings.tc) {
+            std::vector<int> xs;
+            std::vector<std::string> labels;
             for (int k = 0; k <= c.NT; ++k) {
                 const int x = X0 + Trunc(k * sx);
                 DrawLine(picture, x, Y0 + A + 5, x, Y0 + A + 10);
                 DrawLine(picture, x, Y0 - A - 5, x, Y0 - A - 10);
-                const std::string label = FormatPicture(k * st);
-                picture.TextOut(x - picture.TextWidth(label) / 2, Y0 + A + 15, label);
+                xs.push_back(x);
+                labels.push_back(FormatPicture(k * st));
             }
+            DrawLabelsCentred(picture, xs, labels, Y0 + A + 15);
         }
         if (settings.amplitude) {
+            std::vector<int> ys;
+            std::vector<std::string> labels;
             for (int k = 0; k <= c.NA; ++k) {
                 const int y = Y0 - A + Trunc(k * sy);
                 DrawLine(picture, X0, y, X0 + 5, y);
                 DrawLine(picture, X0 + Wp, y, X0 + Wp - 5, y);
-                const std::string label = FormatPicture((c.NA * sa) / 2 - k * sa);
-                picture.TextOut(X0 - picture.TextWidth(label) - 6, y - 4, label);
+                ys.push_back(y);
+                labels.push_back(FormatPicture((c.NA * sa) / 2 - k * sa));
             }
+            DrawLabelsLeftOf(picture, X0 - 6, ys, labels, 4);
         }
         picture.TextOut(X0 - picture.TextWidth(caption) - 6, Y0 - A - 20, caption);
         const std::string axis = "t, с";
@@ -308,7 +324,7 @@ void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotA
 void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
                       const TSignalData& spectrum, int N, const std::string& caption)
 {
-    const int W = picture.Width(), H = picture.Height();
+    const int W = PlotWidth(picture), H = PlotHeight(picture);
     const int X0 = 50 + axes.imageLeft;
     const int Wp = W - 75;
     const double* re = spectrum[0].data();
@@ -327,7 +343,7 @@ void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const P
     const int A = scale.Offset(peak);
     const Counts c = CountsOf(settings);
     const long double sx = (long double)(Wp - 1) / c.NF;
-    const long double sf = ((long double)axes.KofDiscret * axes.Fmax / 2) / c.NF;
+    const long double halfRate = (long double)axes.KofDiscret * axes.Fmax / 2;
     const long double sy = (long double)A / c.NA;
     const long double sa = 1.0L / c.NA;
 
@@ -335,25 +351,32 @@ void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const P
     if (settings.scale) {
         picture.Rectangle(X0, Y0 + 10, X0 + Wp, Y0 - A - 10);
         if (settings.f) {
-            const std::string zero = "0";
-            picture.TextOut(X0 - picture.TextWidth(zero) / 2, Y0 + 15, zero);
+            // The origin "0" has no tick of its own but is spaced like a label.
+            std::vector<int> xs = {X0};
+            std::vector<std::string> labels = {"0"};
             for (int k = 1; k <= c.NF; ++k) {
                 const int x = X0 + Trunc(k * sx);
                 DrawLine(picture, x, Y0 - A - 10, x, Y0 - A - 5);
                 DrawLine(picture, x, Y0 + 9, x, Y0 + 4);
-                const long double hz = std::clamp(std::trunc(k * sf), -9.0e18L, 9.0e18L);
-                const std::string label = std::to_string(static_cast<long long>(hz));
-                picture.TextOut(x - picture.TextWidth(label) / 2, Y0 + 15, label);
+                // k·rate/NF with one rounding, so a whole number of hertz
+                // prints whole instead of 1 Hz short.
+                const long double hz = std::clamp(std::trunc(k * halfRate / c.NF), -9.0e18L, 9.0e18L);
+                xs.push_back(x);
+                labels.push_back(std::to_string(static_cast<long long>(hz)));
             }
+            DrawLabelsCentred(picture, xs, labels, Y0 + 15);
         }
         if (settings.amplitude) {
+            std::vector<int> ys;
+            std::vector<std::string> labels;
             for (int k = 0; k <= c.NA; ++k) {
                 const int y = Y0 - A + Trunc(k * sy);
                 DrawLine(picture, X0, y, X0 + 5, y);
                 DrawLine(picture, X0 + Wp - 1, y, X0 + Wp - 6, y);
-                const std::string label = FormatPicture((c.NA - k) * sa);
-                picture.TextOut(X0 - picture.TextWidth(label) - 6, y - 6, label);
+                ys.push_back(y);
+                labels.push_back(FormatPicture((c.NA - k) * sa));
             }
+            DrawLabelsLeftOf(picture, X0 - 6, ys, labels, 6);
         }
         picture.TextOut(X0 - picture.TextWidth(caption) - 6, Y0 - A - 20, caption);
         const std::string axis = "f, Гц";

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
+#include "display/PictureSizing.h"
 #include "display/Plotter.h"
+#include "display/TickLabels.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
 
@@ -56,16 +59,23 @@ std::string Unit(const EvaluationState& eval)
     }
 }
 
+// The geometry follows the bitmap but never goes below the smallest picture
+// (a smaller bitmap shows the top-left part of such a chart). The frame's top
+// follows the largest value up to the top tick, labelled 1; the curves of
+// larger values are clipped at the frame, which with the ticks and the
+// legend stays in the picture.
 ChartFrame MakeFrame(const Picture& picture, int n, long double M, int imageLeft)
 {
+    const int W = std::max(picture.Width(), kMinPictureWidth);
+    const int H = std::max(picture.Height(), kMinPictureHeight);
     ChartFrame f{};
     f.n = n;
     f.X0 = 50 + imageLeft;
-    f.Wp = picture.Width() - 75;
-    f.Y0 = picture.Height() - 45;
-    f.Hv = picture.Height() - 90;
+    f.Wp = W - 75;
+    f.Y0 = H - 45;
+    f.Hv = H - 90;
     f.xstep = CheckedDiv(f.Wp, n >= 1 ? n - 1 : 0);  // fewer than two points cannot be spread
-    f.T = Trunc(f.Hv * M);
+    f.T = Trunc(f.Hv * std::min(M, 1.0L));
     return f;
 }
 
@@ -80,33 +90,43 @@ void DrawAxes(Picture& picture, const PictureSettings& settings, const Evaluatio
     picture.SetFontColor(settings.PlotForeColor);
     picture.Rectangle(f.X0, f.Y0 + 7, f.X0 + f.Wp + 1, f.Y0 - f.T - 7);
     legend();
+    std::vector<int> xs;
+    std::vector<std::string> labels;
     for (int j = 1; j <= f.n; ++j) {
         const int x = f.PointX(j - 1);
         DrawLine(picture, x, f.Y0 - f.T - 2, x, f.Y0 - f.T - 7);
         DrawLine(picture, x, f.Y0 + 2, x, f.Y0 + 7);
-        const std::string label = PointLabel(eval, j);
-        picture.TextOut(x - picture.TextWidth(label) / 2, f.Y0 + 15, label);
+        xs.push_back(x);
+        labels.push_back(PointLabel(eval, j));
     }
+    DrawLabelsCentred(picture, xs, labels, f.Y0 + 15);
+    std::vector<int> ys;
+    labels.clear();
     for (int k = 0; k <= 10; ++k) {
         const int y = f.Y0 - Trunc(k * f.Hv / 10);
         DrawLine(picture, f.X0, y, f.X0 + 5, y);
         DrawLine(picture, f.X0 + f.Wp, y, f.X0 + f.Wp - 5, y);
-        const std::string label = FormatPicture(k * 0.1L);
-        picture.TextOut(f.X0 - picture.TextWidth(label) - 6, y - 6, label);
+        ys.push_back(y);
+        labels.push_back(FormatPicture(k * 0.1L));
     }
+    DrawLabelsLeftOf(picture, f.X0 - 6, ys, labels, 6);
     const std::string axis = "Глубина, " + Unit(eval);
     picture.TextOut(f.X0 + f.Wp - picture.TextWidth(axis), f.Y0 + 28, axis);
 }
 
-// One curve over the n points, values taken by index from `value`.
+// One curve over the n points, values taken by index from `value`, clipped
+// to the inside of the frame (its left and right edges, where the first and
+// last points lie, included).
 template <typename Value>
 void DrawCurve(Picture& picture, const ChartFrame& f, Value value)
 {
+    picture.SetClip(f.X0, f.Y0 - f.T - 6, f.X0 + f.Wp, f.Y0 + 5);
     picture.MoveTo(f.X0, f.ValueY(value(0)));
     for (int i = 1; i < f.n; ++i) {
         const int x = f.PointX(i);
         if (f.InRange(x)) picture.LineTo(x, f.ValueY(value(i)));
     }
+    picture.ClearClip();
 }
 
 }  // namespace

@@ -40,7 +40,6 @@ PictureSizeWindow::PictureSizeWindow(PictureSizing& sizing, Picture& picture, Pi
     setWindowTitle(QStringLiteral("Размер изображения"));
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setFixedSize(kClientWidth, kClientHeight);
 
     SizeGroupBox = new QGroupBox(QStringLiteral(" Размер "), this);
     HorizLabel = new QLabel(QStringLiteral("Горизонтальный"), SizeGroupBox);
@@ -56,15 +55,20 @@ PictureSizeWindow::PictureSizeWindow(PictureSizing& sizing, Picture& picture, Pi
     VertLabel->setGeometry(8, 48, labelWidth, 20);
     VertEdit->setGeometry(editLeft, 46, editWidth, 22);
     SizeGroupBox->setGeometry(8, 6, editLeft + editWidth + 8, 76);
+    // "Авторазмер" keeps the same 8-pixel margin from the right edge as the
+    // group box from the left; a font too wide for that widens the window.
     const int boxLeft = SizeGroupBox->geometry().right() + 8;
-    ImageSizeCheckBox->setGeometry(boxLeft, 30, std::max(ImageSizeCheckBox->sizeHint().width(), kClientWidth - 4 - boxLeft), 20);
+    const int boxWidth = ImageSizeCheckBox->sizeHint().width();
+    const int clientWidth = std::max(kClientWidth, boxLeft + boxWidth + 8);
+    ImageSizeCheckBox->setGeometry(boxLeft, 30, boxWidth, 20);
+    setFixedSize(clientWidth, kClientHeight);
 
     BottomBevel = new QFrame(this);
     BottomBevel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    BottomBevel->setGeometry(0, kClientHeight - 41, kClientWidth, 41);
+    BottomBevel->setGeometry(0, kClientHeight - 41, clientWidth, 41);
     CloseSpeedButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
                                        QStringLiteral("Закрыть"), BottomBevel);
-    CloseSpeedButton->setGeometry(kClientWidth - 8 - 89, 10, 89, 22);
+    CloseSpeedButton->setGeometry(clientWidth - 8 - 89, 10, 89, 22);
     CloseSpeedButton->setAutoDefault(false);
 
     connect(ImageSizeCheckBox, &QCheckBox::toggled, this, &PictureSizeWindow::ImageSizeCheckBoxClick);

@@ -71,9 +71,10 @@ private:
     fs::path path_;
 };
 
-Result RunExe(const TempDir& dir, const std::vector<std::string>& args)
+// `env`: NAME=VALUE settings for this run only.
+Result RunExe(const TempDir& dir, const std::vector<std::string>& args, const std::string& env = "")
 {
-    std::string cmd = Quote(SONAVIR_EXE);
+    std::string cmd = env + " " + Quote(SONAVIR_EXE);
     for (const auto& a : args) cmd += " " + Quote(a);
     cmd += " >" + Quote((dir / "stdout").string()) + " 2>" + Quote((dir / "stderr").string());
     const int raw = std::system(cmd.c_str());
@@ -133,7 +134,7 @@ TEST(CliExe, VersionAndHelp)
 TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
 {
     TempDir dir;
-    Result r = RunExe(dir, {"render", "--size", "321x123", "--wave", (dir / "w.csv").string(),
+    Result r = RunExe(dir, {"render", "--size", "361x265", "--wave", (dir / "w.csv").string(),
                          "--spectrum", (dir / "s.csv").string(), "-o", (dir / "p.bmp").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -141,8 +142,8 @@ TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
     const std::string bmp = ReadAll(dir / "p.bmp");
     ASSERT_GT(bmp.size(), 54u);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
-    EXPECT_EQ(Le32(bmp, 18), 321);
-    EXPECT_EQ(std::abs(Le32(bmp, 22)), 123);
+    EXPECT_EQ(Le32(bmp, 18), 361);
+    EXPECT_EQ(std::abs(Le32(bmp, 22)), 265);
 
     // Defaults: N = 512, so 1024 samples and 512 columns, each with a header.
     const auto wave = Lines(ReadAll(dir / "w.csv"));
@@ -421,7 +422,9 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {"render", "--set", "Signal=3", "-o", out},
         {"render", "--set", "Snr=0", "-o", out},
         {"render", "--size", "0x10", "-o", out},
-        {"render", "--size", "20001x10", "-o", out},
+        {"render", "--size", "20001x300", "-o", out},
+        {"render", "--size", "359x300", "-o", out},
+        {"render", "--size", "400x263", "-o", out},
         {"render", "--size", "100", "-o", out},
         {"render", "--stage", "8", "-o", out},
         {"render", "--gate-off", "7", "-o", out},
@@ -457,6 +460,10 @@ TEST(CliExe, BadCommandLinesExitTwo)
     Result unread = RunExe(dir, {"evaluate", "--set", "GruntHeight=2", "-o", out});
     EXPECT_EQ(unread.err.substr(0, unread.err.find('\n')),
               "sonavir: --set GruntHeight: a parameter the series does not read");
+    // A size names the range of each side.
+    EXPECT_NE(RunExe(dir, {"render", "--size", "359x300", "-o", out})
+                  .err.find("a width from 360 to 20000 and a height from 264 to 20000"),
+              std::string::npos);
     EXPECT_TRUE(dir.Files().empty());
 }
 
@@ -560,6 +567,32 @@ TEST(CliExe, BadOrMissingScenarioExitsOneAndWritesNothing)
     Result n = RunExe(dir, {"render", "--scenario", newer, "-o", (dir / "p.bmp").string()});
     EXPECT_EQ(n.status, 0);
     EXPECT_EQ(n.err, "sonavir: " + newer + ": Пропущены неизвестные ключи: DbScale\n");
+}
+
+// The picture's face is built in: a machine whose fontconfig finds no fonts at
+// all, or asks for other hinting, draws the same picture byte for byte.
+TEST(CliExe, PictureIsTheSameWhateverFontconfigFinds)
+{
+    TempDir dir;
+    {
+        std::ofstream(dir / "empty.conf") << "<?xml version=\"1.0\"?><fontconfig></fontconfig>\n";
+        std::ofstream(dir / "hinting.conf")
+            << "<?xml version=\"1.0\"?><fontconfig><include ignore_missing=\"yes\">"
+               "/etc/fonts/fonts.conf</include><match target=\"font\">"
+               "<edit name=\"autohint\" mode=\"assign\"><bool>true</bool></edit>"
+               "<edit name=\"embeddedbitmap\" mode=\"assign\"><bool>true</bool></edit>"
+               "</match></fontconfig>\n";
+    }
+    auto render = [&](const std::string& config, const std::string& name) {
+        const std::string env = config.empty() ? "" : "FONTCONFIG_FILE=" + Quote((dir / config).string());
+        Result r = RunExe(dir, {"render", "-o", (dir / name).string()}, env);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return ReadAll(dir / name);
+    };
+    const std::string normal = render("", "normal.bmp");
+    ASSERT_GT(normal.size(), 54u);
+    EXPECT_TRUE(render("empty.conf", "empty.bmp") == normal);
+    EXPECT_TRUE(render("hinting.conf", "hinting.bmp") == normal);
 }
 
 TEST(CliParse, OptionsAndSettingsKeepTheirOrder)

@@ -98,6 +98,31 @@ TEST(PictureTest, ClippedLinesMatchTheUnclippedLine)
                 ASSERT_EQ(small.PixelAt(x, y), big.PixelAt(x + off, y + off))
                     << trial << ": " << x1 << "," << y1 << " -> " << x2 << "," << y2;
     }
+    // A clip rectangle cuts a polyline as the bitmap's edges do; the dot
+    // pattern runs on through what is cut.
+    std::uniform_int_distribution<int> near(-60, 160);
+    for (int trial = 0; trial < 200; ++trial) {
+        Picture whole(100, 100), cut(100, 100);
+        whole.SetPen(kWhite, 1, PenStyle::Dot);
+        cut.SetPen(kWhite, 1, PenStyle::Dot);
+        whole.SetBrushColor(kBlack);
+        cut.SetBrushColor(kBlack);
+        cut.SetClip(20, 30, 69, 59);
+        const int x0 = near(rng), y0 = near(rng);
+        whole.MoveTo(x0, y0);
+        cut.MoveTo(x0, y0);
+        for (int i = 0; i < 3; ++i) {
+            const int x = near(rng), y = near(rng);
+            whole.LineTo(x, y);
+            cut.LineTo(x, y);
+        }
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 100; ++x) {
+                const bool inside = x >= 20 && x <= 69 && y >= 30 && y <= 59;
+                ASSERT_EQ(cut.PixelAt(x, y), inside ? whole.PixelAt(x, y) : kBlack) << trial;
+            }
+    }
+
     // Extreme coordinates neither hang nor overflow.
     Picture p(30, 30);
     p.SetPen(kWhite);

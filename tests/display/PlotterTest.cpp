@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 
+#include "display/PictureSizing.h"
 #include "display/Plotter.h"
+#include "display/TickLabels.h"
 #include "signal/Errors.h"
+#include "signal/NumberText.h"
 
 namespace sonavir {
 namespace {
@@ -39,9 +43,14 @@ TSignalData Wave(int N, double (*f)(int m))
 double Sine(int m) { return std::sin(m * 0.05) * 3.5; }
 
 // The curves drawn the plain way, one LineTo per point.
+// A picture smaller than the smallest is drawn as the top-left part of one
+// of the smallest size.
+int PlotW(const Picture& p) { return std::max(p.Width(), kMinPictureWidth); }
+int PlotH(const Picture& p) { return std::max(p.Height(), kMinPictureHeight); }
+
 void ReferenceTimeCurve(Picture& p, const TSignalData& s, int N, TColor fore)
 {
-    const int Wp = p.Width() - 75, H = p.Height(), X0 = 50;
+    const int Wp = PlotW(p) - 75, H = PlotH(p), X0 = 50;
     double peak = 0;
     for (int m = 0; m < 2 * N; ++m) peak = std::max(peak, std::fabs(s[m % 2][m / 2]));
     const double ky = double(((H - 150) / 4.0L) / peak);
@@ -56,7 +65,7 @@ void ReferenceTimeCurve(Picture& p, const TSignalData& s, int N, TColor fore)
 
 void ReferenceSpectrumCurve(Picture& p, const TSignalData& s, int N, TColor fore)
 {
-    const int Wp = p.Width() - 75, H = p.Height(), X0 = 50;
+    const int Wp = PlotW(p) - 75, H = PlotH(p), X0 = 50;
     auto mod = [&](int k) { return std::sqrt(s[0][k] * s[0][k] + s[1][k] * s[1][k]); };
     double peak = 0;
     for (int k = 0; k < N; ++k) peak = std::max(peak, mod(k));
@@ -82,8 +91,8 @@ void ExpectSamePixels(const Picture& a, const Picture& b)
     EXPECT_EQ(differ, 0);
 }
 
-// The text cell at (x, y) holds exactly `text` as TextOut draws it.
-void ExpectText(const Picture& plot, int x, int y, const std::string& text, TColor fore = kFore,
+// Pixels of the text cell at (x, y) that differ from `text` as TextOut draws it.
+int TextDiffers(const Picture& plot, int x, int y, const std::string& text, TColor fore = kFore,
                 TColor back = kBack)
 {
     Picture ref = Blank(plot.Width(), plot.Height(), back);
@@ -93,7 +102,90 @@ void ExpectText(const Picture& plot, int x, int y, const std::string& text, TCol
     int differ = 0;
     for (int yy = y; yy < y + h; ++yy)
         for (int xx = x; xx < x + w; ++xx) differ += plot.PixelAt(xx, yy) != ref.PixelAt(xx, yy);
-    EXPECT_EQ(differ, 0) << "\"" << text << "\" at " << x << "," << y;
+    return differ;
+}
+
+void ExpectText(const Picture& plot, int x, int y, const std::string& text, TColor fore = kFore,
+                TColor back = kBack)
+{
+    EXPECT_EQ(TextDiffers(plot, x, y, text, fore, back), 0) << "\"" << text << "\" at " << x << "," << y;
+}
+
+// A tick label: its text and the top-left corner of its cell.
+struct TickLabel {
+    std::string text;
+    int x, y;
+};
+
+// The labels of one axis as drawn: the first and the last, and between them
+// every step-th, with no two drawn neighbours' cells closer than `gap`
+// pixels along the axis (x side by side, y stacked). Returns how many.
+size_t ExpectThinned(const Picture& p, const std::vector<TickLabel>& labels, bool sideBySide, int gap)
+{
+    std::vector<size_t> drawn;
+    for (size_t k = 0; k < labels.size(); ++k)
+        if (TextDiffers(p, labels[k].x, labels[k].y, labels[k].text) == 0) drawn.push_back(k);
+    EXPECT_FALSE(drawn.empty());
+    if (drawn.empty()) return 0;
+    EXPECT_EQ(drawn.front(), 0u) << labels[0].text;
+    EXPECT_EQ(drawn.back(), labels.size() - 1) << labels.back().text;
+    for (size_t i = 1; i < drawn.size(); ++i) {
+        const TickLabel& a = labels[drawn[i - 1]];
+        const TickLabel& b = labels[drawn[i]];
+        const int apart = sideBySide ? b.x - (a.x + p.TextWidth(a.text)) : std::abs(b.y - a.y) - p.TextHeight();
+        EXPECT_GE(apart, gap) << "\"" << a.text << "\" and \"" << b.text << "\"";
+        if (i + 1 < drawn.size()) {
+            EXPECT_EQ(drawn[i] - drawn[i - 1], drawn[1] - drawn[0]) << "uneven";
+        }
+    }
+    return drawn.size();
+}
+
+// Peak exactly 1 in both plots, so the scales are exact: A = (H - 150) / 4
+// for the waveform and (H - 150) / 2 for the spectrum.
+TSignalData UnitPeakData(int N)
+{
+    TSignalData d;
+    AllocateSignal(d, N);
+    for (int m = 0; m < 2 * N; ++m) d[m % 2][m / 2] = ((m * 7) % 9 - 4) / 4.0;
+    return d;
+}
+
+void DrawUnitPeakPlots(Picture& p, const PictureSettings& s, int N)
+{
+    const TSignalData wave = UnitPeakData(N);
+    DrawTimePlot(p, s, DefaultAxes(), wave, N, "S(t)");
+    TSignalData spectrum;
+    AllocateSignal(spectrum, N);
+    for (int k = 0; k < N; ++k) spectrum[0][k] = ((k * 5) % 9) / 8.0;
+    DrawSpectrumPlot(p, s, DefaultAxes(), spectrum, N, "|S(jw)|");
+}
+
+// The labels of the four axes of DrawUnitPeakPlots at the picture's size:
+// time, waveform amplitude, frequency, spectrum amplitude.
+std::array<std::vector<TickLabel>, 4> UnitPeakLabels(const Picture& p, int NA, int NT, int NF, int N)
+{
+    const int Wp = PlotW(p) - 75, H = PlotH(p);
+    const long double halfA = (H - 150) / 4.0L;
+    const int Y0 = H / 4 - 10, A = int(halfA);
+    const int S0 = H - 50, SA = (H - 150) / 2;
+    std::array<std::vector<TickLabel>, 4> axes;
+    for (int k = 0; k <= NT; ++k) {
+        const std::string t = FormatPicture(k * ((long double)N * (1.0L / 49392) * 2 / NT));
+        axes[0].push_back({t, 50 + int(k * ((long double)Wp / NT)) - p.TextWidth(t) / 2, Y0 + A + 15});
+    }
+    for (int k = 0; k <= NA; ++k) {
+        const std::string t = FormatPicture(1 - 2.0L * k / NA);
+        axes[1].push_back({t, 50 - p.TextWidth(t) - 6, Y0 - A + int(k * (halfA * 2 / NA)) - 4});
+        const std::string u = FormatPicture((long double)(NA - k) / NA);
+        axes[3].push_back({u, 50 - p.TextWidth(u) - 6, S0 - SA + int(k * ((long double)SA / NA)) - 6});
+    }
+    axes[2].push_back({"0", 50 - p.TextWidth("0") / 2, S0 + 15});
+    for (int k = 1; k <= NF; ++k) {
+        const std::string t = std::to_string(k * 24696LL / NF);  // whole hertz, exactly
+        axes[2].push_back({t, 50 + int(k * ((long double)(Wp - 1) / NF)) - p.TextWidth(t) / 2, S0 + 15});
+    }
+    return axes;
 }
 
 std::vector<int> ForeInRow(const Picture& p, int y, int x1, int x2)
@@ -387,8 +479,9 @@ TEST(PlotterTest, ColoursComeFromTheSchemeAndThePenIsLeftInThem)
 }
 
 // Many points per pixel column: the collapsed drawing must set exactly the
-// pixels of one LineTo per point. Sizes around the number of pixel columns,
-// one column and no plot width at all are included.
+// pixels of one LineTo per point. Sizes around the number of pixel columns
+// are included, and bitmaps narrower than the smallest picture, which show
+// the left part of a plot of that width.
 TEST(PlotterTest, DenseCurvesMatchSegmentBySegmentDrawing)
 {
     PictureSettings s;
@@ -438,6 +531,97 @@ TEST(PlotterTest, ColumnPolylineMatchesPlainLinesOnAwkwardShapes)
         for (int yy = 0; yy < 40; ++yy)
             for (int xx = 0; xx < 40; ++xx)
                 ASSERT_EQ(a.PixelAt(xx, yy), b.PixelAt(xx, yy)) << "trial " << trial;
+    }
+}
+
+TEST(TickLabelsTest, EveryStepthLabelAndTheLast)
+{
+    auto spans = [](std::vector<int> starts, int width) {
+        std::vector<LabelSpan> v;
+        for (int x : starts) v.push_back({x, x + width});
+        return v;
+    };
+    auto flags = [](std::string pattern) {
+        std::vector<bool> v;
+        for (char c : pattern) v.push_back(c == '1');
+        return v;
+    };
+    // Apart by exactly the gap: all of them.
+    EXPECT_EQ(LabelsToDraw(spans({0, 14, 28, 42}, 10), 4), flags("1111"));
+    // One short of it: every second, and the last.
+    EXPECT_EQ(LabelsToDraw(spans({0, 13, 26, 39, 52}, 10), 4), flags("10101"));
+    // The regular one before the last gives way to it.
+    EXPECT_EQ(LabelsToDraw(spans({0, 13, 26, 39, 52, 65}, 10), 4), flags("101001"));
+    // Stacked cells may meet, not overlap.
+    EXPECT_EQ(LabelsToDraw(spans({0, 14, 27}, 14), 0), flags("101"));
+    // Only the first when even the first and the last touch; one label is drawn.
+    EXPECT_EQ(LabelsToDraw(spans({0, 5}, 10), 4), flags("10"));
+    EXPECT_EQ(LabelsToDraw(spans({7}, 10), 4), flags("1"));
+    // An empty label draws nothing and crowds nothing.
+    EXPECT_EQ(LabelsToDraw({{0, 10}, {12, 12}, {14, 24}}, 4), flags("111"));
+}
+
+// At tick counts where the labels would overlap, the ticks all stay but the
+// labels are thinned evenly, keeping the first and the last.
+TEST(PlotterTest, HighTickCountsThinTheLabels)
+{
+    const int N = 512;
+    for (const auto& [NA, NT, NF] : {std::array<int, 3>{13, 19, 23}, std::array<int, 3>{30, 30, 30}}) {
+        SCOPED_TRACE("counts " + std::to_string(NA) + ", " + std::to_string(NT) + ", " + std::to_string(NF));
+        PictureSettings s;
+        s.amplitudeCount = NA;
+        s.tcCount = NT;
+        s.fCount = NF;
+        Picture p = Blank();
+        DrawUnitPeakPlots(p, s, N);
+        const auto axes = UnitPeakLabels(p, NA, NT, NF, N);
+        EXPECT_LT(ExpectThinned(p, axes[0], true, kLabelGapSideBySide), axes[0].size());
+        EXPECT_LT(ExpectThinned(p, axes[1], false, kLabelGapStacked), axes[1].size());
+        EXPECT_LT(ExpectThinned(p, axes[2], true, kLabelGapSideBySide), axes[2].size());
+        EXPECT_LT(ExpectThinned(p, axes[3], false, kLabelGapStacked), axes[3].size());
+        // Every time tick is still there, on the frame's bottom edge.
+        std::vector<int> ticks;
+        for (int k = 1; k < NT; ++k) ticks.push_back(50 + int(k * (710.0L / NT)));
+        EXPECT_EQ(ForeInRow(p, 200, 56, 754), ticks);
+    }
+}
+
+// k·rate/NF is a whole number of hertz for k = NF whatever NF is; the label
+// must read it exactly (the product of a rounded step fell 1 Hz short).
+TEST(PlotterTest, LastFrequencyLabelIsExact)
+{
+    const int N = 64;
+    for (int NF = 1; NF <= 30; ++NF) {
+        PictureSettings s;
+        s.fCount = NF;
+        Picture p = Blank();
+        DrawUnitPeakPlots(p, s, N);
+        const TickLabel last = UnitPeakLabels(p, 4, 6, NF, N)[2].back();
+        ASSERT_EQ(last.text, "24696");
+        EXPECT_EQ(TextDiffers(p, last.x, last.y, last.text), 0) << NF << " intervals";
+    }
+}
+
+// The smallest picture still shows every label at the default counts; a
+// smaller bitmap shows the top-left part of it, never a flipped plot.
+TEST(PlotterTest, SmallestPictureKeepsEveryLabelAndSmallerOnesItsTopLeft)
+{
+    const int N = 512;
+    const PictureSettings s;
+    Picture smallest = Blank(kMinPictureWidth, kMinPictureHeight);
+    DrawUnitPeakPlots(smallest, s, N);
+    const auto axes = UnitPeakLabels(smallest, 4, 6, 6, N);
+    for (const auto& axis : axes)
+        for (const TickLabel& l : axis) ExpectText(smallest, l.x, l.y, l.text);
+
+    for (const auto& [w, h] : {std::pair{200, 120}, std::pair{1, 1}, std::pair{500, 100}}) {
+        Picture p = Blank(w, h);
+        DrawUnitPeakPlots(p, s, N);
+        Picture whole = Blank(std::max(w, kMinPictureWidth), std::max(h, kMinPictureHeight));
+        DrawUnitPeakPlots(whole, s, N);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(p.PixelAt(x, y), whole.PixelAt(x, y)) << w << " x " << h << " at " << x << "," << y;
     }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "display/PictureSizing.h"
 #include "evaluation/Charts.h"
 #include "signal/Errors.h"
 
@@ -161,16 +162,14 @@ TEST(ChartsTest, EnergyRatioLegendSitsInTheFramesTopRightCorner)
     const EvaluationState eval;
     const PictureSettings s;
     for (long double top : {0.5L, 2.0L}) {
-        // With M = 2 the frame and the legend rise with the largest value.
-        const long double M = std::max(1.0L, top);
-        const int Yt = 439 - int(394 * M);
+        // With M = 2 the frame, its ticks and the legend stay at the top
+        // tick, in the picture; the curve above it is clipped at the frame.
+        const int Yt = 45;
         Picture p = Blank();
         DrawEnergyRatioChart(p, s, eval, EnergyValues(top));
         EXPECT_EQ(p.Style(), PenStyle::Solid);
-        if (Yt - 7 >= 0) {
-            EXPECT_EQ(p.PixelAt(400, Yt - 7), kFore);
-        }
-        if (Yt + 40 < 0) continue;  // the legend is above the picture
+        EXPECT_EQ(ForeInRow(p, Yt - 7, 50, 760).size(), 711u);
+        for (int y = 0; y < Yt - 7; ++y) ASSERT_TRUE(ForeInRow(p, y, 0, 784).empty()) << y;
         EXPECT_EQ(ForeInRow(p, Yt + 9, 565, 615),
                   [] { std::vector<int> v; for (int x = 570; x < 610; ++x) v.push_back(x); return v; }());
         const size_t dotted = ForeInRow(p, Yt + 24, 565, 615).size();
@@ -181,13 +180,46 @@ TEST(ChartsTest, EnergyRatioLegendSitsInTheFramesTopRightCorner)
         EXPECT_LT(dashed, 40u);
         ExpectText(p, 620, Yt + 1, "Радиоимпульс");
         ExpectText(p, 620, Yt + 16, "ЛЧМ сигнал");
-        // Long enough to reach the right edge, whose ticks come later.
-        ExpectText(p, 620, Yt + 31, "Сигнал с кодом Баркера", 755);
+        // The longest text ends inside the frame, clear of its right ticks.
+        EXPECT_LE(620 + p.TextWidth("Сигнал с кодом Баркера"), 755);
+        ExpectText(p, 620, Yt + 31, "Сигнал с кодом Баркера");
+        if (top > 1) {
+            // The dashed Barker curve rises from 0.3 at x = 192 to 2 at x = 334
+            // and leaves the frame's inside at its top row.
+            EXPECT_FALSE(ForeInRow(p, Yt - 6, 193, 333).empty());
+        }
     }
     // Every curve starts at value 1 on the left edge.
     Picture p = Blank();
     DrawEnergyRatioChart(p, s, eval, EnergyValues(0.5L));
     EXPECT_EQ(p.PixelAt(51, 45), kFore);
+}
+
+// Point labels that would overlap (15 points of long cells) are thinned like
+// the plots' tick labels: the first and the last stay.
+TEST(ChartsTest, CrowdedPointLabelsAreThinned)
+{
+    EvaluationState eval;
+    eval.SetPointCount(15);
+    eval.propagationItem = 2;
+    for (int j = 1; j <= 15; ++j) {
+        eval.series[1][size_t(j)] = std::to_string(j) + ",25";
+        eval.series[2][size_t(j)] = std::to_string(j) + ",5";
+    }
+    const PictureSettings s;
+    Picture p = Blank();
+    std::vector<long double> values(30, 0.5L);
+    DrawMatchedFilterChart(p, s, eval, values, 29);
+    auto at = [&](int j) { return 50 + int((j - 1) * (710.0L / 14)); };
+    auto label = [&](int j) { return std::to_string(j) + ",25 и " + std::to_string(j) + ",5"; };
+    ExpectText(p, at(1) - p.TextWidth(label(1)) / 2, 454, label(1));
+    ExpectText(p, at(15) - p.TextWidth(label(15)) / 2, 454, label(15), 785);
+    ExpectText(p, at(3) - p.TextWidth(label(3)) / 2, 454, label(3));
+    // The second label's own pixels, clear of its neighbours' cells, are blank.
+    const int right1 = at(1) - p.TextWidth(label(1)) / 2 + p.TextWidth(label(1));
+    const int left3 = at(3) - p.TextWidth(label(3)) / 2;
+    for (int x = right1; x < left3; ++x)
+        for (int y = 454; y < 454 + p.TextHeight(); ++y) ASSERT_EQ(p.PixelAt(x, y), kBack) << x << "," << y;
 }
 
 TEST(ChartsTest, DottedAndDashedGapsBlankAnEarlierCurve)
@@ -208,6 +240,19 @@ TEST(ChartsTest, DottedAndDashedGapsBlankAnEarlierCurve)
     }
     EXPECT_GT(on, 50);
     EXPECT_GT(off, 10);
+}
+
+// A bitmap smaller than the smallest picture shows the top-left part of the
+// chart of that size.
+TEST(ChartsTest, SmallBitmapShowsTheTopLeftOfTheSmallestChart)
+{
+    const EvaluationState eval;
+    const PictureSettings s;
+    Picture whole(kMinPictureWidth, kMinPictureHeight), part(200, 120);
+    DrawEnergyRatioChart(whole, s, eval, EnergyValues(0.5L));
+    DrawEnergyRatioChart(part, s, eval, EnergyValues(0.5L));
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 200; ++x) ASSERT_EQ(part.PixelAt(x, y), whole.PixelAt(x, y)) << x << "," << y;
 }
 
 TEST(ChartsTest, BlackOnWhiteAndTooFewPoints)

@@ -250,6 +250,14 @@ private slots:
         QVERIFY(!w.Bevel6->isHidden());
         QCOMPARE(w.Bevel6->x(), 685);
 
+        // A picture area lower than the smallest picture holds the top of one.
+        w.resize(700, 200);
+        QApplication::processEvents();
+        QVERIFY(w.PictureAreaSize().height() < kMinPictureHeight);
+        QCOMPARE(f.picture.Height(), kMinPictureHeight);
+        QCOMPARE(f.picture.Width(), w.PictureAreaSize().width());
+        QCOMPARE(w.ResultImage->size(), w.PictureAreaSize());
+
         // However narrow the user drags it, the first tool row stays whole.
         w.resize(120, w.height());
         QApplication::processEvents();

@@ -55,6 +55,8 @@ private slots:
         Fixture f;
         CheckNothingClipped(f.sizeWindow);
         CheckNothingClipped(f.settingsWindow);
+        // "Авторазмер" keeps its margin from the right edge.
+        QVERIFY(f.sizeWindow.ImageSizeCheckBox->geometry().right() + 8 < f.sizeWindow.width());
     }
 
     void settingsDefaultsAndScaleCascade()
