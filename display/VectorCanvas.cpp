@@ -106,7 +106,7 @@ QRectF VectorCanvas::Area() const
 bool VectorCanvas::Inside(QPoint p) const
 {
     const QRectF a = Area();
-    return p.x() >= a.left() && p.x() + 1 <= a.right() && p.y() >= a.top() && p.y() + 1 <= a.bottom();
+    return p.x() >= a.left() && p.x() + 1.0 <= a.right() && p.y() >= a.top() && p.y() + 1.0 <= a.bottom();
 }
 
 void VectorCanvas::FillArea(const QRectF& rect, TColor color)

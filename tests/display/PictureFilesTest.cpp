@@ -10,24 +10,17 @@
 #include "display/Plotter.h"
 #include "display/VectorCanvas.h"
 #include "signal/Errors.h"
+#include "tests/support/DefaultAxes.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VectorPictures.h"
 
 namespace sonavir {
 namespace {
 
+using testsupport::DefaultAxes;
 using testsupport::GeometryFaults;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
-
-PlotAxes DefaultAxes()
-{
-    PlotAxes axes;
-    axes.Dt = 1.0L / 49392;
-    axes.Fmax = 12348;
-    axes.KofDiscret = 4;
-    return axes;
-}
 
 TSignalData Buffer(int N, const std::function<double(int m)>& f)
 {
