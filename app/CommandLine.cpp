@@ -13,6 +13,7 @@
 #include "app/CliOptions.h"
 #include "display/OutputFiles.h"
 #include "display/Picture.h"
+#include "display/PictureFiles.h"
 #include "display/PictureSettings.h"
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
@@ -178,7 +179,7 @@ int RunRender(const CliOptions& o)
     state.Start();
     if (measures) measures->Write(MeasuresCsv(MeasureShown(state)));
     if (ledger) ledger->Write(LedgerCsv(ComputeLedger(state)));
-    picture.WriteBmp(pictureFile);
+    WritePicture(picture, PictureFormatOf(o.output), pictureFile);
     outputs.CommitAll();
     return 0;
 }
@@ -212,7 +213,7 @@ int RunEvaluate(const CliOptions& o)
 
     EvaluationStart(state, eval);
 
-    picture.WriteBmp(outputs.Add(o.output));
+    WritePicture(picture, PictureFormatOf(o.output), outputs.Add(o.output));
     if (!o.tableFile.empty()) WriteTable(outputs.Add(o.tableFile), eval);
     outputs.CommitAll();
     return 0;

@@ -1,24 +1,15 @@
 #include "display/Picture.h"
 
 #include <QFont>
-#include <QFontDatabase>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QString>
-
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "signal/Errors.h"
-
-// The built-in picture font; a static library's resources are linked only
-// when something calls their initialiser, and that must be outside any
-// namespace.
-static void LoadPictureFontResource() { Q_INIT_RESOURCE(picture_font); }
 
 namespace sonavir {
 
@@ -77,45 +68,6 @@ const std::array<TColor, 256>& HalftoneTable()
     return table;
 }
 
-// A machine's fontconfig rules may still ask for the auto-hinter or for
-// embedded bitmaps, which would change the glyphs' pixels; a rule of our own,
-// applied after every other, keeps the face's own hinting.
-void PinPictureFontRendering(const QString& family)
-{
-    const QByteArray rule = "<?xml version=\"1.0\"?><fontconfig><match target=\"font\">"
-                            "<test name=\"family\"><string>" + family.toHtmlEscaped().toUtf8() +
-                            "</string></test>"
-                            "<edit name=\"autohint\" mode=\"assign\"><bool>false</bool></edit>"
-                            "<edit name=\"embeddedbitmap\" mode=\"assign\"><bool>false</bool></edit>"
-                            "</match></fontconfig>";
-    FcConfigParseAndLoadFromMemory(FcConfigGetCurrent(), reinterpret_cast<const FcChar8*>(rule.constData()), FcFalse);
-}
-
-const QFont& PictureFont()
-{
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        throw SonavirError("Text drawing needs a QGuiApplication");
-    static const QFont font = [] {
-        // The face is part of the picture's geometry, so it is built in and
-        // never looked up or substituted: every machine draws the same
-        // pixels, whatever fonts it has. PT Sans Caption at 11 pixels (about
-        // 8 points) keeps S apart from 5 and l, 1 and I apart without
-        // antialiasing, and the longest legend text inside the chart frame.
-        LoadPictureFontResource();
-        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/PTSansCaption-Regular.ttf"));
-        const QStringList families = QFontDatabase::applicationFontFamilies(id);
-        if (families.isEmpty()) throw SonavirError("The picture font cannot be loaded");
-        PinPictureFontRendering(families.first());
-        QFont f;
-        f.setFamilies(families);
-        f.setPixelSize(11);
-        f.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoFontMerging));
-        f.setHintingPreference(QFont::PreferFullHinting);
-        return f;
-    }();
-    return font;
-}
-
 void PutLE16(std::string& out, unsigned v)
 {
     out.push_back(char(v & 0xFF));
@@ -155,31 +107,101 @@ void Picture::SetSize(int width, int height)
             std::memcpy(next.scanLine(y), image_.constScanLine(y), size_t(w) * 4);
     }
     image_ = std::move(next);
+    Record(Call::Size, width, height);
 }
 
-void Picture::Fill(TColor color) { image_.fill(ToRgb(color)); }
+void Picture::Fill(TColor color)
+{
+    image_.fill(ToRgb(color));
+    // What was drawn before is gone: the record starts here, with the
+    // drawing state that later calls may rely on. (A styled line continued
+    // across the fill would restart its dot pattern on replay; nothing draws
+    // so.)
+    record_.clear();
+    recordTexts_.clear();
+    recordKept_ = true;
+    recordWidth_ = image_.width();
+    recordHeight_ = image_.height();
+    recordFill_ = color;
+    Record(Call::Pen, int(penColor_), penWidth_, int(penStyle_));
+    Record(Call::Brush, int(brushColor_));
+    Record(Call::Font, int(fontColor_));
+    Record(Call::Move, penX_, penY_);
+    if (clipped_) Record(Call::Clip, clip_.left(), clip_.top(), clip_.right(), clip_.bottom());
+}
+
+void Picture::Record(Call call, int a, int b, int c, int d)
+{
+    if (!recordKept_) return;
+    if (record_.size() >= kMaxRecordedCalls) {
+        // Past any plot's needs: rather than grow without end, the picture
+        // is from here on only its pixels.
+        recordKept_ = false;
+        std::vector<Recorded>().swap(record_);
+        std::vector<std::string>().swap(recordTexts_);
+        return;
+    }
+    record_.push_back({call, a, b, c, d});
+}
+
+bool Picture::Replay(Canvas& target) const
+{
+    if (!recordKept_) return false;
+    target.SetSize(recordWidth_, recordHeight_);
+    target.Fill(recordFill_);
+    for (const Recorded& r : record_) {
+        switch (r.call) {
+        case Call::Size: target.SetSize(r.a, r.b); break;
+        case Call::Pen: target.SetPen(TColor(r.a), r.b, PenStyle(r.c)); break;
+        case Call::Style: target.SetPenStyle(PenStyle(r.a)); break;
+        case Call::Brush: target.SetBrushColor(TColor(r.a)); break;
+        case Call::Font: target.SetFontColor(TColor(r.a)); break;
+        case Call::Move: target.MoveTo(r.a, r.b); break;
+        case Call::Line: target.LineTo(r.a, r.b); break;
+        case Call::Rect: target.Rectangle(r.a, r.b, r.c, r.d); break;
+        case Call::Text: target.TextOut(r.a, r.b, recordTexts_[size_t(r.c)]); break;
+        case Call::Column: target.PenColumn(r.a, r.b, r.c); break;
+        case Call::Clip: target.SetClip(r.a, r.b, r.c, r.d); break;
+        case Call::NoClip: target.ClearClip(); break;
+        }
+    }
+    return true;
+}
 
 void Picture::SetPen(TColor color, int width, PenStyle style)
 {
     penColor_ = color;
     penWidth_ = width;
-    SetPenStyle(style);
+    penStyle_ = style;
+    styleCounter_ = 0;
+    Record(Call::Pen, int(color), width, int(style));
 }
 
 void Picture::SetPenStyle(PenStyle style)
 {
     penStyle_ = style;
     styleCounter_ = 0;
+    Record(Call::Style, int(style));
 }
 
-void Picture::SetBrushColor(TColor color) { brushColor_ = color; }
-void Picture::SetFontColor(TColor color) { fontColor_ = color; }
+void Picture::SetBrushColor(TColor color)
+{
+    brushColor_ = color;
+    Record(Call::Brush, int(color));
+}
+
+void Picture::SetFontColor(TColor color)
+{
+    fontColor_ = color;
+    Record(Call::Font, int(color));
+}
 
 void Picture::MoveTo(int x, int y)
 {
     penX_ = x;
     penY_ = y;
     styleCounter_ = 0;
+    Record(Call::Move, x, y);
 }
 
 void Picture::LineTo(int x, int y)
@@ -187,12 +209,20 @@ void Picture::LineTo(int x, int y)
     Segment(penX_, penY_, x, y);
     penX_ = x;
     penY_ = y;
+    Record(Call::Line, x, y);
 }
 
 void Picture::SetClip(int left, int top, int right, int bottom)
 {
     clipped_ = true;
     clip_ = QRect(QPoint(left, top), QPoint(right, bottom));
+    Record(Call::Clip, left, top, right, bottom);
+}
+
+void Picture::ClearClip()
+{
+    clipped_ = false;
+    Record(Call::NoClip);
 }
 
 QRect Picture::Bounds() const
@@ -271,6 +301,7 @@ void Picture::Segment(int x1, int y1, int x2, int y2)
 
 void Picture::PenColumn(int x, int y1, int y2)
 {
+    Record(Call::Column, x, y1, y2);
     const QRect b = Bounds();
     if (x < b.left() || x > b.right()) return;
     int lo = std::max(std::min(y1, y2), b.top());
@@ -284,6 +315,7 @@ void Picture::PenColumn(int x, int y1, int y2)
 
 void Picture::Rectangle(int x1, int y1, int x2, int y2)
 {
+    Record(Call::Rect, x1, y1, x2, y2);
     const int left = std::min(x1, x2), right = std::max(x1, x2) - 1;
     const int top = std::min(y1, y2), bottom = std::max(y1, y2) - 1;
     if (left > right || top > bottom) return;
@@ -314,6 +346,10 @@ void Picture::TextOut(int x, int y, const std::string& utf8)
 {
     if (utf8.empty()) return;
     const QFont& font = PictureFont();
+    if (recordKept_) {
+        Record(Call::Text, x, y, int(recordTexts_.size()));
+        if (recordKept_) recordTexts_.push_back(utf8);
+    }
     const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
     const QFontMetrics metrics(font);
     QPainter painter(&image_);
@@ -325,15 +361,6 @@ void Picture::TextOut(int x, int y, const std::string& utf8)
     painter.setPen(QColor(ToRgb(fontColor_)));
     painter.drawText(x, y + metrics.ascent(), text);
 }
-
-int Picture::TextWidth(const std::string& utf8) const
-{
-    if (utf8.empty()) return 0;
-    return QFontMetrics(PictureFont()).horizontalAdvance(
-        QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
-}
-
-int Picture::TextHeight() const { return QFontMetrics(PictureFont()).height(); }
 
 TColor Picture::PixelAt(int x, int y) const
 {

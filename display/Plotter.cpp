@@ -49,10 +49,10 @@ Counts CountsOf(const PictureSettings& s)
 // The geometry of a plot follows the bitmap's size, but never below the
 // smallest picture: a smaller bitmap shows the top-left part of a plot of
 // that size instead of a plot with a negative scale, drawn upside down.
-int PlotWidth(const Picture& picture) { return std::max(picture.Width(), kMinPictureWidth); }
-int PlotHeight(const Picture& picture) { return std::max(picture.Height(), kMinPictureHeight); }
+int PlotWidth(const Canvas& picture) { return std::max(picture.Width(), kMinPictureWidth); }
+int PlotHeight(const Canvas& picture) { return std::max(picture.Height(), kMinPictureHeight); }
 
-void PrepareSurface(Picture& picture, const PictureSettings& settings)
+void PrepareSurface(Canvas& picture, const PictureSettings& settings)
 {
     picture.SetPen(settings.PlotForeColor, 1, picture.Style());
     picture.SetBrushColor(settings.PlotBackColor);
@@ -163,7 +163,7 @@ struct SpectrumSource {
 // lowest point. The last column has no leaving segment, so its points are
 // drawn one by one.
 template <typename Source>
-void DrawCurve(Picture& picture, int X0, int Wp, long long count, const YScale& scale,
+void DrawCurve(Canvas& picture, int X0, int Wp, long long count, const YScale& scale,
                const Source& src)
 {
     auto Y = [&](long double v) { return scale.Y(v); };
@@ -200,7 +200,7 @@ void DrawCurve(Picture& picture, int X0, int Wp, long long count, const YScale& 
 
 }  // namespace
 
-ColumnPolyline::ColumnPolyline(Picture& picture, int x, int y)
+ColumnPolyline::ColumnPolyline(Canvas& picture, int x, int y)
     : picture_(picture), fast_(picture.Style() == PenStyle::Solid), x_(x), last_(y)
 {
     picture_.MoveTo(x, y);
@@ -253,13 +253,13 @@ void ColumnPolyline::Finish()
     picture_.MoveTo(x_, last_);
 }
 
-void DrawLine(Picture& picture, int x1, int y1, int x2, int y2)
+void DrawLine(Canvas& picture, int x1, int y1, int x2, int y2)
 {
     picture.MoveTo(x1, y1);
     picture.LineTo(x2, y2);
 }
 
-void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
+void DrawTimePlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
                   const TSignalData& samples, int N, const std::string& caption)
 {
     const int W = PlotWidth(picture), H = PlotHeight(picture);
@@ -321,7 +321,7 @@ void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotA
     DrawCurve(picture, X0, Wp, 2LL * N, scale, WaveSource{row0, row1});
 }
 
-void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
+void DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
                       const TSignalData& spectrum, int N, const std::string& caption)
 {
     const int W = PlotWidth(picture), H = PlotHeight(picture);

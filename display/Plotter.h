@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "display/Canvas.h"
 #include "display/Picture.h"
 #include "display/PictureSettings.h"
 #include "signal/WinFFT.h"
@@ -24,7 +25,7 @@ struct PlotAxes {
 // point, as after the LineTo calls. Other pen styles draw point by point.
 class ColumnPolyline {
 public:
-    ColumnPolyline(Picture& picture, int x, int y);  // move to (x, y)
+    ColumnPolyline(Canvas& picture, int x, int y);  // move to (x, y)
     void LineTo(int x, int y);
     void Finish();  // draws what is pending; the destructor calls it too
     ~ColumnPolyline() { Finish(); }
@@ -32,7 +33,7 @@ public:
 private:
     void FlushColumn();
 
-    Picture& picture_;
+    Canvas& picture_;
     bool fast_;
     int x_, last_;       // current column and its latest point
     bool hull_ = false;  // lo_ .. hi_ hold the column's earlier points
@@ -40,13 +41,13 @@ private:
 };
 
 // Move to (x1, y1), line to (x2, y2) with the current pen.
-void DrawLine(Picture& picture, int x1, int y1, int x2, int y2);
+void DrawLine(Canvas& picture, int x1, int y1, int x2, int y2);
 // Waveform of 2N samples. Fails with "Floating point division by zero" when
 // every sample is 0 (nothing of the band is drawn then).
-void DrawTimePlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
+void DrawTimePlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
                   const TSignalData& samples, int N, const std::string& caption);
 // Amplitude spectrum of N columns; same failure for an all-zero spectrum.
-void DrawSpectrumPlot(Picture& picture, const PictureSettings& settings, const PlotAxes& axes,
+void DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
                       const TSignalData& spectrum, int N, const std::string& caption);
 
 }  // namespace sonavir

@@ -39,7 +39,7 @@ std::vector<bool> LabelsToDraw(const std::vector<LabelSpan>& spans, int gap)
     return draw;
 }
 
-void DrawLabelsCentred(Picture& picture, const std::vector<int>& xs,
+void DrawLabelsCentred(Canvas& picture, const std::vector<int>& xs,
                        const std::vector<std::string>& labels, int y)
 {
     std::vector<LabelSpan> spans;
@@ -52,7 +52,7 @@ void DrawLabelsCentred(Picture& picture, const std::vector<int>& xs,
         if (draw[k]) picture.TextOut(spans[k].from, y, labels[k]);
 }
 
-void DrawLabelsLeftOf(Picture& picture, int x, const std::vector<int>& ys,
+void DrawLabelsLeftOf(Canvas& picture, int x, const std::vector<int>& ys,
                       const std::vector<std::string>& labels, int rise)
 {
     const int h = picture.TextHeight();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "display/Canvas.h"
 #include "display/Picture.h"
 
 namespace sonavir {
@@ -31,11 +32,11 @@ std::vector<bool> LabelsToDraw(const std::vector<LabelSpan>& spans, int gap);
 
 // Labels side by side, each centred on its tick's x (x - w div 2) with its
 // cell's top at y; those that would touch a neighbour are left out.
-void DrawLabelsCentred(Picture& picture, const std::vector<int>& xs,
+void DrawLabelsCentred(Canvas& picture, const std::vector<int>& xs,
                        const std::vector<std::string>& labels, int y);
 // Labels stacked, each right-aligned to end before x with its cell's top
 // `rise` pixels above its tick's y; those that would touch are left out.
-void DrawLabelsLeftOf(Picture& picture, int x, const std::vector<int>& ys,
+void DrawLabelsLeftOf(Canvas& picture, int x, const std::vector<int>& ys,
                       const std::vector<std::string>& labels, int rise);
 
 }  // namespace sonavir

@@ -64,7 +64,7 @@ std::string Unit(const EvaluationState& eval)
 // follows the largest value up to the top tick, labelled 1; the curves of
 // larger values are clipped at the frame, which with the ticks and the
 // legend stays in the picture.
-ChartFrame MakeFrame(const Picture& picture, int n, long double M, int imageLeft)
+ChartFrame MakeFrame(const Canvas& picture, int n, long double M, int imageLeft)
 {
     const int W = std::max(picture.Width(), kMinPictureWidth);
     const int H = std::max(picture.Height(), kMinPictureHeight);
@@ -82,7 +82,7 @@ ChartFrame MakeFrame(const Picture& picture, int n, long double M, int imageLeft
 // Frame, point ticks and labels, value ticks and labels and the axis name;
 // `legend` runs between the frame and the ticks.
 template <typename Legend>
-void DrawAxes(Picture& picture, const PictureSettings& settings, const EvaluationState& eval,
+void DrawAxes(Canvas& picture, const PictureSettings& settings, const EvaluationState& eval,
               const ChartFrame& f, Legend legend)
 {
     picture.SetBrushColor(settings.PlotBackColor);
@@ -118,7 +118,7 @@ void DrawAxes(Picture& picture, const PictureSettings& settings, const Evaluatio
 // to the inside of the frame (its left and right edges, where the first and
 // last points lie, included).
 template <typename Value>
-void DrawCurve(Picture& picture, const ChartFrame& f, Value value)
+void DrawCurve(Canvas& picture, const ChartFrame& f, Value value)
 {
     picture.SetClip(f.X0, f.Y0 - f.T - 6, f.X0 + f.Wp, f.Y0 + 5);
     picture.MoveTo(f.X0, f.ValueY(value(0)));
@@ -131,7 +131,7 @@ void DrawCurve(Picture& picture, const ChartFrame& f, Value value)
 
 }  // namespace
 
-void DrawMatchedFilterChart(Picture& picture, const PictureSettings& settings,
+void DrawMatchedFilterChart(Canvas& picture, const PictureSettings& settings,
                             const EvaluationState& eval, const std::vector<long double>& values,
                             int lastIndex, int imageLeft)
 {
@@ -150,7 +150,7 @@ void DrawMatchedFilterChart(Picture& picture, const PictureSettings& settings,
     DrawCurve(picture, f, [&](int i) { return values[size_t(n + i)]; });
 }
 
-void DrawEnergyRatioChart(Picture& picture, const PictureSettings& settings,
+void DrawEnergyRatioChart(Canvas& picture, const PictureSettings& settings,
                           const EvaluationState& eval, const DoubleArray& values, int imageLeft)
 {
     int n = eval.pointCount;

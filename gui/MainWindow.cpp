@@ -560,26 +560,55 @@ void MainWindow::ResultImageMouseDown(QPoint position)
     Changed();
 }
 
+namespace {
+
+// The save dialog's filters in the order shown; BMP, the first, is the default.
+struct SaveFilter {
+    const char* text;
+    PictureFormat format;
+};
+constexpr SaveFilter kSaveFilters[] = {
+    {"Изображение в формате BMP (*.bmp)", PictureFormat::Bmp},
+    {"PNG (*.png)", PictureFormat::Png},
+    {"SVG (*.svg)", PictureFormat::Svg},
+    {"PDF (*.pdf)", PictureFormat::Pdf},
+};
+
+PictureFormat FormatOfFilter(const QString& filter)
+{
+    for (const SaveFilter& f : kSaveFilters)
+        if (filter == QString::fromUtf8(f.text)) return f.format;
+    return PictureFormat::Bmp;
+}
+
+}  // namespace
+
 void MainWindow::SaveToFileSpeedButtonClick()
 {
+    // The dialog offers the filter chosen last, so that the name it offers
+    // (saved under that filter) is written in the same format again.
+    QString filter = lastSaveFilter.isEmpty() ? QString::fromUtf8(kSaveFilters[0].text) : lastSaveFilter;
     QString name;
     if (chooseSaveFile) {
-        name = chooseSaveFile(lastSaveName);
+        name = chooseSaveFile(lastSaveName, filter);
     } else {
+        QStringList filters;
+        for (const SaveFilter& f : kSaveFilters) filters << QString::fromUtf8(f.text);
         name = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить изображение"), lastSaveName,
-                                            QStringLiteral("Изображение в формате BMP (*.bmp)"), nullptr,
+                                            filters.join(QStringLiteral(";;")), &filter,
                                             QFileDialog::DontConfirmOverwrite);
     }
     if (name.isEmpty()) return;
-    SaveToFile(name);
+    lastSaveFilter = filter;
+    SaveToFile(name, FormatOfFilter(filter));
 }
 
-void MainWindow::SaveToFile(const QString& chosenName)
+void MainWindow::SaveToFile(const QString& chosenName, PictureFormat format)
 {
-    const std::string path = WithBmpExtension(S(chosenName));
+    const std::string path = SaveFileName(S(chosenName), format);
     lastSaveName = Q(path);
     try {
-        state.picture.Save(path);
+        SavePicture(state.picture, format, path);
     } catch (const std::exception& e) {
         ShowError(this, FailureMessage(e));
     }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "display/PictureFiles.h"
 #include "display/PictureSizing.h"
 #include "model/MainState.h"
 
@@ -107,9 +108,11 @@ public:
     QAction* N8;
     QAction* AboutItem;
 
-    // The file chooser of saving; tests replace it. An empty name cancels.
-    std::function<QString(const QString& lastName)> chooseSaveFile;
+    // The file chooser of saving; tests replace it. It is offered the last
+    // name and filter and may change the filter; an empty name cancels.
+    std::function<QString(const QString& lastName, QString& filter)> chooseSaveFile;
     QString lastSaveName;
+    QString lastSaveFilter;  // the filter chosen last; the first one until then
     // The scenario file choosers (open, save); tests replace them.
     std::function<QString(bool save, const QString& lastName)> chooseScenarioFile;
     QString lastScenarioName;
@@ -147,8 +150,9 @@ public:
     void ImageOptionItemClick();
     void ImageSizeItemClick();
     void SaveToFileSpeedButtonClick();
-    // Writes the picture under the name as the save dialog returned it.
-    void SaveToFile(const QString& chosenName);
+    // Writes the picture under the name as the save dialog returned it, in
+    // the format of the filter chosen with it.
+    void SaveToFile(const QString& chosenName, PictureFormat format = PictureFormat::Bmp);
     void ResultImageMouseDown(QPoint position);
     void N1Click();
     void N7Click();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -283,6 +284,27 @@ TEST(CliExe, DefaultPictureSizeAndModelView)
     ASSERT_GT(bmp.size(), 54u);
     EXPECT_EQ(Le32(bmp, 18), 785);
     EXPECT_EQ(std::abs(Le32(bmp, 22)), 484);
+}
+
+// -o picks the picture's format by the name's extension, in any case; any
+// other name is a BMP, as before.
+TEST(CliExe, PictureFormatFollowsTheExtension)
+{
+    TempDir dir;
+    for (const char* name : {"p.bmp", "p.PNG", "p.svg", "p.Pdf", "p.jpg"}) {
+        Result r = RunExe(dir, {"render", "--colors", "1", "-o", (dir / name).string()});
+        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+    }
+    EXPECT_EQ(ReadAll(dir / "p.jpg"), ReadAll(dir / "p.bmp"));
+    const QImage png(QString::fromStdString((dir / "p.PNG").string()), "PNG");
+    EXPECT_EQ(png.format(), QImage::Format_Indexed8);
+    EXPECT_TRUE(png == QImage(QString::fromStdString((dir / "p.bmp").string()), "BMP"));
+    EXPECT_NE(ReadAll(dir / "p.svg").find("f, </text>"), std::string::npos);
+    EXPECT_EQ(ReadAll(dir / "p.Pdf").substr(0, 5), "%PDF-");
+
+    Result e = RunExe(dir, {"evaluate", "-o", (dir / "e.svg").string()});
+    ASSERT_EQ(e.status, 0) << e.err;
+    EXPECT_NE(ReadAll(dir / "e.svg").find(">Глубина, км</text>"), std::string::npos);
 }
 
 TEST(CliExe, RejectedParameterTextExitsOneWithTheControlsMessage)

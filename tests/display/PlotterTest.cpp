@@ -8,6 +8,7 @@
 #include "display/Plotter.h"
 #include "display/TickLabels.h"
 #include "signal/Errors.h"
+#include "tests/support/DefaultAxes.h"
 #include "signal/NumberText.h"
 
 namespace sonavir {
@@ -15,14 +16,7 @@ namespace {
 
 constexpr TColor kFore = kWhite, kBack = kBlack;
 
-PlotAxes DefaultAxes()
-{
-    PlotAxes axes;
-    axes.Dt = 1.0L / 49392;
-    axes.Fmax = 12348;
-    axes.KofDiscret = 4;
-    return axes;
-}
+using testsupport::DefaultAxes;
 
 Picture Blank(int w = 785, int h = 484, TColor back = kBack)
 {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "display/PictureFiles.h"
 #include "display/PictureSizing.h"
 #include "evaluation/Charts.h"
 #include "signal/Errors.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/VectorPictures.h"
 
 namespace sonavir {
 namespace {
@@ -240,6 +243,35 @@ TEST(ChartsTest, DottedAndDashedGapsBlankAnEarlierCurve)
     }
     EXPECT_GT(on, 50);
     EXPECT_GT(off, 10);
+}
+
+// Both charts as SVG: their texts, the same geometry (dots and dashes, their
+// gaps over earlier curves, the curve above 1 cut at the frame), and the same
+// picture when replayed onto a bitmap.
+TEST(ChartsTest, ChartsAsVectorDrawings)
+{
+    testsupport::TempDir dir;
+    EvaluationState eval;
+    eval.propagationItem = 2;
+    const PictureSettings s;
+    Picture energy = Blank(), matched = Blank();
+    DrawEnergyRatioChart(energy, s, eval, EnergyValues(2.0L));
+    DrawMatchedFilterChart(matched, s, eval, MatchedValues(), 11);
+    for (const Picture* p : {&energy, &matched}) {
+        Picture again(1, 1);
+        ASSERT_TRUE(p->Replay(again));
+        EXPECT_TRUE(again.Surface() == p->Surface());
+
+        SavePicture(*p, PictureFormat::Svg, dir / "chart.svg");
+        const std::string svg = testsupport::ReadBytes(dir / "chart.svg");
+        const testsupport::SvgContent content = testsupport::ReadSvg(svg);
+        EXPECT_TRUE(content.error.isEmpty()) << content.error.toStdString();
+        for (const char* text : {"Глубина, км и м", "1 и 1", "0,9"})
+            EXPECT_NE(content.text.find(text), std::string::npos) << text;
+        EXPECT_EQ(p == &energy, content.text.find("Сигнал с кодом Баркера") != std::string::npos);
+        std::string where;
+        EXPECT_EQ(testsupport::GeometryFaults(testsupport::RenderSvg(svg, 785, 484), *p, &where), 0) << where;
+    }
 }
 
 // A bitmap smaller than the smallest picture shows the top-left part of the

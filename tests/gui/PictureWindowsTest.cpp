@@ -1,6 +1,7 @@
 // The picture settings and picture size windows, and saving the picture.
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -190,7 +191,7 @@ private slots:
         QVERIFY(dir.isValid());
         const QString chosen = dir.filePath("echo");
         QString offered = "none";
-        f.form.chooseSaveFile = [&](const QString& last) {
+        f.form.chooseSaveFile = [&](const QString& last, QString&) {
             offered = last;
             return chosen;
         };
@@ -200,7 +201,7 @@ private slots:
         QCOMPARE(saved.size(), QSize(1000, 300));
         QVERIFY(offered.isEmpty());
         // The dialog offers the extended name next time; cancelling saves nothing.
-        f.form.chooseSaveFile = [&](const QString& last) {
+        f.form.chooseSaveFile = [&](const QString& last, QString&) {
             offered = last;
             return QString();
         };
@@ -210,6 +211,26 @@ private slots:
         // Another extension is kept, the content is BMP all the same.
         f.form.SaveToFile(dir.filePath("echo.png"));
         QCOMPARE(QImage(dir.filePath("echo.png"), "BMP").size(), QSize(1000, 300));
+
+        // The other filters write their own format, add their extension to a
+        // name without one, and are offered again the next time.
+        QStringList offeredFilters;
+        for (const char* filter : {"PNG (*.png)", "SVG (*.svg)", "PDF (*.pdf)"}) {
+            f.form.chooseSaveFile = [&](const QString&, QString& chosen) {
+                offeredFilters << chosen;
+                chosen = filter;
+                return dir.filePath("vector");
+            };
+            f.form.SaveToFileSpeedButtonClick();
+        }
+        QCOMPARE(offeredFilters, QStringList({"Изображение в формате BMP (*.bmp)", "PNG (*.png)", "SVG (*.svg)"}));
+        QCOMPARE(f.form.lastSaveName, dir.filePath("vector.pdf"));
+        QCOMPARE(QImage(dir.filePath("vector.png"), "PNG").size(), QSize(1000, 300));
+        QFile svg(dir.filePath("vector.svg")), pdf(dir.filePath("vector.pdf"));
+        QVERIFY(svg.open(QIODevice::ReadOnly) && pdf.open(QIODevice::ReadOnly));
+        QVERIFY(svg.readAll().contains("viewBox=\"0 0 1000 300\""));
+        QVERIFY(pdf.readAll().startsWith("%PDF-"));
+        QVERIFY(f.errors.empty());
 
         f.form.SaveToFile(dir.filePath("missing/echo"));
         QCOMPARE(f.errors.size(), std::size_t(1));
