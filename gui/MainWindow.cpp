@@ -86,9 +86,13 @@ void ResultImageWidget::mouseReleaseEvent(QMouseEvent* event)
 
 void ResultImageWidget::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && onDoubleClick) onDoubleClick(event->position().toPoint());
-    else if (onMouseDown) onMouseDown(event->position().toPoint(), event->button());
-    QWidget::mouseDoubleClickEvent(event);
+    // Not passed on: QWidget's own would take it for one more press.
+    if (event->button() == Qt::LeftButton) {
+        if (onDoubleClick) onDoubleClick(event->position().toPoint());
+    } else if (onMouseDown) {
+        onMouseDown(event->position().toPoint(), event->button());
+    }
+    event->accept();
 }
 
 void ResultImageWidget::leaveEvent(QEvent* event)
@@ -694,7 +698,9 @@ void MainWindow::ResultImageRelease(QPoint position, Qt::MouseButton button)
 
 void MainWindow::ResultImageDoubleClick(QPoint position)
 {
+    // The second press came just before; its release is no click.
     clickTimer_->stop();
+    drag_.reset();
     const PlotKind plot = state.ShownPlotAt(position.x(), position.y());
     if (plot == PlotKind::None || !state.zoom.Of(plot)) return;
     Redraw([&] { state.SetZoom(plot, std::nullopt); });
