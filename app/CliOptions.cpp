@@ -65,6 +65,17 @@ std::array<int, 2> ParseSize(const std::string& text)
     return {static_cast<int>(w), static_cast<int>(h)};
 }
 
+// "FROM;TO" as the series cells are written (decimal comma), FROM < TO.
+PlotRange ParseRange(const std::string& option, const std::string& text, const char* unit)
+{
+    const auto parts = Split(text, ';');
+    long double from = 0, to = 0;
+    if (parts.size() != 2 || !TryStrToFloat(parts[0], from) || !TryStrToFloat(parts[1], to) || !(from < to))
+        Bad(option + ": expected FROM;TO in " + unit + " with FROM below TO, numbers with the decimal comma, got '" +
+            text + "'");
+    return {from, to};
+}
+
 // Values no control could hold are refused before anything is applied.
 void CheckSetting(const CliSetting& s)
 {
@@ -172,7 +183,8 @@ std::string CliUsage()
            "  sonavir render [--scenario FILE] [--model M] [--stage K] [--set NAME=TEXT]...\n"
            "                 [--filter] [--echo-filter] [--noise] [--seed S] [--norm] [--depth]\n"
            "                 [--gate-off I]... [--colors C] [--no-scale] [--ticks NA,NT,NF]\n"
-           "                 [--size WxH] [--wave FILE] [--spectrum FILE] [--ledger FILE]\n"
+           "                 [--size WxH] [--time-range T0;T1] [--freq-range F0;F1]\n"
+           "                 [--wave FILE] [--spectrum FILE] [--ledger FILE]\n"
            "                 [--measures FILE] [--save-scenario FILE] -o FILE\n"
            "  sonavir evaluate [--scenario FILE] [--mode M] [--propagation P] [--points N]\n"
            "                 [--range LIST] [--thickness LIST] [--no-norm] [--set NAME=TEXT]...\n"
@@ -209,7 +221,13 @@ std::string CliUsage()
            "  --gate-off I     leaves out stage model I (0 .. 6); may be repeated\n"
            "  --no-scale       \"Шкала\" off: no frames, ticks or labels, the curves alone\n"
            "  --ticks NA,NT,NF tick counts of amplitude, time and frequency (1 .. 30)\n"
-           "  --wave, --spectrum FILE   the plotted waveform or spectrum as CSV\n"
+           "  --time-range T0;T1  zooms the waveform into T0 .. T1 seconds, held to the\n"
+           "                   run's record (\"0,005;0,012\"); its amplitudes keep the scale\n"
+           "                   of the whole signal\n"
+           "  --freq-range F0;F1  zooms the spectrum into F0 .. F1 hertz likewise\n"
+           "  --wave, --spectrum FILE   the plotted waveform or spectrum as CSV; with a\n"
+           "                   range, only its rows: samples m with T0 <= m*Dt <= T1,\n"
+           "                   columns k with F0 <= k/(2N*Dt) <= F1\n"
            "  --ledger FILE    energy and peak after each stage of the echo path, as CSV\n"
            "  --measures FILE  pulse-compression measures of the plotted waveform, as CSV\n"
            "\n"
@@ -314,7 +332,9 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
                 ticks[k] = static_cast<int>(v);
             }
             o.ticks = ticks;
-        } else if (a == "--wave") { renderOnly(); o.waveFile = value(); }
+        } else if (a == "--time-range") { renderOnly(); o.timeRange = ParseRange(a, value(), "seconds"); }
+        else if (a == "--freq-range") { renderOnly(); o.freqRange = ParseRange(a, value(), "hertz"); }
+        else if (a == "--wave") { renderOnly(); o.waveFile = value(); }
         else if (a == "--spectrum") { renderOnly(); o.spectrumFile = value(); }
         else if (a == "--ledger") { renderOnly(); o.ledgerFile = value(); }
         else if (a == "--measures") { renderOnly(); o.measuresFile = value(); }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "display/PlotSpan.h"
 #include "model/ModelParameters.h"
 
 namespace sonavir {
@@ -49,6 +50,8 @@ struct CliOptions {
     std::optional<std::array<int, 3>> ticks;  // amplitude, time, frequency
     std::string waveFile, spectrumFile;
     std::string ledgerFile, measuresFile;
+    // The zoom: a time range in seconds, a frequency range in hertz.
+    std::optional<PlotRange> timeRange, freqRange;
 
     // evaluate
     int mode = 0;

@@ -15,6 +15,7 @@
 #include "display/Picture.h"
 #include "display/PictureFiles.h"
 #include "display/PictureSettings.h"
+#include "display/PlotSpan.h"
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
 #include "model/Ledger.h"
@@ -58,12 +59,14 @@ private:
     std::string block_;
 };
 
-void WriteWaveCsv(OutputFile& file, const TSignalData& data, int N)
+// Rows `rows` of the waveform (every sample by default).
+void WriteWaveCsv(OutputFile& file, const TSignalData& data, int N, PlotSpan rows)
 {
     BlockWriter w(file);
     w.Line() += "m,x";
     w.EndLine();
-    for (long long m = 0; m < 2LL * N; ++m) {
+    if (rows.count == 0) rows = rows.Within(2LL * N);
+    for (long long m = rows.first; m < rows.first + rows.count; ++m) {
         AppendIndex(w.Line(), m);
         w.Line().push_back(',');
         AppendCsvNumber(w.Line(), data[m % 2][m / 2]);
@@ -72,12 +75,13 @@ void WriteWaveCsv(OutputFile& file, const TSignalData& data, int N)
     w.Flush();
 }
 
-void WriteSpectrumCsv(OutputFile& file, const TSignalData& data, int N)
+void WriteSpectrumCsv(OutputFile& file, const TSignalData& data, int N, PlotSpan rows)
 {
     BlockWriter w(file);
     w.Line() += "k,re,im";
     w.EndLine();
-    for (int k = 0; k < N; ++k) {
+    if (rows.count == 0) rows = rows.Within(N);
+    for (long long k = rows.first; k < rows.first + rows.count; ++k) {
         AppendIndex(w.Line(), k);
         w.Line().push_back(',');
         AppendCsvNumber(w.Line(), data[0][k]);
@@ -162,14 +166,23 @@ int RunRender(const CliOptions& o)
         return 0;
     }
     OutputFile& pictureFile = outputs.Add(o.output);
+    // A range zooms the picture and picks the rows of the CSV files: those
+    // the range holds, none when it falls between two points.
+    state.zoom.time = o.timeRange;
+    state.zoom.frequency = o.freqRange;
+    auto rows = [](const std::optional<PlotRange>& range, const PointAxis& axis) {
+        return range ? PointsWithin(axis, *range) : PlotSpan{}.Within(axis.Count());
+    };
     if (!o.waveFile.empty()) {
         OutputFile& wave = outputs.Add(o.waveFile);
-        state.onTimePlot = [&wave](const TSignalData& data, int N) { WriteWaveCsv(wave, data, N); };
+        state.onTimePlot = [&](const TSignalData& data, int N) {
+            WriteWaveCsv(wave, data, N, rows(o.timeRange, PointAxis::Time(params.p.Dt, N)));
+        };
     }
     if (!o.spectrumFile.empty()) {
         OutputFile& spectrum = outputs.Add(o.spectrumFile);
-        state.onSpectrumPlot = [&spectrum](const TSignalData& data, int N) {
-            WriteSpectrumCsv(spectrum, data, N);
+        state.onSpectrumPlot = [&](const TSignalData& data, int N) {
+            WriteSpectrumCsv(spectrum, data, N, rows(o.freqRange, PointAxis::Frequency(params.p.Dt, N)));
         };
     }
 

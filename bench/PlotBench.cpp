@@ -1,10 +1,15 @@
-// Drawing both plots of a large run, against a plain pass over the same
-// buffer (its peak and energy) as the yardstick.
+// Drawing both plots of a large run, whole or zoomed, and the readout under
+// the cursor, against a plain pass over the same buffer (its peak and
+// energy) as the yardstick.
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <random>
+#include <string>
 
 #include "display/Plotter.h"
+#include "model/MainState.h"
+#include "model/PlotReadout.h"
 
 namespace sonavir {
 namespace {
@@ -48,9 +53,8 @@ void BM_PlotBoth(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * 3LL * N);
 }
 
-void BM_PlotYardstickPeakEnergy(benchmark::State& state)
+void PeakEnergyPass(benchmark::State& state, int N)
 {
-    const int N = int(state.range(0));
     const TSignalData& data = BenchBuffer(N);
     for (auto _ : state) {
         benchmark::DoNotOptimize(PeakValue(data, N, 1));
@@ -59,8 +63,100 @@ void BM_PlotYardstickPeakEnergy(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * 2LL * N);
 }
 
+void BM_PlotYardstickPeakEnergy(benchmark::State& state) { PeakEnergyPass(state, int(state.range(0))); }
+
 BENCHMARK(BM_PlotBoth)->Name("Plots/ours")->Arg(1 << 16)->Arg(1 << 24)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlotYardstickPeakEnergy)->Name("Plots/ref")->Arg(1 << 16)->Arg(1 << 24)->Unit(benchmark::kMillisecond);
+
+// Both plots zoomed, as a zoom or a resize under one redraws them: spans of
+// 64 samples, of three samples per pixel column, of most of the record.
+constexpr int kLargeN = 1 << 24;
+
+void PlotBothZoomed(benchmark::State& state, PlotSpan wave, PlotSpan spectrum)
+{
+    const TSignalData& data = BenchBuffer(kLargeN);
+    Picture picture;
+    const PictureSettings settings;
+    for (auto _ : state) {
+        picture.Fill(settings.PlotBackColor);
+        DrawTimePlot(picture, settings, Axes(), data, kLargeN, "S(t)", wave);
+        DrawSpectrumPlot(picture, settings, Axes(), data, kLargeN, "|S(jw)|", spectrum);
+        benchmark::DoNotOptimize(picture.Surface().constBits());
+    }
+}
+
+// The kept plots of a real run of N = 2^24 (the water model's view: its two
+// plots without the signal's many transforms), made once.
+struct LargeShownRun {
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state{params, settings, picture};
+    LargeShownRun()
+    {
+        params.SetFDText("6024");
+        params.SetTcText("8");
+        params.SetKofDiscretItem(4);  // "64"
+        state.SelectModel(2);
+        state.Start();
+    }
+};
+
+LargeShownRun& LargeRun()
+{
+    static const std::unique_ptr<LargeShownRun> run = std::make_unique<LargeShownRun>();
+    return *run;
+}
+
+// One mouse move each iteration, sweeping over both plots and off them.
+void Readout(benchmark::State& state, bool cold)
+{
+    LargeShownRun& run = LargeRun();
+    if (!run.state.PlotsOnPicture() || run.state.Shown()->N != kLargeN) {
+        state.SkipWithError("the large run kept no plots");
+        return;
+    }
+    PlotReadout readout;
+    readout.Peak(run.state);
+    int i = 0;
+    for (auto _ : state) {
+        if (cold) {
+            state.PauseTiming();
+            readout = PlotReadout();
+            state.ResumeTiming();
+        }
+        const int x = 40 + (i * 37) % 740, y = (i * 53) % 484;
+        benchmark::DoNotOptimize(readout.At(run.state, x, y));
+        ++i;
+    }
+}
+
+const bool registered = [] {
+    const PlotSpan spans[][2] = {{{kLargeN + 11, 64}, {kLargeN / 2 + 5, 64}},
+                                 {{kLargeN / 2 + 3, 3 * 710}, {kLargeN / 4 + 1, 3 * 710}},
+                                 {{1 << 20, 2 * kLargeN - (1 << 21)}, {1 << 19, kLargeN - (1 << 20)}}};
+    const char* names[] = {"zoom-64", "zoom-3-per-column", "zoom-most"};
+    const std::string args = "/" + std::to_string(kLargeN) + "/";
+    for (int i = 0; i < 3; ++i) {
+        const PlotSpan wave = spans[i][0], spectrum = spans[i][1];
+        benchmark::RegisterBenchmark(("Plots/ours" + args + names[i]).c_str(),
+                                     [wave, spectrum](benchmark::State& st) { PlotBothZoomed(st, wave, spectrum); })
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RegisterBenchmark(("Plots/ours" + args + "readout").c_str(),
+                                 [](benchmark::State& st) { Readout(st, false); })
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("Plots/ours" + args + "readout-first").c_str(),
+                                 [](benchmark::State& st) { Readout(st, true); })
+        ->Iterations(8)
+        ->Unit(benchmark::kMillisecond);
+    // The family's yardstick again under each name, so each pairs up.
+    for (const char* name : {"zoom-64", "zoom-3-per-column", "zoom-most", "readout", "readout-first"})
+        benchmark::RegisterBenchmark(("Plots/ref" + args + name).c_str(),
+                                     [](benchmark::State& st) { PeakEnergyPass(st, kLargeN); })
+            ->Unit(benchmark::kMillisecond);
+    return true;
+}();
 
 }  // namespace
 }  // namespace sonavir

@@ -75,14 +75,17 @@ void PictureSizing::SetAutoSizeChecked(bool on)
 
 void PictureSizing::Apply(Picture& picture, int areaWidth, int areaHeight, TColor back)
 {
+    const int oldWidth = picture.Width(), oldHeight = picture.Height();
     if (autoSizeChecked) {
         SetAutoSize(picture, areaWidth, areaHeight);
         aligned = true;
+        const bool refill = AutoSizeChanged;
         if (AutoSizeChanged) {
             picture.SetFormat(PixelFormat::Mono);
             picture.Fill(back);
             AutoSizeChanged = false;
         }
+        if (refill || picture.Width() != oldWidth || picture.Height() != oldHeight) ++pictureChanges;
         return;
     }
     const int width = ParseIntegerText(horizText);
@@ -92,13 +95,15 @@ void PictureSizing::Apply(Picture& picture, int areaWidth, int areaHeight, TColo
     aligned = false;
     fixedWidth = width;
     fixedHeight = height;
+    if (width != oldWidth || height != oldHeight) ++pictureChanges;
 }
 
-void PictureSizing::Resize(Picture& picture, int areaWidth, int areaHeight, TColor back) const
+void PictureSizing::Resize(Picture& picture, int areaWidth, int areaHeight, TColor back)
 {
     if (!ImageAutoSize) return;
     SetAutoSize(picture, ControlWidth(areaWidth), ControlHeight(areaHeight));
     picture.Fill(back);
+    ++pictureChanges;
 }
 
 PictureSizeChoice PictureSizing::Choice() const

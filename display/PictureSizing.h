@@ -46,6 +46,10 @@ public:
     // since the last apply that switched auto size on.
     bool AutoSizeChanged = false;
 
+    // Counts the applies and resizes that gave the picture a new size or
+    // refilled it: what was drawn in it is then gone or out of place.
+    unsigned pictureChanges = 0;
+
     // The size window's controls.
     bool autoSizeChecked = true;         // ImageSizeCheckBox "Авторазмер"
     std::string horizText = "2000";      // HorizEdit
@@ -69,7 +73,7 @@ public:
     void Apply(Picture& picture, int areaWidth, int areaHeight, TColor back);
     // The main window's size changed: in auto size the picture takes the
     // control's size and is refilled with the background colour.
-    void Resize(Picture& picture, int areaWidth, int areaHeight, TColor back) const;
+    void Resize(Picture& picture, int areaWidth, int areaHeight, TColor back);
 
     // The size in force: auto, or the fixed size of the last apply.
     PictureSizeChoice Choice() const;

@@ -155,6 +155,48 @@ struct SpectrumSource {
     }
 };
 
+// The points of a span of a source: point j is the source's point first + j.
+template <typename Source>
+struct SpanOf {
+    const Source& src;
+    long long first;
+    long double Value(long long j) const { return src.Value(first + j); }
+    void Range(long long a, long long b, long double& lo, long double& hi) const
+    {
+        src.Range(first + a, first + b, lo, hi);
+    }
+};
+
+template <typename Source>
+SpanOf<Source> Span(const Source& src, const PlotSpan& span)
+{
+    return {src, span.first};
+}
+
+// The spectrum's points with its peak; squares that leave the double range
+// switch the source to extended precision.
+SpectrumSource SpectrumOf(const TSignalData& spectrum, int N, long double& peak)
+{
+    SpectrumSource source{spectrum[0].data(), spectrum[1].data()};
+    long double lowest;
+    source.Range(0, N, lowest, peak);
+    if (!(peak <= DBL_MAX) || peak < 0x1p-480) {
+        source.wide = true;
+        source.Range(0, N, lowest, peak);
+    }
+    return source;
+}
+
+// Tick labels of a zoomed axis: the span's start and each of `intervals`
+// parts of its length on, in as many digits as tell them apart.
+std::vector<std::string> SpanTickLabels(const PointAxis& axis, const PlotSpan& span, int intervals)
+{
+    std::vector<long double> values;
+    for (int k = 0; k <= intervals; ++k)
+        values.push_back(axis.At(span.first + (long double)k * span.count / intervals));
+    return DistinctNumberTexts(values, 3);
+}
+
 // The curve through `count` points spread over Wp pixels from X0: point m at
 // x = X0 + trunc(m·Wp/count), y = Y0 - trunc(ky·v(m)), one LineTo per point.
 // With more points than pixel columns, a column's pixels are worked out from
@@ -259,21 +301,37 @@ void DrawLine(Canvas& picture, int x1, int y1, int x2, int y2)
     picture.LineTo(x2, y2);
 }
 
+long double WavePeak(const TSignalData& samples, int N)
+{
+    const double* row0 = samples[0].data();
+    const double* row1 = samples[1].data();
+    double lo0, hi0, lo1, hi1;
+    lo0 = hi0 = row0[0];
+    lo1 = hi1 = row1[0];
+    RowRange(row0, 0, N, lo0, hi0);
+    RowRange(row1, 0, N, lo1, hi1);
+    return std::max({-lo0, hi0, -lo1, hi1});
+}
+
+long double SpectrumPeak(const TSignalData& spectrum, int N)
+{
+    long double peak;
+    SpectrumOf(spectrum, N, peak);
+    return peak;
+}
+
 void DrawTimePlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
-                  const TSignalData& samples, int N, const std::string& caption)
+                  const TSignalData& samples, int N, const std::string& caption, const PlotSpan& span)
 {
     const int W = PlotWidth(picture), H = PlotHeight(picture);
     const int X0 = 50 + axes.imageLeft;
     const int Wp = W - 75;
     const double* row0 = samples[0].data();
     const double* row1 = samples[1].data();
+    const PlotSpan shown = span.Within(2LL * N);
+    const bool whole = shown.count == 2LL * N;
 
-    double lo0, hi0, lo1, hi1;
-    lo0 = hi0 = row0[0];
-    lo1 = hi1 = row1[0];
-    RowRange(row0, 0, N, lo0, hi0);
-    RowRange(row1, 0, N, lo1, hi1);
-    const double peak = std::max({-lo0, hi0, -lo1, hi1});
+    const double peak = static_cast<double>(WavePeak(samples, N));
     CheckFinite(peak);
     // The frame's A and the curve come from the same products, so the peak
     // sample lands exactly on the frame's A.
@@ -299,6 +357,7 @@ void DrawTimePlot(Canvas& picture, const PictureSettings& settings, const PlotAx
                 xs.push_back(x);
                 labels.push_back(FormatPicture(k * st));
             }
+            if (!whole) labels = SpanTickLabels(PointAxis::Time(axes.Dt, N), shown, c.NT);
             DrawLabelsCentred(picture, xs, labels, Y0 + A + 15);
         }
         if (settings.amplitude) {
@@ -318,25 +377,21 @@ void DrawTimePlot(Canvas& picture, const PictureSettings& settings, const PlotAx
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + A + 28, axis);
     }
 
-    DrawCurve(picture, X0, Wp, 2LL * N, scale, WaveSource{row0, row1});
+    const WaveSource source{row0, row1};
+    DrawCurve(picture, X0, Wp, shown.count, scale, Span(source, shown));
 }
 
 void DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
-                      const TSignalData& spectrum, int N, const std::string& caption)
+                      const TSignalData& spectrum, int N, const std::string& caption, const PlotSpan& span)
 {
     const int W = PlotWidth(picture), H = PlotHeight(picture);
     const int X0 = 50 + axes.imageLeft;
     const int Wp = W - 75;
-    const double* re = spectrum[0].data();
-    const double* im = spectrum[1].data();
+    const PlotSpan shown = span.Within(N);
+    const bool whole = shown.count == N;
 
-    SpectrumSource source{re, im};
-    long double lowest, peak;
-    source.Range(0, N, lowest, peak);
-    if (!(peak <= DBL_MAX) || peak < 0x1p-480) {
-        source.wide = true;
-        source.Range(0, N, lowest, peak);
-    }
+    long double peak;
+    const SpectrumSource source = SpectrumOf(spectrum, N, peak);
     CheckFinite(peak);
     const YScale scale(H - 50, CheckedDiv((H - 150) / 2.0L, peak));
     const int Y0 = scale.Y0;
@@ -364,6 +419,7 @@ void DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const Pl
                 xs.push_back(x);
                 labels.push_back(std::to_string(static_cast<long long>(hz)));
             }
+            if (!whole) labels = SpanTickLabels(PointAxis::Frequency(axes.Dt, N), shown, c.NF);
             DrawLabelsCentred(picture, xs, labels, Y0 + 15);
         }
         if (settings.amplitude) {
@@ -383,7 +439,53 @@ void DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const Pl
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + 28, axis);
     }
 
-    DrawCurve(picture, X0, Wp, N, scale, source);
+    DrawCurve(picture, X0, Wp, shown.count, scale, Span(source, shown));
+}
+
+PlotPlace PlaceOfPlot(const Canvas& picture, const PlotAxes& axes, PlotKind plot)
+{
+    // The geometry of DrawTimePlot and DrawSpectrumPlot, with A at its
+    // nominal (H - 150)/4 or (H - 150)/2.
+    const int W = PlotWidth(picture), H = PlotHeight(picture);
+    PlotPlace place;
+    place.X0 = 50 + axes.imageLeft;
+    place.Wp = W - 75;
+    // Everything of the waveform ends above the middle (its axis name, H/2
+    // minus a text cell and a few pixels), the spectrum's caption starts below it.
+    if (plot == PlotKind::Time) {
+        const int Y0 = H / 4 - 10, A = (H - 150) / 4;
+        place.frameTop = Y0 - A - 10;
+        place.frameBottom = Y0 + A + 9;
+        place.bandTop = 0;
+        place.bandBottom = H / 2 - 1;
+    } else {
+        const int Y0 = H - 50, A = (H - 150) / 2;
+        place.frameTop = Y0 - A - 10;
+        place.frameBottom = Y0 + 9;
+        place.bandTop = H / 2;
+        place.bandBottom = H - 1;
+    }
+    return place;
+}
+
+PlotKind PlotAt(const Canvas& picture, const PlotAxes& axes, int x, int y)
+{
+    for (const PlotKind plot : {PlotKind::Time, PlotKind::Spectrum}) {
+        const PlotPlace p = PlaceOfPlot(picture, axes, plot);
+        if (x >= p.X0 && x <= p.X0 + p.Wp && y >= p.frameTop && y <= p.frameBottom) return plot;
+    }
+    return PlotKind::None;
+}
+
+void ClearPlotBand(Canvas& picture, const PictureSettings& settings, PlotKind plot)
+{
+    if (plot == PlotKind::None) return;
+    const PlotPlace p = PlaceOfPlot(picture, PlotAxes{}, plot);
+    picture.SetPen(settings.PlotBackColor, 1, picture.Style());
+    picture.SetBrushColor(settings.PlotBackColor);
+    // The band across the whole bitmap, its larger corner exclusive.
+    if (p.bandTop < picture.Height())
+        picture.Rectangle(0, p.bandTop, picture.Width(), std::min(p.bandBottom + 1, picture.Height()));
 }
 
 }  // namespace sonavir

@@ -7,6 +7,7 @@
 #include "display/Canvas.h"
 #include "display/Picture.h"
 #include "display/PictureSettings.h"
+#include "display/PlotSpan.h"
 #include "signal/WinFFT.h"
 
 namespace sonavir {
@@ -43,11 +44,42 @@ private:
 // Move to (x1, y1), line to (x2, y2) with the current pen.
 void DrawLine(Canvas& picture, int x1, int y1, int x2, int y2);
 // Waveform of 2N samples. Fails with "Floating point division by zero" when
-// every sample is 0 (nothing of the band is drawn then).
+// every sample is 0 (nothing of the band is drawn then). With a span, only
+// those samples, across the whole plot width, with the time ticks labelled
+// for the span; the amplitude scale stays that of every sample, so a feature
+// keeps its height. The span of every sample draws the plot without one.
 void DrawTimePlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
-                  const TSignalData& samples, int N, const std::string& caption);
-// Amplitude spectrum of N columns; same failure for an all-zero spectrum.
+                  const TSignalData& samples, int N, const std::string& caption,
+                  const PlotSpan& span = {});
+// Amplitude spectrum of N columns; same failure for an all-zero spectrum,
+// and spans of columns as for the waveform.
 void DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
-                      const TSignalData& spectrum, int N, const std::string& caption);
+                      const TSignalData& spectrum, int N, const std::string& caption,
+                      const PlotSpan& span = {});
+
+// The peaks the two plots scale to: the largest |sample| of the 2N, the
+// largest modulus of the N columns.
+long double WavePeak(const TSignalData& samples, int N);
+long double SpectrumPeak(const TSignalData& spectrum, int N);
+
+// The two plots of a picture: the waveform in the upper band, the spectrum
+// in the lower.
+enum class PlotKind { None, Time, Spectrum };
+
+// Where a plot lies in a picture: its points spread over the columns X0 ..
+// X0 + Wp; its frame covers the rows frameTop .. frameBottom (give or take
+// the pixel that the peak's last bit decides); its band, the rows bandTop ..
+// bandBottom, holds everything it draws and nothing of the other plot.
+struct PlotPlace {
+    int X0 = 0, Wp = 0;
+    int frameTop = 0, frameBottom = 0;
+    int bandTop = 0, bandBottom = 0;
+};
+PlotPlace PlaceOfPlot(const Canvas& picture, const PlotAxes& axes, PlotKind plot);
+// The plot whose frame holds the point, or None.
+PlotKind PlotAt(const Canvas& picture, const PlotAxes& axes, int x, int y);
+// Fills the plot's band with the background, so that the plot alone can be
+// drawn again; leaves the brush in the background colour, as a plot expects.
+void ClearPlotBand(Canvas& picture, const PictureSettings& settings, PlotKind plot);
 
 }  // namespace sonavir

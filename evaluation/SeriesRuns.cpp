@@ -280,6 +280,9 @@ void EvaluationStart(MainState& main, EvaluationState& eval)
     // The chart takes the picture: the plots kept from the last run go, and
     // so does their memory, which the series may need.
     main.ForgetShown();
+    // The chart has no time or frequency axis to zoom, and the next Start
+    // after it draws the whole run.
+    main.zoom = {};
     if (eval.modeItem == 0) {
         MatchedFilterSeries(main, eval);
     } else if (eval.modeItem == 1) {

@@ -16,8 +16,10 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <new>
 
 #include "gui/AboutWindow.h"
@@ -37,6 +39,14 @@ ResultImageWidget::ResultImageWidget(const Picture& picture, QWidget* parent)
     : QWidget(parent), picture_(picture)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+void ResultImageWidget::SetSelection(std::optional<QRect> rect)
+{
+    if (rect == selection_) return;
+    selection_ = rect;
+    update();
 }
 
 void ResultImageWidget::paintEvent(QPaintEvent*)
@@ -49,12 +59,46 @@ void ResultImageWidget::paintEvent(QPaintEvent*)
     if (surface.width() < width()) painter.fillRect(surface.width(), 0, width() - surface.width(), height(), back);
     if (surface.height() < height())
         painter.fillRect(0, surface.height(), surface.width(), height() - surface.height(), back);
+    if (selection_) {
+        // Inverted: white XOR each pixel.
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        painter.fillRect(*selection_, Qt::white);
+    }
 }
 
 void ResultImageWidget::mousePressEvent(QMouseEvent* event)
 {
-    if (onMouseDown) onMouseDown(event->position().toPoint());
+    if (onMouseDown) onMouseDown(event->position().toPoint(), event->button());
     QWidget::mousePressEvent(event);
+}
+
+void ResultImageWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    if (onMouseMove) onMouseMove(event->position().toPoint());
+    QWidget::mouseMoveEvent(event);
+}
+
+void ResultImageWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (onMouseUp) onMouseUp(event->position().toPoint(), event->button());
+    QWidget::mouseReleaseEvent(event);
+}
+
+void ResultImageWidget::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // Not passed on: QWidget's own would take it for one more press.
+    if (event->button() == Qt::LeftButton) {
+        if (onDoubleClick) onDoubleClick(event->position().toPoint());
+    } else if (onMouseDown) {
+        onMouseDown(event->position().toPoint(), event->button());
+    }
+    event->accept();
+}
+
+void ResultImageWidget::leaveEvent(QEvent* event)
+{
+    if (onLeave) onLeave();
+    QWidget::leaveEvent(event);
 }
 
 void PictureAreaWidget::resizeEvent(QResizeEvent* event)
@@ -126,12 +170,21 @@ MainWindow::MainWindow(MainState& state, WindowBus* bus, QWidget* parent)
     setCentralWidget(central);
 
     ResultImage = new ResultImageWidget(state.picture, PictureArea);
-    ResultImage->onMouseDown = [this](QPoint p) { ResultImageMouseDown(p); };
+    ResultImage->onMouseDown = [this](QPoint p, Qt::MouseButton b) { ResultImagePress(p, b); };
+    ResultImage->onMouseUp = [this](QPoint p, Qt::MouseButton b) { ResultImageRelease(p, b); };
+    ResultImage->onMouseMove = [this](QPoint p) { ResultImageMove(p); };
+    ResultImage->onDoubleClick = [this](QPoint p) { ResultImageDoubleClick(p); };
+    ResultImage->onLeave = [this] { ResultImageLeave(); };
     PictureArea->onResize = [this] { PictureAreaResized(); };
+    clickTimer_ = new QTimer(this);
+    clickTimer_->setSingleShot(true);
+    connect(clickTimer_, &QTimer::timeout, this, [this] { ResultImageMouseDown(clickAt_); });
 
     ModelStatusBar = new QStatusBar(this);
     StatusPanel = new QLabel(ModelStatusBar);
     ModelStatusBar->addWidget(StatusPanel, 1);
+    ReadoutPanel = new QLabel(ModelStatusBar);
+    ModelStatusBar->addWidget(ReadoutPanel, 1);
     setStatusBar(ModelStatusBar);
 
     BuildToolPanel();
@@ -244,6 +297,9 @@ void MainWindow::BuildMenu()
     ImageSizeItem = ImageItem->addAction(QStringLiteral("Размер"));
     ImageItem->addSeparator();
     ImageOptionItem = ImageItem->addAction(QStringLiteral("Настройки..."));
+    ImageItem->addSeparator();
+    WholeSignalItem = ImageItem->addAction(QStringLiteral("Весь сигнал"));
+    WholeSignalItem->setShortcut(QKeySequence(Qt::Key_Escape));
     HelpItem = menuBar()->addMenu(QStringLiteral("Справка"));
     N1 = HelpItem->addAction(QStringLiteral("Проверить обновление"));
     N7 = HelpItem->addAction(QStringLiteral("Скачать описание имитационной модели"));
@@ -264,6 +320,7 @@ void MainWindow::BuildMenu()
     connect(SaveItem, &QAction::triggered, this, &MainWindow::SaveToFileSpeedButtonClick);
     connect(ImageSizeItem, &QAction::triggered, this, &MainWindow::ImageSizeItemClick);
     connect(ImageOptionItem, &QAction::triggered, this, &MainWindow::ImageOptionItemClick);
+    connect(WholeSignalItem, &QAction::triggered, this, &MainWindow::WholeSignalItemClick);
     connect(N1, &QAction::triggered, this, &MainWindow::N1Click);
     connect(N7, &QAction::triggered, this, &MainWindow::N7Click);
     connect(N4, &QAction::triggered, this, &MainWindow::N4Click);
@@ -299,6 +356,19 @@ QString MainWindow::StatusText() const
     return StatusPanel->text();
 }
 
+QString MainWindow::ReadoutText() const
+{
+    return ReadoutPanel->text();
+}
+
+void MainWindow::ShowReadout()
+{
+    const std::string text =
+        mouseAt_ ? readout_.At(state, mouseAt_->x(), mouseAt_->y()) : readout_.Peak(state);
+    const QString q = Q(text);
+    if (ReadoutPanel->text() != q) ReadoutPanel->setText(q);
+}
+
 void MainWindow::ShowStatus()
 {
     const QString text = Q(state.statusText);
@@ -331,7 +401,9 @@ void MainWindow::SyncFromState()
     if (NormCheckBox->isChecked() != state.params.normOn) NormCheckBox->setChecked(state.params.normOn);
 
     ImageItem->menuAction()->setEnabled(state.imageMenuEnabled);
+    WholeSignalItem->setEnabled(state.imageMenuEnabled && state.zoom.Active());
     ShowStatus();
+    ShowReadout();
     LayoutPicture();
     ResultImage->update();
 }
@@ -479,6 +551,7 @@ bool MainWindow::OpenScenario(const std::string& path)
         sizing.ApplyChoice(read.scenario.size, state.picture, area.width(), area.height(),
                            read.scenario.settings.PlotBackColor);
         read.scenario.ApplyTo(state);
+        PictureMayHaveChanged(sizingBefore.pictureChanges);
         if (!read.unknownKeys.empty()) state.statusText = SkippedKeysNote(read.unknownKeys);
         lastScenarioName = Q(path);
     } catch (const SonavirError& e) {
@@ -528,15 +601,28 @@ void MainWindow::LayoutPicture()
 void MainWindow::PictureAreaResized()
 {
     // FormResize: in auto size the picture takes the new size and is blank
-    // until the next run.
+    // until the next run, unless a zoom has it drawn again at once.
+    const unsigned before = sizing.pictureChanges;
     try {
         sizing.Resize(state.picture, PictureArea->width(), PictureArea->height(),
                       state.settings.PlotBackColor);
     } catch (const std::exception& e) {
         ShowError(this, FailureMessage(e));
     }
+    PictureMayHaveChanged(before);
     LayoutPicture();
     ResultImage->update();
+    ShowReadout();
+}
+
+void MainWindow::PictureMayHaveChanged(unsigned changesBefore)
+{
+    if (sizing.pictureChanges == changesBefore) return;
+    try {
+        state.PictureResized();
+    } catch (const std::exception& e) {
+        ShowError(this, FailureMessage(e));
+    }
 }
 
 void MainWindow::ImageOptionItemClick()
@@ -547,8 +633,88 @@ void MainWindow::ImageOptionItemClick()
 
 void MainWindow::ImageSizeItemClick()
 {
+    const unsigned before = sizing.pictureChanges;
     if (sizeWindow_) sizeWindow_->exec();
+    PictureMayHaveChanged(before);
     Changed();
+}
+
+void MainWindow::Redraw(const std::function<void()>& change)
+{
+    try {
+        change();
+    } catch (const std::exception& e) {
+        ShowError(this, FailureMessage(e));
+    }
+    ResultImage->update();
+    Changed();
+}
+
+void MainWindow::ResultImagePress(QPoint position, Qt::MouseButton button)
+{
+    clickTimer_->stop();
+    if (button == Qt::LeftButton && state.imageMenuEnabled) {
+        const PlotKind plot = state.ShownPlotAt(position.x(), position.y());
+        if (plot != PlotKind::None) {
+            // A drag or a click: the release tells.
+            drag_ = Drag{plot, position};
+            return;
+        }
+    }
+    ResultImageMouseDown(position);
+}
+
+void MainWindow::ResultImageMove(QPoint position)
+{
+    mouseAt_ = position;
+    if (drag_) {
+        drag_->moved = drag_->moved || std::abs(position.x() - drag_->from.x()) >= kDragDistance;
+        if (drag_->moved) {
+            const PlotPlace place = PlaceOfPlot(state.picture, state.Shown()->axes, drag_->plot);
+            const int x1 = std::clamp(std::min(position.x(), drag_->from.x()), place.X0, place.X0 + place.Wp);
+            const int x2 = std::clamp(std::max(position.x(), drag_->from.x()), place.X0, place.X0 + place.Wp);
+            ResultImage->SetSelection(QRect(QPoint(x1, place.frameTop), QPoint(x2, place.frameBottom)));
+        }
+    }
+    ShowReadout();
+}
+
+void MainWindow::ResultImageRelease(QPoint position, Qt::MouseButton button)
+{
+    if (!drag_ || button != Qt::LeftButton) return;
+    const Drag drag = *drag_;
+    drag_.reset();
+    ResultImage->SetSelection(std::nullopt);
+    if (drag.moved || std::abs(position.x() - drag.from.x()) >= kDragDistance) {
+        Redraw([&] { state.ZoomToColumns(drag.plot, drag.from.x(), position.x()); });
+    } else if (state.zoom.Of(drag.plot)) {
+        // A double click on a zoomed plot must not open the settings first.
+        clickAt_ = drag.from;
+        clickTimer_->start(QApplication::doubleClickInterval());
+    } else {
+        ResultImageMouseDown(drag.from);
+    }
+}
+
+void MainWindow::ResultImageDoubleClick(QPoint position)
+{
+    // The second press came just before; its release is no click.
+    clickTimer_->stop();
+    drag_.reset();
+    const PlotKind plot = state.ShownPlotAt(position.x(), position.y());
+    if (plot == PlotKind::None || !state.zoom.Of(plot)) return;
+    Redraw([&] { state.SetZoom(plot, std::nullopt); });
+}
+
+void MainWindow::ResultImageLeave()
+{
+    mouseAt_.reset();
+    ShowReadout();
+}
+
+void MainWindow::WholeSignalItemClick()
+{
+    Redraw([this] { state.ShowWholeRun(); });
 }
 
 void MainWindow::ResultImageMouseDown(QPoint position)

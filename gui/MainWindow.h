@@ -4,6 +4,7 @@
 // in MainState and PictureSizing; the handlers forward to them.
 
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "display/PictureFiles.h"
 #include "display/PictureSizing.h"
 #include "model/MainState.h"
+#include "model/PlotReadout.h"
 
 class QAction;
 class QCheckBox;
@@ -19,6 +21,7 @@ class QFrame;
 class QLabel;
 class QMenu;
 class QStatusBar;
+class QTimer;
 class QToolButton;
 
 namespace sonavir {
@@ -29,18 +32,31 @@ class PictureSettingsWindow;
 class AboutWindow;
 
 // The picture control: shows the off-screen bitmap at its top-left corner,
-// unscaled.
+// unscaled, and passes the mouse on (it follows the mouse without a button
+// too, for the readout).
 class ResultImageWidget : public QWidget {
 public:
     ResultImageWidget(const Picture& picture, QWidget* parent);
-    std::function<void(QPoint)> onMouseDown;
+    std::function<void(QPoint, Qt::MouseButton)> onMouseDown, onMouseUp;
+    std::function<void(QPoint)> onMouseMove, onDoubleClick;
+    std::function<void()> onLeave;
+
+    // A span being selected: shown inverted over the bitmap, never drawn
+    // into it.
+    void SetSelection(std::optional<QRect> rect);
+    std::optional<QRect> Selection() const { return selection_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     const Picture& picture_;
+    std::optional<QRect> selection_;
 };
 
 // The client area below the toolbar, where the picture control lives.
@@ -87,6 +103,7 @@ public:
     ResultImageWidget* ResultImage;
     QStatusBar* ModelStatusBar;
     QLabel* StatusPanel;
+    QLabel* ReadoutPanel;  // the readout under the cursor
 
     QMenu* FileItem;
     QAction* OpenScenarioItem;
@@ -100,6 +117,7 @@ public:
     QAction* SaveItem;
     QAction* ImageSizeItem;
     QAction* ImageOptionItem;
+    QAction* WholeSignalItem;  // "Весь сигнал", also Escape
     QMenu* HelpItem;
     QAction* N1;
     QAction* N7;
@@ -127,6 +145,7 @@ public:
 
     void SyncFromState();
     QString StatusText() const;
+    QString ReadoutText() const;
     QSize PictureAreaSize() const;
 
     // Handlers.
@@ -154,6 +173,19 @@ public:
     // the format of the filter chosen with it.
     void SaveToFile(const QString& chosenName, PictureFormat format = PictureFormat::Bmp);
     void ResultImageMouseDown(QPoint position);
+    // The mouse on the picture: a left-button drag across a plot zooms it
+    // into the columns dragged over; a click without a drag opens the picture
+    // settings (after the double-click time, when the plot is zoomed and a
+    // double click may follow); a double click on a zoomed plot shows its
+    // whole run again. Moving reads values under the cursor.
+    void ResultImagePress(QPoint position, Qt::MouseButton button);
+    void ResultImageMove(QPoint position);
+    void ResultImageRelease(QPoint position, Qt::MouseButton button);
+    void ResultImageDoubleClick(QPoint position);
+    void ResultImageLeave();
+    void WholeSignalItemClick();
+    // A drag shorter than this is a click.
+    static constexpr int kDragDistance = 3;
     void N1Click();
     void N7Click();
     void N4Click();
@@ -179,6 +211,12 @@ private:
     void Changed();
     void ShowStatus();
     void Mirror(QCheckBox* partner, bool on);
+    void ShowReadout();
+    // Runs a change of the zoom or a redraw: the picture is shown, a failure
+    // reported.
+    void Redraw(const std::function<void()>& change);
+    // After the picture may have been resized or refilled under its plots.
+    void PictureMayHaveChanged(unsigned changesBefore);
 
     QWidget* parametersWindow_ = nullptr;
     QWidget* ledgerWindow_ = nullptr;
@@ -188,6 +226,18 @@ private:
     QCheckBox* filterOnMirror_ = nullptr;
     QCheckBox* noiseOnMirror_ = nullptr;
     QCheckBox* normOnMirror_ = nullptr;
+
+    // A left-button press on a plot, until its release.
+    struct Drag {
+        PlotKind plot;
+        QPoint from;
+        bool moved = false;
+    };
+    std::optional<Drag> drag_;
+    QTimer* clickTimer_ = nullptr;  // a click that a double click may still undo
+    QPoint clickAt_;
+    std::optional<QPoint> mouseAt_;  // the cursor over the picture
+    PlotReadout readout_;
 };
 
 }  // namespace sonavir

@@ -259,16 +259,101 @@ PlotAxes MainState::Axes() const
 
 void MainState::TimePlot(const char* caption)
 {
-    DrawTimePlot(picture, settings, Axes(), Signal, SignalSize, caption);
+    const PlotSpan span = ZoomSpan(PlotKind::Time, PointAxis::Time(params.p.Dt, SignalSize));
+    DrawTimePlot(picture, settings, Axes(), Signal, SignalSize, caption, span);
     if (onTimePlot) onTimePlot(Signal, SignalSize);
-    Retain(true, caption);
+    Retain(true, caption, span);
 }
 
 void MainState::SpectrumPlot(const char* caption)
 {
-    DrawSpectrumPlot(picture, settings, Axes(), Signal, SignalSize, caption);
+    const PlotSpan span = ZoomSpan(PlotKind::Spectrum, PointAxis::Frequency(params.p.Dt, SignalSize));
+    DrawSpectrumPlot(picture, settings, Axes(), Signal, SignalSize, caption, span);
     if (onSpectrumPlot) onSpectrumPlot(Signal, SignalSize);
-    Retain(false, caption);
+    Retain(false, caption, span);
+}
+
+PlotSpan MainState::ZoomSpan(PlotKind plot, const PointAxis& axis)
+{
+    std::optional<PlotRange>& range = zoom.Of(plot);
+    if (!range) return PlotSpan{}.Within(axis.Count());
+    *range = ClampRange(axis, *range);
+    return PlotPoints(axis, *range);
+}
+
+// ---------------------------------------------------------------- zoom
+
+bool MainState::PlotsOnPicture() const
+{
+    return shown_ && shown_->width > 0 && shown_->width == picture.Width() &&
+           shown_->height == picture.Height();
+}
+
+PlotKind MainState::ShownPlotAt(int x, int y) const
+{
+    if (!PlotsOnPicture()) return PlotKind::None;
+    const PlotKind plot = PlotAt(picture, shown_->axes, x, y);
+    return shown_->Has(plot) ? plot : PlotKind::None;
+}
+
+void MainState::DrawShown(PlotKind plot)
+{
+    ShownPlots& s = *shown_;
+    const PointAxis axis = s.Axis(plot);
+    const PlotSpan span = ZoomSpan(plot, axis);
+    ClearPlotBand(picture, settings, plot);
+    if (plot == PlotKind::Time) {
+        DrawTimePlot(picture, settings, s.axes, s.wave, s.N, s.waveCaption, span);
+        s.waveSpan = span;
+    } else {
+        DrawSpectrumPlot(picture, settings, s.axes, s.spectrum, s.N, s.spectrumCaption, span);
+        s.spectrumSpan = span;
+    }
+    s.width = picture.Width();
+    s.height = picture.Height();
+}
+
+void MainState::ZoomToColumns(PlotKind plot, int x1, int x2)
+{
+    if (!PlotsOnPicture() || !shown_->Has(plot)) return;
+    const PlotPlace place = PlaceOfPlot(picture, shown_->axes, plot);
+    SetZoom(plot, RangeOfColumns(shown_->Axis(plot), shown_->Span(plot), place.X0, place.Wp, x1, x2));
+}
+
+void MainState::SetZoom(PlotKind plot, std::optional<PlotRange> range)
+{
+    if (plot == PlotKind::None) return;
+    if (range && shown_) {
+        const PointAxis axis = shown_->Axis(plot);
+        if (PlotPoints(axis, ClampRange(axis, *range)).Whole(axis.Count())) range.reset();
+    }
+    zoom.Of(plot) = range;
+    if (PlotsOnPicture() && shown_->Has(plot)) DrawShown(plot);
+}
+
+void MainState::ShowWholeRun()
+{
+    for (const PlotKind plot : {PlotKind::Time, PlotKind::Spectrum})
+        if (zoom.Of(plot)) SetZoom(plot, std::nullopt);
+}
+
+void MainState::RedrawShown()
+{
+    if (!shown_ || !shown_->hasWave || !shown_->hasSpectrum) return;
+    picture.Fill(settings.PlotBackColor);
+    picture.SetBrushColor(settings.PlotBackColor);
+    DrawShown(PlotKind::Time);
+    DrawShown(PlotKind::Spectrum);
+}
+
+void MainState::PictureResized()
+{
+    if (!shown_) return;
+    if (zoom.Active() && shown_->hasWave && shown_->hasSpectrum) {
+        RedrawShown();
+        return;
+    }
+    shown_->width = shown_->height = 0;
 }
 
 void MainState::ForgetShown()
@@ -316,7 +401,7 @@ bool TryCopy(const TSignalData& from, int N, TSignalData& to)
 
 }  // namespace
 
-void MainState::Retain(bool wave, const char* caption)
+void MainState::Retain(bool wave, const char* caption, const PlotSpan& span)
 {
     // Every run draws exactly two plots, the second as its very last step:
     // the first one's buffer is copied, the second takes over Signal itself.
@@ -348,6 +433,9 @@ void MainState::Retain(bool wave, const char* caption)
     }
     (wave ? s.hasWave : s.hasSpectrum) = true;
     (wave ? s.waveCaption : s.spectrumCaption) = caption;
+    (wave ? s.waveSpan : s.spectrumSpan) = span;
+    s.width = picture.Width();
+    s.height = picture.Height();
 }
 
 void MainState::RunModel()

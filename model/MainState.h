@@ -11,6 +11,7 @@
 
 #include "display/Picture.h"
 #include "display/PictureSettings.h"
+#include "display/PlotSpan.h"
 #include "display/Plotter.h"
 #include "model/ModelParameters.h"
 #include "signal/WinFFT.h"
@@ -35,6 +36,36 @@ struct ShownPlots {
     TSignalData wave;        // waveform layout, 2N samples ("S(t)" or "h(t)")
     TSignalData spectrum;    // spectrum layout, N columns ("|S(jw)|" or "|K(jw)|")
     std::string waveCaption, spectrumCaption;
+    // Where they are in the picture: the points each plot shows (all of them,
+    // {0, count}, unless zoomed) and the picture's size when they were drawn,
+    // 0 once the picture no longer holds them (a resize blanked it).
+    PlotSpan waveSpan, spectrumSpan;
+    int width = 0, height = 0;
+
+    bool Has(PlotKind plot) const
+    {
+        return plot == PlotKind::Time ? hasWave : plot == PlotKind::Spectrum && hasSpectrum;
+    }
+    // Positions of the plot's points: sample times or column frequencies.
+    PointAxis Axis(PlotKind plot) const
+    {
+        return plot == PlotKind::Time ? PointAxis::Time(axes.Dt, N) : PointAxis::Frequency(axes.Dt, N);
+    }
+    const PlotSpan& Span(PlotKind plot) const { return plot == PlotKind::Time ? waveSpan : spectrumSpan; }
+};
+
+// The zoom of the picture: a range of time for the waveform and one of
+// frequency for the spectrum, none for the whole run. Kept as ranges, not as
+// points, so that it outlives the run it was chosen on: every run and every
+// redraw takes the points of its own record that fall in them.
+struct PlotZoom {
+    std::optional<PlotRange> time, frequency;
+    bool Active() const { return time || frequency; }
+    std::optional<PlotRange>& Of(PlotKind plot) { return plot == PlotKind::Time ? time : frequency; }
+    const std::optional<PlotRange>& Of(PlotKind plot) const
+    {
+        return plot == PlotKind::Time ? time : frequency;
+    }
 };
 
 class MainState {
@@ -120,6 +151,28 @@ public:
     // The picture no longer shows the plots (the evaluation's chart).
     void ForgetShown();
 
+    // The zoom. A run draws its plots for it, held to its own record (and
+    // keeps it so held); choosing a model or a stage leaves it alone.
+    PlotZoom zoom;
+    // Whether the picture holds the plots of Shown() as they were drawn.
+    bool PlotsOnPicture() const;
+    // The plot of Shown() under a point of the picture, or None.
+    PlotKind ShownPlotAt(int x, int y) const;
+    // Zooms a shown plot into its pixel columns x1 .. x2 (either order) and
+    // draws it again; the other plot is left alone.
+    void ZoomToColumns(PlotKind plot, int x1, int x2);
+    // Sets a plot's zoom (nullopt: the whole run) and, when the picture shows
+    // the plot, draws it again. A range that takes in the whole run is no zoom.
+    void SetZoom(PlotKind plot, std::optional<PlotRange> range);
+    // Both plots back to the whole run ("Весь сигнал").
+    void ShowWholeRun();
+    // The picture has been resized or refilled under the plots: with a zoom
+    // they are drawn again at its size; without one they are gone from it,
+    // as before zooming existed.
+    void PictureResized();
+    // Both shown plots drawn again, the picture refilled first.
+    void RedrawShown();
+
     // Whether the run controls (model list, Start, the three switches) take
     // input: the evaluation window locks them while it is shown.
     bool RunControlsEnabled() const { return !evaluationShown; }
@@ -133,8 +186,13 @@ private:
     PlotAxes Axes() const;
     void TimePlot(const char* caption);
     void SpectrumPlot(const char* caption);
+    // The points the zoom shows of a record (every point without a zoom); the
+    // zoom is held to the record.
+    PlotSpan ZoomSpan(PlotKind plot, const PointAxis& axis);
     // Keeps what a plot was just drawn from (Signal) in the retention.
-    void Retain(bool wave, const char* caption);
+    void Retain(bool wave, const char* caption, const PlotSpan& span);
+    // Draws a shown plot again for the zoom, over its cleared band.
+    void DrawShown(PlotKind plot);
 
     long double referenceEnergy_ = 0;  // the probe's energy, from the reference pass
     std::optional<ShownPlots> shown_;

@@ -121,7 +121,8 @@ TEST(CliExe, VersionAndHelp)
     const std::string explained = h.out.substr(h.out.find("\n\n"));
     for (const char* option : {"-o", "--set", "--colors", "--size", "--model", "--stage", "--filter",
                                "--echo-filter", "--noise", "--seed", "--norm", "--depth", "--gate-off",
-                               "--no-scale", "--ticks", "--wave", "--spectrum", "--mode", "--propagation",
+                               "--no-scale", "--ticks", "--time-range", "--freq-range", "--wave",
+                               "--spectrum", "--mode", "--propagation",
                                "--points", "--range", "--thickness", "--no-norm", "--table"}) {
         const std::string o = option;
         const bool shown = explained.find("  " + o + " ") != std::string::npos ||
@@ -230,6 +231,54 @@ TEST(CliExe, CsvFilesHoldTheBuffersOfTheRun)
         ASSERT_EQ(std::stod(re), spectrum[0][k]) << k;
         ASSERT_EQ(std::stod(im), spectrum[1][k]) << k;
     }
+}
+
+// A range zooms the picture as the window's zoom does and keeps exactly the
+// CSV rows it holds; one beyond the record is held to it.
+TEST(CliExe, RangesZoomThePictureAndPickTheCsvRows)
+{
+    TempDir dir;
+    auto render = [&](const std::string& tag, std::vector<std::string> ranges) {
+        std::vector<std::string> args = {"render", "--stage", "7", "--wave", (dir / (tag + "w.csv")).string(),
+                                         "--spectrum", (dir / (tag + "s.csv")).string(), "-o",
+                                         (dir / (tag + "p.bmp")).string()};
+        args.insert(args.end(), ranges.begin(), ranges.end());
+        const Result r = RunExe(dir, args);
+        EXPECT_EQ(r.status, 0) << r.err;
+    };
+    render("full", {});
+    render("zoom", {"--time-range", "0,004;0,0061", "--freq-range", "9000;11000,5"});
+    render("held", {"--time-range", "-1;100", "--freq-range", "-5;1E6"});
+
+    // Rows m with 0,004 <= m·Dt <= 0,0061 and k with 9000 <= k/(2N·Dt) <= 11000,5,
+    // lines of the full files as they are.
+    const long double Dt = 1.0L / 49392;
+    const auto fullWave = Lines(ReadAll(dir / "fullw.csv")), fullSpectrum = Lines(ReadAll(dir / "fulls.csv"));
+    std::vector<std::string> wave = {fullWave[0]}, spectrum = {fullSpectrum[0]};
+    for (long long m = 0; m + 1 < (long long)fullWave.size(); ++m)
+        if (0.004L <= m * Dt && m * Dt <= 0.0061L) wave.push_back(fullWave[m + 1]);
+    for (long long k = 0; k + 1 < (long long)fullSpectrum.size(); ++k)
+        if (9000 <= k / (1024 * Dt) && k / (1024 * Dt) <= 11000.5L) spectrum.push_back(fullSpectrum[k + 1]);
+    EXPECT_EQ(wave.size(), 1u + 104);  // the header, samples 198 .. 301
+    EXPECT_EQ(Lines(ReadAll(dir / "zoomw.csv")), wave);
+    EXPECT_EQ(Lines(ReadAll(dir / "zooms.csv")), spectrum);
+
+    // The picture of the same zoom in the window's model.
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state(params, settings, picture);
+    state.SelectPath(7);
+    state.zoom.time = PlotRange{0.004L, 0.0061L};
+    state.zoom.frequency = PlotRange{9000, 11000.5L};
+    state.Start();
+    picture.Save((dir / "window.bmp").string());
+    EXPECT_EQ(ReadAll(dir / "zoomp.bmp"), ReadAll(dir / "window.bmp"));
+    EXPECT_NE(ReadAll(dir / "zoomp.bmp"), ReadAll(dir / "fullp.bmp"));
+
+    // Held to the record, the ranges take in all of it.
+    for (const char* file : {"p.bmp", "w.csv", "s.csv"})
+        EXPECT_EQ(ReadAll(dir / (std::string("held") + file)), ReadAll(dir / (std::string("full") + file))) << file;
 }
 
 TEST(CliExe, EvaluateTableIsTheTableOfTheSameSeries)
@@ -473,6 +522,14 @@ TEST(CliExe, BadCommandLinesExitTwo)
         // Without -o only a scenario may be written.
         {"render", "--save-scenario", (dir / "a.svr").string(), "--wave", (dir / "w.csv").string()},
         {"draw", "-o", out},
+        // Ranges: reversed, empty, not numbers, a decimal point, one end.
+        {"render", "--time-range", "0,01;0,005", "--wave", (dir / "w.csv").string(), "-o", out},
+        {"render", "--freq-range", "9000;9000", "-o", out},
+        {"render", "--time-range", "a;0,5", "-o", out},
+        {"render", "--time-range", "0.001;0.002", "-o", out},
+        {"render", "--freq-range", "1000", "-o", out},
+        {"render", "--freq-range", "1;2;3", "-o", out},
+        {"evaluate", "--time-range", "0;1", "-o", out},
     };
     for (const auto& args : bad) {
         Result r = RunExe(dir, args);

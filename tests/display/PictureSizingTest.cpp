@@ -124,6 +124,8 @@ TEST(PictureSizingTest, AutoSizeClearsToTwoColoursOnlyAfterAClick)
     picture.Fill(kBlack);
     sizing.Apply(picture, 420, 340, kWhite);
     EXPECT_EQ(picture.PixelAt(5, 5), kBlack);
+    // The new size and the refill changed the picture; this apply did not.
+    EXPECT_EQ(sizing.pictureChanges, 2u);
 
     // A smaller area gets a picture of the smallest size; the control keeps
     // the area's size and shows what fits.
@@ -144,12 +146,14 @@ TEST(PictureSizingTest, ResizeRefillsOnlyInAutoSize)
     sizing.Resize(picture, 400, 100, kWhite);
     EXPECT_EQ(picture.Width(), 400);
     EXPECT_EQ(picture.Height(), kMinPictureHeight);
+    EXPECT_EQ(sizing.pictureChanges, 2u);  // what was drawn is gone
 
     sizing.SetAutoSizeChecked(false);
     picture.Fill(kBlack);
     sizing.Resize(picture, 500, 500, kWhite);
     EXPECT_EQ(picture.Width(), 400);
     EXPECT_EQ(picture.PixelAt(0, 0), kBlack);
+    EXPECT_EQ(sizing.pictureChanges, 2u);
 }
 
 }  // namespace

@@ -42,34 +42,41 @@ double Sine(int m) { return std::sin(m * 0.05) * 3.5; }
 int PlotW(const Picture& p) { return std::max(p.Width(), kMinPictureWidth); }
 int PlotH(const Picture& p) { return std::max(p.Height(), kMinPictureHeight); }
 
-void ReferenceTimeCurve(Picture& p, const TSignalData& s, int N, TColor fore)
+// Points first .. first + count - 1 (every point when count is 0) across the
+// plot width, scaled to the peak of every point.
+void ReferenceTimeCurve(Picture& p, const TSignalData& s, int N, TColor fore, long long first = 0,
+                        long long count = 0)
 {
     const int Wp = PlotW(p) - 75, H = PlotH(p), X0 = 50;
+    if (count == 0) count = 2LL * N;
+    auto at = [&](long long m) { return s[m % 2][m / 2]; };
     double peak = 0;
-    for (int m = 0; m < 2 * N; ++m) peak = std::max(peak, std::fabs(s[m % 2][m / 2]));
+    for (int m = 0; m < 2 * N; ++m) peak = std::max(peak, std::fabs(at(m)));
     const double ky = double(((H - 150) / 4.0L) / peak);
     const int Y0 = H / 4 - 10;
     p.SetPen(fore);
-    p.MoveTo(X0, Y0 - int(ky * s[0][0]));
-    for (int m = 1; m < 2 * N; ++m) {
-        const int x = X0 + int(std::trunc((long double)m * Wp / (2.0L * N)));
-        if (x >= 0 && x <= X0 + Wp) p.LineTo(x, Y0 - int(ky * s[m % 2][m / 2]));
+    p.MoveTo(X0, Y0 - int(ky * at(first)));
+    for (long long j = 1; j < count; ++j) {
+        const int x = X0 + int(std::trunc((long double)j * Wp / count));
+        if (x >= 0 && x <= X0 + Wp) p.LineTo(x, Y0 - int(ky * at(first + j)));
     }
 }
 
-void ReferenceSpectrumCurve(Picture& p, const TSignalData& s, int N, TColor fore)
+void ReferenceSpectrumCurve(Picture& p, const TSignalData& s, int N, TColor fore, long long first = 0,
+                            long long count = 0)
 {
     const int Wp = PlotW(p) - 75, H = PlotH(p), X0 = 50;
-    auto mod = [&](int k) { return std::sqrt(s[0][k] * s[0][k] + s[1][k] * s[1][k]); };
+    if (count == 0) count = N;
+    auto mod = [&](long long k) { return std::sqrt(s[0][k] * s[0][k] + s[1][k] * s[1][k]); };
     double peak = 0;
     for (int k = 0; k < N; ++k) peak = std::max(peak, mod(k));
     const double ky = double(((H - 150) / 2.0L) / peak);
     const int Y0 = H - 50;
     p.SetPen(fore);
-    p.MoveTo(X0, Y0 - int(ky * mod(0)));
-    for (int k = 1; k < N; ++k) {
-        const int x = X0 + int(std::trunc((long double)k * Wp / N));
-        if (x >= 0 && x <= X0 + Wp) p.LineTo(x, Y0 - int(ky * mod(k)));
+    p.MoveTo(X0, Y0 - int(ky * mod(first)));
+    for (long long j = 1; j < count; ++j) {
+        const int x = X0 + int(std::trunc((long double)j * Wp / count));
+        if (x >= 0 && x <= X0 + Wp) p.LineTo(x, Y0 - int(ky * mod(first + j)));
     }
 }
 
@@ -617,6 +624,203 @@ TEST(PlotterTest, SmallestPictureKeepsEveryLabelAndSmallerOnesItsTopLeft)
             for (int x = 0; x < w; ++x)
                 ASSERT_EQ(p.PixelAt(x, y), whole.PixelAt(x, y)) << w << " x " << h << " at " << x << "," << y;
     }
+}
+
+// A zoomed span is drawn like a whole plot of its points, at the scale of
+// every point: spans of two points, of a few points per column, of most of
+// the record, at odd offsets, on the default and a narrow bitmap.
+TEST(PlotterTest, ZoomedCurvesMatchSegmentBySegmentDrawing)
+{
+    PictureSettings s;
+    s.scale = false;
+    std::mt19937 rng(17);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    const int N = 1 << 16;
+    TSignalData data;
+    AllocateSignal(data, N);
+    for (int m = 0; m < 2 * N; ++m) data[m % 2][m / 2] = noise(rng) * (1 + (m % 7000 == 3) * 5);
+    const PlotSpan spans[] = {{1001, 2}, {12345, 7}, {777, 1500}, {33333, 2131}, {5, N - 10}, {3, 2 * N - 10}};
+    for (const int width : {785, 400}) {
+        for (const PlotSpan& span : spans) {
+            SCOPED_TRACE("span " + std::to_string(span.first) + " + " + std::to_string(span.count) +
+                         ", width " + std::to_string(width));
+            Picture p = Blank(width, 300);
+            DrawTimePlot(p, s, DefaultAxes(), data, N, "", span);
+            const bool inSpectrum = span.first + span.count <= N;
+            if (inSpectrum) DrawSpectrumPlot(p, s, DefaultAxes(), data, N, "", span);
+            Picture ref = Blank(width, 300);
+            ReferenceTimeCurve(ref, data, N, kFore, span.first, span.count);
+            if (inSpectrum) ReferenceSpectrumCurve(ref, data, N, kFore, span.first, span.count);
+            ExpectSamePixels(p, ref);
+        }
+    }
+}
+
+// The frame, the ticks, the amplitude labels, the caption and the axis name
+// stay where the whole plot has them; only the tick values follow the span.
+TEST(PlotterTest, ZoomedPlotsKeepTheirGeometryAndLabelTheSpan)
+{
+    const int N = 512;
+    const PictureSettings s;
+    Picture p = Blank();
+    const TSignalData wave = Wave(N, Sine);
+    DrawTimePlot(p, s, DefaultAxes(), wave, N, "S(t)", PlotSpan{100, 600});
+    DrawSpectrumPlot(p, s, DefaultAxes(), wave, N, "|S(jw)|", PlotSpan{100, 200});
+    Picture whole = Blank();
+    DrawTimePlot(whole, s, DefaultAxes(), wave, N, "S(t)");
+    DrawSpectrumPlot(whole, s, DefaultAxes(), wave, N, "|S(jw)|");
+
+    // Frames and ticks: rows 200 (time ticks) and 440 (frequency ticks),
+    // the frame edges with the amplitude ticks on them, pixel for pixel.
+    for (const int y : {18, 200, 203, 440, 443})
+        EXPECT_EQ(ForeInRow(p, y, 0, 784), ForeInRow(whole, y, 0, 784)) << "row " << y;
+    for (int y = 18; y <= 443; ++y) {
+        if (y >= 204 && y < 270) continue;  // the labels between the bands
+        const int right = y < 204 ? 760 : 759;
+        ASSERT_EQ(p.PixelAt(50, y), whole.PixelAt(50, y)) << y;
+        ASSERT_EQ(p.PixelAt(right, y), whole.PixelAt(right, y)) << y;
+    }
+    for (const int y : {28, 69, 111, 153}) EXPECT_EQ(p.PixelAt(756, y), kFore) << y;
+    ExpectText(p, 50 - p.TextWidth("S(t)") - 6, 8, "S(t)");
+    ExpectText(p, 760 - p.TextWidth("t, с"), 222, "t, с");
+    ExpectText(p, 760 - p.TextWidth("f, Гц"), 462, "f, Гц");
+    ExpectText(p, 50 - p.TextWidth("-0,5") - 6, 153 - 4, "-0,5");
+
+    // Samples 100 .. 699 of Dt = 1/49392 s; columns 100 .. 299 of 48.234375 Hz.
+    const std::vector<std::string> times = {"0,00202", "0,00405", "0,00607", "0,0081",
+                                            "0,0101",  "0,0121",  "0,0142"};
+    const std::vector<int> tickX = {50, 168, 286, 405, 523, 641, 760};
+    for (int k = 0; k <= 6; ++k) ExpectText(p, tickX[k] - p.TextWidth(times[k]) / 2, 209, times[k]);
+    const std::vector<std::string> hertz = {"4823", "6431", "8039", "9647", "11255", "12863", "14470"};
+    const std::vector<int> fTickX = {50, 168, 286, 404, 522, 640, 759};
+    for (int k = 0; k <= 6; ++k) ExpectText(p, fTickX[k] - p.TextWidth(hertz[k]) / 2, 449, hertz[k]);
+}
+
+// Each plot draws within its own band, so one can be drawn again, zoomed or
+// whole, over its cleared band without touching the other.
+TEST(PlotterTest, EachPlotKeepsToItsBand)
+{
+    for (const auto& [w, h] : {std::pair{785, 484}, std::pair{kMinPictureWidth, kMinPictureHeight},
+                               std::pair{900, 1300}}) {
+        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+        PictureSettings s;
+        s.amplitudeCount = 30;
+        Picture p = Blank(w, h);
+        DrawUnitPeakPlots(p, s, 512);
+        const Picture original = p;
+        const PlotAxes axes = DefaultAxes();
+        for (const PlotKind plot : {PlotKind::Time, PlotKind::Spectrum}) {
+            const PlotPlace band = PlaceOfPlot(p, axes, plot);
+            ClearPlotBand(p, s, plot);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const bool inside = y >= band.bandTop && y <= band.bandBottom;
+                    ASSERT_EQ(p.PixelAt(x, y), inside ? kBack : original.PixelAt(x, y)) << x << "," << y;
+                }
+            p = original;
+        }
+        // The frames lie where the places say, the middle belongs to neither.
+        EXPECT_EQ(PlotAt(p, axes, 300, h / 4 - 10), PlotKind::Time);
+        EXPECT_EQ(PlotAt(p, axes, 300, h - 60), PlotKind::Spectrum);
+        EXPECT_EQ(PlotAt(p, axes, 30, h - 60), PlotKind::None);
+        EXPECT_EQ(PlotAt(p, axes, 300, h / 2), PlotKind::None);
+        const PlotPlace time = PlaceOfPlot(p, axes, PlotKind::Time);
+        EXPECT_EQ(p.PixelAt(time.X0, time.frameTop), kFore);
+        EXPECT_EQ(p.PixelAt(time.X0 + time.Wp, time.frameBottom), kFore);
+    }
+}
+
+// Which points a range of time or frequency holds, against a plain search:
+// ends on points and between them, outside the record, reversed, empty.
+TEST(PlotSpanTest, PointsWithinARangeAreExactlyThoseItHolds)
+{
+    const long double Dt = 1.0L / 49392;
+    std::mt19937 rng(5);
+    for (const PointAxis axis : {PointAxis::Time(Dt, 64), PointAxis::Frequency(Dt, 64)}) {
+        const long long total = axis.Count();
+        const long double last = axis.At(total - 1);
+        std::uniform_real_distribution<long double> pos(-0.1L * last, 1.1L * last);
+        std::uniform_int_distribution<long long> point(0, total - 1);
+        std::vector<PlotRange> ranges = {{axis.At(3), axis.At(9)}, {axis.At(3.5L), axis.At(9.5L)},
+                                         {axis.At(4.2L), axis.At(4.7L)}, {-1, 0}, {last, 2 * last},
+                                         {2 * last, 3 * last}, {axis.At(9), axis.At(3)}};
+        for (int i = 0; i < 300; ++i) {
+            const long double a = i % 2 ? axis.At(point(rng)) : pos(rng), b = pos(rng);
+            ranges.push_back({std::min(a, b), std::max(a, b)});
+        }
+        for (const PlotRange& r : ranges) {
+            long long first = -1, count = 0;
+            for (long long i = 0; i < total; ++i)
+                if (r.from <= axis.At(i) && axis.At(i) <= r.to) {
+                    if (first < 0) first = i;
+                    ++count;
+                }
+            const PlotSpan got = PointsWithin(axis, r);
+            ASSERT_EQ(got.count, count) << (double)r.from << " .. " << (double)r.to;
+            if (count > 0) {
+                ASSERT_EQ(got.first, first);
+            }
+            // A plot draws at least one segment, over or across the range.
+            const PlotSpan plotted = PlotPoints(axis, ClampRange(axis, r));
+            ASSERT_GE(plotted.count, 2);
+            ASSERT_LE(plotted.first + plotted.count, total);
+            if (count >= 2 && r.from <= r.to) {
+                ASSERT_EQ(plotted, got.Within(total));
+            }
+        }
+        // Clamped to the record's first and last points; the record whole is
+        // every point.
+        EXPECT_EQ(ClampRange(axis, {-5, 10 * last}), (PlotRange{0, last}));
+        EXPECT_TRUE(PlotPoints(axis, {-5, 10 * last}).Whole(total));
+        EXPECT_EQ(PlotPoints(axis, {2 * last, 3 * last}), (PlotSpan{total - 2, 2}));
+        EXPECT_EQ(PlotPoints(axis, {axis.At(4.2L), axis.At(4.7L)}), (PlotSpan{4, 2}));
+    }
+    EXPECT_EQ(PlotSpan{}.Within(100), (PlotSpan{0, 100}));
+    EXPECT_EQ((PlotSpan{-3, 200}.Within(100)), (PlotSpan{0, 100}));
+    EXPECT_EQ((PlotSpan{90, 20}.Within(100)), (PlotSpan{90, 10}));
+}
+
+// Pixel columns and points: every point lies in the column its x gives, the
+// nearest point to a column is the one drawn nearest, and a drag over the
+// whole width takes in the whole span.
+TEST(PlotSpanTest, ColumnsAndPointsAgreeWithTheCurve)
+{
+    const int X0 = 50, Wp = 710;
+    for (const PlotSpan span : {PlotSpan{0, 1024}, PlotSpan{100, 71}, PlotSpan{7, 5000}, PlotSpan{3, 2}}) {
+        std::vector<long long> seen;
+        for (int x = X0 - 2; x <= X0 + Wp + 2; ++x) {
+            const PlotSpan column = PointsInColumn(span, X0, Wp, x);
+            for (long long m = column.first; m < column.first + column.count; ++m) {
+                ASSERT_EQ(X0 + (m - span.first) * Wp / span.count, x);
+                seen.push_back(m);
+            }
+            const long long near = NearestPoint(span, X0, Wp, x);
+            ASSERT_GE(near, span.first);
+            ASSERT_LT(near, span.first + span.count);
+            const long double u = PointAtColumn(span, X0, Wp, x) - span.first;
+            ASSERT_LE(std::fabs(near - span.first - u), 0.5L + (u > span.count - 1) * (u - span.count + 1));
+        }
+        ASSERT_EQ(seen.size(), std::size_t(span.count));  // each once, in order
+        for (std::size_t i = 0; i < seen.size(); ++i) ASSERT_EQ(seen[i], span.first + (long long)i);
+    }
+    // 71 points 10 pixels apart: 4 pixels past a point is still it, 6 the next.
+    EXPECT_EQ(NearestPoint({100, 71}, X0, Wp, X0 + 304), 130);
+    EXPECT_EQ(NearestPoint({100, 71}, X0, Wp, X0 + 306), 131);
+    const PointAxis axis = PointAxis::Time(0.5L, 512);
+    EXPECT_EQ(RangeOfColumns(axis, {100, 71}, X0, Wp, X0 + Wp + 9, X0 - 3), (PlotRange{50, 85.5L}));
+    EXPECT_EQ(RangeOfColumns(axis, {100, 71}, X0, Wp, X0 + 20, X0 + 40), (PlotRange{51, 52}));
+}
+
+TEST(PlotSpanTest, NumberTextsTellNeighboursApart)
+{
+    EXPECT_EQ(DistinctNumberTexts({0, 0.00346L, 0.00691L}, 3), (std::vector<std::string>{"0", "0,00346", "0,00691"}));
+    // Whole hertz however many digits; no exponent form for them.
+    EXPECT_EQ(DistinctNumberTexts({10300.4L, 99999.7L}, 3), (std::vector<std::string>{"10300", "99999,7"}));
+    EXPECT_EQ(DistinctNumberTexts({1012.309834L, 1012.309844L, 1012.309854L}, 3),
+              (std::vector<std::string>{"1012,30983", "1012,30984", "1012,30985"}));
+    EXPECT_EQ(DistinctNumberTexts({0.00512L, 0.005145L}, 4), (std::vector<std::string>{"0,00512", "0,005145"}));
+    // Equal values may read alike.
+    EXPECT_EQ(DistinctNumberTexts({2, 2}, 4), (std::vector<std::string>{"2", "2"}));
 }
 
 }  // namespace

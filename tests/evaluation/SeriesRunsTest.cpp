@@ -152,8 +152,10 @@ TEST_F(SeriesRunsTest, MatchedFilterRunNormalisesChartValuesButNotTheTable)
     params.p.GruntHeight = 0.7;
     main.Start();
     ASSERT_NE(main.Shown(), nullptr);
+    main.SetZoom(PlotKind::Time, PlotRange{0.002L, 0.004L});
     EvaluationStart(main, eval);
     EXPECT_EQ(main.Shown(), nullptr);  // the chart replaced the plots
+    EXPECT_FALSE(main.zoom.Active());  // and the next Start draws the whole run
 
     const int n = 6;
     ASSERT_EQ(eval.SeriesRatios.size(), 12u);

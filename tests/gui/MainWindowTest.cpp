@@ -33,6 +33,15 @@ bool AllPixels(const Picture& picture, TColor color)
     return true;
 }
 
+bool SamePixels(const Picture& a, const Picture& b)
+{
+    if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            if (a.PixelAt(x, y) != b.PixelAt(x, y)) return false;
+    return true;
+}
+
 void Pick(QComboBox* combo, int item)
 {
     // What a user's choice does: the index changes, then activated.
@@ -78,7 +87,7 @@ private slots:
         Fixture f;
         QStringList texts;
         for (QAction* a : f.form.ImageItem->actions()) texts << (a->isSeparator() ? "-" : a->text());
-        QCOMPARE(texts, (QStringList{"Сохранить", "-", "Размер", "-", "Настройки..."}));
+        QCOMPARE(texts, (QStringList{"Сохранить", "-", "Размер", "-", "Настройки...", "-", "Весь сигнал"}));
         texts.clear();
         for (QAction* a : f.form.HelpItem->actions()) texts << (a->isSeparator() ? "-" : a->text());
         QCOMPARE(texts, (QStringList{"Проверить обновление", "Скачать описание имитационной модели", "-",
@@ -221,6 +230,101 @@ private slots:
         QTest::mouseClick(w.ResultImage, Qt::LeftButton, Qt::ShiftModifier, QPoint(120, 60));
         QVERIFY(opened);
         QCOMPARE(where, QPoint(120, 60));
+    }
+
+    void dragZoomsOnePlotAndAClickStillOpensTheSettings()
+    {
+        Fixture f;
+        MainWindow& w = f.form;
+        // Whatever opens the settings is closed again and noted.
+        int opened = 0;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (f.settingsWindow.isVisible()) {
+                ++opened;
+                f.settingsWindow.reject();
+            }
+        });
+        watch.start(10);
+        w.StartSpeedButtonClick();
+        const Picture whole = f.picture;
+        QVERIFY(w.ReadoutText().startsWith(QStringLiteral("пик: t = ")));
+
+        // A drag across the waveform, shown inverted until the release.
+        w.ResultImagePress(QPoint(300, 111), Qt::LeftButton);
+        w.ResultImageMove(QPoint(301, 111));
+        QVERIFY(!w.ResultImage->Selection());
+        w.ResultImageMove(QPoint(500, 120));
+        QCOMPARE(w.ResultImage->Selection(), std::optional<QRect>(QRect(QPoint(300, 18), QPoint(500, 203))));
+        QVERIFY(w.ReadoutText().startsWith(QStringLiteral("t = ")));
+        w.ResultImageRelease(QPoint(500, 120), Qt::LeftButton);
+        QVERIFY(!w.ResultImage->Selection());
+        QVERIFY(f.state.zoom.time && !f.state.zoom.frequency);
+        QVERIFY(w.WholeSignalItem->isEnabled());
+        bool spectrumKept = true, waveChanged = false;
+        for (int y = 0; y < 484; ++y)
+            for (int x = 0; x < 785; ++x) {
+                const bool same = f.picture.PixelAt(x, y) == whole.PixelAt(x, y);
+                if (y >= 242) spectrumKept = spectrumKept && same;
+                else waveChanged = waveChanged || !same;
+            }
+        QVERIFY(spectrumKept && waveChanged);
+        QTest::qWait(50);
+        QCOMPARE(opened, 0);
+
+        // A click on the zoomed plot waits for a possible double click...
+        w.ResultImagePress(QPoint(200, 100), Qt::LeftButton);
+        w.ResultImageRelease(QPoint(201, 100), Qt::LeftButton);
+        QCOMPARE(opened, 0);
+        QTest::qWait(QApplication::doubleClickInterval() + 200);
+        QCOMPARE(opened, 1);
+        // ...which shows the whole run again, settings unopened. The second
+        // press comes with the double click, its release after it.
+        w.ResultImagePress(QPoint(200, 100), Qt::LeftButton);
+        w.ResultImageRelease(QPoint(200, 100), Qt::LeftButton);
+        w.ResultImagePress(QPoint(200, 100), Qt::LeftButton);
+        w.ResultImageDoubleClick(QPoint(200, 100));
+        w.ResultImageRelease(QPoint(200, 100), Qt::LeftButton);
+        QTest::qWait(QApplication::doubleClickInterval() + 200);
+        QCOMPARE(opened, 1);
+        QVERIFY(!f.state.zoom.Active());
+        QVERIFY(!w.WholeSignalItem->isEnabled());
+        QVERIFY(SamePixels(f.picture, whole));
+        // Unzoomed, a click on a plot opens the settings at once, as always.
+        w.ResultImagePress(QPoint(200, 400), Qt::LeftButton);
+        w.ResultImageRelease(QPoint(200, 400), Qt::LeftButton);
+        QCOMPARE(opened, 2);
+    }
+
+    void zoomOutlivesResizeAndEscapeEndsIt()
+    {
+        Fixture f;
+        MainWindow& w = f.form;
+        w.StartSpeedButtonClick();
+        const Picture whole = f.picture;
+        w.ResultImagePress(QPoint(300, 400), Qt::LeftButton);
+        w.ResultImageMove(QPoint(420, 400));
+        w.ResultImageRelease(QPoint(420, 400), Qt::LeftButton);
+        QVERIFY(f.state.zoom.frequency);
+
+        // The picture is drawn again at its new size, still zoomed.
+        w.resize(w.width() + 100, w.height() + 80);
+        QApplication::processEvents();
+        QCOMPARE(f.picture.Width(), w.ResultImage->width());
+        QVERIFY(!AllPixels(f.picture, kBlack));
+        QVERIFY(f.state.PlotsOnPicture());
+        QVERIFY(f.state.zoom.frequency);
+
+        QCOMPARE(w.WholeSignalItem->shortcut(), QKeySequence(Qt::Key_Escape));
+        w.WholeSignalItem->trigger();
+        QVERIFY(!f.state.zoom.Active());
+        w.resize(w.width() - 100, w.height() - 80);
+        QApplication::processEvents();
+        // Without a zoom a resize blanks the picture, and nothing is read.
+        QVERIFY(AllPixels(f.picture, kBlack));
+        QVERIFY(w.ReadoutText().isEmpty());
+        w.StartSpeedButtonClick();
+        QVERIFY(SamePixels(f.picture, whole));
     }
 
     void resizeRefillsInTheCurrentBackground()

@@ -1,0 +1,79 @@
+#pragma once
+// The part of a plot that is shown. A zoom is kept as a range of time or
+// frequency, so that it outlives the run it was chosen on; each drawing turns
+// it into the run's points that fall in it, and a point of the picture back
+// into a point of the run or a time or frequency. Plain arithmetic, tested on
+// its own; the plotter, the model run, the readout and the command line share
+// it.
+
+#include <string>
+#include <vector>
+
+namespace sonavir {
+
+// A range along a plot's axis, ends included: seconds or hertz.
+struct PlotRange {
+    long double from = 0;
+    long double to = 0;
+    bool operator==(const PlotRange&) const = default;
+};
+
+// Where a plot's points lie along its axis: waveform sample m at m·Dt
+// seconds (2N of them), spectrum column k at k/(2N·Dt) hertz (N of them).
+struct PointAxis {
+    enum class Kind { Time, Frequency };
+    Kind kind = Kind::Time;
+    long double Dt = 0;
+    int N = 0;
+
+    static PointAxis Time(long double Dt, int N) { return {Kind::Time, Dt, N}; }
+    static PointAxis Frequency(long double Dt, int N) { return {Kind::Frequency, Dt, N}; }
+    long long Count() const { return kind == Kind::Time ? 2LL * N : N; }
+    // The position of point i; fractional points lie between their neighbours.
+    long double At(long double i) const;
+    // The (fractional) point at a position: the inverse of At.
+    long double IndexOf(long double position) const;
+};
+
+// Points first .. first + count - 1 of a plot. The default, count 0, stands
+// for every point, as does any span that covers them all.
+struct PlotSpan {
+    long long first = 0;
+    long long count = 0;
+    bool operator==(const PlotSpan&) const = default;
+
+    // Every point of `total` as {0, total}; otherwise the span as it is.
+    PlotSpan Within(long long total) const;
+    bool Whole(long long total) const { return Within(total).count == total; }
+};
+
+// The range held within the run's points, from the first point's position
+// to the last one's. Expects from <= to.
+PlotRange ClampRange(const PointAxis& axis, PlotRange range);
+// Exactly the points whose positions p satisfy from <= p <= to (none when
+// the range falls between two points or outside the run).
+PlotSpan PointsWithin(const PointAxis& axis, PlotRange range);
+// The points a plot of the range draws: those within it, but never fewer
+// than two (one segment), taken around the range when it holds fewer.
+PlotSpan PlotPoints(const PointAxis& axis, PlotRange range);
+
+// Pixel columns of a plot whose `count` points spread over Wp pixels from
+// X0, point j at X0 + trunc(j·Wp/count). The (fractional) point under column
+// x, x held within X0 .. X0 + Wp.
+long double PointAtColumn(const PlotSpan& span, int X0, int Wp, int x);
+// The points drawn in column x: [first, end) of the span's points (empty
+// beside the last point or outside the plot).
+PlotSpan PointsInColumn(const PlotSpan& span, int X0, int Wp, int x);
+// The point nearest to column x.
+long long NearestPoint(const PlotSpan& span, int X0, int Wp, int x);
+// The range that columns x1 .. x2 of a plot showing `span` cover (either
+// order), for zooming into them.
+PlotRange RangeOfColumns(const PointAxis& axis, const PlotSpan& span, int X0, int Wp, int x1, int x2);
+
+// Numbers along an axis written in the general format with at least
+// `minDigits` significant digits, never fewer than the value's whole digits
+// (so 10300 reads 10300, not 1,03E4), and as many more as it takes for every
+// two neighbours to read differently (up to what the extended type holds).
+std::vector<std::string> DistinctNumberTexts(const std::vector<long double>& values, int minDigits);
+
+}  // namespace sonavir

@@ -1,0 +1,214 @@
+// Zooming the picture's plots and reading values under the cursor, on the
+// data a run kept (MainState::Shown()).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "display/Picture.h"
+#include "display/PictureSettings.h"
+#include "display/Plotter.h"
+#include "model/MainState.h"
+#include "model/ModelParameters.h"
+#include "model/PlotReadout.h"
+#include "signal/NumberText.h"
+
+using namespace sonavir;
+
+namespace {
+
+struct Window {
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state{params, settings, picture};
+};
+
+// The picture's pixels in rows from .. to - 1.
+bool SameRows(const Picture& a, const Picture& b, int from, int to)
+{
+    for (int y = from; y < to; ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            if (a.PixelAt(x, y) != b.PixelAt(x, y)) return false;
+    return true;
+}
+
+bool SamePicture(const Picture& a, const Picture& b)
+{
+    return a.Width() == b.Width() && a.Height() == b.Height() && SameRows(a, b, 0, a.Height());
+}
+
+constexpr long double kDt = 1.0L / 49392;  // the default sample step
+
+}  // namespace
+
+// A zoom redraws its plot alone; the next Start draws the same zoom; it
+// stays across a change of stage or record length and is held to a shorter
+// record; the whole run again gives the plain picture.
+TEST(MainStateZoom, BelongsToThePictureAcrossStarts)
+{
+    Window r, plain;
+    r.state.Start();
+    plain.state.Start();
+    ASSERT_TRUE(SamePicture(r.picture, plain.picture));
+
+    r.state.SetZoom(PlotKind::Time, PlotRange{0.002L, 0.006L});
+    // Samples 99 (0,002 s is 98,78 samples in) to 296.
+    EXPECT_EQ(r.state.Shown()->waveSpan, (PlotSpan{99, 198}));
+    EXPECT_EQ(r.state.Shown()->spectrumSpan, (PlotSpan{0, 512}));
+    EXPECT_FALSE(SameRows(r.picture, plain.picture, 0, 242));
+    EXPECT_TRUE(SameRows(r.picture, plain.picture, 242, 484));
+    const Picture zoomed = r.picture;
+    r.state.Start();
+    EXPECT_TRUE(SamePicture(r.picture, zoomed));
+
+    r.state.SelectPath(3);
+    r.params.SetTcText("0,02");
+    r.state.Start();
+    EXPECT_EQ(r.state.SignalSize, 1024);
+    EXPECT_EQ(r.state.Shown()->waveSpan, (PlotSpan{99, 198}));
+
+    // 256 samples end at 255·Dt, inside the range: the zoom is held there.
+    r.params.SetTcText("0,002");
+    r.state.Start();
+    ASSERT_EQ(r.state.SignalSize, 128);
+    EXPECT_EQ(r.state.zoom.time->to, 255 * kDt);
+    EXPECT_EQ(r.state.Shown()->waveSpan, (PlotSpan{99, 157}));
+
+    // A range over the whole record is no zoom.
+    r.state.SetZoom(PlotKind::Spectrum, PlotRange{-1, 1e6L});
+    EXPECT_FALSE(r.state.zoom.frequency);
+
+    r.state.SelectPath(0);
+    r.params.SetTcText("0,01");
+    r.state.Start();
+    r.state.ShowWholeRun();
+    EXPECT_FALSE(r.state.zoom.Active());
+    EXPECT_TRUE(SamePicture(r.picture, plain.picture));
+}
+
+TEST(MainStateZoom, ColumnsOfThePlotAndResizes)
+{
+    Window r;
+    r.state.ZoomToColumns(PlotKind::Time, 350, 120);  // nothing shown yet
+    EXPECT_FALSE(r.state.zoom.Active());
+    r.state.Start();
+    EXPECT_EQ(r.state.ShownPlotAt(300, 111), PlotKind::Time);
+    EXPECT_EQ(r.state.ShownPlotAt(300, 400), PlotKind::Spectrum);
+    EXPECT_EQ(r.state.ShownPlotAt(20, 111), PlotKind::None);
+
+    // Columns 70 and 300 of 710 over 1024 samples, either order.
+    r.state.ZoomToColumns(PlotKind::Time, 350, 120);
+    ASSERT_TRUE(r.state.zoom.time);
+    EXPECT_NEAR(double(r.state.zoom.time->from / kDt), 70 * 1024 / 710.0, 1e-9);
+    EXPECT_NEAR(double(r.state.zoom.time->to / kDt), 300 * 1024 / 710.0, 1e-9);
+    EXPECT_EQ(r.state.Shown()->waveSpan, (PlotSpan{101, 332}));
+
+    // A resize under a zoom draws the same zoom at the new size.
+    Window fresh;
+    fresh.picture.SetSize(900, 600);
+    fresh.state.zoom = r.state.zoom;
+    fresh.state.Start();
+    r.picture.SetSize(900, 600);
+    r.state.PictureResized();
+    EXPECT_TRUE(r.state.PlotsOnPicture());
+    EXPECT_TRUE(SamePicture(r.picture, fresh.picture));
+
+    // Without a zoom the resize took the plots away (until the next Start).
+    r.state.ShowWholeRun();
+    r.picture.SetSize(800, 600);
+    r.picture.Fill(kBlack);
+    r.state.PictureResized();
+    EXPECT_FALSE(r.state.PlotsOnPicture());
+    EXPECT_EQ(r.state.ShownPlotAt(300, 111), PlotKind::None);
+    EXPECT_EQ(PlotReadout().At(r.state, 300, 111), "");
+    r.state.Start();
+    EXPECT_TRUE(r.state.PlotsOnPicture());
+}
+
+TEST(PlotReadout, Texts)
+{
+    EXPECT_EQ(ReadoutText("t", "0,00512", "с", {{"S", 0.734L, 2.31e-3L}}), "t = 0,00512 с   S = 0,734 (2,31E-3)");
+    EXPECT_EQ(ReadoutText("f", "10300", "Гц", {{"|S|", 0.981L, 4.1e-5L}}), "f = 10300 Гц   |S| = 0,981 (4,1E-5)");
+    EXPECT_EQ(CurveSymbol("S(t)"), "S");
+    EXPECT_EQ(CurveSymbol("h(t)"), "h");
+    EXPECT_EQ(CurveSymbol("|K(jw)|"), "|K|");
+    EXPECT_EQ(CoordinateText(10300.4L, 10348.6L), "10300");
+    EXPECT_EQ(CoordinateText(0.00512L, 0.00514L), "0,00512");
+    EXPECT_EQ(CoordinateText(0.0123456L, 0.0123658L), "0,01235");
+    // Neighbours 2E-5 s apart five seconds in need seven digits.
+    EXPECT_EQ(CoordinateText(5.000012L, 5.000032L), "5,00001");
+    EXPECT_EQ(ScaledValue(-3, 4), -0.75L);
+    EXPECT_EQ(ExponentText(12.8L), "1,28E1");
+    EXPECT_EQ(ExponentText(-0.5L), "-5E-1");
+    EXPECT_EQ(ExponentText(9.996e-14L), "1E-13");
+    EXPECT_EQ(ExponentText(0), "0");
+}
+
+// Values under the cursor, worked out here from the kept buffers by the
+// plot's own definitions: point j of `count` at x = 50 + trunc(j·710/count).
+TEST(PlotReadout, ReadsTheKeptDataUnderTheCursor)
+{
+    Window r;
+    PlotReadout readout;
+    EXPECT_EQ(readout.At(r.state, 300, 111), "");
+    EXPECT_EQ(readout.Peak(r.state), "");
+    r.params.SetTcText("0,05");  // 8192 samples, 11 or 12 in a pixel column
+    r.state.Start();
+    const ShownPlots& s = *r.state.Shown();
+    ASSERT_EQ(s.N, 4096);
+    auto sample = [&](long long m) { return (long double)s.wave[m % 2][m / 2]; };
+    long double peak = 0;
+    long long peakAt = 0;
+    for (long long m = 0; m < 2 * s.N; ++m)
+        if (std::fabs(sample(m)) > peak) {
+            peak = std::fabs(sample(m));
+            peakAt = m;
+        }
+
+    // A dense column reads the sample of largest magnitude drawn in it.
+    const int x = 300;
+    long long best = -1;
+    for (long long m = 0; m < 2 * s.N; ++m)
+        if (50 + m * 710 / (2 * s.N) == x && (best < 0 || std::fabs(sample(m)) > std::fabs(sample(best)))) best = m;
+    auto timeText = [&](long long m, const char* prefix) {
+        return prefix + ReadoutText("t", CoordinateText(m * kDt, (m + 1) * kDt), "с",
+                                    {{"S", sample(m) / peak, sample(m)}});
+    };
+    EXPECT_EQ(readout.At(r.state, x, 111), timeText(best, ""));
+    EXPECT_EQ(readout.At(r.state, 5, 5), timeText(peakAt, "пик: "));
+    EXPECT_EQ(readout.At(r.state, 300, 240), timeText(peakAt, "пик: "));
+
+    // The spectrum: 4096 columns of 24696/4096 Hz.
+    long double specPeak = 0;
+    auto modulus = [&](long long k) {
+        const long double re = s.spectrum[0][k], im = s.spectrum[1][k];
+        return std::sqrt(re * re + im * im);
+    };
+    for (long long k = 0; k < s.N; ++k) specPeak = std::max(specPeak, modulus(k));
+    long long top = -1;
+    for (long long k = 0; k < s.N; ++k)
+        if (50 + k * 710 / s.N == 400 && (top < 0 || modulus(k) > modulus(top))) top = k;
+    const long double df = 24696.0L / 4096;
+    const std::string spectrumText = ReadoutText("f", CoordinateText(top * df, (top + 1) * df), "Гц",
+                                                 {{"|S|", modulus(top) / specPeak, modulus(top)}});
+    EXPECT_EQ(readout.At(r.state, 400, 400), spectrumText);
+
+    // Zoomed to 71 samples, ten pixels apart: the nearest sample, and the
+    // peak of the span.
+    r.state.SetZoom(PlotKind::Time, PlotRange{1000 * kDt, 1070 * kDt});
+    ASSERT_EQ(s.waveSpan, (PlotSpan{1000, 71}));
+    EXPECT_EQ(readout.At(r.state, 50 + 304, 111), timeText(1030, ""));
+    EXPECT_EQ(readout.At(r.state, 50 + 306, 111), timeText(1031, ""));
+    long long spanPeak = 1000;
+    for (long long m = 1000; m <= 1070; ++m)
+        if (std::fabs(sample(m)) > std::fabs(sample(spanPeak))) spanPeak = m;
+    EXPECT_EQ(readout.Peak(r.state), timeText(spanPeak, "пик: "));
+
+    // A single model's view reads h and |K|.
+    r.state.SelectModel(2);
+    r.state.Start();
+    EXPECT_EQ(readout.At(r.state, 300, 111).find("   h = "), readout.At(r.state, 300, 111).find("   "));
+    EXPECT_NE(readout.At(r.state, 300, 400).find("   |K| = "), std::string::npos);
+    EXPECT_EQ(readout.At(r.state, 300, 400).rfind("f = ", 0), 0u);
+}
