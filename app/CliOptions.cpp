@@ -182,7 +182,7 @@ std::string CliUsage()
            "  sonavir --help | --version\n"
            "  sonavir render [--scenario FILE] [--model M] [--stage K] [--set NAME=TEXT]...\n"
            "                 [--filter] [--echo-filter] [--noise] [--seed S] [--norm] [--depth]\n"
-           "                 [--gate-off I]... [--colors C] [--no-scale] [--ticks NA,NT,NF]\n"
+           "                 [--gate-off I]... [--colors C] [--no-scale] [--db] [--ticks NA,NT,NF]\n"
            "                 [--size WxH] [--time-range T0;T1] [--freq-range F0;F1]\n"
            "                 [--wave FILE] [--spectrum FILE] [--ledger FILE]\n"
            "                 [--measures FILE] [--save-scenario FILE] -o FILE\n"
@@ -220,6 +220,8 @@ std::string CliUsage()
            "  --depth          attenuation by range and layer thickness on\n"
            "  --gate-off I     leaves out stage model I (0 .. 6); may be repeated\n"
            "  --no-scale       \"Шкала\" off: no frames, ticks or labels, the curves alone\n"
+           "  --db             \"Шкала в дБ\": the waveform's envelope from 0 to -60 dB\n"
+           "                   of its peak, the spectrum from 0 to -80 dB\n"
            "  --ticks NA,NT,NF tick counts of amplitude, time and frequency (1 .. 30)\n"
            "  --time-range T0;T1  zooms the waveform into T0 .. T1 seconds, held to the\n"
            "                   run's record (\"0,005;0,012\"); its amplitudes keep the scale\n"
@@ -318,6 +320,7 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
             o.seed = static_cast<std::uint32_t>(v);
         } else if (a == "--gate-off") { renderOnly(); o.gatesOff.push_back(ParseInt(a, value(), 0, 6)); }
         else if (a == "--no-scale") { renderOnly(); o.noScale = true; }
+        else if (a == "--db") { renderOnly(); o.db = true; }
         else if (a == "--ticks") {
             renderOnly();
             const std::string& t = value();

@@ -47,6 +47,7 @@ struct CliOptions {
     std::optional<std::uint32_t> seed;
     std::vector<int> gatesOff;
     bool noScale = false;
+    bool db = false;  // "Шкала в дБ"
     std::optional<std::array<int, 3>> ticks;  // amplitude, time, frequency
     std::string waveFile, spectrumFile;
     std::string ledgerFile, measuresFile;

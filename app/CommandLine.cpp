@@ -140,6 +140,7 @@ int RunRender(const CliOptions& o)
 
     const PictureSizeChoice size = SetUp(o, state);
     if (o.noScale) settings.SetScale(false);
+    if (o.db) settings.SetDb(true);
     if (o.ticks) {
         settings.amplitudeCount = PictureSettings::ClampCount((*o.ticks)[0]);
         settings.tcCount = PictureSettings::ClampCount((*o.ticks)[1]);

@@ -36,6 +36,20 @@ struct ShownPlots {
     TSignalData wave;        // waveform layout, 2N samples ("S(t)" or "h(t)")
     TSignalData spectrum;    // spectrum layout, N columns ("|S(jw)|" or "|K(jw)|")
     std::string waveCaption, spectrumCaption;
+    // The spectrum is the waveform's own (its transform, or the spectrum it
+    // is the inverse transform of, with no scaling between): the envelope
+    // can be worked out from it with one transform.
+    bool spectrumOfWave = false;
+    // The waveform's envelope, kept when the time plot was drawn in the dB
+    // view and the machine could spare it (a zoom in the dB view works it
+    // out again otherwise, and the readout has no value for it).
+    // envelopeExact: it is Envelope(wave)'s bit for bit, as the measures need.
+    bool hasEnvelope = false, envelopeExact = false;
+    TSignalData envelope;
+    // How each plot was last drawn: in the dB view or not, and the value it
+    // drew at full height (the peak, 0 dB in the dB view).
+    bool waveDb = false, spectrumDb = false;
+    long double waveScale = 0, spectrumScale = 0;
     // Where they are in the picture: the points each plot shows (all of them,
     // {0, count}, unless zoomed) and the picture's size when they were drawn,
     // 0 once the picture no longer holds them (a resize blanked it).
@@ -52,6 +66,8 @@ struct ShownPlots {
         return plot == PlotKind::Time ? PointAxis::Time(axes.Dt, N) : PointAxis::Frequency(axes.Dt, N);
     }
     const PlotSpan& Span(PlotKind plot) const { return plot == PlotKind::Time ? waveSpan : spectrumSpan; }
+    bool Db(PlotKind plot) const { return plot == PlotKind::Time ? waveDb : spectrumDb; }
+    long double Scale(PlotKind plot) const { return plot == PlotKind::Time ? waveScale : spectrumScale; }
 };
 
 // The zoom of the picture: a range of time for the waveform and one of
@@ -184,13 +200,23 @@ private:
     // Depth attenuation of the waveform in Signal for stages 1 .. lastStage.
     void ApplyDepthAttenuation(int lastStage);
     PlotAxes Axes() const;
-    void TimePlot(const char* caption);
+    // The waveform's plot, of Signal or of a copy the run set aside; the dB
+    // view works the envelope out of `spectrum` when given (the waveform's
+    // own: `forward` when it is the waveform's transform, otherwise the
+    // spectrum the waveform is the inverse transform of).
+    void TimePlot(const char* caption, TSignalData& wave, const TSignalData* spectrum, bool forward);
     void SpectrumPlot(const char* caption);
+    // The spectrum the run kept from its spectrum plot, or null.
+    const TSignalData* KeptSpectrum() const;
     // The points the zoom shows of a record (every point without a zoom); the
     // zoom is held to the record.
     PlotSpan ZoomSpan(PlotKind plot, const PointAxis& axis);
-    // Keeps what a plot was just drawn from (Signal) in the retention.
-    void Retain(bool wave, const char* caption, const PlotSpan& span);
+    // Keeps what a plot was just drawn from in the retention, with how it was
+    // drawn: Signal is copied while the run still needs it (the first plot)
+    // and taken over after the last; a buffer set aside is taken over. The
+    // envelope the dB view drew is taken over too, where it can be spared.
+    void Retain(bool wave, TSignalData& data, const char* caption, const PlotSpan& span, long double scale,
+                TSignalData* envelope, bool envelopeExact);
     // Draws a shown plot again for the zoom, over its cleared band.
     void DrawShown(PlotKind plot);
 

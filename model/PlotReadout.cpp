@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "model/MainState.h"
 #include "signal/NumberText.h"
@@ -13,10 +14,18 @@ namespace sonavir {
 
 namespace {
 
-// Point i of a plot as stored: the sample, or the column's modulus.
+// Whether the plot's values can be read: the dB view reads the waveform's
+// envelope, which a run may not have been able to keep.
+bool Readable(const ShownPlots& shown, PlotKind plot)
+{
+    return !(plot == PlotKind::Time && shown.waveDb && !shown.hasEnvelope);
+}
+
+// Point i of a plot as it draws it: the sample (the envelope's value in the
+// dB view), or the column's modulus.
 long double RawValue(const ShownPlots& shown, PlotKind plot, long long i)
 {
-    if (plot == PlotKind::Time) return shown.wave[i & 1][i >> 1];
+    if (plot == PlotKind::Time) return (shown.waveDb ? shown.envelope : shown.wave)[i & 1][i >> 1];
     const long double re = shown.spectrum[0][i], im = shown.spectrum[1][i];
     return std::sqrt(re * re + im * im);
 }
@@ -60,6 +69,13 @@ long double ScaledValue(long double raw, long double peak)
     return peak > 0 ? raw / peak : 0;
 }
 
+long double ScaledDb(long double raw, long double peak)
+{
+    const long double ratio = peak > 0 ? std::fabs(raw) / peak : 0;
+    if (!(ratio > 0)) return -std::numeric_limits<long double>::infinity();
+    return 20 * std::log10(ratio) + 0.0L;  // 0 dB, not -0
+}
+
 std::string CurveSymbol(const std::string& caption)
 {
     const auto open = caption.find('(');
@@ -72,29 +88,22 @@ std::string ReadoutText(const std::string& coordinateName, const std::string& co
                         const std::string& unit, const std::vector<ReadoutValue>& values)
 {
     std::string text = coordinateName + " = " + coordinate + " " + unit;
-    for (const ReadoutValue& v : values)
-        text += "   " + v.symbol + " = " + FormatPicture(v.scaled) + " (" + ExponentText(v.raw) + ")";
+    for (const ReadoutValue& v : values) {
+        text += "   " + v.symbol;
+        if (v.dbFloor == 0)
+            text += " = " + FormatPicture(v.scaled);
+        else if (v.scaled < v.dbFloor)
+            text += " < " + FormatPicture(v.dbFloor) + " дБ";
+        else
+            text += " = " + FormatPicture(v.scaled) + " дБ";
+        text += " (" + ExponentText(v.raw) + ")";
+    }
     return text;
 }
 
 std::string CoordinateText(long double position, long double neighbour)
 {
     return DistinctNumberTexts({position, neighbour}, 4)[0];
-}
-
-void PlotReadout::Refresh(const ShownPlots& shown)
-{
-    if (shown.run == run_) return;
-    run_ = shown.run;
-    wavePeak_ = spectrumPeak_ = -1;
-    peakText_.clear();
-}
-
-long double PlotReadout::PeakOf(const ShownPlots& shown, PlotKind plot)
-{
-    long double& peak = plot == PlotKind::Time ? wavePeak_ : spectrumPeak_;
-    if (peak < 0) peak = plot == PlotKind::Time ? WavePeak(shown.wave, shown.N) : SpectrumPeak(shown.spectrum, shown.N);
-    return peak;
 }
 
 std::string PlotReadout::PointText(const ShownPlots& shown, PlotKind plot, long long point, const char* prefix)
@@ -104,8 +113,13 @@ std::string PlotReadout::PointText(const ShownPlots& shown, PlotKind plot, long 
     const std::string coordinate = CoordinateText(axis.At(point), axis.At(std::max(0LL, neighbour)));
     const long double raw = RawValue(shown, plot, point);
     const bool wave = plot == PlotKind::Time;
-    const ReadoutValue value{CurveSymbol(wave ? shown.waveCaption : shown.spectrumCaption),
-                             ScaledValue(raw, PeakOf(shown, plot)), raw};
+    ReadoutValue value{CurveSymbol(wave ? shown.waveCaption : shown.spectrumCaption), 0, raw};
+    if (shown.Db(plot)) {
+        value.scaled = ScaledDb(raw, shown.Scale(plot));
+        value.dbFloor = wave ? kWaveFloorDb : kSpectrumFloorDb;
+    } else {
+        value.scaled = ScaledValue(raw, shown.Scale(plot));
+    }
     return prefix + ReadoutText(wave ? "t" : "f", coordinate, wave ? "с" : "Гц", {value});
 }
 
@@ -114,7 +128,7 @@ std::string PlotReadout::At(const MainState& state, int x, int y)
     const PlotKind plot = state.ShownPlotAt(x, y);
     if (plot == PlotKind::None) return Peak(state);
     const ShownPlots& shown = *state.Shown();
-    Refresh(shown);
+    if (!Readable(shown, plot)) return "";
     const PlotPlace place = PlaceOfPlot(state.picture, shown.axes, plot);
     const PlotSpan& span = shown.Span(plot);
     const PlotSpan column = PointsInColumn(span, place.X0, place.Wp, x);
@@ -126,10 +140,11 @@ std::string PlotReadout::At(const MainState& state, int x, int y)
 std::string PlotReadout::Peak(const MainState& state)
 {
     const ShownPlots* shown = state.Shown();
-    if (!shown || !state.PlotsOnPicture() || !shown->hasWave) return "";
-    Refresh(*shown);
-    if (peakText_.empty() || !(peakSpan_ == shown->waveSpan)) {
+    if (!shown || !state.PlotsOnPicture() || !shown->hasWave || !Readable(*shown, PlotKind::Time)) return "";
+    if (peakText_.empty() || run_ != shown->run || !(peakSpan_ == shown->waveSpan) || peakDb_ != shown->waveDb) {
+        run_ = shown->run;
         peakSpan_ = shown->waveSpan;
+        peakDb_ = shown->waveDb;
         peakText_ = PointText(*shown, PlotKind::Time, LargestIn(*shown, PlotKind::Time, peakSpan_), "пик: ");
     }
     return peakText_;

@@ -121,7 +121,7 @@ TEST(CliExe, VersionAndHelp)
     const std::string explained = h.out.substr(h.out.find("\n\n"));
     for (const char* option : {"-o", "--set", "--colors", "--size", "--model", "--stage", "--filter",
                                "--echo-filter", "--noise", "--seed", "--norm", "--depth", "--gate-off",
-                               "--no-scale", "--ticks", "--time-range", "--freq-range", "--wave",
+                               "--no-scale", "--db", "--ticks", "--time-range", "--freq-range", "--wave",
                                "--spectrum", "--mode", "--propagation",
                                "--points", "--range", "--thickness", "--no-norm", "--table"}) {
         const std::string o = option;
@@ -189,6 +189,27 @@ TEST(CliExe, RenderWritesTheLedgerAndTheMeasures)
     ASSERT_EQ(v.size(), 6u);
     EXPECT_NEAR(v[3], -22.28, 0.05);  // Barker-13's sidelobes at 1/13
     EXPECT_EQ(v[5], 13);
+}
+
+// The dB view is a way of drawing: the picture changes, every figure the run
+// writes stays byte for byte.
+TEST(CliExe, DbViewChangesThePictureAndNoFigure)
+{
+    TempDir dir;
+    auto run = [&](const std::string& tag, std::vector<std::string> extra) {
+        std::vector<std::string> args = {"render", "--set", "Signal=2", "--stage", "7", "--filter"};
+        for (const char* out : {"wave", "spectrum", "ledger", "measures"})
+            args.insert(args.end(), {std::string("--") + out, (dir / (tag + out)).string()});
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.insert(args.end(), {"-o", (dir / (tag + ".bmp")).string()});
+        const Result r = RunExe(dir, args);
+        EXPECT_EQ(r.status, 0) << r.err;
+    };
+    run("lin", {});
+    run("db", {"--db"});
+    for (const char* out : {"wave", "spectrum", "ledger", "measures"})
+        EXPECT_EQ(ReadAll(dir / (std::string("db") + out)), ReadAll(dir / (std::string("lin") + out))) << out;
+    EXPECT_NE(ReadAll(dir / "db.bmp"), ReadAll(dir / "lin.bmp"));
 }
 
 TEST(CliExe, CsvFilesHoldTheBuffersOfTheRun)
@@ -642,10 +663,10 @@ TEST(CliExe, BadOrMissingScenarioExitsOneAndWritesNothing)
 
     // Keys of a newer version are skipped with a note.
     const std::string newer = (dir / "newer.svr").string();
-    std::ofstream(newer) << "[Scenario]\nVersion=2\nDbScale=1\n";
+    std::ofstream(newer) << "[Scenario]\nVersion=2\nGridLines=1\n";
     Result n = RunExe(dir, {"render", "--scenario", newer, "-o", (dir / "p.bmp").string()});
     EXPECT_EQ(n.status, 0);
-    EXPECT_EQ(n.err, "sonavir: " + newer + ": Пропущены неизвестные ключи: DbScale\n");
+    EXPECT_EQ(n.err, "sonavir: " + newer + ": Пропущены неизвестные ключи: GridLines\n");
 }
 
 // The picture's face is built in: a machine whose fontconfig finds no fonts at
