@@ -53,6 +53,11 @@ struct CliOptions {
     std::string ledgerFile, measuresFile;
     // The zoom: a time range in seconds, a frequency range in hertz.
     std::optional<PlotRange> timeRange, freqRange;
+    // The reference drawn under the run: the same situation at another
+    // stage and with other parameters, in the order given.
+    std::optional<int> referenceStage;
+    std::vector<CliSetting> referenceSettings;
+    bool Reference() const { return referenceStage || !referenceSettings.empty(); }
 
     // evaluate
     int mode = 0;

@@ -358,6 +358,52 @@ void DrawCurve(Canvas& picture, int X0, int Wp, long long count, const Scale& sc
     }
 }
 
+// A reference's points over the plot with the dotted pen, clipped to the
+// shown span. A column of one point is a vertex of the line; a column of
+// many is one stroke over their extremes, entered at the end nearer the
+// line's last point: at most two segments per column, so a dense record
+// makes a small vector file too.
+template <typename Source, typename Scale>
+void DrawReference(Canvas& picture, int X0, int Wp, const PlotSpan& shown, const ForeignPoints& points,
+                   const Scale& scale, const Source& src)
+{
+    long long a = points.FirstFrom(shown, Wp, 0);
+    const long long end = points.FirstFrom(shown, Wp, Wp);
+    if (a >= end) return;
+    const PenStyle style = picture.Style();
+    picture.SetPenStyle(PenStyle::Dot);
+    bool started = false;
+    while (a < end) {
+        const long long c = static_cast<long long>(std::floor(points.Column(shown, Wp, a)));
+        const long long b = std::min(end, std::max(a + 1, points.FirstFrom(shown, Wp, c + 1)));
+        const int x = X0 + static_cast<int>(c);
+        int yNear = scale.Y(src.Value(a)), yFar = yNear;
+        if (b - a > 1) {
+            long double lo, hi;
+            src.Range(a, b, lo, hi);
+            yNear = scale.Y(hi);
+            yFar = scale.Y(lo);
+            if (started && std::abs(picture.PenY() - yFar) < std::abs(picture.PenY() - yNear)) std::swap(yNear, yFar);
+        }
+        if (started)
+            picture.LineTo(x, yNear);
+        else
+            picture.MoveTo(x, yNear);
+        started = true;
+        if (yFar != yNear) picture.LineTo(x, yFar);
+        a = b;
+    }
+    picture.SetPenStyle(style);
+}
+
+// Where a reference's points lie on the plot of N points at step Dt.
+ForeignPoints ReferencePoints(const PlotReference& ref, PlotKind plot, const PlotAxes& axes, int N)
+{
+    return plot == PlotKind::Time
+               ? ForeignPoints::On(PointAxis::Time(ref.Dt, ref.N), PointAxis::Time(axes.Dt, N))
+               : ForeignPoints::On(PointAxis::Frequency(ref.Dt, ref.N), PointAxis::Frequency(axes.Dt, N));
+}
+
 }  // namespace
 
 ColumnPolyline::ColumnPolyline(Canvas& picture, int x, int y)
@@ -458,9 +504,20 @@ long double DrawTimePlotDb(Canvas& picture, const PictureSettings& settings, con
         Envelope(samples, N, ownEnvelope);
         envelope = &ownEnvelope;
     }
-    const long double peak = WavePeak(*envelope, N);
+    long double peak = WavePeak(*envelope, N);
     CheckFinite(peak);
     if (!(peak > 0)) RaiseDivByZero();  // a silent waveform has no level to refer to
+    const PlotReference* ref = extras.reference;
+    TSignalData ownRefEnvelope;
+    const TSignalData* refEnvelope = nullptr;
+    if (ref) {
+        refEnvelope = ref->envelope;
+        if (!refEnvelope) {
+            Envelope(*ref->data, ref->N, ownRefEnvelope);
+            refEnvelope = &ownRefEnvelope;
+        }
+        peak = std::max(peak, CheckFinite(WavePeak(*refEnvelope, ref->N)));
+    }
 
     const int Y0 = H / 4 - 10;
     const int A = Trunc((H - 150) / 4.0L);
@@ -482,6 +539,11 @@ long double DrawTimePlotDb(Canvas& picture, const PictureSettings& settings, con
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + A + 28, axis);
     }
 
+    if (ref) {
+        const WaveSource refSource{(*refEnvelope)[0].data(), (*refEnvelope)[1].data()};
+        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Time, axes, N), scale,
+                      LevelSource(refSource, peak, kWaveFloorDb));
+    }
     const WaveSource source{(*envelope)[0].data(), (*envelope)[1].data()};
     const LevelSource levels(source, peak, kWaveFloorDb);
     DrawCurve(picture, X0, Wp, shown.count, scale, Span(levels, shown));
@@ -490,7 +552,7 @@ long double DrawTimePlotDb(Canvas& picture, const PictureSettings& settings, con
 
 long double DrawSpectrumPlotDb(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
                                const TSignalData& spectrum, int N, const std::string& caption,
-                               const PlotSpan& span)
+                               const PlotSpan& span, const PlotReference* ref)
 {
     const int W = PlotWidth(picture), H = PlotHeight(picture);
     const int X0 = 50 + axes.imageLeft;
@@ -502,6 +564,9 @@ long double DrawSpectrumPlotDb(Canvas& picture, const PictureSettings& settings,
     const SpectrumSource source = SpectrumOf(spectrum, N, peak);
     CheckFinite(peak);
     if (!(peak > 0)) RaiseDivByZero();
+    long double refPeak = 0;
+    const SpectrumSource refSource = ref ? SpectrumOf(*ref->data, ref->N, refPeak) : SpectrumSource{};
+    peak = std::max(peak, CheckFinite(refPeak));
 
     const int Y0 = H - 50;
     const int A = Trunc((H - 150) / 2.0L);
@@ -523,6 +588,9 @@ long double DrawSpectrumPlotDb(Canvas& picture, const PictureSettings& settings,
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + 28, axis);
     }
 
+    if (ref)
+        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Spectrum, axes, N), scale,
+                      LevelSource(refSource, peak, kSpectrumFloorDb));
     const LevelSource levels(source, peak, kSpectrumFloorDb);
     DrawCurve(picture, X0, Wp, shown.count, scale, Span(levels, shown));
     return peak;
@@ -543,8 +611,13 @@ long double DrawTimePlot(Canvas& picture, const PictureSettings& settings, const
     const PlotSpan shown = span.Within(2LL * N);
     const bool whole = shown.count == 2LL * N;
 
-    const double peak = static_cast<double>(WavePeak(samples, N));
+    const PlotReference* ref = extras.reference;
+    double peak = static_cast<double>(WavePeak(samples, N));
     CheckFinite(peak);
+    if (ref) {
+        if (!(peak > 0)) RaiseDivByZero();
+        peak = std::max(peak, static_cast<double>(CheckFinite(WavePeak(*ref->data, ref->N))));
+    }
     // The frame's A and the curve come from the same products, so the peak
     // sample lands exactly on the frame's A.
     const YScale scale(H / 4 - 10, CheckedDiv((H - 150) / 4.0L, peak));
@@ -572,6 +645,9 @@ long double DrawTimePlot(Canvas& picture, const PictureSettings& settings, const
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + A + 28, axis);
     }
 
+    if (ref)
+        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Time, axes, N), scale,
+                      WaveSource{(*ref->data)[0].data(), (*ref->data)[1].data()});
     const WaveSource source{row0, row1};
     DrawCurve(picture, X0, Wp, shown.count, scale, Span(source, shown));
     return peak;
@@ -579,9 +655,10 @@ long double DrawTimePlot(Canvas& picture, const PictureSettings& settings, const
 
 long double DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
                              const TSignalData& spectrum, int N, const std::string& caption, const PlotSpan& span,
-                             const PlotExtras&)
+                             const PlotExtras& extras)
 {
-    if (settings.db) return DrawSpectrumPlotDb(picture, settings, axes, spectrum, N, caption, span);
+    const PlotReference* ref = extras.reference;
+    if (settings.db) return DrawSpectrumPlotDb(picture, settings, axes, spectrum, N, caption, span, ref);
     const int W = PlotWidth(picture), H = PlotHeight(picture);
     const int X0 = 50 + axes.imageLeft;
     const int Wp = W - 75;
@@ -591,6 +668,13 @@ long double DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, c
     long double peak;
     const SpectrumSource source = SpectrumOf(spectrum, N, peak);
     CheckFinite(peak);
+    long double refPeak = 0;
+    SpectrumSource refSource{};
+    if (ref) {
+        if (!(peak > 0)) RaiseDivByZero();
+        refSource = SpectrumOf(*ref->data, ref->N, refPeak);
+        peak = std::max(peak, CheckFinite(refPeak));
+    }
     const YScale scale(H - 50, CheckedDiv((H - 150) / 2.0L, peak));
     const int Y0 = scale.Y0;
     const int A = scale.Offset(peak);
@@ -616,6 +700,8 @@ long double DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, c
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + 28, axis);
     }
 
+    if (ref)
+        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Spectrum, axes, N), scale, refSource);
     DrawCurve(picture, X0, Wp, shown.count, scale, Span(source, shown));
     return peak;
 }

@@ -77,6 +77,15 @@ bool TryCopy(const TSignalData& from, int N, TSignalData& to)
     return true;
 }
 
+// The envelope of a waveform, from its own spectrum when there is one.
+void WaveEnvelope(const TSignalData& wave, const TSignalData* spectrum, int N, TSignalData& envelope)
+{
+    if (spectrum)
+        EnvelopeFromSpectrum(wave, *spectrum, N, envelope);
+    else
+        Envelope(wave, N, envelope);
+}
+
 // Takes over an envelope just worked out for the shown waveform, when the
 // machine can spare it; otherwise it goes with the caller.
 void KeepEnvelope(ShownPlots& s, TSignalData& envelope, bool exact)
@@ -319,12 +328,12 @@ void MainState::TimePlot(const char* caption, TSignalData& wave, const TSignalDa
     TSignalData envelope;
     PlotExtras extras;
     if (settings.db) {
-        if (spectrum)
-            EnvelopeFromSpectrum(wave, *spectrum, SignalSize, envelope);
-        else
-            Envelope(wave, SignalSize, envelope);
+        WaveEnvelope(wave, spectrum, SignalSize, envelope);
         extras.envelope = &envelope;
     }
+    PlotReference ref;
+    TSignalData refEnvelope;
+    extras.reference = ReferenceFor(PlotKind::Time, ref, refEnvelope);
     const long double scale = DrawTimePlot(picture, settings, Axes(), wave, SignalSize, caption, span, extras);
     if (onTimePlot) onTimePlot(wave, SignalSize);
     Retain(true, wave, caption, span, scale, extras.envelope ? &envelope : nullptr, !spectrum || forward);
@@ -333,9 +342,60 @@ void MainState::TimePlot(const char* caption, TSignalData& wave, const TSignalDa
 void MainState::SpectrumPlot(const char* caption)
 {
     const PlotSpan span = ZoomSpan(PlotKind::Spectrum, PointAxis::Frequency(params.p.Dt, SignalSize));
-    const long double scale = DrawSpectrumPlot(picture, settings, Axes(), Signal, SignalSize, caption, span);
+    PlotExtras extras;
+    PlotReference ref;
+    TSignalData unused;
+    extras.reference = ReferenceFor(PlotKind::Spectrum, ref, unused);
+    const long double scale = DrawSpectrumPlot(picture, settings, Axes(), Signal, SignalSize, caption, span, extras);
     if (onSpectrumPlot) onSpectrumPlot(Signal, SignalSize);
     Retain(false, Signal, caption, span, scale, nullptr, false);
+}
+
+const PlotReference* MainState::ReferenceFor(PlotKind plot, PlotReference& ref, TSignalData& scratch)
+{
+    if (!reference_) return nullptr;
+    HeldReference& h = *reference_;
+    ref.N = h.N;
+    ref.Dt = h.Dt;
+    ref.data = plot == PlotKind::Time ? &h.wave : &h.spectrum;
+    if (plot == PlotKind::Time && settings.db) {
+        if (!h.hasEnvelope) {
+            WaveEnvelope(h.wave, h.spectrumOfWave ? &h.spectrum : nullptr, h.N, scratch);
+            if (CanSpare(16ULL * static_cast<unsigned long long>(h.N), 0)) {
+                h.envelope[0].swap(scratch[0]);
+                h.envelope[1].swap(scratch[1]);
+                h.hasEnvelope = true;
+            }
+        }
+        ref.envelope = h.hasEnvelope ? &h.envelope : &scratch;
+    }
+    return &ref;
+}
+
+void MainState::HoldReference()
+{
+    if (!shown_ || !shown_->hasWave || !shown_->hasSpectrum)
+        throw SonavirError(shownDropped_ ? kNoMemoryToHold : kNothingToHold);
+    const ShownPlots& s = *shown_;
+    HeldReference h;
+    if (!TryCopy(s.wave, s.N, h.wave) || !TryCopy(s.spectrum, s.N, h.spectrum)) throw SonavirError(kNoMemoryToHold);
+    h.id = ++references_;
+    h.N = s.N;
+    h.Dt = s.axes.Dt;
+    h.waveCaption = s.waveCaption;
+    h.spectrumCaption = s.spectrumCaption;
+    h.spectrumOfWave = s.spectrumOfWave;
+    // The envelope the dB view kept comes along when it can be spared.
+    if (s.hasEnvelope && TryCopy(s.envelope, s.N, h.envelope)) h.hasEnvelope = true;
+    reference_.reset();  // the old copies go before the new ones are moved in
+    reference_.emplace(std::move(h));
+}
+
+void MainState::DropReference()
+{
+    if (!reference_) return;
+    reference_.reset();
+    if (PlotsOnPicture() && (shown_->waveReference || shown_->spectrumReference)) RedrawShown();
 }
 
 const TSignalData* MainState::KeptSpectrum() const
@@ -375,24 +435,28 @@ void MainState::DrawShown(PlotKind plot)
     TSignalData envelope;  // when the retention has none to lend
     if (plot == PlotKind::Time && settings.db) {
         if (!s.hasEnvelope) {
-            if (s.spectrumOfWave)
-                EnvelopeFromSpectrum(s.wave, s.spectrum, s.N, envelope);
-            else
-                Envelope(s.wave, s.N, envelope);
+            WaveEnvelope(s.wave, s.spectrumOfWave ? &s.spectrum : nullptr, s.N, envelope);
             // Only the probe's stage keeps its waveform's own transform.
             KeepEnvelope(s, envelope, !s.spectrumOfWave || (s.modelItem == 0 && s.pathStage == 0));
         }
         extras.envelope = s.hasEnvelope ? &s.envelope : &envelope;
     }
+    PlotReference ref;
+    TSignalData refEnvelope;
+    extras.reference = ReferenceFor(plot, ref, refEnvelope);
+    const std::uint64_t refId = reference_ ? reference_->id : 0;
     ClearPlotBand(picture, settings, plot);
     if (plot == PlotKind::Time) {
         s.waveScale = DrawTimePlot(picture, settings, s.axes, s.wave, s.N, s.waveCaption, span, extras);
         s.waveSpan = span;
         s.waveDb = settings.db;
+        s.waveReference = refId;
     } else {
-        s.spectrumScale = DrawSpectrumPlot(picture, settings, s.axes, s.spectrum, s.N, s.spectrumCaption, span);
+        s.spectrumScale =
+            DrawSpectrumPlot(picture, settings, s.axes, s.spectrum, s.N, s.spectrumCaption, span, extras);
         s.spectrumSpan = span;
         s.spectrumDb = settings.db;
+        s.spectrumReference = refId;
     }
     s.width = picture.Width();
     s.height = picture.Height();
@@ -485,6 +549,7 @@ void MainState::Retain(bool wave, TSignalData& data, const char* caption, const 
     (wave ? s.waveSpan : s.spectrumSpan) = span;
     (wave ? s.waveDb : s.spectrumDb) = settings.db;
     (wave ? s.waveScale : s.spectrumScale) = scale;
+    (wave ? s.waveReference : s.spectrumReference) = reference_ ? reference_->id : 0;
     s.width = picture.Width();
     s.height = picture.Height();
 }

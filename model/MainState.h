@@ -50,6 +50,8 @@ struct ShownPlots {
     // drew at full height (the peak, 0 dB in the dB view).
     bool waveDb = false, spectrumDb = false;
     long double waveScale = 0, spectrumScale = 0;
+    // The held reference drawn under each plot (HeldReference::id), 0 none.
+    std::uint64_t waveReference = 0, spectrumReference = 0;
     // Where they are in the picture: the points each plot shows (all of them,
     // {0, count}, unless zoomed) and the picture's size when they were drawn,
     // 0 once the picture no longer holds them (a resize blanked it).
@@ -67,8 +69,30 @@ struct ShownPlots {
     }
     const PlotSpan& Span(PlotKind plot) const { return plot == PlotKind::Time ? waveSpan : spectrumSpan; }
     bool Db(PlotKind plot) const { return plot == PlotKind::Time ? waveDb : spectrumDb; }
+    std::uint64_t ReferenceId(PlotKind plot) const
+    {
+        return plot == PlotKind::Time ? waveReference : spectrumReference;
+    }
     long double Scale(PlotKind plot) const { return plot == PlotKind::Time ? waveScale : spectrumScale; }
 };
+
+// A held reference ("Изображение" -> "Запомнить как эталон"): the data of
+// the plots shown when it was taken, with their steps (not their pixels).
+// Every later drawing of a plot draws it underneath (display/Plotter.h).
+struct HeldReference {
+    std::uint64_t id = 0;      // from 1, one per reference taken
+    int N = 0;                 // columns of its buffers
+    long double Dt = 0;        // its sample step
+    TSignalData wave, spectrum;
+    std::string waveCaption, spectrumCaption;
+    bool spectrumOfWave = false;  // as ShownPlots
+    // Its waveform's envelope, for the dB view: taken with it or worked out
+    // at the first drawing that needs it, and kept where it can be spared.
+    bool hasEnvelope = false;
+    TSignalData envelope;
+};
+inline constexpr const char* kNothingToHold = "Нет графиков, которые можно запомнить как эталон";
+inline constexpr const char* kNoMemoryToHold = "Недостаточно памяти, чтобы запомнить эталон";
 
 // The zoom of the picture: a range of time for the waveform and one of
 // frequency for the spectrum, none for the whole run. Kept as ranges, not as
@@ -167,6 +191,21 @@ public:
     // The picture no longer shows the plots (the evaluation's chart).
     void ForgetShown();
 
+    // The held reference: null when none is held.
+    const HeldReference* Reference() const { return reference_ ? &*reference_ : nullptr; }
+    // Whether there are plots to hold (or a run too large to keep any, which
+    // HoldReference then reports).
+    bool CanHoldReference() const { return (shown_ && shown_->hasWave && shown_->hasSpectrum) || shownDropped_; }
+    // Keeps copies of the shown plots' data as the reference, in place of
+    // any held before. Fails with kNothingToHold when no plots are shown and
+    // kNoMemoryToHold when the machine cannot spare the copies (the reference
+    // held before, if any, then stays). The picture is not drawn again: the
+    // reference shows under the next drawing.
+    void HoldReference();
+    // Lets the reference go; plots on the picture drawn over it are drawn
+    // again without it.
+    void DropReference();
+
     // The zoom. A run draws its plots for it, held to its own record (and
     // keeps it so held); choosing a model or a stage leaves it alone.
     PlotZoom zoom;
@@ -221,9 +260,16 @@ private:
     void DrawShown(PlotKind plot);
 
     long double referenceEnergy_ = 0;  // the probe's energy, from the reference pass
+    // The reference as a plot draws it (null when none is held), with the
+    // reference's envelope in the dB view, worked out into `scratch` when
+    // it cannot be kept.
+    const PlotReference* ReferenceFor(PlotKind plot, PlotReference& ref, TSignalData& scratch);
+
     std::optional<ShownPlots> shown_;
     bool shownDropped_ = false;
     std::uint64_t runs_ = 0;
+    std::optional<HeldReference> reference_;
+    std::uint64_t references_ = 0;
 };
 
 }  // namespace sonavir

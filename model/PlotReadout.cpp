@@ -45,6 +45,44 @@ long long LargestIn(const ShownPlots& shown, PlotKind plot, const PlotSpan& span
     return best;
 }
 
+// The held reference, when it is the one drawn under the plot and its
+// values can be read as drawn.
+const HeldReference* ReferenceUnder(const MainState& state, const ShownPlots& shown, PlotKind plot)
+{
+    const HeldReference* ref = state.Reference();
+    const std::uint64_t id = shown.ReferenceId(plot);
+    if (!ref || id == 0 || ref->id != id) return nullptr;
+    if (plot == PlotKind::Time && shown.waveDb && !ref->hasEnvelope) return nullptr;
+    return ref;
+}
+
+// The reference's point i as its plot draws it.
+long double ReferenceValue(const HeldReference& ref, PlotKind plot, bool db, long long i)
+{
+    if (plot == PlotKind::Time) return (db ? ref.envelope : ref.wave)[i & 1][i >> 1];
+    const long double re = ref.spectrum[0][i], im = ref.spectrum[1][i];
+    return std::sqrt(re * re + im * im);
+}
+
+ForeignPoints ReferencePointsOn(const HeldReference& ref, const ShownPlots& shown, PlotKind plot)
+{
+    const PointAxis own = plot == PlotKind::Time ? PointAxis::Time(ref.Dt, ref.N) : PointAxis::Frequency(ref.Dt, ref.N);
+    return ForeignPoints::On(own, shown.Axis(plot));
+}
+
+// A value as the plot reads it: a fraction of its scale, or a level in dB.
+ReadoutValue Read(const ShownPlots& shown, PlotKind plot, std::string symbol, long double raw)
+{
+    ReadoutValue value{std::move(symbol), 0, raw};
+    if (shown.Db(plot)) {
+        value.scaled = ScaledDb(raw, shown.Scale(plot));
+        value.dbFloor = plot == PlotKind::Time ? kWaveFloorDb : kSpectrumFloorDb;
+    } else {
+        value.scaled = ScaledValue(raw, shown.Scale(plot));
+    }
+    return value;
+}
+
 }  // namespace
 
 std::string ExponentText(long double value)
@@ -106,21 +144,18 @@ std::string CoordinateText(long double position, long double neighbour)
     return DistinctNumberTexts({position, neighbour}, 4)[0];
 }
 
-std::string PlotReadout::PointText(const ShownPlots& shown, PlotKind plot, long long point, const char* prefix)
+std::string PlotReadout::PointText(const ShownPlots& shown, PlotKind plot, long long point, const char* prefix,
+                                   const HeldReference* ref, long long refPoint)
 {
     const PointAxis axis = shown.Axis(plot);
     const long long neighbour = point + 1 < axis.Count() ? point + 1 : point - 1;
     const std::string coordinate = CoordinateText(axis.At(point), axis.At(std::max(0LL, neighbour)));
-    const long double raw = RawValue(shown, plot, point);
     const bool wave = plot == PlotKind::Time;
-    ReadoutValue value{CurveSymbol(wave ? shown.waveCaption : shown.spectrumCaption), 0, raw};
-    if (shown.Db(plot)) {
-        value.scaled = ScaledDb(raw, shown.Scale(plot));
-        value.dbFloor = wave ? kWaveFloorDb : kSpectrumFloorDb;
-    } else {
-        value.scaled = ScaledValue(raw, shown.Scale(plot));
-    }
-    return prefix + ReadoutText(wave ? "t" : "f", coordinate, wave ? "с" : "Гц", {value});
+    std::vector<ReadoutValue> values = {
+        Read(shown, plot, CurveSymbol(wave ? shown.waveCaption : shown.spectrumCaption), RawValue(shown, plot, point))};
+    if (ref && refPoint >= 0)
+        values.push_back(Read(shown, plot, kReferenceSymbol, ReferenceValue(*ref, plot, shown.Db(plot), refPoint)));
+    return prefix + ReadoutText(wave ? "t" : "f", coordinate, wave ? "с" : "Гц", values);
 }
 
 std::string PlotReadout::At(const MainState& state, int x, int y)
@@ -134,18 +169,43 @@ std::string PlotReadout::At(const MainState& state, int x, int y)
     const PlotSpan column = PointsInColumn(span, place.X0, place.Wp, x);
     const long long point =
         column.count >= 2 ? LargestIn(shown, plot, column) : NearestPoint(span, place.X0, place.Wp, x);
-    return PointText(shown, plot, point, "");
+    const HeldReference* ref = ReferenceUnder(state, shown, plot);
+    long long refPoint = -1;
+    if (ref) {
+        const ForeignPoints points = ReferencePointsOn(*ref, shown, plot);
+        const PlotSpan in = points.InColumn(span, place.X0, place.Wp, x);
+        if (in.count > 0) {
+            long double most = -1;
+            for (long long i = in.first; i < in.first + in.count; ++i) {
+                const long double v = std::fabs(ReferenceValue(*ref, plot, shown.Db(plot), i));
+                if (v > most) {
+                    most = v;
+                    refPoint = i;
+                }
+            }
+        } else {
+            refPoint = points.Nearest(PointAtColumn(span, place.X0, place.Wp, x));
+        }
+    }
+    return PointText(shown, plot, point, "", ref, refPoint);
 }
 
 std::string PlotReadout::Peak(const MainState& state)
 {
     const ShownPlots* shown = state.Shown();
     if (!shown || !state.PlotsOnPicture() || !shown->hasWave || !Readable(*shown, PlotKind::Time)) return "";
-    if (peakText_.empty() || run_ != shown->run || !(peakSpan_ == shown->waveSpan) || peakDb_ != shown->waveDb) {
+    const HeldReference* ref = ReferenceUnder(state, *shown, PlotKind::Time);
+    const std::uint64_t refId = ref ? ref->id : 0;
+    if (peakText_.empty() || run_ != shown->run || !(peakSpan_ == shown->waveSpan) || peakDb_ != shown->waveDb ||
+        peakScale_ != shown->waveScale || peakReference_ != refId) {
         run_ = shown->run;
         peakSpan_ = shown->waveSpan;
         peakDb_ = shown->waveDb;
-        peakText_ = PointText(*shown, PlotKind::Time, LargestIn(*shown, PlotKind::Time, peakSpan_), "пик: ");
+        peakScale_ = shown->waveScale;
+        peakReference_ = refId;
+        const long long point = LargestIn(*shown, PlotKind::Time, peakSpan_);
+        const long long refPoint = ref ? ReferencePointsOn(*ref, *shown, PlotKind::Time).Nearest(point) : -1;
+        peakText_ = PointText(*shown, PlotKind::Time, point, "пик: ", ref, refPoint);
     }
     return peakText_;
 }

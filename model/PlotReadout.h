@@ -15,6 +15,7 @@ namespace sonavir {
 
 class MainState;
 struct ShownPlots;
+struct HeldReference;
 
 // One curve's value at a point: its symbol ("S", "|K|"), the value in the
 // plot's own scale (as the amplitude labels read) and as stored (in the dB
@@ -55,21 +56,31 @@ public:
     // magnitude among them (the tip of the stroke drawn there); otherwise
     // the nearest. Elsewhere Peak(); "" when the picture shows no plots, or
     // over a waveform drawn in the dB view whose envelope was not kept.
+    // Where the plot was drawn over the held reference, the reference's
+    // value follows, "эталон = ...", read the same way from its points in
+    // the column (the nearest where none falls in it; none beyond its
+    // record), on the plot's common scale.
     std::string At(const MainState& state, int x, int y);
     // "пик: t = 0,0101 с   S = 1 (2,31E-3)": the largest |sample| of the
     // waveform as shown (the zoomed span only; of its envelope in the dB
-    // view), its first occurrence.
+    // view), its first occurrence, with the reference's nearest point.
     std::string Peak(const MainState& state);
 
 private:
-    std::string PointText(const ShownPlots& shown, PlotKind plot, long long point, const char* prefix);
+    std::string PointText(const ShownPlots& shown, PlotKind plot, long long point, const char* prefix,
+                          const HeldReference* ref, long long refPoint);
 
-    // The last peak text and what it was found in: the run, the span and
-    // the view.
+    // The last peak text and what it was found in: the run, the span, the
+    // view and the reference.
     std::uint64_t run_ = 0;
     PlotSpan peakSpan_;
     bool peakDb_ = false;
+    long double peakScale_ = 0;
+    std::uint64_t peakReference_ = 0;
     std::string peakText_;
 };
+
+// The symbol of the held reference's value in the readout.
+inline constexpr const char* kReferenceSymbol = "эталон";
 
 }  // namespace sonavir

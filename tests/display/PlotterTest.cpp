@@ -411,15 +411,24 @@ TEST(PlotterTest, ZeroPeakFailsBeforeDrawingItsBand)
     const int N = 16;
     TSignalData zero;
     AllocateSignal(zero, N);
+    // A reference to scale to does not make a silent plot drawable.
+    const TSignalData loud = Wave(N, Sine);
+    PlotReference ref;
+    ref.data = &loud;
+    ref.N = N;
+    ref.Dt = DefaultAxes().Dt;
+    PlotExtras withRef;
+    withRef.reference = &ref;
     Picture p = Blank();
     for (const bool db : {false, true}) {
         s.SetDb(db);
-        for (int plot = 0; plot < 2; ++plot) {
+        for (int plot = 0; plot < 4; ++plot) {
+            const PlotExtras& extras = plot < 2 ? PlotExtras{} : withRef;
             try {
-                if (plot == 0)
-                    DrawTimePlot(p, s, DefaultAxes(), zero, N, "S(t)");
+                if (plot % 2 == 0)
+                    DrawTimePlot(p, s, DefaultAxes(), zero, N, "S(t)", {}, extras);
                 else
-                    DrawSpectrumPlot(p, s, DefaultAxes(), zero, N, "|S(jw)|");
+                    DrawSpectrumPlot(p, s, DefaultAxes(), zero, N, "|S(jw)|", {}, extras);
                 FAIL() << "no failure for plot " << plot << (db ? " in dB" : "");
             } catch (const SonavirError& e) {
                 EXPECT_STREQ(e.what(), "Floating point division by zero");
@@ -871,6 +880,89 @@ TEST(PlotterTest, DbCurvesMatchLevelsDrawnPointByPoint)
         reference(ref, moduli, -80, 267, 167, columns.first, columns.count);
         ExpectSamePixels(p, ref);
     }
+}
+
+// A held reference under the plot: dotted, on the scale of the larger peak,
+// at its own sample times (here half or twice the plot's step, or a zoomed
+// span) and clipped to the plot.
+TEST(PlotterTest, ReferenceSharesTheScaleAndIsClippedToTheAxis)
+{
+    PictureSettings s;
+    s.scale = false;
+    const int N = 512;
+    const TSignalData own = Wave(N, [](int) { return 1.0; });
+    const TSignalData low = Wave(N, [](int) { return -2.0; });
+    const long double Dt = DefaultAxes().Dt;
+    struct Case {
+        long double refDt;
+        PlotSpan span;
+        int lastX;  // the reference's last column
+    };
+    // Half the step: the reference's 1024 samples end half way. Twice the
+    // step: it runs past the plot, clipped at its last column. Zoomed to
+    // samples 256 .. 767 with half the step: from the left edge to sample
+    // 511.5 of the plot, column trunc(255.5·710/512) = 354.
+    for (const Case& c : {Case{Dt / 2, {}, 50 + 1023 * 710 / 2048}, Case{Dt * 2, {}, 759},
+                          Case{Dt / 2, {256, 512}, 50 + 354}}) {
+        SCOPED_TRACE(std::to_string(double(c.refDt / Dt)) + " of the step, from " + std::to_string(c.span.first));
+        PlotReference ref;
+        ref.data = &low;
+        ref.N = N;
+        ref.Dt = c.refDt;
+        PlotExtras extras;
+        extras.reference = &ref;
+        Picture p = Blank();
+        // The reference's peak, 2, sets the scale: the own curve at half height.
+        EXPECT_EQ(DrawTimePlot(p, s, DefaultAxes(), own, N, "S(t)", c.span, extras), 2);
+        EXPECT_GE(ForeInRow(p, 111 - 41, 50, 784).size(), 708u);
+        EXPECT_TRUE(ForeInRow(p, 28, 0, 784).empty());
+        // The reference on the bottom row, dotted (3 on, 3 off), from the
+        // plot's left edge to its last column and no further.
+        const std::vector<int> dots = ForeInRow(p, 194, 0, 784);
+        ASSERT_FALSE(dots.empty());
+        EXPECT_EQ(dots.front(), 50);
+        EXPECT_GE(dots.back(), c.lastX - 6);  // a gap of the dots, and the end pixel left out
+        EXPECT_LE(dots.back(), c.lastX);
+        EXPECT_NEAR(double(dots.size()), (c.lastX - 50) / 2.0, 4);
+        for (int x = 0; x < 785; ++x)
+            for (int y : {193, 195}) ASSERT_EQ(p.PixelAt(x, y), kBack) << x << "," << y;
+    }
+
+    // A spectrum of half the columns at the same step spans the same band:
+    // its column k lies at the plot's column 2k. Its peak sets the scale.
+    TSignalData spectrum, refSpectrum;
+    AllocateSignal(spectrum, N);
+    AllocateSignal(refSpectrum, N / 2);
+    spectrum[0][300] = 1;
+    refSpectrum[0][50] = 4;
+    PlotReference ref;
+    ref.data = &refSpectrum;
+    ref.N = N / 2;
+    ref.Dt = Dt;
+    PlotExtras extras;
+    extras.reference = &ref;
+    Picture p = Blank();
+    EXPECT_EQ(DrawSpectrumPlot(p, s, DefaultAxes(), spectrum, N, "", {}, extras), 4);
+    auto topOf = [&](int x) {
+        for (int y = 0; y < 484; ++y)
+            if (p.PixelAt(x, y) == kFore) return y;
+        return -1;
+    };
+    EXPECT_LE(topOf(50 + 100 * 710 / 512), 434 - 167 + 3);  // the reference's spike, dotted
+    EXPECT_GE(topOf(50 + 100 * 710 / 512), 434 - 167);
+    EXPECT_EQ(topOf(50 + 300 * 710 / 512), 434 - 41);  // the own spike, a quarter high
+
+    // The dB view: both envelopes in dB of the larger peak; a tone a tenth
+    // as strong as the reference's lies at -20 dB, the reference at 0 dB.
+    s.SetDb(true);
+    const TSignalData tone = Wave(N, [](int m) { return std::cos(2 * std::numbers::pi * 100 * m / 1024); });
+    const TSignalData loud = Wave(N, [](int m) { return 10 * std::cos(2 * std::numbers::pi * 100 * m / 1024); });
+    ref.data = &loud;
+    ref.N = N;
+    Picture q = Blank();
+    EXPECT_NEAR(double(DrawTimePlot(q, s, DefaultAxes(), tone, N, "", {}, extras)), 10, 1e-9);
+    EXPECT_GE(ForeInRow(q, 28 + 166 / 3, 50, 760).size(), 708u);  // -20 dB of a -60 dB floor
+    EXPECT_NEAR(double(ForeInRow(q, 28, 50, 760).size()), 709 / 2.0, 4);
 }
 
 // Which points a range of time or frequency holds, against a plain search:

@@ -14,6 +14,7 @@
 #include "model/PulseCompression.h"
 #include "signal/Envelope.h"
 #include "signal/NumberText.h"
+#include "tests/support/FailureOf.h"
 
 using namespace sonavir;
 
@@ -185,6 +186,69 @@ TEST(MainStateZoom, DbViewKeepsTheEnvelopeForZoomReadoutAndMeasures)
     EXPECT_TRUE(SameRows(db.picture, lin.picture, 0, 242));
     EXPECT_FALSE(s.waveDb);
     EXPECT_EQ(readout.Peak(db.state), readout.Peak(lin.state));
+}
+
+// A held reference is drawn under every later run and zoom on the common
+// scale and read by the readout; let go, the picture is drawn without it.
+TEST(MainStateReference, HeldUnderLaterRunsReadAndLetGo)
+{
+    Window r, plain, fresh;
+    EXPECT_EQ(testsupport::FailureOf([&] { r.state.HoldReference(); }), kNothingToHold);
+    r.state.Start();  // the probe
+    const Picture probe = r.picture;
+    r.state.HoldReference();
+    ASSERT_NE(r.state.Reference(), nullptr);
+    const HeldReference& h = *r.state.Reference();
+    EXPECT_EQ(h.wave[1], r.state.Shown()->wave[1]);
+    EXPECT_EQ(h.spectrum[0], r.state.Shown()->spectrum[0]);
+    EXPECT_EQ(h.Dt, kDt);
+    EXPECT_TRUE(SamePicture(r.picture, probe));  // shown under the next drawing
+
+    // The echo over the probe: the scale of the larger peak.
+    for (Window* w : {&r, &plain}) {
+        w->state.SelectPath(7);
+        w->state.Start();
+    }
+    EXPECT_FALSE(SamePicture(r.picture, plain.picture));
+    const ShownPlots& s = *r.state.Shown();
+    EXPECT_EQ(s.waveReference, h.id);
+    EXPECT_EQ(s.spectrumReference, h.id);
+    EXPECT_EQ(s.waveScale, std::max(WavePeak(s.wave, s.N), WavePeak(h.wave, h.N)));
+    EXPECT_EQ(s.spectrumScale, std::max(SpectrumPeak(s.spectrum, s.N), SpectrumPeak(h.spectrum, h.N)));
+
+    // The readout: the largest |value| of each curve in the column (the
+    // same step and length, so the same samples), on the common scale.
+    PlotReadout readout;
+    const PlotSpan column = PointsInColumn(s.waveSpan, 50, 710, 300);
+    auto largest = [&](const TSignalData& d) {
+        long double best = 0;
+        for (long long m = column.first; m < column.first + column.count; ++m)
+            if (std::fabs(d[m % 2][m / 2]) > std::fabs(best)) best = d[m % 2][m / 2];
+        return best;
+    };
+    const long double own = largest(s.wave), ref = largest(h.wave);
+    const std::string text = readout.At(r.state, 300, 111);
+    EXPECT_EQ(text.substr(text.find("   S = ")),
+              "   S = " + FormatPicture(own / s.waveScale) + " (" + ExponentText(own) + ")   эталон = " +
+                  FormatPicture(ref / s.waveScale) + " (" + ExponentText(ref) + ")");
+    EXPECT_NE(readout.Peak(r.state).find("   эталон = "), std::string::npos);
+
+    // A zoom draws it too, as a run under the same zoom does.
+    r.state.SetZoom(PlotKind::Time, PlotRange{0.002L, 0.006L});
+    fresh.state.Start();
+    fresh.state.HoldReference();
+    fresh.state.SelectPath(7);
+    fresh.state.zoom = r.state.zoom;
+    fresh.state.Start();
+    EXPECT_TRUE(SamePicture(r.picture, fresh.picture));
+
+    // Let go: the plots are drawn again without it.
+    r.state.DropReference();
+    EXPECT_EQ(r.state.Reference(), nullptr);
+    plain.state.zoom = r.state.zoom;
+    plain.state.Start();
+    EXPECT_TRUE(SamePicture(r.picture, plain.picture));
+    EXPECT_EQ(readout.At(r.state, 300, 111).find("эталон"), std::string::npos);
 }
 
 TEST(PlotReadout, Texts)
