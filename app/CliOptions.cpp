@@ -87,12 +87,17 @@ void CheckSetting(const CliSetting& s)
         Bad("--set " + s.name + ": not an item of the list: '" + s.text + "'");
 }
 
-CliSetting ParseSetting(const std::string& text)
+CliSetting ParseSetting(const std::string& text, const std::string& option = "--set")
 {
     const auto eq = text.find('=');
-    if (eq == std::string::npos) Bad("--set: expected NAME=TEXT, got '" + text + "'");
+    if (eq == std::string::npos) Bad(option + ": expected NAME=TEXT, got '" + text + "'");
     CliSetting s{text.substr(0, eq), text.substr(eq + 1)};
-    CheckSetting(s);
+    try {
+        CheckSetting(s);
+    } catch (const CliUsageError& e) {
+        const std::string what = e.what();
+        Bad(option + what.substr(std::string("--set").size()));
+    }
     return s;
 }
 
@@ -182,8 +187,9 @@ std::string CliUsage()
            "  sonavir --help | --version\n"
            "  sonavir render [--scenario FILE] [--model M] [--stage K] [--set NAME=TEXT]...\n"
            "                 [--filter] [--echo-filter] [--noise] [--seed S] [--norm] [--depth]\n"
-           "                 [--gate-off I]... [--colors C] [--no-scale] [--ticks NA,NT,NF]\n"
+           "                 [--gate-off I]... [--colors C] [--no-scale] [--db] [--ticks NA,NT,NF]\n"
            "                 [--size WxH] [--time-range T0;T1] [--freq-range F0;F1]\n"
+           "                 [--reference-stage K] [--reference-set NAME=TEXT]...\n"
            "                 [--wave FILE] [--spectrum FILE] [--ledger FILE]\n"
            "                 [--measures FILE] [--save-scenario FILE] -o FILE\n"
            "  sonavir evaluate [--scenario FILE] [--mode M] [--propagation P] [--points N]\n"
@@ -220,11 +226,21 @@ std::string CliUsage()
            "  --depth          attenuation by range and layer thickness on\n"
            "  --gate-off I     leaves out stage model I (0 .. 6); may be repeated\n"
            "  --no-scale       \"Шкала\" off: no frames, ticks or labels, the curves alone\n"
+           "  --db             \"Шкала в дБ\": the waveform's envelope from 0 to -60 dB\n"
+           "                   of its peak, the spectrum from 0 to -80 dB\n"
            "  --ticks NA,NT,NF tick counts of amplitude, time and frequency (1 .. 30)\n"
            "  --time-range T0;T1  zooms the waveform into T0 .. T1 seconds, held to the\n"
            "                   run's record (\"0,005;0,012\"); its amplitudes keep the scale\n"
            "                   of the whole signal\n"
            "  --freq-range F0;F1  zooms the spectrum into F0 .. F1 hertz likewise\n"
+           "  --reference-stage K  draws under the run, dotted, stage K (0 .. 7) of the\n"
+           "                   same settings as a reference (\"Запомнить как эталон\"):\n"
+           "                   both on the scale of the larger peak, the reference at its\n"
+           "                   own times and frequencies (the probe under the echo:\n"
+           "                   --stage 7 --reference-stage 0)\n"
+           "  --reference-set NAME=TEXT  the reference is the run with this parameter\n"
+           "                   changed, as --set takes it; may be repeated, and joined\n"
+           "                   with --reference-stage. No output file changes by a reference\n"
            "  --wave, --spectrum FILE   the plotted waveform or spectrum as CSV; with a\n"
            "                   range, only its rows: samples m with T0 <= m*Dt <= T1,\n"
            "                   columns k with F0 <= k/(2N*Dt) <= F1\n"
@@ -318,6 +334,7 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
             o.seed = static_cast<std::uint32_t>(v);
         } else if (a == "--gate-off") { renderOnly(); o.gatesOff.push_back(ParseInt(a, value(), 0, 6)); }
         else if (a == "--no-scale") { renderOnly(); o.noScale = true; }
+        else if (a == "--db") { renderOnly(); o.db = true; }
         else if (a == "--ticks") {
             renderOnly();
             const std::string& t = value();
@@ -334,6 +351,8 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
             o.ticks = ticks;
         } else if (a == "--time-range") { renderOnly(); o.timeRange = ParseRange(a, value(), "seconds"); }
         else if (a == "--freq-range") { renderOnly(); o.freqRange = ParseRange(a, value(), "hertz"); }
+        else if (a == "--reference-stage") { renderOnly(); o.referenceStage = ParseInt(a, value(), 0, 7); }
+        else if (a == "--reference-set") { renderOnly(); o.referenceSettings.push_back(ParseSetting(value(), a)); }
         else if (a == "--wave") { renderOnly(); o.waveFile = value(); }
         else if (a == "--spectrum") { renderOnly(); o.spectrumFile = value(); }
         else if (a == "--ledger") { renderOnly(); o.ledgerFile = value(); }

@@ -47,11 +47,17 @@ struct CliOptions {
     std::optional<std::uint32_t> seed;
     std::vector<int> gatesOff;
     bool noScale = false;
+    bool db = false;  // "Шкала в дБ"
     std::optional<std::array<int, 3>> ticks;  // amplitude, time, frequency
     std::string waveFile, spectrumFile;
     std::string ledgerFile, measuresFile;
     // The zoom: a time range in seconds, a frequency range in hertz.
     std::optional<PlotRange> timeRange, freqRange;
+    // The reference drawn under the run: the same situation at another
+    // stage and with other parameters, in the order given.
+    std::optional<int> referenceStage;
+    std::vector<CliSetting> referenceSettings;
+    bool Reference() const { return referenceStage || !referenceSettings.empty(); }
 
     // evaluate
     int mode = 0;

@@ -131,6 +131,21 @@ void AddScenarioOutput(const CliOptions& o, const MainState& state, const Pictur
         outputs.Add(o.saveScenarioFile).Write(FormatScenario(Scenario::Capture(state, size)));
 }
 
+// --reference-stage, --reference-set: the reference's run, in the situation
+// the options set up with its own stage and parameters, held; then the
+// situation is put back for the run itself.
+void HoldReferenceRun(const CliOptions& o, MainState& state)
+{
+    const ModelParameters params = state.params;
+    const int stage = state.pathStage;
+    for (const auto& s : o.referenceSettings) ApplySetting(state.params, s);
+    if (o.referenceStage) state.SelectPath(*o.referenceStage);  // a single model has no path: ignored
+    state.Start();
+    state.HoldReference();
+    state.params = params;
+    state.SelectPath(stage);
+}
+
 int RunRender(const CliOptions& o)
 {
     ModelParameters params;
@@ -140,6 +155,7 @@ int RunRender(const CliOptions& o)
 
     const PictureSizeChoice size = SetUp(o, state);
     if (o.noScale) settings.SetScale(false);
+    if (o.db) settings.SetDb(true);
     if (o.ticks) {
         settings.amplitudeCount = PictureSettings::ClampCount((*o.ticks)[0]);
         settings.tcCount = PictureSettings::ClampCount((*o.ticks)[1]);
@@ -166,6 +182,7 @@ int RunRender(const CliOptions& o)
         return 0;
     }
     OutputFile& pictureFile = outputs.Add(o.output);
+    if (o.Reference()) HoldReferenceRun(o, state);
     // A range zooms the picture and picks the rows of the CSV files: those
     // the range holds, none when it falls between two points.
     state.zoom.time = o.timeRange;

@@ -67,6 +67,8 @@ void PictureSettings::SetF(bool on)
     fSpinEnabled = on;
 }
 
+void PictureSettings::SetDb(bool on) { db = on; }
+
 int PictureSettings::ClampCount(int value) { return std::clamp(value, 1, 30); }
 
 }  // namespace sonavir

@@ -23,6 +23,10 @@ struct PictureSettings {
     bool amplitudeBoxEnabled = true, tcBoxEnabled = true, fBoxEnabled = true;
     bool amplitudeSpinEnabled = true, tcSpinEnabled = true, fSpinEnabled = true;
     int amplitudeCount = 4, tcCount = 6, fCount = 6;
+    // "Шкала в дБ": the waveform's envelope and the spectrum in decibels of
+    // their peaks. It changes the curves themselves, which are drawn with the
+    // scale off too, so "Шкала" neither greys nor clears it.
+    bool db = false;
 
     // The window's two forms: full after a model run, short (colours only)
     // after an evaluation run.
@@ -41,6 +45,7 @@ struct PictureSettings {
     void SetAmplitude(bool on);
     void SetTc(bool on);
     void SetF(bool on);
+    void SetDb(bool on);
     // Counts are kept within 1 .. 30 whatever is typed.
     static int ClampCount(int value);
 };

@@ -104,6 +104,47 @@ PlotRange RangeOfColumns(const PointAxis& axis, const PlotSpan& span, int X0, in
     return {axis.At(PointAtColumn(span, X0, Wp, x1)), axis.At(PointAtColumn(span, X0, Wp, x2))};
 }
 
+ForeignPoints ForeignPoints::On(const PointAxis& record, const PointAxis& plot)
+{
+    ForeignPoints points;
+    points.count = record.Count();
+    const long double step = plot.At(1);
+    points.ratio = step > 0 ? record.At(1) / step : 0;
+    return points;
+}
+
+long double ForeignPoints::Column(const PlotSpan& span, int Wp, long long i) const
+{
+    return ((long double)i * ratio - (long double)span.first) * Wp / span.count;
+}
+
+long long ForeignPoints::FirstFrom(const PlotSpan& span, int Wp, long long c) const
+{
+    if (!(ratio > 0) || !std::isfinite(ratio) || Wp <= 0 || span.count <= 0) return count;
+    auto from = [&](long long i) { return Column(span, Wp, i) >= (long double)c; };
+    const long double guess = std::ceil(((long double)span.first + (long double)c * span.count / Wp) / ratio);
+    long long i = HeldIndex(guess, 0, count);
+    while (i > 0 && from(i - 1)) --i;
+    while (i < count && !from(i)) ++i;
+    return i;
+}
+
+PlotSpan ForeignPoints::InColumn(const PlotSpan& span, int X0, int Wp, int x) const
+{
+    const long long c = static_cast<long long>(x) - X0;
+    if (c < 0 || c >= Wp) return {0, 0};
+    const long long a = FirstFrom(span, Wp, c);
+    return {a, std::max(0LL, FirstFrom(span, Wp, c + 1) - a)};
+}
+
+long long ForeignPoints::Nearest(long double at) const
+{
+    if (!(ratio > 0) || !std::isfinite(ratio) || count <= 0) return -1;
+    const long double i = std::floor(at / ratio + 0.5L);
+    if (!(i >= 0) || i > count - 1) return -1;
+    return static_cast<long long>(i);
+}
+
 namespace {
 
 // The general format with p digits, but with every whole digit of a value

@@ -70,6 +70,28 @@ long long NearestPoint(const PlotSpan& span, int X0, int Wp, int x);
 // order), for zooming into them.
 PlotRange RangeOfColumns(const PointAxis& axis, const PlotSpan& span, int X0, int Wp, int x1, int x2);
 
+// Another record's points on a plot's axis (a held reference drawn under the
+// plot, at its own sample times or frequencies): its point i lies at the
+// plot's fractional point i·ratio. Its point lies in relative column
+// floor((i·ratio - first)·Wp/count) of a plot showing points first ..
+// first + count - 1 over Wp pixels; those in columns 0 .. Wp - 1 are drawn.
+struct ForeignPoints {
+    long double ratio = 1;
+    long long count = 0;
+
+    // The points of a record on a plot of the same kind of axis.
+    static ForeignPoints On(const PointAxis& record, const PointAxis& plot);
+    // The relative column of point i, before rounding down.
+    long double Column(const PlotSpan& span, int Wp, long long i) const;
+    // The first point in relative column c or right of it (count if none).
+    long long FirstFrom(const PlotSpan& span, int Wp, long long c) const;
+    // Its points drawn in column x (empty outside the plot or between them).
+    PlotSpan InColumn(const PlotSpan& span, int X0, int Wp, int x) const;
+    // Its point nearest to the plot's fractional point `at`; -1 when `at`
+    // lies more than half a step outside its record.
+    long long Nearest(long double at) const;
+};
+
 // Numbers along an axis written in the general format with at least
 // `minDigits` significant digits, never fewer than the value's whole digits
 // (so 10300 reads 10300, not 1,03E4), and as many more as it takes for every

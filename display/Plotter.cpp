@@ -8,6 +8,7 @@
 
 #include "display/PictureSizing.h"
 #include "display/TickLabels.h"
+#include "signal/Envelope.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
 
@@ -187,6 +188,67 @@ SpectrumSource SpectrumOf(const TSignalData& spectrum, int N, long double& peak)
     return source;
 }
 
+// A source's values (from 0 up to `peak`) as levels in dB of the peak, held
+// at the floor. The log is monotonic, so a column's extremes are the levels
+// of the source's extremes: a few logs per pixel column, however many points
+// fall in it. Values at or below the floor's own value never reach the log.
+template <typename Source>
+struct LevelSource {
+    const Source& src;
+    long double peak;
+    long double floor;
+    long double threshold;
+    LevelSource(const Source& source, long double p, int floorDb)
+        : src(source), peak(p), floor(floorDb), threshold(p * std::pow(10.0L, floorDb / 20.0L))
+    {
+    }
+    long double Level(long double v) const
+    {
+        return v > threshold ? std::max(floor, 20 * std::log10(v / peak)) : floor;
+    }
+    long double Value(long long i) const { return Level(src.Value(i)); }
+    void Range(long long a, long long b, long double& lo, long double& hi) const
+    {
+        src.Range(a, b, lo, hi);
+        lo = Level(lo);
+        hi = Level(hi);
+    }
+};
+
+// Levels from 0 dB at row `top` down to the floor `span` rows lower; both
+// ends land exactly on their rows.
+struct DbScale {
+    int top;
+    int span;
+    long double floor;
+    int Y(long double level) const { return top + Trunc(level / floor * span); }
+};
+
+// Amplitude ticks of the dB view at k·span/NA below the top, labelled
+// 0, floor/NA, ... floor.
+void DbTicks(const DbScale& scale, int NA, std::vector<int>& ys, std::vector<std::string>& labels)
+{
+    for (int k = 0; k <= NA; ++k) {
+        ys.push_back(scale.top + Trunc((long double)k * scale.span / NA));
+        labels.push_back(FormatPicture((long double)k * scale.floor / NA + 0.0L));  // "0", not "-0"
+    }
+}
+
+// The caption with its unit, ", дБ". Where it is too wide for the margin
+// left of the frame, it starts at the picture's left edge above the frame's
+// top edge instead of running into it.
+void DrawDbCaption(Canvas& picture, int X0, int y, int frameTop, const std::string& caption)
+{
+    if (caption.empty()) return;
+    const std::string text = caption + ", дБ";
+    int x = X0 - picture.TextWidth(text) - 6;
+    if (x < X0 - 50) {
+        x = X0 - 50;
+        y = std::min(y, frameTop - picture.TextHeight());
+    }
+    picture.TextOut(x, y, text);
+}
+
 // Tick labels of a zoomed axis: the span's start and each of `intervals`
 // parts of its length on, in as many digits as tell them apart.
 std::vector<std::string> SpanTickLabels(const PointAxis& axis, const PlotSpan& span, int intervals)
@@ -197,6 +259,62 @@ std::vector<std::string> SpanTickLabels(const PointAxis& axis, const PlotSpan& s
     return DistinctNumberTexts(values, 3);
 }
 
+// The waveform band's time ticks on the frame's lower and upper edges
+// (Y0 ± A ± 5 .. 10), their labels under the frame.
+void TimeTicks(Canvas& picture, const Counts& c, const PlotAxes& axes, int N, const PlotSpan& shown, bool whole,
+               int X0, int Wp, int Y0, int A)
+{
+    const long double sx = (long double)Wp / c.NT;
+    const long double st = (long double)N * axes.Dt * 2 / c.NT;
+    std::vector<int> xs;
+    std::vector<std::string> labels;
+    for (int k = 0; k <= c.NT; ++k) {
+        const int x = X0 + Trunc(k * sx);
+        DrawLine(picture, x, Y0 + A + 5, x, Y0 + A + 10);
+        DrawLine(picture, x, Y0 - A - 5, x, Y0 - A - 10);
+        xs.push_back(x);
+        labels.push_back(FormatPicture(k * st));
+    }
+    if (!whole) labels = SpanTickLabels(PointAxis::Time(axes.Dt, N), shown, c.NT);
+    DrawLabelsCentred(picture, xs, labels, Y0 + A + 15);
+}
+
+// The spectrum band's frequency ticks on the frame's upper and lower edges
+// (base line Y0), their labels under the frame.
+void FrequencyTicks(Canvas& picture, const Counts& c, const PlotAxes& axes, int N, const PlotSpan& shown,
+                    bool whole, int X0, int Wp, int Y0, int A)
+{
+    const long double sx = (long double)(Wp - 1) / c.NF;
+    const long double halfRate = (long double)axes.KofDiscret * axes.Fmax / 2;
+    // The origin "0" has no tick of its own but is spaced like a label.
+    std::vector<int> xs = {X0};
+    std::vector<std::string> labels = {"0"};
+    for (int k = 1; k <= c.NF; ++k) {
+        const int x = X0 + Trunc(k * sx);
+        DrawLine(picture, x, Y0 - A - 10, x, Y0 - A - 5);
+        DrawLine(picture, x, Y0 + 9, x, Y0 + 4);
+        // k·rate/NF with one rounding, so a whole number of hertz
+        // prints whole instead of 1 Hz short.
+        const long double hz = std::clamp(std::trunc(k * halfRate / c.NF), -9.0e18L, 9.0e18L);
+        xs.push_back(x);
+        labels.push_back(std::to_string(static_cast<long long>(hz)));
+    }
+    if (!whole) labels = SpanTickLabels(PointAxis::Frequency(axes.Dt, N), shown, c.NF);
+    DrawLabelsCentred(picture, xs, labels, Y0 + 15);
+}
+
+// Amplitude ticks at rows ys, 5 pixels in from the frame's left edge X0 and
+// its right edge, labelled to the left of the frame.
+void AmplitudeTicks(Canvas& picture, int X0, int right, const std::vector<int>& ys,
+                    const std::vector<std::string>& labels, int rise)
+{
+    for (const int y : ys) {
+        DrawLine(picture, X0, y, X0 + 5, y);
+        DrawLine(picture, right, y, right - 5, y);
+    }
+    DrawLabelsLeftOf(picture, X0 - 6, ys, labels, rise);
+}
+
 // The curve through `count` points spread over Wp pixels from X0: point m at
 // x = X0 + trunc(m·Wp/count), y = Y0 - trunc(ky·v(m)), one LineTo per point.
 // With more points than pixel columns, a column's pixels are worked out from
@@ -204,8 +322,8 @@ std::vector<std::string> SpanTickLabels(const PointAxis& axis, const PlotSpan& s
 // of the segment leaving it cover exactly the span between its highest and
 // lowest point. The last column has no leaving segment, so its points are
 // drawn one by one.
-template <typename Source>
-void DrawCurve(Canvas& picture, int X0, int Wp, long long count, const YScale& scale,
+template <typename Source, typename Scale>
+void DrawCurve(Canvas& picture, int X0, int Wp, long long count, const Scale& scale,
                const Source& src)
 {
     auto Y = [&](long double v) { return scale.Y(v); };
@@ -238,6 +356,52 @@ void DrawCurve(Canvas& picture, int X0, int Wp, long long count, const YScale& s
         prevY = Y(src.Value(b - 1));
         a = b;
     }
+}
+
+// A reference's points over the plot with the dotted pen, clipped to the
+// shown span. A column of one point is a vertex of the line; a column of
+// many is one stroke over their extremes, entered at the end nearer the
+// line's last point: at most two segments per column, so a dense record
+// makes a small vector file too.
+template <typename Source, typename Scale>
+void DrawReference(Canvas& picture, int X0, int Wp, const PlotSpan& shown, const ForeignPoints& points,
+                   const Scale& scale, const Source& src)
+{
+    long long a = points.FirstFrom(shown, Wp, 0);
+    const long long end = points.FirstFrom(shown, Wp, Wp);
+    if (a >= end) return;
+    const PenStyle style = picture.Style();
+    picture.SetPenStyle(PenStyle::Dot);
+    bool started = false;
+    while (a < end) {
+        const long long c = static_cast<long long>(std::floor(points.Column(shown, Wp, a)));
+        const long long b = std::min(end, std::max(a + 1, points.FirstFrom(shown, Wp, c + 1)));
+        const int x = X0 + static_cast<int>(c);
+        int yNear = scale.Y(src.Value(a)), yFar = yNear;
+        if (b - a > 1) {
+            long double lo, hi;
+            src.Range(a, b, lo, hi);
+            yNear = scale.Y(hi);
+            yFar = scale.Y(lo);
+            if (started && std::abs(picture.PenY() - yFar) < std::abs(picture.PenY() - yNear)) std::swap(yNear, yFar);
+        }
+        if (started)
+            picture.LineTo(x, yNear);
+        else
+            picture.MoveTo(x, yNear);
+        started = true;
+        if (yFar != yNear) picture.LineTo(x, yFar);
+        a = b;
+    }
+    picture.SetPenStyle(style);
+}
+
+// Where a reference's points lie on the plot of N points at step Dt.
+ForeignPoints ReferencePoints(const PlotReference& ref, PlotKind plot, const PlotAxes& axes, int N)
+{
+    return plot == PlotKind::Time
+               ? ForeignPoints::On(PointAxis::Time(ref.Dt, ref.N), PointAxis::Time(axes.Dt, N))
+               : ForeignPoints::On(PointAxis::Frequency(ref.Dt, ref.N), PointAxis::Frequency(axes.Dt, N));
 }
 
 }  // namespace
@@ -320,69 +484,75 @@ long double SpectrumPeak(const TSignalData& spectrum, int N)
     return peak;
 }
 
-void DrawTimePlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
-                  const TSignalData& samples, int N, const std::string& caption, const PlotSpan& span)
+namespace {
+
+// The dB view of the waveform: the envelope's levels in the frame and band
+// of the linear plot, 0 dB on its top row and the floor on its bottom row.
+long double DrawTimePlotDb(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
+                           const TSignalData& samples, int N, const std::string& caption,
+                           const PlotSpan& span, const PlotExtras& extras)
 {
     const int W = PlotWidth(picture), H = PlotHeight(picture);
     const int X0 = 50 + axes.imageLeft;
     const int Wp = W - 75;
-    const double* row0 = samples[0].data();
-    const double* row1 = samples[1].data();
     const PlotSpan shown = span.Within(2LL * N);
     const bool whole = shown.count == 2LL * N;
 
-    const double peak = static_cast<double>(WavePeak(samples, N));
+    TSignalData ownEnvelope;  // when the caller keeps none
+    const TSignalData* envelope = extras.envelope;
+    if (!envelope) {
+        Envelope(samples, N, ownEnvelope);
+        envelope = &ownEnvelope;
+    }
+    long double peak = WavePeak(*envelope, N);
     CheckFinite(peak);
-    // The frame's A and the curve come from the same products, so the peak
-    // sample lands exactly on the frame's A.
-    const YScale scale(H / 4 - 10, CheckedDiv((H - 150) / 4.0L, peak));
-    const int Y0 = scale.Y0;
-    const int A = scale.Offset(peak);
+    if (!(peak > 0)) RaiseDivByZero();  // a silent waveform has no level to refer to
+    const PlotReference* ref = extras.reference;
+    TSignalData ownRefEnvelope;
+    const TSignalData* refEnvelope = nullptr;
+    if (ref) {
+        refEnvelope = ref->envelope;
+        if (!refEnvelope) {
+            Envelope(*ref->data, ref->N, ownRefEnvelope);
+            refEnvelope = &ownRefEnvelope;
+        }
+        peak = std::max(peak, CheckFinite(WavePeak(*refEnvelope, ref->N)));
+    }
+
+    const int Y0 = H / 4 - 10;
+    const int A = Trunc((H - 150) / 4.0L);
+    const DbScale scale{Y0 - A, 2 * A, kWaveFloorDb};
     const Counts c = CountsOf(settings);
-    const long double sx = (long double)Wp / c.NT;
-    const long double st = (long double)N * axes.Dt * 2 / c.NT;
-    const long double sy = (scale.Ky() * peak * 2) / c.NA;
-    const long double sa = 2.0L / c.NA;
 
     PrepareSurface(picture, settings);
     if (settings.scale) {
         picture.Rectangle(X0, Y0 - A - 10, X0 + Wp + 1, Y0 + A + 10);
-        if (settings.tc) {
-            std::vector<int> xs;
-            std::vector<std::string> labels;
-            for (int k = 0; k <= c.NT; ++k) {
-                const int x = X0 + Trunc(k * sx);
-                DrawLine(picture, x, Y0 + A + 5, x, Y0 + A + 10);
-                DrawLine(picture, x, Y0 - A - 5, x, Y0 - A - 10);
-                xs.push_back(x);
-                labels.push_back(FormatPicture(k * st));
-            }
-            if (!whole) labels = SpanTickLabels(PointAxis::Time(axes.Dt, N), shown, c.NT);
-            DrawLabelsCentred(picture, xs, labels, Y0 + A + 15);
-        }
+        if (settings.tc) TimeTicks(picture, c, axes, N, shown, whole, X0, Wp, Y0, A);
         if (settings.amplitude) {
             std::vector<int> ys;
             std::vector<std::string> labels;
-            for (int k = 0; k <= c.NA; ++k) {
-                const int y = Y0 - A + Trunc(k * sy);
-                DrawLine(picture, X0, y, X0 + 5, y);
-                DrawLine(picture, X0 + Wp, y, X0 + Wp - 5, y);
-                ys.push_back(y);
-                labels.push_back(FormatPicture((c.NA * sa) / 2 - k * sa));
-            }
-            DrawLabelsLeftOf(picture, X0 - 6, ys, labels, 4);
+            DbTicks(scale, c.NA, ys, labels);
+            AmplitudeTicks(picture, X0, X0 + Wp, ys, labels, 4);
         }
-        picture.TextOut(X0 - picture.TextWidth(caption) - 6, Y0 - A - 20, caption);
+        DrawDbCaption(picture, X0, Y0 - A - 20, Y0 - A - 10, caption);
         const std::string axis = "t, с";
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + A + 28, axis);
     }
 
-    const WaveSource source{row0, row1};
-    DrawCurve(picture, X0, Wp, shown.count, scale, Span(source, shown));
+    if (ref) {
+        const WaveSource refSource{(*refEnvelope)[0].data(), (*refEnvelope)[1].data()};
+        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Time, axes, N), scale,
+                      LevelSource(refSource, peak, kWaveFloorDb));
+    }
+    const WaveSource source{(*envelope)[0].data(), (*envelope)[1].data()};
+    const LevelSource levels(source, peak, kWaveFloorDb);
+    DrawCurve(picture, X0, Wp, shown.count, scale, Span(levels, shown));
+    return peak;
 }
 
-void DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
-                      const TSignalData& spectrum, int N, const std::string& caption, const PlotSpan& span)
+long double DrawSpectrumPlotDb(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
+                               const TSignalData& spectrum, int N, const std::string& caption,
+                               const PlotSpan& span, const PlotReference* ref)
 {
     const int W = PlotWidth(picture), H = PlotHeight(picture);
     const int X0 = 50 + axes.imageLeft;
@@ -393,53 +563,147 @@ void DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const Pl
     long double peak;
     const SpectrumSource source = SpectrumOf(spectrum, N, peak);
     CheckFinite(peak);
+    if (!(peak > 0)) RaiseDivByZero();
+    long double refPeak = 0;
+    const SpectrumSource refSource = ref ? SpectrumOf(*ref->data, ref->N, refPeak) : SpectrumSource{};
+    peak = std::max(peak, CheckFinite(refPeak));
+
+    const int Y0 = H - 50;
+    const int A = Trunc((H - 150) / 2.0L);
+    const DbScale scale{Y0 - A, A, kSpectrumFloorDb};
+    const Counts c = CountsOf(settings);
+
+    PrepareSurface(picture, settings);
+    if (settings.scale) {
+        picture.Rectangle(X0, Y0 + 10, X0 + Wp, Y0 - A - 10);
+        if (settings.f) FrequencyTicks(picture, c, axes, N, shown, whole, X0, Wp, Y0, A);
+        if (settings.amplitude) {
+            std::vector<int> ys;
+            std::vector<std::string> labels;
+            DbTicks(scale, c.NA, ys, labels);
+            AmplitudeTicks(picture, X0, X0 + Wp - 1, ys, labels, 6);
+        }
+        DrawDbCaption(picture, X0, Y0 - A - 20, Y0 - A - 10, caption);
+        const std::string axis = "f, Гц";
+        picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + 28, axis);
+    }
+
+    if (ref)
+        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Spectrum, axes, N), scale,
+                      LevelSource(refSource, peak, kSpectrumFloorDb));
+    const LevelSource levels(source, peak, kSpectrumFloorDb);
+    DrawCurve(picture, X0, Wp, shown.count, scale, Span(levels, shown));
+    return peak;
+}
+
+}  // namespace
+
+long double DrawTimePlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
+                         const TSignalData& samples, int N, const std::string& caption, const PlotSpan& span,
+                         const PlotExtras& extras)
+{
+    if (settings.db) return DrawTimePlotDb(picture, settings, axes, samples, N, caption, span, extras);
+    const int W = PlotWidth(picture), H = PlotHeight(picture);
+    const int X0 = 50 + axes.imageLeft;
+    const int Wp = W - 75;
+    const double* row0 = samples[0].data();
+    const double* row1 = samples[1].data();
+    const PlotSpan shown = span.Within(2LL * N);
+    const bool whole = shown.count == 2LL * N;
+
+    const PlotReference* ref = extras.reference;
+    double peak = static_cast<double>(WavePeak(samples, N));
+    CheckFinite(peak);
+    if (ref) {
+        if (!(peak > 0)) RaiseDivByZero();
+        peak = std::max(peak, static_cast<double>(CheckFinite(WavePeak(*ref->data, ref->N))));
+    }
+    // The frame's A and the curve come from the same products, so the peak
+    // sample lands exactly on the frame's A.
+    const YScale scale(H / 4 - 10, CheckedDiv((H - 150) / 4.0L, peak));
+    const int Y0 = scale.Y0;
+    const int A = scale.Offset(peak);
+    const Counts c = CountsOf(settings);
+    const long double sy = (scale.Ky() * peak * 2) / c.NA;
+    const long double sa = 2.0L / c.NA;
+
+    PrepareSurface(picture, settings);
+    if (settings.scale) {
+        picture.Rectangle(X0, Y0 - A - 10, X0 + Wp + 1, Y0 + A + 10);
+        if (settings.tc) TimeTicks(picture, c, axes, N, shown, whole, X0, Wp, Y0, A);
+        if (settings.amplitude) {
+            std::vector<int> ys;
+            std::vector<std::string> labels;
+            for (int k = 0; k <= c.NA; ++k) {
+                ys.push_back(Y0 - A + Trunc(k * sy));
+                labels.push_back(FormatPicture((c.NA * sa) / 2 - k * sa));
+            }
+            AmplitudeTicks(picture, X0, X0 + Wp, ys, labels, 4);
+        }
+        picture.TextOut(X0 - picture.TextWidth(caption) - 6, Y0 - A - 20, caption);
+        const std::string axis = "t, с";
+        picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + A + 28, axis);
+    }
+
+    if (ref)
+        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Time, axes, N), scale,
+                      WaveSource{(*ref->data)[0].data(), (*ref->data)[1].data()});
+    const WaveSource source{row0, row1};
+    DrawCurve(picture, X0, Wp, shown.count, scale, Span(source, shown));
+    return peak;
+}
+
+long double DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
+                             const TSignalData& spectrum, int N, const std::string& caption, const PlotSpan& span,
+                             const PlotExtras& extras)
+{
+    const PlotReference* ref = extras.reference;
+    if (settings.db) return DrawSpectrumPlotDb(picture, settings, axes, spectrum, N, caption, span, ref);
+    const int W = PlotWidth(picture), H = PlotHeight(picture);
+    const int X0 = 50 + axes.imageLeft;
+    const int Wp = W - 75;
+    const PlotSpan shown = span.Within(N);
+    const bool whole = shown.count == N;
+
+    long double peak;
+    const SpectrumSource source = SpectrumOf(spectrum, N, peak);
+    CheckFinite(peak);
+    long double refPeak = 0;
+    SpectrumSource refSource{};
+    if (ref) {
+        if (!(peak > 0)) RaiseDivByZero();
+        refSource = SpectrumOf(*ref->data, ref->N, refPeak);
+        peak = std::max(peak, CheckFinite(refPeak));
+    }
     const YScale scale(H - 50, CheckedDiv((H - 150) / 2.0L, peak));
     const int Y0 = scale.Y0;
     const int A = scale.Offset(peak);
     const Counts c = CountsOf(settings);
-    const long double sx = (long double)(Wp - 1) / c.NF;
-    const long double halfRate = (long double)axes.KofDiscret * axes.Fmax / 2;
     const long double sy = (long double)A / c.NA;
     const long double sa = 1.0L / c.NA;
 
     PrepareSurface(picture, settings);
     if (settings.scale) {
         picture.Rectangle(X0, Y0 + 10, X0 + Wp, Y0 - A - 10);
-        if (settings.f) {
-            // The origin "0" has no tick of its own but is spaced like a label.
-            std::vector<int> xs = {X0};
-            std::vector<std::string> labels = {"0"};
-            for (int k = 1; k <= c.NF; ++k) {
-                const int x = X0 + Trunc(k * sx);
-                DrawLine(picture, x, Y0 - A - 10, x, Y0 - A - 5);
-                DrawLine(picture, x, Y0 + 9, x, Y0 + 4);
-                // k·rate/NF with one rounding, so a whole number of hertz
-                // prints whole instead of 1 Hz short.
-                const long double hz = std::clamp(std::trunc(k * halfRate / c.NF), -9.0e18L, 9.0e18L);
-                xs.push_back(x);
-                labels.push_back(std::to_string(static_cast<long long>(hz)));
-            }
-            if (!whole) labels = SpanTickLabels(PointAxis::Frequency(axes.Dt, N), shown, c.NF);
-            DrawLabelsCentred(picture, xs, labels, Y0 + 15);
-        }
+        if (settings.f) FrequencyTicks(picture, c, axes, N, shown, whole, X0, Wp, Y0, A);
         if (settings.amplitude) {
             std::vector<int> ys;
             std::vector<std::string> labels;
             for (int k = 0; k <= c.NA; ++k) {
-                const int y = Y0 - A + Trunc(k * sy);
-                DrawLine(picture, X0, y, X0 + 5, y);
-                DrawLine(picture, X0 + Wp - 1, y, X0 + Wp - 6, y);
-                ys.push_back(y);
+                ys.push_back(Y0 - A + Trunc(k * sy));
                 labels.push_back(FormatPicture((c.NA - k) * sa));
             }
-            DrawLabelsLeftOf(picture, X0 - 6, ys, labels, 6);
+            AmplitudeTicks(picture, X0, X0 + Wp - 1, ys, labels, 6);
         }
         picture.TextOut(X0 - picture.TextWidth(caption) - 6, Y0 - A - 20, caption);
         const std::string axis = "f, Гц";
         picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + 28, axis);
     }
 
+    if (ref)
+        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Spectrum, axes, N), scale, refSource);
     DrawCurve(picture, X0, Wp, shown.count, scale, Span(source, shown));
+    return peak;
 }
 
 PlotPlace PlaceOfPlot(const Canvas& picture, const PlotAxes& axes, PlotKind plot)

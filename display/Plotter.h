@@ -43,19 +43,48 @@ private:
 
 // Move to (x1, y1), line to (x2, y2) with the current pen.
 void DrawLine(Canvas& picture, int x1, int y1, int x2, int y2);
+
+// The dB view ("Шкала в дБ"): the waveform's envelope from 0 down to -60 dB
+// of its peak, the spectrum's modulus down to -80 dB; lower levels, zero
+// included, are drawn at the floor.
+inline constexpr int kWaveFloorDb = -60;
+inline constexpr int kSpectrumFloorDb = -80;
+
+// A held reference: another run's plot, drawn under the plot's curve with
+// the dotted pen at its own sample times or frequencies on the plot's axis
+// (clipped to it), both curves on the scale of the larger of the two peaks
+// (of the envelopes in the dB view).
+struct PlotReference {
+    const TSignalData* data = nullptr;      // its waveform or spectrum, laid out as the plot's own
+    const TSignalData* envelope = nullptr;  // its waveform's envelope (dB view); worked out when not given
+    int N = 0;                              // its columns
+    long double Dt = 0;                     // its sample step
+};
+
+// What a plot draws besides its own buffer.
+struct PlotExtras {
+    // The waveform's envelope (signal/Envelope.h, waveform layout), which the
+    // dB view draws; worked out by the plot when not given.
+    const TSignalData* envelope = nullptr;
+    const PlotReference* reference = nullptr;
+};
+
 // Waveform of 2N samples. Fails with "Floating point division by zero" when
 // every sample is 0 (nothing of the band is drawn then). With a span, only
 // those samples, across the whole plot width, with the time ticks labelled
 // for the span; the amplitude scale stays that of every sample, so a feature
 // keeps its height. The span of every sample draws the plot without one.
-void DrawTimePlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
-                  const TSignalData& samples, int N, const std::string& caption,
-                  const PlotSpan& span = {});
+// Returns the value drawn at full height: the largest |sample|, or in the
+// dB view the envelope's peak (0 dB); with a reference, the larger of its
+// and the reference's. A silent waveform fails with a reference too.
+long double DrawTimePlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
+                         const TSignalData& samples, int N, const std::string& caption,
+                         const PlotSpan& span = {}, const PlotExtras& extras = {});
 // Amplitude spectrum of N columns; same failure for an all-zero spectrum,
-// and spans of columns as for the waveform.
-void DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
-                      const TSignalData& spectrum, int N, const std::string& caption,
-                      const PlotSpan& span = {});
+// spans of columns as for the waveform, and the largest modulus returned.
+long double DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
+                             const TSignalData& spectrum, int N, const std::string& caption,
+                             const PlotSpan& span = {}, const PlotExtras& extras = {});
 
 // The peaks the two plots scale to: the largest |sample| of the 2N, the
 // largest modulus of the N columns.

@@ -300,6 +300,9 @@ void MainWindow::BuildMenu()
     ImageItem->addSeparator();
     WholeSignalItem = ImageItem->addAction(QStringLiteral("Весь сигнал"));
     WholeSignalItem->setShortcut(QKeySequence(Qt::Key_Escape));
+    ImageItem->addSeparator();
+    HoldReferenceItem = ImageItem->addAction(QStringLiteral("Запомнить как эталон"));
+    DropReferenceItem = ImageItem->addAction(QStringLiteral("Убрать эталон"));
     HelpItem = menuBar()->addMenu(QStringLiteral("Справка"));
     N1 = HelpItem->addAction(QStringLiteral("Проверить обновление"));
     N7 = HelpItem->addAction(QStringLiteral("Скачать описание имитационной модели"));
@@ -321,6 +324,8 @@ void MainWindow::BuildMenu()
     connect(ImageSizeItem, &QAction::triggered, this, &MainWindow::ImageSizeItemClick);
     connect(ImageOptionItem, &QAction::triggered, this, &MainWindow::ImageOptionItemClick);
     connect(WholeSignalItem, &QAction::triggered, this, &MainWindow::WholeSignalItemClick);
+    connect(HoldReferenceItem, &QAction::triggered, this, &MainWindow::HoldReferenceItemClick);
+    connect(DropReferenceItem, &QAction::triggered, this, &MainWindow::DropReferenceItemClick);
     connect(N1, &QAction::triggered, this, &MainWindow::N1Click);
     connect(N7, &QAction::triggered, this, &MainWindow::N7Click);
     connect(N4, &QAction::triggered, this, &MainWindow::N4Click);
@@ -402,6 +407,8 @@ void MainWindow::SyncFromState()
 
     ImageItem->menuAction()->setEnabled(state.imageMenuEnabled);
     WholeSignalItem->setEnabled(state.imageMenuEnabled && state.zoom.Active());
+    HoldReferenceItem->setEnabled(state.imageMenuEnabled && state.CanHoldReference());
+    DropReferenceItem->setEnabled(state.Reference() != nullptr);
     ShowStatus();
     ShowReadout();
     LayoutPicture();
@@ -715,6 +722,21 @@ void MainWindow::ResultImageLeave()
 void MainWindow::WholeSignalItemClick()
 {
     Redraw([this] { state.ShowWholeRun(); });
+}
+
+void MainWindow::HoldReferenceItemClick()
+{
+    try {
+        state.HoldReference();
+    } catch (const std::exception& e) {
+        ShowError(this, FailureMessage(e));
+    }
+    Changed();
+}
+
+void MainWindow::DropReferenceItemClick()
+{
+    Redraw([this] { state.DropReference(); });
 }
 
 void MainWindow::ResultImageMouseDown(QPoint position)

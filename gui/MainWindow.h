@@ -118,6 +118,8 @@ public:
     QAction* ImageSizeItem;
     QAction* ImageOptionItem;
     QAction* WholeSignalItem;  // "Весь сигнал", also Escape
+    QAction* HoldReferenceItem;  // "Запомнить как эталон"
+    QAction* DropReferenceItem;  // "Убрать эталон"
     QMenu* HelpItem;
     QAction* N1;
     QAction* N7;
@@ -184,6 +186,8 @@ public:
     void ResultImageDoubleClick(QPoint position);
     void ResultImageLeave();
     void WholeSignalItemClick();
+    void HoldReferenceItemClick();
+    void DropReferenceItemClick();
     // A drag shorter than this is a click.
     static constexpr int kDragDistance = 3;
     void N1Click();

@@ -67,6 +67,8 @@ PictureSettingsWindow::PictureSettingsWindow(PictureSettings& settings, WindowBu
     ScaleGroupBox->setGeometry(8, 78, kClientWidth - 16, 110);
     ScaleCheckBox = new QCheckBox(QStringLiteral("Шкала"), ScaleGroupBox);
     ScaleCheckBox->setGeometry(10, 0, 90, 20);
+    DbCheckBox = new QCheckBox(QStringLiteral("Шкала в дБ"), ScaleGroupBox);
+    DbCheckBox->setGeometry(110, 0, 130, 20);
     AmplitudeCheckBox = new QCheckBox(QStringLiteral("Амплитуда"), ScaleGroupBox);
     AmplitudeCheckBox->setGeometry(16, 24, 140, 22);
     TcCheckBox = new QCheckBox(QStringLiteral("Длительность"), ScaleGroupBox);
@@ -77,7 +79,8 @@ PictureSettingsWindow::PictureSettingsWindow(PictureSettings& settings, WindowBu
     TcSpinEdit = MakeCountSpin(ScaleGroupBox, 166, 52);
     FSpinEdit = MakeCountSpin(ScaleGroupBox, 166, 80);
     // The keyboard walks each row: its tick box, then its count.
-    setTabOrder(ScaleCheckBox, AmplitudeCheckBox);
+    setTabOrder(ScaleCheckBox, DbCheckBox);
+    setTabOrder(DbCheckBox, AmplitudeCheckBox);
     setTabOrder(AmplitudeCheckBox, AmplitudeSpinEdit);
     setTabOrder(AmplitudeSpinEdit, TcCheckBox);
     setTabOrder(TcCheckBox, TcSpinEdit);
@@ -95,6 +98,7 @@ PictureSettingsWindow::PictureSettingsWindow(PictureSettings& settings, WindowBu
     connect(AmplitudeCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::AmplitudeCheckBoxClick);
     connect(TcCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::TcCheckBoxClick);
     connect(FCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::FCheckBoxClick);
+    connect(DbCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::DbCheckBoxClick);
     connect(AmplitudeSpinEdit, &SpinEdit::changed, this, [this](int v) {
         this->settings.amplitudeCount = PictureSettings::ClampCount(v);
         Changed();
@@ -125,6 +129,7 @@ void PictureSettingsWindow::SyncFromState()
     SetChecked(AmplitudeCheckBox, settings.amplitude);
     SetChecked(TcCheckBox, settings.tc);
     SetChecked(FCheckBox, settings.f);
+    SetChecked(DbCheckBox, settings.db);
     AmplitudeCheckBox->setEnabled(settings.amplitudeBoxEnabled);
     TcCheckBox->setEnabled(settings.tcBoxEnabled);
     FCheckBox->setEnabled(settings.fBoxEnabled);
@@ -208,6 +213,12 @@ void PictureSettingsWindow::FCheckBoxClick(bool on)
 {
     settings.SetF(on);
     SyncFromState();
+    Changed();
+}
+
+void PictureSettingsWindow::DbCheckBoxClick(bool on)
+{
+    settings.SetDb(on);
     Changed();
 }
 

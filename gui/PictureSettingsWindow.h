@@ -43,6 +43,9 @@ public:
     QCheckBox* AmplitudeCheckBox;
     QCheckBox* TcCheckBox;
     QCheckBox* FCheckBox;
+    // "Шкала в дБ", on the group's caption line beside "Шкала": it changes the
+    // curves, not the ticks, so "Шкала" leaves it alone.
+    QCheckBox* DbCheckBox;
     // Typed digits stand while the field has the focus; leaving it brings
     // the count into 1 .. 30 (the state is kept in range all along).
     SpinEdit* AmplitudeSpinEdit;
@@ -66,6 +69,7 @@ public:
     void AmplitudeCheckBoxClick(bool on);
     void TcCheckBoxClick(bool on);
     void FCheckBoxClick(bool on);
+    void DbCheckBoxClick(bool on);
     void CloseSpeedButtonClick();
 
 protected:

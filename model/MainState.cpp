@@ -7,6 +7,7 @@
 
 #include "display/Plotter.h"
 #include "signal/Antenna.h"
+#include "signal/Envelope.h"
 #include "signal/Errors.h"
 #include "signal/Generators.h"
 #include "signal/MatchedFilter.h"
@@ -33,6 +34,68 @@ public:
 private:
     MainState& state_;
 };
+
+// Memory the system could still hand out without swapping, in bytes; 0 when
+// it does not say.
+unsigned long long AvailableMemory()
+{
+    std::ifstream in("/proc/meminfo");
+    std::string key;
+    unsigned long long kib = 0;
+    std::string unit;
+    while (in >> key >> kib) {
+        if (key == "MemAvailable:") return kib * 1024;
+        std::getline(in, unit);
+    }
+    return 0;
+}
+
+// Whether the machine can spare `more` bytes beyond what it holds now (0:
+// whether keeping a buffer of `bytes` already taken leaves it room to
+// breathe). Keeping data is a convenience, and must never push a large run
+// into swap or out of memory; small buffers are always kept.
+bool CanSpare(unsigned long long bytes, unsigned long long more)
+{
+    constexpr unsigned long long kSpare = 256ULL << 20;
+    if (bytes < (64ULL << 20)) return true;
+    const unsigned long long available = AvailableMemory();
+    return available == 0 || available >= more + std::max(kSpare, available / 8);
+}
+
+// A copy of the buffer when the machine can spare it. False (and `to` left
+// empty) otherwise.
+bool TryCopy(const TSignalData& from, int N, TSignalData& to)
+{
+    const unsigned long long bytes = 16ULL * static_cast<unsigned long long>(N);
+    if (!CanSpare(bytes, bytes)) return false;
+    try {
+        for (int r = 0; r < 2; ++r) to[r].assign(from[r].begin(), from[r].begin() + N);
+    } catch (const std::bad_alloc&) {
+        ReleaseSignal(to);
+        return false;
+    }
+    return true;
+}
+
+// The envelope of a waveform, from its own spectrum when there is one.
+void WaveEnvelope(const TSignalData& wave, const TSignalData* spectrum, int N, TSignalData& envelope)
+{
+    if (spectrum)
+        EnvelopeFromSpectrum(wave, *spectrum, N, envelope);
+    else
+        Envelope(wave, N, envelope);
+}
+
+// Takes over an envelope just worked out for the shown waveform, when the
+// machine can spare it; otherwise it goes with the caller.
+void KeepEnvelope(ShownPlots& s, TSignalData& envelope, bool exact)
+{
+    if (!CanSpare(16ULL * static_cast<unsigned long long>(s.N), 0)) return;
+    s.envelope[0].swap(envelope[0]);
+    s.envelope[1].swap(envelope[1]);
+    s.hasEnvelope = true;
+    s.envelopeExact = exact;
+}
 
 }  // namespace
 
@@ -257,20 +320,87 @@ PlotAxes MainState::Axes() const
     return axes;
 }
 
-void MainState::TimePlot(const char* caption)
+void MainState::TimePlot(const char* caption, TSignalData& wave, const TSignalData* spectrum, bool forward)
 {
     const PlotSpan span = ZoomSpan(PlotKind::Time, PointAxis::Time(params.p.Dt, SignalSize));
-    DrawTimePlot(picture, settings, Axes(), Signal, SignalSize, caption, span);
-    if (onTimePlot) onTimePlot(Signal, SignalSize);
-    Retain(true, caption, span);
+    // The dB view draws the envelope: worked out once here, so that the
+    // retention can keep it for zooms and the readout.
+    TSignalData envelope;
+    PlotExtras extras;
+    if (settings.db) {
+        WaveEnvelope(wave, spectrum, SignalSize, envelope);
+        extras.envelope = &envelope;
+    }
+    PlotReference ref;
+    TSignalData refEnvelope;
+    extras.reference = ReferenceFor(PlotKind::Time, ref, refEnvelope);
+    const long double scale = DrawTimePlot(picture, settings, Axes(), wave, SignalSize, caption, span, extras);
+    if (onTimePlot) onTimePlot(wave, SignalSize);
+    Retain(true, wave, caption, span, scale, extras.envelope ? &envelope : nullptr, !spectrum || forward);
 }
 
 void MainState::SpectrumPlot(const char* caption)
 {
     const PlotSpan span = ZoomSpan(PlotKind::Spectrum, PointAxis::Frequency(params.p.Dt, SignalSize));
-    DrawSpectrumPlot(picture, settings, Axes(), Signal, SignalSize, caption, span);
+    PlotExtras extras;
+    PlotReference ref;
+    TSignalData unused;
+    extras.reference = ReferenceFor(PlotKind::Spectrum, ref, unused);
+    const long double scale = DrawSpectrumPlot(picture, settings, Axes(), Signal, SignalSize, caption, span, extras);
     if (onSpectrumPlot) onSpectrumPlot(Signal, SignalSize);
-    Retain(false, caption, span);
+    Retain(false, Signal, caption, span, scale, nullptr, false);
+}
+
+const PlotReference* MainState::ReferenceFor(PlotKind plot, PlotReference& ref, TSignalData& scratch)
+{
+    if (!reference_) return nullptr;
+    HeldReference& h = *reference_;
+    ref.N = h.N;
+    ref.Dt = h.Dt;
+    ref.data = plot == PlotKind::Time ? &h.wave : &h.spectrum;
+    if (plot == PlotKind::Time && settings.db) {
+        if (!h.hasEnvelope) {
+            WaveEnvelope(h.wave, h.spectrumOfWave ? &h.spectrum : nullptr, h.N, scratch);
+            if (CanSpare(16ULL * static_cast<unsigned long long>(h.N), 0)) {
+                h.envelope[0].swap(scratch[0]);
+                h.envelope[1].swap(scratch[1]);
+                h.hasEnvelope = true;
+            }
+        }
+        ref.envelope = h.hasEnvelope ? &h.envelope : &scratch;
+    }
+    return &ref;
+}
+
+void MainState::HoldReference()
+{
+    if (!shown_ || !shown_->hasWave || !shown_->hasSpectrum)
+        throw SonavirError(shownDropped_ ? kNoMemoryToHold : kNothingToHold);
+    const ShownPlots& s = *shown_;
+    HeldReference h;
+    if (!TryCopy(s.wave, s.N, h.wave) || !TryCopy(s.spectrum, s.N, h.spectrum)) throw SonavirError(kNoMemoryToHold);
+    h.id = ++references_;
+    h.N = s.N;
+    h.Dt = s.axes.Dt;
+    h.waveCaption = s.waveCaption;
+    h.spectrumCaption = s.spectrumCaption;
+    h.spectrumOfWave = s.spectrumOfWave;
+    // The envelope the dB view kept comes along when it can be spared.
+    if (s.hasEnvelope && TryCopy(s.envelope, s.N, h.envelope)) h.hasEnvelope = true;
+    reference_.reset();  // the old copies go before the new ones are moved in
+    reference_.emplace(std::move(h));
+}
+
+void MainState::DropReference()
+{
+    if (!reference_) return;
+    reference_.reset();
+    if (PlotsOnPicture() && (shown_->waveReference || shown_->spectrumReference)) RedrawShown();
+}
+
+const TSignalData* MainState::KeptSpectrum() const
+{
+    return shown_ && shown_->hasSpectrum ? &shown_->spectrum : nullptr;
 }
 
 PlotSpan MainState::ZoomSpan(PlotKind plot, const PointAxis& axis)
@@ -301,13 +431,32 @@ void MainState::DrawShown(PlotKind plot)
     ShownPlots& s = *shown_;
     const PointAxis axis = s.Axis(plot);
     const PlotSpan span = ZoomSpan(plot, axis);
+    PlotExtras extras;
+    TSignalData envelope;  // when the retention has none to lend
+    if (plot == PlotKind::Time && settings.db) {
+        if (!s.hasEnvelope) {
+            WaveEnvelope(s.wave, s.spectrumOfWave ? &s.spectrum : nullptr, s.N, envelope);
+            // Only the probe's stage keeps its waveform's own transform.
+            KeepEnvelope(s, envelope, !s.spectrumOfWave || (s.modelItem == 0 && s.pathStage == 0));
+        }
+        extras.envelope = s.hasEnvelope ? &s.envelope : &envelope;
+    }
+    PlotReference ref;
+    TSignalData refEnvelope;
+    extras.reference = ReferenceFor(plot, ref, refEnvelope);
+    const std::uint64_t refId = reference_ ? reference_->id : 0;
     ClearPlotBand(picture, settings, plot);
     if (plot == PlotKind::Time) {
-        DrawTimePlot(picture, settings, s.axes, s.wave, s.N, s.waveCaption, span);
+        s.waveScale = DrawTimePlot(picture, settings, s.axes, s.wave, s.N, s.waveCaption, span, extras);
         s.waveSpan = span;
+        s.waveDb = settings.db;
+        s.waveReference = refId;
     } else {
-        DrawSpectrumPlot(picture, settings, s.axes, s.spectrum, s.N, s.spectrumCaption, span);
+        s.spectrumScale =
+            DrawSpectrumPlot(picture, settings, s.axes, s.spectrum, s.N, s.spectrumCaption, span, extras);
         s.spectrumSpan = span;
+        s.spectrumDb = settings.db;
+        s.spectrumReference = refId;
     }
     s.width = picture.Width();
     s.height = picture.Height();
@@ -362,46 +511,9 @@ void MainState::ForgetShown()
     shownDropped_ = false;
 }
 
-namespace {
 
-// Memory the system could still hand out without swapping, in bytes; 0 when
-// it does not say.
-unsigned long long AvailableMemory()
-{
-    std::ifstream in("/proc/meminfo");
-    std::string key;
-    unsigned long long kib = 0;
-    std::string unit;
-    while (in >> key >> kib) {
-        if (key == "MemAvailable:") return kib * 1024;
-        std::getline(in, unit);
-    }
-    return 0;
-}
-
-// A copy of the buffer when the machine can spare it with room to breathe:
-// keeping it is a convenience, and must never push a large run into swap or
-// out of memory. False (and `to` left empty) otherwise.
-bool TryCopy(const TSignalData& from, int N, TSignalData& to)
-{
-    const unsigned long long bytes = 16ULL * static_cast<unsigned long long>(N);
-    constexpr unsigned long long kSpare = 256ULL << 20;
-    if (bytes >= (64ULL << 20)) {
-        const unsigned long long available = AvailableMemory();
-        if (available != 0 && available < bytes + std::max(kSpare, available / 8)) return false;
-    }
-    try {
-        for (int r = 0; r < 2; ++r) to[r].assign(from[r].begin(), from[r].begin() + N);
-    } catch (const std::bad_alloc&) {
-        ReleaseSignal(to);
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-void MainState::Retain(bool wave, const char* caption, const PlotSpan& span)
+void MainState::Retain(bool wave, TSignalData& data, const char* caption, const PlotSpan& span, long double scale,
+                       TSignalData* envelope, bool envelopeExact)
 {
     // Every run draws exactly two plots, the second as its very last step:
     // the first one's buffer is copied, the second takes over Signal itself.
@@ -420,20 +532,24 @@ void MainState::Retain(bool wave, const char* caption, const PlotSpan& span)
     }
     ShownPlots& s = *shown_;
     TSignalData& slot = wave ? s.wave : s.spectrum;
-    if (first) {
+    if (first && &data == &Signal) {
         if (!TryCopy(Signal, SignalSize, slot)) {
             shown_.reset();
             shownDropped_ = true;
             return;
         }
     } else {
-        slot[0].swap(Signal[0]);
-        slot[1].swap(Signal[1]);
-        ReleaseSignal(Signal);
+        slot[0].swap(data[0]);
+        slot[1].swap(data[1]);
+        ReleaseSignal(data);
     }
+    if (envelope) KeepEnvelope(s, *envelope, envelopeExact);
     (wave ? s.hasWave : s.hasSpectrum) = true;
     (wave ? s.waveCaption : s.spectrumCaption) = caption;
     (wave ? s.waveSpan : s.spectrumSpan) = span;
+    (wave ? s.waveDb : s.spectrumDb) = settings.db;
+    (wave ? s.waveScale : s.spectrumScale) = scale;
+    (wave ? s.waveReference : s.spectrumReference) = reference_ ? reference_->id : 0;
     s.width = picture.Width();
     s.height = picture.Height();
 }
@@ -483,7 +599,8 @@ void MainState::RunModel()
         }
         SpectrumPlot("|K(jw)|");
         FFT(Signal, SignalSize, -1);
-        TimePlot("h(t)");
+        TimePlot("h(t)", Signal, KeptSpectrum(), false);
+        if (shown_) shown_->spectrumOfWave = true;
         return;
     }
 
@@ -515,9 +632,19 @@ void MainState::RunModel()
             ReleaseSignal(FilterRef);
         }
         if (params.normOn) NormalizeEnergy(Signal, SignalSize, SignalEnergy);
-        TimePlot("S(t)");
-        FFT(Signal, SignalSize, +1);
+        // The dB view works the envelope out of the waveform's transform,
+        // which comes after the waveform's plot: the waveform is set aside
+        // first (the copy the retention makes anyway).
+        TSignalData wave;
+        if (settings.db && TryCopy(Signal, SignalSize, wave)) {
+            FFT(Signal, SignalSize, +1);
+            TimePlot("S(t)", wave, &Signal, true);
+        } else {
+            TimePlot("S(t)", Signal, nullptr, true);
+            FFT(Signal, SignalSize, +1);
+        }
         SpectrumPlot("|S(jw)|");
+        if (shown_) shown_->spectrumOfWave = true;
         return;
     }
 
@@ -533,7 +660,10 @@ void MainState::RunModel()
     FFT(Signal, SignalSize, -1);
     ApplyDepthAttenuation(pathStage);
     if (params.normOn) NormalizeEnergy(Signal, SignalSize, SignalEnergy);
-    TimePlot("S(t)");
+    // Scaled after the transform, the waveform has a spectrum of its own.
+    const bool scaled = ScalesWithDepth(pathStage) || params.normOn;
+    TimePlot("S(t)", Signal, scaled ? nullptr : KeptSpectrum(), false);
+    if (shown_) shown_->spectrumOfWave = !scaled;
 }
 
 }  // namespace sonavir

@@ -36,6 +36,22 @@ struct ShownPlots {
     TSignalData wave;        // waveform layout, 2N samples ("S(t)" or "h(t)")
     TSignalData spectrum;    // spectrum layout, N columns ("|S(jw)|" or "|K(jw)|")
     std::string waveCaption, spectrumCaption;
+    // The spectrum is the waveform's own (its transform, or the spectrum it
+    // is the inverse transform of, with no scaling between): the envelope
+    // can be worked out from it with one transform.
+    bool spectrumOfWave = false;
+    // The waveform's envelope, kept when the time plot was drawn in the dB
+    // view and the machine could spare it (a zoom in the dB view works it
+    // out again otherwise, and the readout has no value for it).
+    // envelopeExact: it is Envelope(wave)'s bit for bit, as the measures need.
+    bool hasEnvelope = false, envelopeExact = false;
+    TSignalData envelope;
+    // How each plot was last drawn: in the dB view or not, and the value it
+    // drew at full height (the peak, 0 dB in the dB view).
+    bool waveDb = false, spectrumDb = false;
+    long double waveScale = 0, spectrumScale = 0;
+    // The held reference drawn under each plot (HeldReference::id), 0 none.
+    std::uint64_t waveReference = 0, spectrumReference = 0;
     // Where they are in the picture: the points each plot shows (all of them,
     // {0, count}, unless zoomed) and the picture's size when they were drawn,
     // 0 once the picture no longer holds them (a resize blanked it).
@@ -52,7 +68,31 @@ struct ShownPlots {
         return plot == PlotKind::Time ? PointAxis::Time(axes.Dt, N) : PointAxis::Frequency(axes.Dt, N);
     }
     const PlotSpan& Span(PlotKind plot) const { return plot == PlotKind::Time ? waveSpan : spectrumSpan; }
+    bool Db(PlotKind plot) const { return plot == PlotKind::Time ? waveDb : spectrumDb; }
+    std::uint64_t ReferenceId(PlotKind plot) const
+    {
+        return plot == PlotKind::Time ? waveReference : spectrumReference;
+    }
+    long double Scale(PlotKind plot) const { return plot == PlotKind::Time ? waveScale : spectrumScale; }
 };
+
+// A held reference ("Изображение" -> "Запомнить как эталон"): the data of
+// the plots shown when it was taken, with their steps (not their pixels).
+// Every later drawing of a plot draws it underneath (display/Plotter.h).
+struct HeldReference {
+    std::uint64_t id = 0;      // from 1, one per reference taken
+    int N = 0;                 // columns of its buffers
+    long double Dt = 0;        // its sample step
+    TSignalData wave, spectrum;
+    std::string waveCaption, spectrumCaption;
+    bool spectrumOfWave = false;  // as ShownPlots
+    // Its waveform's envelope, for the dB view: taken with it or worked out
+    // at the first drawing that needs it, and kept where it can be spared.
+    bool hasEnvelope = false;
+    TSignalData envelope;
+};
+inline constexpr const char* kNothingToHold = "Нет графиков, которые можно запомнить как эталон";
+inline constexpr const char* kNoMemoryToHold = "Недостаточно памяти, чтобы запомнить эталон";
 
 // The zoom of the picture: a range of time for the waveform and one of
 // frequency for the spectrum, none for the whole run. Kept as ranges, not as
@@ -151,6 +191,21 @@ public:
     // The picture no longer shows the plots (the evaluation's chart).
     void ForgetShown();
 
+    // The held reference: null when none is held.
+    const HeldReference* Reference() const { return reference_ ? &*reference_ : nullptr; }
+    // Whether there are plots to hold (or a run too large to keep any, which
+    // HoldReference then reports).
+    bool CanHoldReference() const { return (shown_ && shown_->hasWave && shown_->hasSpectrum) || shownDropped_; }
+    // Keeps copies of the shown plots' data as the reference, in place of
+    // any held before. Fails with kNothingToHold when no plots are shown and
+    // kNoMemoryToHold when the machine cannot spare the copies (the reference
+    // held before, if any, then stays). The picture is not drawn again: the
+    // reference shows under the next drawing.
+    void HoldReference();
+    // Lets the reference go; plots on the picture drawn over it are drawn
+    // again without it.
+    void DropReference();
+
     // The zoom. A run draws its plots for it, held to its own record (and
     // keeps it so held); choosing a model or a stage leaves it alone.
     PlotZoom zoom;
@@ -184,20 +239,37 @@ private:
     // Depth attenuation of the waveform in Signal for stages 1 .. lastStage.
     void ApplyDepthAttenuation(int lastStage);
     PlotAxes Axes() const;
-    void TimePlot(const char* caption);
+    // The waveform's plot, of Signal or of a copy the run set aside; the dB
+    // view works the envelope out of `spectrum` when given (the waveform's
+    // own: `forward` when it is the waveform's transform, otherwise the
+    // spectrum the waveform is the inverse transform of).
+    void TimePlot(const char* caption, TSignalData& wave, const TSignalData* spectrum, bool forward);
     void SpectrumPlot(const char* caption);
+    // The spectrum the run kept from its spectrum plot, or null.
+    const TSignalData* KeptSpectrum() const;
     // The points the zoom shows of a record (every point without a zoom); the
     // zoom is held to the record.
     PlotSpan ZoomSpan(PlotKind plot, const PointAxis& axis);
-    // Keeps what a plot was just drawn from (Signal) in the retention.
-    void Retain(bool wave, const char* caption, const PlotSpan& span);
+    // Keeps what a plot was just drawn from in the retention, with how it was
+    // drawn: Signal is copied while the run still needs it (the first plot)
+    // and taken over after the last; a buffer set aside is taken over. The
+    // envelope the dB view drew is taken over too, where it can be spared.
+    void Retain(bool wave, TSignalData& data, const char* caption, const PlotSpan& span, long double scale,
+                TSignalData* envelope, bool envelopeExact);
     // Draws a shown plot again for the zoom, over its cleared band.
     void DrawShown(PlotKind plot);
 
     long double referenceEnergy_ = 0;  // the probe's energy, from the reference pass
+    // The reference as a plot draws it (null when none is held), with the
+    // reference's envelope in the dB view, worked out into `scratch` when
+    // it cannot be kept.
+    const PlotReference* ReferenceFor(PlotKind plot, PlotReference& ref, TSignalData& scratch);
+
     std::optional<ShownPlots> shown_;
     bool shownDropped_ = false;
     std::uint64_t runs_ = 0;
+    std::optional<HeldReference> reference_;
+    std::uint64_t references_ = 0;
 };
 
 }  // namespace sonavir

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "model/MainState.h"
 #include "signal/NumberText.h"
@@ -13,10 +14,18 @@ namespace sonavir {
 
 namespace {
 
-// Point i of a plot as stored: the sample, or the column's modulus.
+// Whether the plot's values can be read: the dB view reads the waveform's
+// envelope, which a run may not have been able to keep.
+bool Readable(const ShownPlots& shown, PlotKind plot)
+{
+    return !(plot == PlotKind::Time && shown.waveDb && !shown.hasEnvelope);
+}
+
+// Point i of a plot as it draws it: the sample (the envelope's value in the
+// dB view), or the column's modulus.
 long double RawValue(const ShownPlots& shown, PlotKind plot, long long i)
 {
-    if (plot == PlotKind::Time) return shown.wave[i & 1][i >> 1];
+    if (plot == PlotKind::Time) return (shown.waveDb ? shown.envelope : shown.wave)[i & 1][i >> 1];
     const long double re = shown.spectrum[0][i], im = shown.spectrum[1][i];
     return std::sqrt(re * re + im * im);
 }
@@ -34,6 +43,44 @@ long long LargestIn(const ShownPlots& shown, PlotKind plot, const PlotSpan& span
         }
     }
     return best;
+}
+
+// The held reference, when it is the one drawn under the plot and its
+// values can be read as drawn.
+const HeldReference* ReferenceUnder(const MainState& state, const ShownPlots& shown, PlotKind plot)
+{
+    const HeldReference* ref = state.Reference();
+    const std::uint64_t id = shown.ReferenceId(plot);
+    if (!ref || id == 0 || ref->id != id) return nullptr;
+    if (plot == PlotKind::Time && shown.waveDb && !ref->hasEnvelope) return nullptr;
+    return ref;
+}
+
+// The reference's point i as its plot draws it.
+long double ReferenceValue(const HeldReference& ref, PlotKind plot, bool db, long long i)
+{
+    if (plot == PlotKind::Time) return (db ? ref.envelope : ref.wave)[i & 1][i >> 1];
+    const long double re = ref.spectrum[0][i], im = ref.spectrum[1][i];
+    return std::sqrt(re * re + im * im);
+}
+
+ForeignPoints ReferencePointsOn(const HeldReference& ref, const ShownPlots& shown, PlotKind plot)
+{
+    const PointAxis own = plot == PlotKind::Time ? PointAxis::Time(ref.Dt, ref.N) : PointAxis::Frequency(ref.Dt, ref.N);
+    return ForeignPoints::On(own, shown.Axis(plot));
+}
+
+// A value as the plot reads it: a fraction of its scale, or a level in dB.
+ReadoutValue Read(const ShownPlots& shown, PlotKind plot, std::string symbol, long double raw)
+{
+    ReadoutValue value{std::move(symbol), 0, raw};
+    if (shown.Db(plot)) {
+        value.scaled = ScaledDb(raw, shown.Scale(plot));
+        value.dbFloor = plot == PlotKind::Time ? kWaveFloorDb : kSpectrumFloorDb;
+    } else {
+        value.scaled = ScaledValue(raw, shown.Scale(plot));
+    }
+    return value;
 }
 
 }  // namespace
@@ -60,6 +107,13 @@ long double ScaledValue(long double raw, long double peak)
     return peak > 0 ? raw / peak : 0;
 }
 
+long double ScaledDb(long double raw, long double peak)
+{
+    const long double ratio = peak > 0 ? std::fabs(raw) / peak : 0;
+    if (!(ratio > 0)) return -std::numeric_limits<long double>::infinity();
+    return 20 * std::log10(ratio) + 0.0L;  // 0 dB, not -0
+}
+
 std::string CurveSymbol(const std::string& caption)
 {
     const auto open = caption.find('(');
@@ -72,8 +126,16 @@ std::string ReadoutText(const std::string& coordinateName, const std::string& co
                         const std::string& unit, const std::vector<ReadoutValue>& values)
 {
     std::string text = coordinateName + " = " + coordinate + " " + unit;
-    for (const ReadoutValue& v : values)
-        text += "   " + v.symbol + " = " + FormatPicture(v.scaled) + " (" + ExponentText(v.raw) + ")";
+    for (const ReadoutValue& v : values) {
+        text += "   " + v.symbol;
+        if (v.dbFloor == 0)
+            text += " = " + FormatPicture(v.scaled);
+        else if (v.scaled < v.dbFloor)
+            text += " < " + FormatPicture(v.dbFloor) + " дБ";
+        else
+            text += " = " + FormatPicture(v.scaled) + " дБ";
+        text += " (" + ExponentText(v.raw) + ")";
+    }
     return text;
 }
 
@@ -82,31 +144,18 @@ std::string CoordinateText(long double position, long double neighbour)
     return DistinctNumberTexts({position, neighbour}, 4)[0];
 }
 
-void PlotReadout::Refresh(const ShownPlots& shown)
-{
-    if (shown.run == run_) return;
-    run_ = shown.run;
-    wavePeak_ = spectrumPeak_ = -1;
-    peakText_.clear();
-}
-
-long double PlotReadout::PeakOf(const ShownPlots& shown, PlotKind plot)
-{
-    long double& peak = plot == PlotKind::Time ? wavePeak_ : spectrumPeak_;
-    if (peak < 0) peak = plot == PlotKind::Time ? WavePeak(shown.wave, shown.N) : SpectrumPeak(shown.spectrum, shown.N);
-    return peak;
-}
-
-std::string PlotReadout::PointText(const ShownPlots& shown, PlotKind plot, long long point, const char* prefix)
+std::string PlotReadout::PointText(const ShownPlots& shown, PlotKind plot, long long point, const char* prefix,
+                                   const HeldReference* ref, long long refPoint)
 {
     const PointAxis axis = shown.Axis(plot);
     const long long neighbour = point + 1 < axis.Count() ? point + 1 : point - 1;
     const std::string coordinate = CoordinateText(axis.At(point), axis.At(std::max(0LL, neighbour)));
-    const long double raw = RawValue(shown, plot, point);
     const bool wave = plot == PlotKind::Time;
-    const ReadoutValue value{CurveSymbol(wave ? shown.waveCaption : shown.spectrumCaption),
-                             ScaledValue(raw, PeakOf(shown, plot)), raw};
-    return prefix + ReadoutText(wave ? "t" : "f", coordinate, wave ? "с" : "Гц", {value});
+    std::vector<ReadoutValue> values = {
+        Read(shown, plot, CurveSymbol(wave ? shown.waveCaption : shown.spectrumCaption), RawValue(shown, plot, point))};
+    if (ref && refPoint >= 0)
+        values.push_back(Read(shown, plot, kReferenceSymbol, ReferenceValue(*ref, plot, shown.Db(plot), refPoint)));
+    return prefix + ReadoutText(wave ? "t" : "f", coordinate, wave ? "с" : "Гц", values);
 }
 
 std::string PlotReadout::At(const MainState& state, int x, int y)
@@ -114,23 +163,49 @@ std::string PlotReadout::At(const MainState& state, int x, int y)
     const PlotKind plot = state.ShownPlotAt(x, y);
     if (plot == PlotKind::None) return Peak(state);
     const ShownPlots& shown = *state.Shown();
-    Refresh(shown);
+    if (!Readable(shown, plot)) return "";
     const PlotPlace place = PlaceOfPlot(state.picture, shown.axes, plot);
     const PlotSpan& span = shown.Span(plot);
     const PlotSpan column = PointsInColumn(span, place.X0, place.Wp, x);
     const long long point =
         column.count >= 2 ? LargestIn(shown, plot, column) : NearestPoint(span, place.X0, place.Wp, x);
-    return PointText(shown, plot, point, "");
+    const HeldReference* ref = ReferenceUnder(state, shown, plot);
+    long long refPoint = -1;
+    if (ref) {
+        const ForeignPoints points = ReferencePointsOn(*ref, shown, plot);
+        const PlotSpan in = points.InColumn(span, place.X0, place.Wp, x);
+        if (in.count > 0) {
+            long double most = -1;
+            for (long long i = in.first; i < in.first + in.count; ++i) {
+                const long double v = std::fabs(ReferenceValue(*ref, plot, shown.Db(plot), i));
+                if (v > most) {
+                    most = v;
+                    refPoint = i;
+                }
+            }
+        } else {
+            refPoint = points.Nearest(PointAtColumn(span, place.X0, place.Wp, x));
+        }
+    }
+    return PointText(shown, plot, point, "", ref, refPoint);
 }
 
 std::string PlotReadout::Peak(const MainState& state)
 {
     const ShownPlots* shown = state.Shown();
-    if (!shown || !state.PlotsOnPicture() || !shown->hasWave) return "";
-    Refresh(*shown);
-    if (peakText_.empty() || !(peakSpan_ == shown->waveSpan)) {
+    if (!shown || !state.PlotsOnPicture() || !shown->hasWave || !Readable(*shown, PlotKind::Time)) return "";
+    const HeldReference* ref = ReferenceUnder(state, *shown, PlotKind::Time);
+    const std::uint64_t refId = ref ? ref->id : 0;
+    if (peakText_.empty() || run_ != shown->run || !(peakSpan_ == shown->waveSpan) || peakDb_ != shown->waveDb ||
+        peakScale_ != shown->waveScale || peakReference_ != refId) {
+        run_ = shown->run;
         peakSpan_ = shown->waveSpan;
-        peakText_ = PointText(*shown, PlotKind::Time, LargestIn(*shown, PlotKind::Time, peakSpan_), "пик: ");
+        peakDb_ = shown->waveDb;
+        peakScale_ = shown->waveScale;
+        peakReference_ = refId;
+        const long long point = LargestIn(*shown, PlotKind::Time, peakSpan_);
+        const long long refPoint = ref ? ReferencePointsOn(*ref, *shown, PlotKind::Time).Nearest(point) : -1;
+        peakText_ = PointText(*shown, PlotKind::Time, point, "пик: ", ref, refPoint);
     }
     return peakText_;
 }

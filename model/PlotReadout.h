@@ -15,24 +15,34 @@ namespace sonavir {
 
 class MainState;
 struct ShownPlots;
+struct HeldReference;
 
 // One curve's value at a point: its symbol ("S", "|K|"), the value in the
-// plot's own scale (as the amplitude labels read) and as stored.
+// plot's own scale (as the amplitude labels read) and as stored (in the dB
+// view, the envelope's value for a waveform).
 struct ReadoutValue {
     std::string symbol;
     long double scaled = 0;
     long double raw = 0;
+    // The dB view's floor (kWaveFloorDb, kSpectrumFloorDb): `scaled` is a
+    // level in dB, read "< floor" below it; 0 in the linear view.
+    int dbFloor = 0;
 };
 
 // The value a plot scaled to `peak` shows for `raw`, as its labels read it.
 long double ScaledValue(long double raw, long double peak);
+// The level in dB of the dB view: 20 lg(|raw| / peak); minus infinity for 0
+// (read as below the floor, never printed).
+long double ScaledDb(long double raw, long double peak);
 // "S(t)" -> "S", "|K(jw)|" -> "|K|": a caption without its argument.
 std::string CurveSymbol(const std::string& caption);
 // A stored value, whatever its scale (an echo may be 1E-13): a mantissa of
 // at most 3 digits, "E" and the power of ten; "0" for zero.
 std::string ExponentText(long double value);
 // "t = 0,00512 с   S = 0,734 (2,31E-3)": the coordinate as given, then each
-// value in the general format with 3 digits, its stored value in brackets.
+// value in the general format with 3 digits, its stored value in brackets;
+// in the dB view "S = -13,2 дБ (2,31E-3)", or "S < -60 дБ (1,2E-9)" below
+// the floor.
 std::string ReadoutText(const std::string& coordinateName, const std::string& coordinate,
                         const std::string& unit, const std::vector<ReadoutValue>& values);
 // A point's position, in at least 4 digits and as many more as tell it from
@@ -44,22 +54,33 @@ public:
     // Over a shown plot: the position of the point under the cursor and its
     // value. Where a pixel column holds several points, the one of largest
     // magnitude among them (the tip of the stroke drawn there); otherwise
-    // the nearest. Elsewhere Peak(); "" when the picture shows no plots.
+    // the nearest. Elsewhere Peak(); "" when the picture shows no plots, or
+    // over a waveform drawn in the dB view whose envelope was not kept.
+    // Where the plot was drawn over the held reference, the reference's
+    // value follows, "эталон = ...", read the same way from its points in
+    // the column (the nearest where none falls in it; none beyond its
+    // record), on the plot's common scale.
     std::string At(const MainState& state, int x, int y);
     // "пик: t = 0,0101 с   S = 1 (2,31E-3)": the largest |sample| of the
-    // waveform as shown (the zoomed span only), its first occurrence.
+    // waveform as shown (the zoomed span only; of its envelope in the dB
+    // view), its first occurrence, with the reference's nearest point.
     std::string Peak(const MainState& state);
 
 private:
-    void Refresh(const ShownPlots& shown);
-    long double PeakOf(const ShownPlots& shown, PlotKind plot);
-    std::string PointText(const ShownPlots& shown, PlotKind plot, long long point, const char* prefix);
+    std::string PointText(const ShownPlots& shown, PlotKind plot, long long point, const char* prefix,
+                          const HeldReference* ref, long long refPoint);
 
+    // The last peak text and what it was found in: the run, the span, the
+    // view and the reference.
     std::uint64_t run_ = 0;
-    long double wavePeak_ = -1, spectrumPeak_ = -1;
-    // The last peak text and the span it was found in.
     PlotSpan peakSpan_;
+    bool peakDb_ = false;
+    long double peakScale_ = 0;
+    std::uint64_t peakReference_ = 0;
     std::string peakText_;
 };
+
+// The symbol of the held reference's value in the readout.
+inline constexpr const char* kReferenceSymbol = "эталон";
 
 }  // namespace sonavir

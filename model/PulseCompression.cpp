@@ -39,9 +39,13 @@ PulseCompression MeasureShown(const MainState& state)
     if (!shown->hasWave) throw SonavirError(kNothingShown);
 
     PulseCompression m;
+    // The dB view may have kept the very envelope the measures would work
+    // out; one worked out otherwise may differ in the last bits, and the
+    // measures must not depend on the view.
+    const bool kept = shown->hasEnvelope && shown->envelopeExact;
     TSignalData envelope;
-    Envelope(shown->wave, shown->N, envelope);
-    m.envelope = MeasureEnvelope(envelope, shown->N, shown->axes.Dt);
+    if (!kept) Envelope(shown->wave, shown->N, envelope);
+    m.envelope = MeasureEnvelope(kept ? shown->envelope : envelope, shown->N, shown->axes.Dt);
     if (shown->modelItem == 0) {
         m.bt = TimeBandwidth(shown->signalItem, shown->p);
         if (*m.bt > 0) m.gainDb = CheckFinite(10 * std::log10(*m.bt));

@@ -253,6 +253,7 @@ const std::vector<ScenarioKey>& ScenarioKeys()
         k.push_back(TickSwitch("FrequencyTicks", &PictureSettings::f, &PictureSettings::fBoxEnabled,
                                &PictureSettings::SetF));
         k.push_back(TickCount("FrequencyTickCount", &PictureSettings::fCount));
+        k.push_back(SettingsSwitch("DbScale", &PictureSettings::db, &PictureSettings::SetDb));
         k.push_back({"PictureSize", [](const Scenario& s) { return SizeText(s.size); },
                      [](Scenario& s, const std::string& t) { s.size = ParseSize(t); }});
         return k;

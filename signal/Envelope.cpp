@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 #include <new>
+#include <vector>
 
 #include "signal/Errors.h"
 
@@ -39,28 +40,11 @@ long double SquareSum(const TSignalData& d, long long first, long long last)
     return s;
 }
 
-}  // namespace
-
-void Envelope(const TSignalData& wave, int N, TSignalData& envelope)
+// The Hilbert transform's spectrum in `envelope` (column k of the wave's
+// spectrum times -j; the zero frequency and the Nyquist value, column 0, have
+// no part in it) becomes the envelope: inverse transform, then |x + j h|.
+void FinishEnvelope(const TSignalData& wave, int N, TSignalData& envelope)
 {
-    if (N < 1 || N > kMaxSignalSize) RaiseOutOfMemory();
-    try {
-        for (int r = 0; r < 2; ++r) envelope[r].assign(wave[r].begin(), wave[r].begin() + N);
-    } catch (const std::bad_alloc&) {
-        ReleaseSignal(envelope);
-        RaiseOutOfMemory();
-    }
-    FFT(envelope, N, +1);
-    // Hilbert transform: column k times -j (the sign does not matter for the
-    // magnitude); the zero frequency and the Nyquist value have no part in it.
-    double* re = envelope[0].data();
-    double* im = envelope[1].data();
-    re[0] = im[0] = 0;
-    for (int k = 1; k < N; ++k) {
-        const double a = re[k];
-        re[k] = im[k];
-        im[k] = -a;
-    }
     FFT(envelope, N, -1);
     for (int r = 0; r < 2; ++r) {
         const double* x = wave[r].data();
@@ -75,6 +59,49 @@ void Envelope(const TSignalData& wave, int N, TSignalData& envelope)
             h[i] = v;
         }
     }
+}
+
+// `first` and `second` (N values of each) as the two rows of `to`.
+void CopyRows(const std::vector<double>& first, const std::vector<double>& second, int N, TSignalData& to)
+{
+    if (N < 1 || N > kMaxSignalSize) RaiseOutOfMemory();
+    try {
+        to[0].assign(first.begin(), first.begin() + N);
+        to[1].assign(second.begin(), second.begin() + N);
+    } catch (const std::bad_alloc&) {
+        ReleaseSignal(to);
+        RaiseOutOfMemory();
+    }
+}
+
+}  // namespace
+
+void Envelope(const TSignalData& wave, int N, TSignalData& envelope)
+{
+    CopyRows(wave[0], wave[1], N, envelope);
+    FFT(envelope, N, +1);
+    // Times -j (the sign does not matter for the magnitude).
+    double* re = envelope[0].data();
+    double* im = envelope[1].data();
+    re[0] = im[0] = 0;
+    for (int k = 1; k < N; ++k) {
+        const double a = re[k];
+        re[k] = im[k];
+        im[k] = -a;
+    }
+    FinishEnvelope(wave, N, envelope);
+}
+
+void EnvelopeFromSpectrum(const TSignalData& wave, const TSignalData& spectrum, int N, TSignalData& envelope)
+{
+    // Times -j as it is copied: the rows change places, the new imaginary
+    // part changes sign.
+    CopyRows(spectrum[1], spectrum[0], N, envelope);
+    double* re = envelope[0].data();
+    double* im = envelope[1].data();
+    re[0] = im[0] = 0;
+    for (int k = 1; k < N; ++k) im[k] = -im[k];
+    FinishEnvelope(wave, N, envelope);
 }
 
 EnvelopeMeasures MeasureEnvelope(const TSignalData& e, int N, long double Dt)

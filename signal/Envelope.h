@@ -15,6 +15,11 @@ namespace sonavir {
 // positive frequencies twice and drops the negative ones, so its imaginary
 // part is the Hilbert transform of the waveform. Two transforms of size N.
 void Envelope(const TSignalData& wave, int N, TSignalData& envelope);
+// The same when the caller holds the waveform's spectrum (spectrum layout, N
+// columns): the one FFT(+1) gives of wave, or the one whose inverse
+// transform wave is. One transform of size N. From FFT(+1)'s spectrum the
+// result is Envelope()'s bit for bit; from the other, within rounding.
+void EnvelopeFromSpectrum(const TSignalData& wave, const TSignalData& spectrum, int N, TSignalData& envelope);
 
 // Measures of an envelope e[0 .. 2N-1] sampled every Dt seconds. A measure
 // that does not exist is left empty.

@@ -121,7 +121,8 @@ TEST(CliExe, VersionAndHelp)
     const std::string explained = h.out.substr(h.out.find("\n\n"));
     for (const char* option : {"-o", "--set", "--colors", "--size", "--model", "--stage", "--filter",
                                "--echo-filter", "--noise", "--seed", "--norm", "--depth", "--gate-off",
-                               "--no-scale", "--ticks", "--time-range", "--freq-range", "--wave",
+                               "--no-scale", "--db", "--ticks", "--time-range", "--freq-range", "--reference-stage",
+                               "--reference-set", "--wave",
                                "--spectrum", "--mode", "--propagation",
                                "--points", "--range", "--thickness", "--no-norm", "--table"}) {
         const std::string o = option;
@@ -189,6 +190,49 @@ TEST(CliExe, RenderWritesTheLedgerAndTheMeasures)
     ASSERT_EQ(v.size(), 6u);
     EXPECT_NEAR(v[3], -22.28, 0.05);  // Barker-13's sidelobes at 1/13
     EXPECT_EQ(v[5], 13);
+}
+
+// The dB view and a reference are ways of drawing: the picture changes,
+// every figure the run writes stays byte for byte.
+TEST(CliExe, DbViewAndReferenceChangeThePictureAndNoFigure)
+{
+    TempDir dir;
+    auto run = [&](const std::string& tag, std::vector<std::string> extra) {
+        std::vector<std::string> args = {"render", "--set", "Signal=2", "--stage", "7", "--filter"};
+        for (const char* out : {"wave", "spectrum", "ledger", "measures"})
+            args.insert(args.end(), {std::string("--") + out, (dir / (tag + out)).string()});
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.insert(args.end(), {"-o", (dir / (tag + ".bmp")).string()});
+        const Result r = RunExe(dir, args);
+        EXPECT_EQ(r.status, 0) << r.err;
+    };
+    run("lin", {});
+    run("db", {"--db"});
+    run("ref", {"--reference-stage", "0", "--reference-set", "R=5", "--reference-set", "Signal=1"});
+    for (const std::string tag : {"db", "ref"}) {
+        for (const char* out : {"wave", "spectrum", "ledger", "measures"})
+            EXPECT_EQ(ReadAll(dir / (tag + out)), ReadAll(dir / (std::string("lin") + out))) << tag << out;
+        EXPECT_NE(ReadAll(dir / (tag + ".bmp")), ReadAll(dir / "lin.bmp")) << tag;
+    }
+}
+
+// The probe under its echo: the picture of a run at stage 7 drawn over the
+// held run of stage 0, as the windows draw it.
+TEST(CliExe, ReferenceStageDrawsTheHeldStageUnderTheRun)
+{
+    TempDir dir;
+    Result r = RunExe(dir, {"render", "--stage", "7", "--reference-stage", "0", "-o", (dir / "p.bmp").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state(params, settings, picture);
+    state.Start();
+    state.HoldReference();
+    state.SelectPath(7);
+    state.Start();
+    picture.Save((dir / "q.bmp").string());
+    EXPECT_EQ(ReadAll(dir / "p.bmp"), ReadAll(dir / "q.bmp"));
 }
 
 TEST(CliExe, CsvFilesHoldTheBuffersOfTheRun)
@@ -368,6 +412,12 @@ TEST(CliExe, RejectedParameterTextExitsOneWithTheControlsMessage)
     // The same value with the decimal comma is taken.
     Result ok = RunExe(dir, {"render", "--set", "R=0,5", "-o", (dir / "p.bmp").string()});
     EXPECT_EQ(ok.status, 0) << ok.err;
+
+    // A reference's parameters are taken by the same controls.
+    Result ref = RunExe(dir, {"render", "--reference-set", "R=0.5", "-o", (dir / "q.bmp").string()});
+    EXPECT_EQ(ref.status, 1);
+    EXPECT_EQ(ref.err, "'0.5' is not a valid floating point value\n");
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"p.bmp"});
 }
 
 TEST(CliExe, FailedRunWritesNothing)
@@ -530,12 +580,21 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {"render", "--freq-range", "1000", "-o", out},
         {"render", "--freq-range", "1;2;3", "-o", out},
         {"evaluate", "--time-range", "0;1", "-o", out},
+        // A reference: refused like --stage and --set.
+        {"render", "--reference-stage", "8", "-o", out},
+        {"render", "--reference-set", "Foo=1", "-o", out},
+        {"render", "--reference-set", "R", "-o", out},
+        {"render", "--reference-set", "Signal=3", "-o", out},
+        {"evaluate", "--reference-stage", "0", "-o", out},
+        {"evaluate", "--db", "-o", out},
     };
     for (const auto& args : bad) {
         Result r = RunExe(dir, args);
         EXPECT_EQ(r.status, 2) << args[1];
         EXPECT_NE(r.err.find("Usage"), std::string::npos);
     }
+    const std::string foo = RunExe(dir, {"render", "--reference-set", "Foo=1", "-o", out}).err;
+    EXPECT_EQ(foo.substr(0, foo.find('\n')), "sonavir: --reference-set: unknown parameter 'Foo'");
     Result unread = RunExe(dir, {"evaluate", "--set", "GruntHeight=2", "-o", out});
     EXPECT_EQ(unread.err.substr(0, unread.err.find('\n')),
               "sonavir: --set GruntHeight: a parameter the series does not read");
@@ -642,10 +701,10 @@ TEST(CliExe, BadOrMissingScenarioExitsOneAndWritesNothing)
 
     // Keys of a newer version are skipped with a note.
     const std::string newer = (dir / "newer.svr").string();
-    std::ofstream(newer) << "[Scenario]\nVersion=2\nDbScale=1\n";
+    std::ofstream(newer) << "[Scenario]\nVersion=2\nGridLines=1\n";
     Result n = RunExe(dir, {"render", "--scenario", newer, "-o", (dir / "p.bmp").string()});
     EXPECT_EQ(n.status, 0);
-    EXPECT_EQ(n.err, "sonavir: " + newer + ": Пропущены неизвестные ключи: DbScale\n");
+    EXPECT_EQ(n.err, "sonavir: " + newer + ": Пропущены неизвестные ключи: GridLines\n");
 }
 
 // The picture's face is built in: a machine whose fontconfig finds no fonts at

@@ -11,6 +11,7 @@ TEST(PictureSettingsTest, DefaultsAreWhiteOnBlackWithFullScale)
     EXPECT_EQ(s.PlotForeColor, kWhite);
     EXPECT_EQ(s.PlotBackColor, kBlack);
     EXPECT_TRUE(s.scale && s.amplitude && s.tc && s.f);
+    EXPECT_FALSE(s.db);
     EXPECT_EQ(s.amplitudeCount, 4);
     EXPECT_EQ(s.tcCount, 6);
     EXPECT_EQ(s.fCount, 6);
@@ -47,6 +48,14 @@ TEST(PictureSettingsTest, ScaleSwitchCascadesOntoTheTickOptions)
     EXPECT_FALSE(s.amplitudeBoxEnabled || s.tcBoxEnabled || s.fBoxEnabled);
     EXPECT_FALSE(s.amplitudeSpinEnabled || s.tcSpinEnabled || s.fSpinEnabled);
     EXPECT_EQ(s.tcCount, 6);  // the counts are kept
+
+    // The dB view changes the curves, drawn without the scale too: the
+    // scale leaves it alone either way.
+    s.SetDb(true);
+    s.SetScale(true);
+    s.SetScale(false);
+    EXPECT_TRUE(s.db);
+    s.SetDb(false);
 
     // On again: all three options come back on, whatever they were before.
     s.SetScale(true);

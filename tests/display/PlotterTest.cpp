@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 
 #include "display/PictureSizing.h"
 #include "display/Plotter.h"
 #include "display/TickLabels.h"
+#include "signal/Envelope.h"
 #include "signal/Errors.h"
 #include "tests/support/DefaultAxes.h"
 #include "signal/NumberText.h"
@@ -408,16 +411,28 @@ TEST(PlotterTest, ZeroPeakFailsBeforeDrawingItsBand)
     const int N = 16;
     TSignalData zero;
     AllocateSignal(zero, N);
+    // A reference to scale to does not make a silent plot drawable.
+    const TSignalData loud = Wave(N, Sine);
+    PlotReference ref;
+    ref.data = &loud;
+    ref.N = N;
+    ref.Dt = DefaultAxes().Dt;
+    PlotExtras withRef;
+    withRef.reference = &ref;
     Picture p = Blank();
-    for (int plot = 0; plot < 2; ++plot) {
-        try {
-            if (plot == 0)
-                DrawTimePlot(p, s, DefaultAxes(), zero, N, "S(t)");
-            else
-                DrawSpectrumPlot(p, s, DefaultAxes(), zero, N, "|S(jw)|");
-            FAIL() << "no failure for plot " << plot;
-        } catch (const SonavirError& e) {
-            EXPECT_STREQ(e.what(), "Floating point division by zero");
+    for (const bool db : {false, true}) {
+        s.SetDb(db);
+        for (int plot = 0; plot < 4; ++plot) {
+            const PlotExtras& extras = plot < 2 ? PlotExtras{} : withRef;
+            try {
+                if (plot % 2 == 0)
+                    DrawTimePlot(p, s, DefaultAxes(), zero, N, "S(t)", {}, extras);
+                else
+                    DrawSpectrumPlot(p, s, DefaultAxes(), zero, N, "|S(jw)|", {}, extras);
+                FAIL() << "no failure for plot " << plot << (db ? " in dB" : "");
+            } catch (const SonavirError& e) {
+                EXPECT_STREQ(e.what(), "Floating point division by zero");
+            }
         }
     }
     for (int y = 0; y < 484; ++y) ASSERT_TRUE(ForeInRow(p, y, 0, 784).empty());
@@ -728,6 +743,226 @@ TEST(PlotterTest, EachPlotKeepsToItsBand)
         EXPECT_EQ(p.PixelAt(time.X0, time.frameTop), kFore);
         EXPECT_EQ(p.PixelAt(time.X0 + time.Wp, time.frameBottom), kFore);
     }
+}
+
+// The dB view in the frames of the linear plots: levels from 0 on the top
+// row to the floor on the bottom row (-60 dB for the waveform's envelope,
+// -80 dB for the spectrum), labelled at the NA intervals, captions with
+// their unit (the spectrum's too wide for the margin, so above its frame).
+TEST(PlotterTest, DbViewLabelsItsLevelsAndDrawsSilenceAtTheFloor)
+{
+    PictureSettings s;
+    s.SetDb(true);
+    const int N = 512;
+    const TSignalData wave = Wave(N, Sine);
+    TSignalData spectrum;
+    AllocateSignal(spectrum, N);
+    spectrum[0][100] = 3;  // one column of modulus 5, every other column 0
+    spectrum[1][100] = -4;
+    for (const int NA : {4, 3}) {
+        SCOPED_TRACE("NA = " + std::to_string(NA));
+        s.amplitudeCount = NA;
+        Picture p = Blank();
+        EXPECT_EQ(DrawSpectrumPlot(p, s, DefaultAxes(), spectrum, N, "|S(jw)|"), 5);
+        DrawTimePlot(p, s, DefaultAxes(), wave, N, "S(t)");
+
+        // The waveform's frame (50, 18) - (761, 204): 0 dB on row 28, -60 dB
+        // on row 194, ticks at trunc(k·166/NA) below the top.
+        EXPECT_EQ(p.PixelAt(50, 18), kFore);
+        EXPECT_EQ(p.PixelAt(760, 203), kFore);
+        const std::vector<std::string> wave4 = {"0", "-15", "-30", "-45", "-60"};
+        const std::vector<std::string> wave3 = {"0", "-20", "-40", "-60"};
+        for (int k = 0; k <= NA; ++k) {
+            const int y = 28 + k * 166 / NA;
+            EXPECT_EQ(p.PixelAt(54, y), kFore) << k;
+            EXPECT_EQ(p.PixelAt(756, y), kFore) << k;
+            const std::string& label = (NA == 4 ? wave4 : wave3)[k];
+            ExpectText(p, 50 - p.TextWidth(label) - 6, y - 4, label);
+        }
+        ExpectText(p, 50 - p.TextWidth("S(t), дБ") - 6, 8, "S(t), дБ");
+        ExpectText(p, 760 - p.TextWidth("t, с"), 222, "t, с");
+
+        // The spectrum: 0 dB on row 267, -80 dB on the base line 434.
+        const std::vector<std::string> spec4 = {"0", "-20", "-40", "-60", "-80"};
+        const std::vector<std::string> spec3 = {"0", "-26,7", "-53,3", "-80"};
+        for (int k = 0; k <= NA; ++k) {
+            const int y = 267 + k * 167 / NA;
+            EXPECT_EQ(p.PixelAt(54, y), kFore) << k;
+            EXPECT_EQ(p.PixelAt(755, y), kFore) << k;
+            const std::string& label = (NA == 4 ? spec4 : spec3)[k];
+            ExpectText(p, 50 - p.TextWidth(label) - 6, y - 6, label);
+        }
+        ExpectText(p, 0, 257 - p.TextHeight(), "|S(jw)|, дБ");
+        ExpectText(p, 760 - p.TextWidth("f, Гц"), 462, "f, Гц");
+        // The silent columns lie on the floor, the one column reaches 0 dB.
+        EXPECT_EQ(p.PixelAt(100, 434), kFore);
+        EXPECT_EQ(p.PixelAt(700, 434), kFore);
+        EXPECT_EQ(p.PixelAt(50 + 100 * 710 / 512, 267), kFore);
+        EXPECT_EQ(p.PixelAt(50 + 100 * 710 / 512, 266), kBack);
+    }
+}
+
+// A Gaussian-windowed tone's envelope is its window, so its dB curve is a
+// parabola: 20 lg e = -(20 / ln 10)·(m - m0)² / (2σ²) dB, held at -60 dB
+// where the window falls below a thousandth.
+TEST(PlotterTest, DbCurveOfAGaussianToneIsTheParabolaOfItsWindow)
+{
+    PictureSettings s;
+    s.SetDb(true);
+    s.scale = false;
+    const int N = 256;  // 512 samples, one or two pixels apart
+    const double m0 = 250.3, sigma = 30;
+    auto window = [&](int m) { return std::exp(-(m - m0) * (m - m0) / (2 * sigma * sigma)); };
+    TSignalData wave;
+    AllocateSignal(wave, N);
+    for (int m = 0; m < 2 * N; ++m) wave[m % 2][m / 2] = window(m) * std::cos(0.4 * std::numbers::pi * m);
+    Picture p = Blank();
+    DrawTimePlot(p, s, DefaultAxes(), wave, N, "S(t)");
+
+    long double top = 0;  // the envelope's peak, between samples
+    for (int m = 0; m < 2 * N; ++m) top = std::max<long double>(top, window(m));
+    int floored = 0;
+    for (int m = 0; m + 1 < 2 * N; ++m) {
+        const int x = 50 + m * 710 / (2 * N);
+        const long double level = 20 * std::log10(window(m) / top);
+        if (level < -60.5L) {
+            EXPECT_EQ(p.PixelAt(x, 194), kFore) << m;
+            ++floored;
+        } else if (level > -59.5L) {
+            const int y = 28 + int(-level / 60 * 166);
+            EXPECT_TRUE(p.PixelAt(x, y) == kFore || p.PixelAt(x, y - 1) == kFore || p.PixelAt(x, y + 1) == kFore)
+                << m << ": " << double(level) << " dB";
+        }
+    }
+    EXPECT_GT(floored, 250);
+}
+
+// Many points per pixel column, whole and zoomed: the column collapsing of
+// the dB view sets exactly the pixels of one LineTo per point at its level.
+TEST(PlotterTest, DbCurvesMatchLevelsDrawnPointByPoint)
+{
+    PictureSettings s;
+    s.SetDb(true);
+    s.scale = false;
+    std::mt19937 rng(23);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    const int N = 1 << 14;
+    TSignalData data;
+    AllocateSignal(data, N);
+    for (int m = 0; m < 2 * N; ++m) data[m % 2][m / 2] = noise(rng) * std::exp(-std::fabs(m - 9000.0) / 900);
+    TSignalData envelope;
+    Envelope(data, N, envelope);
+
+    // Points first .. first + count - 1 of `values` at their levels.
+    auto reference = [](Picture& p, const std::vector<long double>& values, long double floor, int top, int span,
+                        long long first, long long count) {
+        const long double peak = *std::max_element(values.begin(), values.end());
+        auto y = [&](long long i) {
+            const long double level = std::max(floor, 20 * std::log10(values[size_t(i)] / peak));
+            return top + int(std::trunc(level / floor * span));
+        };
+        p.SetPen(kFore);
+        p.MoveTo(50, y(first));
+        for (long long j = 1; j < count; ++j) p.LineTo(50 + int(j * 710 / count), y(first + j));
+    };
+    std::vector<long double> levels(2 * N), moduli(N);
+    for (int m = 0; m < 2 * N; ++m) levels[size_t(m)] = envelope[m % 2][m / 2];
+    for (int k = 0; k < N; ++k) moduli[size_t(k)] = std::hypot(data[0][k], data[1][k]);
+
+    for (const PlotSpan& span : {PlotSpan{}, PlotSpan{7001, 3333}, PlotSpan{123, 1000}}) {
+        SCOPED_TRACE("span " + std::to_string(span.first) + " + " + std::to_string(span.count));
+        Picture p = Blank();
+        DrawTimePlot(p, s, DefaultAxes(), data, N, "", span);
+        DrawSpectrumPlot(p, s, DefaultAxes(), data, N, "", span);
+        Picture ref = Blank();
+        const PlotSpan wave = span.Within(2LL * N), columns = span.Within(N);
+        reference(ref, levels, -60, 28, 166, wave.first, wave.count);
+        reference(ref, moduli, -80, 267, 167, columns.first, columns.count);
+        ExpectSamePixels(p, ref);
+    }
+}
+
+// A held reference under the plot: dotted, on the scale of the larger peak,
+// at its own sample times (here half or twice the plot's step, or a zoomed
+// span) and clipped to the plot.
+TEST(PlotterTest, ReferenceSharesTheScaleAndIsClippedToTheAxis)
+{
+    PictureSettings s;
+    s.scale = false;
+    const int N = 512;
+    const TSignalData own = Wave(N, [](int) { return 1.0; });
+    const TSignalData low = Wave(N, [](int) { return -2.0; });
+    const long double Dt = DefaultAxes().Dt;
+    struct Case {
+        long double refDt;
+        PlotSpan span;
+        int lastX;  // the reference's last column
+    };
+    // Half the step: the reference's 1024 samples end half way. Twice the
+    // step: it runs past the plot, clipped at its last column. Zoomed to
+    // samples 256 .. 767 with half the step: from the left edge to sample
+    // 511.5 of the plot, column trunc(255.5·710/512) = 354.
+    for (const Case& c : {Case{Dt / 2, {}, 50 + 1023 * 710 / 2048}, Case{Dt * 2, {}, 759},
+                          Case{Dt / 2, {256, 512}, 50 + 354}}) {
+        SCOPED_TRACE(std::to_string(double(c.refDt / Dt)) + " of the step, from " + std::to_string(c.span.first));
+        PlotReference ref;
+        ref.data = &low;
+        ref.N = N;
+        ref.Dt = c.refDt;
+        PlotExtras extras;
+        extras.reference = &ref;
+        Picture p = Blank();
+        // The reference's peak, 2, sets the scale: the own curve at half height.
+        EXPECT_EQ(DrawTimePlot(p, s, DefaultAxes(), own, N, "S(t)", c.span, extras), 2);
+        EXPECT_GE(ForeInRow(p, 111 - 41, 50, 784).size(), 708u);
+        EXPECT_TRUE(ForeInRow(p, 28, 0, 784).empty());
+        // The reference on the bottom row, dotted (3 on, 3 off), from the
+        // plot's left edge to its last column and no further.
+        const std::vector<int> dots = ForeInRow(p, 194, 0, 784);
+        ASSERT_FALSE(dots.empty());
+        EXPECT_EQ(dots.front(), 50);
+        EXPECT_GE(dots.back(), c.lastX - 6);  // a gap of the dots, and the end pixel left out
+        EXPECT_LE(dots.back(), c.lastX);
+        EXPECT_NEAR(double(dots.size()), (c.lastX - 50) / 2.0, 4);
+        for (int x = 0; x < 785; ++x)
+            for (int y : {193, 195}) ASSERT_EQ(p.PixelAt(x, y), kBack) << x << "," << y;
+    }
+
+    // A spectrum of half the columns at the same step spans the same band:
+    // its column k lies at the plot's column 2k. Its peak sets the scale.
+    TSignalData spectrum, refSpectrum;
+    AllocateSignal(spectrum, N);
+    AllocateSignal(refSpectrum, N / 2);
+    spectrum[0][300] = 1;
+    refSpectrum[0][50] = 4;
+    PlotReference ref;
+    ref.data = &refSpectrum;
+    ref.N = N / 2;
+    ref.Dt = Dt;
+    PlotExtras extras;
+    extras.reference = &ref;
+    Picture p = Blank();
+    EXPECT_EQ(DrawSpectrumPlot(p, s, DefaultAxes(), spectrum, N, "", {}, extras), 4);
+    auto topOf = [&](int x) {
+        for (int y = 0; y < 484; ++y)
+            if (p.PixelAt(x, y) == kFore) return y;
+        return -1;
+    };
+    EXPECT_LE(topOf(50 + 100 * 710 / 512), 434 - 167 + 3);  // the reference's spike, dotted
+    EXPECT_GE(topOf(50 + 100 * 710 / 512), 434 - 167);
+    EXPECT_EQ(topOf(50 + 300 * 710 / 512), 434 - 41);  // the own spike, a quarter high
+
+    // The dB view: both envelopes in dB of the larger peak; a tone a tenth
+    // as strong as the reference's lies at -20 dB, the reference at 0 dB.
+    s.SetDb(true);
+    const TSignalData tone = Wave(N, [](int m) { return std::cos(2 * std::numbers::pi * 100 * m / 1024); });
+    const TSignalData loud = Wave(N, [](int m) { return 10 * std::cos(2 * std::numbers::pi * 100 * m / 1024); });
+    ref.data = &loud;
+    ref.N = N;
+    Picture q = Blank();
+    EXPECT_NEAR(double(DrawTimePlot(q, s, DefaultAxes(), tone, N, "", {}, extras)), 10, 1e-9);
+    EXPECT_GE(ForeInRow(q, 28 + 166 / 3, 50, 760).size(), 708u);  // -20 dB of a -60 dB floor
+    EXPECT_NEAR(double(ForeInRow(q, 28, 50, 760).size()), 709 / 2.0, 4);
 }
 
 // Which points a range of time or frequency holds, against a plain search:

@@ -87,7 +87,8 @@ private slots:
         Fixture f;
         QStringList texts;
         for (QAction* a : f.form.ImageItem->actions()) texts << (a->isSeparator() ? "-" : a->text());
-        QCOMPARE(texts, (QStringList{"Сохранить", "-", "Размер", "-", "Настройки...", "-", "Весь сигнал"}));
+        QCOMPARE(texts, (QStringList{"Сохранить", "-", "Размер", "-", "Настройки...", "-", "Весь сигнал", "-",
+                                     "Запомнить как эталон", "Убрать эталон"}));
         texts.clear();
         for (QAction* a : f.form.HelpItem->actions()) texts << (a->isSeparator() ? "-" : a->text());
         QCOMPARE(texts, (QStringList{"Проверить обновление", "Скачать описание имитационной модели", "-",
@@ -325,6 +326,34 @@ private slots:
         QVERIFY(w.ReadoutText().isEmpty());
         w.StartSpeedButtonClick();
         QVERIFY(SamePixels(f.picture, whole));
+    }
+
+    void referenceIsHeldUnderTheNextRunAndLetGo()
+    {
+        Fixture f;
+        MainWindow& w = f.form;
+        w.StartSpeedButtonClick();
+        QVERIFY(w.HoldReferenceItem->isEnabled());
+        QVERIFY(!w.DropReferenceItem->isEnabled());
+        w.HoldReferenceItem->trigger();
+        QVERIFY(f.errors.empty());
+        QVERIFY(w.DropReferenceItem->isEnabled());
+
+        // The next run draws it underneath and reads it.
+        w.NextPathSpeedButtonClick();
+        w.StartSpeedButtonClick();
+        const Picture over = f.picture;
+        w.ResultImageMove(QPoint(300, 111));
+        QVERIFY(w.ReadoutText().contains(QStringLiteral("   эталон = ")));
+
+        // Let go, the picture is the run's alone, as its next Start draws it.
+        w.DropReferenceItem->trigger();
+        QVERIFY(!w.DropReferenceItem->isEnabled());
+        QVERIFY(!SamePixels(f.picture, over));
+        const Picture dropped = f.picture;
+        QVERIFY(!w.ReadoutText().contains(QStringLiteral("эталон")));
+        w.StartSpeedButtonClick();
+        QVERIFY(SamePixels(f.picture, dropped));
     }
 
     void resizeRefillsInTheCurrentBackground()

@@ -76,12 +76,18 @@ private slots:
         QVERIFY(!o.TcSpinEdit->isEnabled());
         QVERIFY(!f.settings.tc);
 
+        // "Шкала в дБ": off by default, on at a click, and left alone by "Шкала".
+        QVERIFY(!o.DbCheckBox->isChecked());
+        o.DbCheckBox->click();
+        QVERIFY(f.settings.db);
+
         o.ScaleCheckBox->click();
         for (QCheckBox* box : {o.AmplitudeCheckBox, o.TcCheckBox, o.FCheckBox}) {
             QVERIFY(!box->isChecked());
             QVERIFY(!box->isEnabled());
         }
         for (SpinEdit* spin : {o.AmplitudeSpinEdit, o.TcSpinEdit, o.FSpinEdit}) QVERIFY(!spin->isEnabled());
+        QVERIFY(o.DbCheckBox->isChecked() && o.DbCheckBox->isEnabled() && f.settings.db);
 
         // On again: all three ticks come back, whatever they were before.
         o.ScaleCheckBox->click();

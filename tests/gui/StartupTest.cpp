@@ -165,7 +165,7 @@ private slots:
             f.write(text);
         };
         write("lab.svr", "[Scenario]\nVersion=2\nSignal=0\nF0=3700\nFilter=1\nStage=3\nColors=1\n"
-                         "Scale=0\nAmplitudeTicks=0\nTimeTicks=0\nFrequencyTicks=0\nPictureSize=400x300\nDbScale=1\n");
+                         "Scale=0\nAmplitudeTicks=0\nTimeTicks=0\nFrequencyTicks=0\nPictureSize=400x300\nGridLines=1\n");
         write("bad.svr", "[Scenario]\nVersion=1\nSignal=2\nR=0.5\n");
         std::vector<std::string> errors;
         SetErrorSink([&](const std::string& m) { errors.push_back(m); });
@@ -185,7 +185,7 @@ private slots:
         QVERIFY(!p.pictureSettingsWindow->ScaleCheckBox->isChecked());
         QVERIFY(!p.pictureSizeWindow->ImageSizeCheckBox->isChecked());
         QCOMPARE(w.ResultImage->size(), QSize(400, 300));
-        QCOMPARE(w.StatusText(), QStringLiteral("Пропущены неизвестные ключи: DbScale"));
+        QCOMPARE(w.StatusText(), QStringLiteral("Пропущены неизвестные ключи: GridLines"));
 
         // Saved back (".svr" added), it describes the same situation.
         chosen = dir.filePath(QStringLiteral("copy"));

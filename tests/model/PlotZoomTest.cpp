@@ -11,7 +11,10 @@
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
 #include "model/PlotReadout.h"
+#include "model/PulseCompression.h"
+#include "signal/Envelope.h"
 #include "signal/NumberText.h"
+#include "tests/support/FailureOf.h"
 
 using namespace sonavir;
 
@@ -126,6 +129,128 @@ TEST(MainStateZoom, ColumnsOfThePlotAndResizes)
     EXPECT_TRUE(r.state.PlotsOnPicture());
 }
 
+// The dB view draws the waveform's envelope, worked out once by the run and
+// kept with its plots: zooms redraw it, the readout reads its levels, the
+// measures use it; the data kept and measured are those of the linear view.
+TEST(MainStateZoom, DbViewKeepsTheEnvelopeForZoomReadoutAndMeasures)
+{
+    Window lin, db;
+    db.settings.SetDb(true);
+    for (Window* w : {&lin, &db}) {
+        w->params.SetSignalItem(kBarkerPulse);
+        w->params.filterOn = true;
+        w->state.Start();
+    }
+    const ShownPlots& s = *db.state.Shown();
+    ASSERT_TRUE(s.hasEnvelope && s.waveDb && s.spectrumDb);
+    EXPECT_FALSE(lin.state.Shown()->hasEnvelope || lin.state.Shown()->waveDb);
+    TSignalData envelope;
+    Envelope(s.wave, s.N, envelope);
+    EXPECT_EQ(s.envelope[0], envelope[0]);
+    EXPECT_EQ(s.envelope[1], envelope[1]);
+    EXPECT_EQ(s.wave[0], lin.state.Shown()->wave[0]);
+    EXPECT_EQ(s.spectrum[1], lin.state.Shown()->spectrum[1]);
+    EXPECT_EQ(MeasuresCsv(MeasureShown(db.state)), MeasuresCsv(MeasureShown(lin.state)));
+    EXPECT_FALSE(SameRows(db.picture, lin.picture, 0, 242));
+    EXPECT_FALSE(SameRows(db.picture, lin.picture, 242, 484));
+
+    // The peak is the envelope's: 0 dB; elsewhere its level, and below the
+    // floor the floor.
+    long long top = 0;
+    auto e = [&](long long m) { return (long double)envelope[m % 2][m / 2]; };
+    for (long long m = 0; m < 2 * s.N; ++m)
+        if (e(m) > e(top)) top = m;
+    EXPECT_EQ(s.waveScale, e(top));
+    PlotReadout readout;
+    EXPECT_EQ(readout.Peak(db.state),
+              "пик: t = " + CoordinateText(top * s.axes.Dt, (top + 1) * s.axes.Dt) + " с   S = 0 дБ (" +
+                  ExponentText(e(top)) + ")");
+    const std::string off = readout.At(db.state, 52, 111);  // the first samples, long before the echo
+    EXPECT_NE(off.find("S < -60 дБ ("), std::string::npos) << off;
+    EXPECT_NE(readout.At(db.state, 300, 400).find(" дБ ("), std::string::npos);
+
+    // A zoom redraws the dB view as a run with that zoom draws it.
+    db.state.SetZoom(PlotKind::Time, PlotRange{0.006L, 0.008L});
+    Window fresh;
+    fresh.settings.SetDb(true);
+    fresh.params.SetSignalItem(kBarkerPulse);
+    fresh.params.filterOn = true;
+    fresh.state.zoom = db.state.zoom;
+    fresh.state.Start();
+    EXPECT_TRUE(SamePicture(db.picture, fresh.picture));
+
+    // Switched off, the next drawing of the waveform is linear again, and
+    // the readout reads it so.
+    db.settings.SetDb(false);
+    db.state.ShowWholeRun();
+    EXPECT_TRUE(SameRows(db.picture, lin.picture, 0, 242));
+    EXPECT_FALSE(s.waveDb);
+    EXPECT_EQ(readout.Peak(db.state), readout.Peak(lin.state));
+}
+
+// A held reference is drawn under every later run and zoom on the common
+// scale and read by the readout; let go, the picture is drawn without it.
+TEST(MainStateReference, HeldUnderLaterRunsReadAndLetGo)
+{
+    Window r, plain, fresh;
+    EXPECT_EQ(testsupport::FailureOf([&] { r.state.HoldReference(); }), kNothingToHold);
+    r.state.Start();  // the probe
+    const Picture probe = r.picture;
+    r.state.HoldReference();
+    ASSERT_NE(r.state.Reference(), nullptr);
+    const HeldReference& h = *r.state.Reference();
+    EXPECT_EQ(h.wave[1], r.state.Shown()->wave[1]);
+    EXPECT_EQ(h.spectrum[0], r.state.Shown()->spectrum[0]);
+    EXPECT_EQ(h.Dt, kDt);
+    EXPECT_TRUE(SamePicture(r.picture, probe));  // shown under the next drawing
+
+    // The echo over the probe: the scale of the larger peak.
+    for (Window* w : {&r, &plain}) {
+        w->state.SelectPath(7);
+        w->state.Start();
+    }
+    EXPECT_FALSE(SamePicture(r.picture, plain.picture));
+    const ShownPlots& s = *r.state.Shown();
+    EXPECT_EQ(s.waveReference, h.id);
+    EXPECT_EQ(s.spectrumReference, h.id);
+    EXPECT_EQ(s.waveScale, std::max(WavePeak(s.wave, s.N), WavePeak(h.wave, h.N)));
+    EXPECT_EQ(s.spectrumScale, std::max(SpectrumPeak(s.spectrum, s.N), SpectrumPeak(h.spectrum, h.N)));
+
+    // The readout: the largest |value| of each curve in the column (the
+    // same step and length, so the same samples), on the common scale.
+    PlotReadout readout;
+    const PlotSpan column = PointsInColumn(s.waveSpan, 50, 710, 300);
+    auto largest = [&](const TSignalData& d) {
+        long double best = 0;
+        for (long long m = column.first; m < column.first + column.count; ++m)
+            if (std::fabs(d[m % 2][m / 2]) > std::fabs(best)) best = d[m % 2][m / 2];
+        return best;
+    };
+    const long double own = largest(s.wave), ref = largest(h.wave);
+    const std::string text = readout.At(r.state, 300, 111);
+    EXPECT_EQ(text.substr(text.find("   S = ")),
+              "   S = " + FormatPicture(own / s.waveScale) + " (" + ExponentText(own) + ")   эталон = " +
+                  FormatPicture(ref / s.waveScale) + " (" + ExponentText(ref) + ")");
+    EXPECT_NE(readout.Peak(r.state).find("   эталон = "), std::string::npos);
+
+    // A zoom draws it too, as a run under the same zoom does.
+    r.state.SetZoom(PlotKind::Time, PlotRange{0.002L, 0.006L});
+    fresh.state.Start();
+    fresh.state.HoldReference();
+    fresh.state.SelectPath(7);
+    fresh.state.zoom = r.state.zoom;
+    fresh.state.Start();
+    EXPECT_TRUE(SamePicture(r.picture, fresh.picture));
+
+    // Let go: the plots are drawn again without it.
+    r.state.DropReference();
+    EXPECT_EQ(r.state.Reference(), nullptr);
+    plain.state.zoom = r.state.zoom;
+    plain.state.Start();
+    EXPECT_TRUE(SamePicture(r.picture, plain.picture));
+    EXPECT_EQ(readout.At(r.state, 300, 111).find("эталон"), std::string::npos);
+}
+
 TEST(PlotReadout, Texts)
 {
     EXPECT_EQ(ReadoutText("t", "0,00512", "с", {{"S", 0.734L, 2.31e-3L}}), "t = 0,00512 с   S = 0,734 (2,31E-3)");
@@ -139,6 +264,15 @@ TEST(PlotReadout, Texts)
     // Neighbours 2E-5 s apart five seconds in need seven digits.
     EXPECT_EQ(CoordinateText(5.000012L, 5.000032L), "5,00001");
     EXPECT_EQ(ScaledValue(-3, 4), -0.75L);
+    // The dB view: levels of the peak, "<" the floor below it.
+    EXPECT_EQ(ReadoutText("t", "0,0124", "с", {{"S", ScaledDb(-1.28L, 12.8L), 1.28L, kWaveFloorDb}}),
+              "t = 0,0124 с   S = -20 дБ (1,28E0)");
+    EXPECT_EQ(ReadoutText("f", "10300", "Гц", {{"|S|", ScaledDb(4, 4), 4, kSpectrumFloorDb}}),
+              "f = 10300 Гц   |S| = 0 дБ (4E0)");
+    EXPECT_EQ(ReadoutText("t", "0,01", "с", {{"S", ScaledDb(1e-4L, 1), 1e-4L, kWaveFloorDb}}),
+              "t = 0,01 с   S < -60 дБ (1E-4)");
+    EXPECT_EQ(ReadoutText("t", "0,01", "с", {{"S", ScaledDb(0, 1), 0, kWaveFloorDb}}), "t = 0,01 с   S < -60 дБ (0)");
+    EXPECT_EQ(FormatPicture(ScaledDb(0.5L, 1)), "-6,02");
     EXPECT_EQ(ExponentText(12.8L), "1,28E1");
     EXPECT_EQ(ExponentText(-0.5L), "-5E-1");
     EXPECT_EQ(ExponentText(9.996e-14L), "1E-13");

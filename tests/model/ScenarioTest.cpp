@@ -68,6 +68,7 @@ TEST(Scenario, RoundTripKeepsEveryValueAndTheDerivedOnes)
     settings.SetColorItem(1);
     settings.SetTc(false);
     settings.fCount = 23;
+    settings.SetDb(true);
 
     const Scenario saved = Scenario::Capture(state, {false, 640, 360});
     const std::string text = FormatScenario(saved);
@@ -91,6 +92,8 @@ TEST(Scenario, RoundTripKeepsEveryValueAndTheDerivedOnes)
     EXPECT_TRUE(state2.prevEnabled && state2.nextEnabled);
     EXPECT_EQ(settings2.PlotBackColor, kWhite);
     EXPECT_FALSE(settings2.tcSpinEnabled);
+    EXPECT_TRUE(settings2.db);
+    EXPECT_NE(text.find("\nDbScale=1\n"), std::string::npos);
     EXPECT_EQ(FormatScenario(Scenario::Capture(state2, read.scenario.size)), text);
 }
 
@@ -158,11 +161,11 @@ TEST(Scenario, RefusedFilesNameTheLineAndTheKey)
 TEST(Scenario, UnknownKeysAreSkippedAndMissingOnesKeepTheirDefaults)
 {
     // A newer file from another editor: byte-order mark, CRLF, blanks, comments.
-    const std::string text = "\xEF\xBB\xBF; lab 3\r\n[Scenario]\r\nVersion=2\r\n  F0 = 3700 \r\nDbScale=1\r\n"
-                             "Foo=bar\r\nDbScale=0\r\n# end\r\n";
+    const std::string text = "\xEF\xBB\xBF; lab 3\r\n[Scenario]\r\nVersion=2\r\n  F0 = 3700 \r\nGridLines=1\r\n"
+                             "Foo=bar\r\nGridLines=0\r\n# end\r\n";
     const ScenarioRead read = ParseScenario(text);
-    EXPECT_EQ(read.unknownKeys, (std::vector<std::string>{"DbScale", "Foo"}));
-    EXPECT_EQ(SkippedKeysNote(read.unknownKeys), "Пропущены неизвестные ключи: DbScale, Foo");
+    EXPECT_EQ(read.unknownKeys, (std::vector<std::string>{"GridLines", "Foo"}));
+    EXPECT_EQ(SkippedKeysNote(read.unknownKeys), "Пропущены неизвестные ключи: GridLines, Foo");
     EXPECT_EQ(read.scenario.params.f0Text, "3700");
     EXPECT_EQ(read.scenario.params.p.F0, 3700);
     EXPECT_EQ(read.scenario.params.rText, "1");
