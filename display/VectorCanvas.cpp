@@ -70,6 +70,18 @@ struct Pattern {
 
 Pattern PatternOf(PenStyle style) { return style == PenStyle::Dot ? Pattern{3, 6} : Pattern{18, 24}; }
 
+// What a one-pixel pen with flat ends covers from a to b: a bar half a pixel
+// to either side, `unit` the direction a -> b.
+void AddBar(QPainterPath& path, QPointF a, QPointF b, QPointF unit)
+{
+    const QPointF side(-unit.y() * 0.5, unit.x() * 0.5);
+    path.moveTo(a + side);
+    path.lineTo(b + side);
+    path.lineTo(b - side);
+    path.lineTo(a - side);
+    path.closeSubpath();
+}
+
 }  // namespace
 
 VectorCanvas::VectorCanvas(QPaintDevice& device, int width, int height)
@@ -135,7 +147,10 @@ void VectorCanvas::Fill(TColor color)
 
 void VectorCanvas::SetPen(TColor color, int, PenStyle style)
 {
-    // Lines are one pixel wide whatever the width asked, as in the bitmap.
+    // Lines are one pixel wide whatever the width asked, as in the bitmap. A
+    // new pen ends the styled lines collected: a later curve's gaps must
+    // cover an earlier curve where they cross, as in the bitmap.
+    FlushStyled();
     penColor_ = color;
     style_ = style;
     counter_ = 0;
@@ -143,6 +158,7 @@ void VectorCanvas::SetPen(TColor color, int, PenStyle style)
 
 void VectorCanvas::SetPenStyle(PenStyle style)
 {
+    FlushStyled();
     style_ = style;
     counter_ = 0;
 }
@@ -177,6 +193,7 @@ void VectorCanvas::LineTo(int x, int y)
 
 void VectorCanvas::UseLineColor(TColor color)
 {
+    FlushStyled();
     if (color != linesColor_ && (!lines_.isEmpty() || !chain_.empty())) FlushLines();
     linesColor_ = color;
 }
@@ -192,8 +209,18 @@ void VectorCanvas::EndChain()
     chain_.clear();
 }
 
+void VectorCanvas::FlushStyled()
+{
+    if (dots_.isEmpty() && gaps_.isEmpty()) return;
+    painter_.fillPath(gaps_, ToQColor(gapsColor_));
+    painter_.fillPath(dots_, ToQColor(dotsColor_));
+    gaps_ = QPainterPath();
+    dots_ = QPainterPath();
+}
+
 void VectorCanvas::FlushLines()
 {
+    FlushStyled();
     EndChain();
     if (lines_.isEmpty()) return;
     painter_.setPen(LinePen(linesColor_));
@@ -229,7 +256,18 @@ void VectorCanvas::SolidLine(QPoint from, QPoint to)
 // The gaps are painted first, as a solid line in the brush colour.
 void VectorCanvas::StyledLine(QPoint from, QPoint to, int counter)
 {
-    FlushLines();
+    if (!lines_.isEmpty() || !chain_.empty()) {
+        EndChain();
+        const QPainterPath solid = lines_;
+        lines_ = QPainterPath();
+        painter_.setPen(LinePen(linesColor_));
+        painter_.setBrush(Qt::NoBrush);
+        painter_.drawPath(solid);
+    }
+    if (brushColor_ != gapsColor_ || penColor_ != dotsColor_) FlushStyled();
+    gapsColor_ = brushColor_;
+    dotsColor_ = penColor_;
+
     const QPointF a = Centre(from), b = Centre(to);
     const QPointF p = BackOff(a, a, b), q = BackOff(b, a, b);
     double t0, t1;
@@ -239,14 +277,18 @@ void VectorCanvas::StyledLine(QPoint from, QPoint to, int counter)
     const double step = length / Steps(from, to);
     const Pattern pattern = PatternOf(style_);
 
-    painter_.setBrush(Qt::NoBrush);
-    painter_.setPen(LinePen(brushColor_));
-    painter_.drawLine(start, end);
-    QPen dots = LinePen(penColor_);
-    dots.setDashPattern({pattern.on * step, (pattern.period - pattern.on) * step});
-    dots.setDashOffset(counter * step + t0 * length);
-    painter_.setPen(dots);
-    painter_.drawLine(start, end);
+    const double shown = std::hypot(end.x() - start.x(), end.y() - start.y());
+    const QPointF unit = (end - start) / shown;
+    AddBar(gaps_, start, end, unit);
+    // The pattern's phase at the start, in lengths along the line; each
+    // period begins with its dot or dash.
+    const double period = pattern.period * step, on = pattern.on * step;
+    const double phase = std::fmod(counter * step + t0 * length, period);
+    for (double d = -phase; d < shown; d += period) {
+        const double d0 = std::max(d, 0.0), d1 = std::min(d + on, shown);
+        if (d1 <= d0) continue;
+        AddBar(dots_, start + unit * d0, start + unit * d1, unit);
+    }
 }
 
 void VectorCanvas::PenColumn(int x, int y1, int y2)

@@ -74,7 +74,14 @@ private:
     void EndChain();
     void FlushLines();
     void SolidLine(QPoint from, QPoint to);
+    // Dotted and dashed lines of one pen and brush collect too: the stroke of
+    // each line in gaps_, its dots or dashes in dots_, both as the filled
+    // one-pixel-wide bars a stroke covers. A styled curve of many segments
+    // then makes two paths, not two a segment; filled bars cover the same
+    // pixels however many a path holds, where the raster engine's strokes of
+    // a path with many pieces take a pixel more at their ends.
     void StyledLine(QPoint from, QPoint to, int counter);
+    void FlushStyled();
 
     QPainter painter_;
     int width_, height_;
@@ -88,6 +95,9 @@ private:
     QPainterPath lines_;
     TColor linesColor_ = kBlack;
     std::vector<QPoint> chain_;
+
+    QPainterPath gaps_, dots_;
+    TColor gapsColor_ = kWhite, dotsColor_ = kBlack;
 };
 
 }  // namespace sonavir

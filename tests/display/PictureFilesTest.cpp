@@ -222,6 +222,17 @@ TEST(PictureFilesTest, DenseCurvesMakeSmallVectorFiles)
     DrawBothPlots(p, 1 << 21, [&](int m) { return samples[size_t(m)]; });
     EXPECT_LT(Saved(p, PictureFormat::Svg, dir, "dense.svg").size(), 1u << 20);
     EXPECT_LT(Saved(p, PictureFormat::Pdf, dir, "dense.pdf").size(), 1u << 20);
+
+    // A dotted curve as dense (a reference trace under a plot) changes its
+    // pen twice for the whole curve, not twice a segment.
+    Picture dotted;
+    dotted.SetPen(kWhite, 1, PenStyle::Dot);
+    dotted.MoveTo(50, 100);
+    for (int x = 50; x < 760; ++x) {
+        dotted.LineTo(x, 100 + (x % 2) * 3);
+        dotted.LineTo(x + 1, 103 - (x % 2) * 3);
+    }
+    EXPECT_LT(Saved(dotted, PictureFormat::Svg, dir, "dotted.svg").size(), 1u << 18);
 }
 
 // Past the record's limit the picture is its pixels: the vector file shows
