@@ -53,6 +53,21 @@ Counts CountsOf(const PictureSettings& s)
 int PlotWidth(const Canvas& picture) { return std::max(picture.Width(), kMinPictureWidth); }
 int PlotHeight(const Canvas& picture) { return std::max(picture.Height(), kMinPictureHeight); }
 
+// What every plot works out first: the size it draws for, its left origin
+// and width, and the points of its span out of `count`.
+struct PlotBand {
+    int W, H, X0, Wp;
+    PlotSpan shown;
+    bool whole;
+};
+
+PlotBand BandOf(const Canvas& picture, const PlotAxes& axes, const PlotSpan& span, long long count)
+{
+    const int W = PlotWidth(picture), H = PlotHeight(picture);
+    const PlotSpan shown = span.Within(count);
+    return {W, H, 50 + axes.imageLeft, W - 75, shown, shown.count == count};
+}
+
 void PrepareSurface(Canvas& picture, const PictureSettings& settings)
 {
     picture.SetPen(settings.PlotForeColor, 1, picture.Style());
@@ -492,11 +507,7 @@ long double DrawTimePlotDb(Canvas& picture, const PictureSettings& settings, con
                            const TSignalData& samples, int N, const std::string& caption,
                            const PlotSpan& span, const PlotExtras& extras)
 {
-    const int W = PlotWidth(picture), H = PlotHeight(picture);
-    const int X0 = 50 + axes.imageLeft;
-    const int Wp = W - 75;
-    const PlotSpan shown = span.Within(2LL * N);
-    const bool whole = shown.count == 2LL * N;
+    const auto [W, H, X0, Wp, shown, whole] = BandOf(picture, axes, span, 2LL * N);
 
     TSignalData ownEnvelope;  // when the caller keeps none
     const TSignalData* envelope = extras.envelope;
@@ -554,11 +565,7 @@ long double DrawSpectrumPlotDb(Canvas& picture, const PictureSettings& settings,
                                const TSignalData& spectrum, int N, const std::string& caption,
                                const PlotSpan& span, const PlotReference* ref)
 {
-    const int W = PlotWidth(picture), H = PlotHeight(picture);
-    const int X0 = 50 + axes.imageLeft;
-    const int Wp = W - 75;
-    const PlotSpan shown = span.Within(N);
-    const bool whole = shown.count == N;
+    const auto [W, H, X0, Wp, shown, whole] = BandOf(picture, axes, span, N);
 
     long double peak;
     const SpectrumSource source = SpectrumOf(spectrum, N, peak);
@@ -603,13 +610,9 @@ long double DrawTimePlot(Canvas& picture, const PictureSettings& settings, const
                          const PlotExtras& extras)
 {
     if (settings.db) return DrawTimePlotDb(picture, settings, axes, samples, N, caption, span, extras);
-    const int W = PlotWidth(picture), H = PlotHeight(picture);
-    const int X0 = 50 + axes.imageLeft;
-    const int Wp = W - 75;
+    const auto [W, H, X0, Wp, shown, whole] = BandOf(picture, axes, span, 2LL * N);
     const double* row0 = samples[0].data();
     const double* row1 = samples[1].data();
-    const PlotSpan shown = span.Within(2LL * N);
-    const bool whole = shown.count == 2LL * N;
 
     const PlotReference* ref = extras.reference;
     double peak = static_cast<double>(WavePeak(samples, N));
@@ -659,11 +662,7 @@ long double DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, c
 {
     const PlotReference* ref = extras.reference;
     if (settings.db) return DrawSpectrumPlotDb(picture, settings, axes, spectrum, N, caption, span, ref);
-    const int W = PlotWidth(picture), H = PlotHeight(picture);
-    const int X0 = 50 + axes.imageLeft;
-    const int Wp = W - 75;
-    const PlotSpan shown = span.Within(N);
-    const bool whole = shown.count == N;
+    const auto [W, H, X0, Wp, shown, whole] = BandOf(picture, axes, span, N);
 
     long double peak;
     const SpectrumSource source = SpectrumOf(spectrum, N, peak);
