@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "signal/Errors.h"
+#include "signal/RunControl.h"
 #include "signal/Threads.h"
 #include "signal/WinFFT.h"
 
@@ -70,20 +71,39 @@ inline double PowerD(long double base, long double exponent)
     return Exp2(exponent * std::log2(static_cast<double>(base)));
 }
 
+// Columns between two checkpoints of a long loop: a stop is seen within a
+// few microseconds, and the per cent moves smoothly.
+inline constexpr int kCheckColumns = 32 * kPhaseBlock;
+
 // Runs body(begin, end) over [first, last), split into block-aligned ranges,
-// one per worker for long loops. Floating-point flags are per thread, so each
-// worker watches its own and the first failure is rethrown here.
+// one per worker for long loops (WorkThreads()). Floating-point flags are per
+// thread, so each worker watches its own and the first failure is rethrown
+// here. Each worker calls the body a few thousand columns at a time with a
+// checkpoint between; the first reports the step's progress.
 template <typename Body>
 void ForColumns(int first, int last, Body body)
 {
     const int count = last - first;
     if (count <= 0) return;
-    unsigned workers = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+    unsigned workers = static_cast<unsigned>(WorkThreads());
     if (count < kParallelColumns) workers = 1;
-    auto run = [&body](int b, int e, std::exception_ptr& error) {
+    RunControl* const control = CurrentRun();
+    const bool reports = ReportsProgress();
+    auto run = [&body, control, reports](int b, int e, bool lead, std::exception_ptr& error) {
         try {
+            const RunScope scope(control, reports && lead);
             FpFlagGuard guard;
-            body(b, e);
+            for (int c = b; c < e;) {
+                // Cut at fixed columns, as the blocks are: the split never
+                // changes which way a block is computed.
+                const int ce = static_cast<int>(
+                    std::min<long long>(e, (static_cast<long long>(c) / kCheckColumns + 1) * kCheckColumns));
+                body(c, ce);
+                c = ce;
+                // The lead worker's share stands for the whole loop's.
+                if (lead) StepProgress(c - b, e - b);
+                else Checkpoint();
+            }
             guard.Check();
         } catch (...) {
             error = std::current_exception();
@@ -91,7 +111,7 @@ void ForColumns(int first, int last, Body body)
     };
     if (workers == 1) {
         std::exception_ptr error;
-        run(first, last, error);
+        run(first, last, true, error);
         if (error) std::rethrow_exception(error);
         return;
     }
@@ -110,16 +130,27 @@ void ForColumns(int first, int last, Body body)
     threads.reserve(workers - 1);
     try {
         for (unsigned w = 1; w < workers; ++w)
-            threads.push_back(StartThread(run, bounds[w], bounds[w + 1], std::ref(errors[w])));
+            threads.push_back(StartThread(run, bounds[w], bounds[w + 1], false, std::ref(errors[w])));
     } catch (const std::system_error&) {
         // No thread to be had: the caller does the rest of the work itself.
         for (unsigned w = static_cast<unsigned>(threads.size()) + 1; w < workers; ++w)
-            run(bounds[w], bounds[w + 1], errors[w]);
+            run(bounds[w], bounds[w + 1], false, errors[w]);
     }
-    run(bounds[0], bounds[1], errors[0]);
+    run(bounds[0], bounds[1], true, errors[0]);
     for (auto& t : threads) t.join();
-    for (auto& e : errors)
-        if (e) std::rethrow_exception(e);
+    // A stop is no failure: a real failure of another worker comes first.
+    std::exception_ptr stopped;
+    for (auto& e : errors) {
+        if (!e) continue;
+        try {
+            std::rethrow_exception(e);
+        } catch (const RunStopped&) {
+            stopped = e;
+        } catch (...) {
+            throw;
+        }
+    }
+    if (stopped) std::rethrow_exception(stopped);
 }
 
 // cos and sin of a ramp phi(i) that is linear in the column index, from

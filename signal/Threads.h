@@ -14,6 +14,27 @@ bool ThreadsRefused();
 // Makes every StartThread fail as a refusing system does; for tests.
 void RefuseThreads(bool refuse);
 
+// How many threads one loop may use at most: the machine's cores (at most
+// 8), unless set. Results never depend on it: loops split their work at
+// fixed places, so one thread or eight give the same bits. Benchmarks and
+// tests set it to compare; a batch that runs its points side by side gives
+// each point one (see WorkThreadsScope).
+int WorkThreads();
+// 0 puts back the machine's own count.
+void SetWorkThreads(int threads);
+// The calling thread's loops use at most `threads` for the scope's life
+// (a point of a batch that already runs on its own core takes 1).
+class WorkThreadsScope {
+public:
+    explicit WorkThreadsScope(int threads) noexcept;
+    ~WorkThreadsScope();
+    WorkThreadsScope(const WorkThreadsScope&) = delete;
+    WorkThreadsScope& operator=(const WorkThreadsScope&) = delete;
+
+private:
+    int previous_;
+};
+
 template <class F, class... Args>
 std::thread StartThread(F&& f, Args&&... args)
 {
