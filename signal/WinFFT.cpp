@@ -607,6 +607,20 @@ void Transform(TSignalData& data, int N, std::int8_t direction);
 
 }  // namespace
 
+void ComplexFFT(double* re, double* im, int N, std::int8_t direction)
+{
+    if (N < 1 || N > kMaxSignalSize || (N & (N - 1)) != 0) RaiseInvalidOp();
+    if (N == 1) return;
+    const TransformFaults faults;
+    const int n = Log2(N);
+    const RootTable roots(n);
+    if (direction == 1)
+        ComplexTransform<1>(re, im, n, 1.0, roots);
+    else
+        ComplexTransform<-1>(re, im, n, 1.0, roots);
+    faults.Check();
+}
+
 bool FFT(TSignalData& data, int N, std::int8_t direction)
 {
     const TransformFaults faults;

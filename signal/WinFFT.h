@@ -40,6 +40,13 @@ int TransformSize(int M);
 // double fails with "Floating point overflow" (caller's flags are kept).
 bool FFT(TSignalData& data, int N, std::int8_t direction);
 
+// The plain complex transform of N points (any power of two from 1 to
+// kMaxSignalSize) in two arrays, in place and unscaled. Direction +1:
+// X_k = sum x_n e^{-2 pi j k n / N}; direction -1: x_n = sum X_k e^{+2 pi j k n / N}
+// (so a pair multiplies by N). For the work that needs complex signals of its
+// own (analytic signals, Doppler rows, resampling). Fails like FFT.
+void ComplexFFT(double* re, double* im, int N, std::int8_t direction);
+
 // Mode 2: largest complex modulus of the N columns. Mode 1: largest |value| of
 // both rows (the sample peak of a waveform). Mode 0: row 0 only.
 long double PeakValue(const TSignalData& data, int N, std::uint8_t mode);

@@ -386,3 +386,32 @@ TEST(WinFFT, ResultsBeyondTheDoubleRangeFailAsOverflow)
     ScaleBuffer(s, 1, 1e-300L);  // underflow is silent
     EXPECT_EQ(s[0][0], 0.0);
 }
+
+TEST(ComplexFFT, MatchesTheDirectSumAndAPairScalesByN)
+{
+    for (int N : {1, 2, 4, 8, 64, 1024}) {
+        SCOPED_TRACE(N);
+        std::vector<double> re(N), im(N);
+        for (int i = 0; i < N; ++i) {
+            re[i] = std::sin(0.37 * i) + 0.25 * (i % 3);
+            im[i] = std::cos(1.1 * i * i) - 0.5;
+        }
+        const std::vector<double> r0 = re, i0 = im;
+        ComplexFFT(re.data(), im.data(), N, +1);
+        for (int k = 0; k < N; ++k) {
+            long double sr = 0, si = 0;
+            for (int n = 0; n < N; ++n) {
+                const long double a = -2 * std::numbers::pi_v<long double> * k * n / N;
+                sr += r0[n] * std::cos(a) - i0[n] * std::sin(a);
+                si += r0[n] * std::sin(a) + i0[n] * std::cos(a);
+            }
+            ASSERT_NEAR(re[k], static_cast<double>(sr), 1e-12 * N);
+            ASSERT_NEAR(im[k], static_cast<double>(si), 1e-12 * N);
+        }
+        ComplexFFT(re.data(), im.data(), N, -1);
+        for (int n = 0; n < N; ++n) {
+            ASSERT_NEAR(re[n] / N, r0[n], 1e-13);
+            ASSERT_NEAR(im[n] / N, i0[n], 1e-13);
+        }
+    }
+}
