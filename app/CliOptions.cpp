@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "display/PictureSizing.h"
+#include "model/EchoPath.h"
 #include "model/Scenario.h"
 #include "signal/NumberText.h"
 
@@ -318,8 +319,8 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
         else if (a == "--set") o.settings.push_back(ParseSetting(value()));
         else if (a == "--colors") o.colors = ParseInt(a, value(), 0, 1);
         else if (a == "--size") o.size = ParseSize(value());
-        else if (a == "--model") { renderOnly(); o.model = ParseInt(a, value(), 0, 4); }
-        else if (a == "--stage") { renderOnly(); o.stage = ParseInt(a, value(), 0, 7); }
+        else if (a == "--model") { renderOnly(); o.model = ParseInt(a, value(), 0, static_cast<int>(kModelViews.size()) - 1); }
+        else if (a == "--stage") { renderOnly(); o.stage = ParseInt(a, value(), 0, kLastStage); }
         else if (a == "--filter") { renderOnly(); o.filter = true; }
         else if (a == "--echo-filter") { renderOnly(); o.echoFilter = true; }
         else if (a == "--noise") { renderOnly(); o.noise = true; }
@@ -332,7 +333,7 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
             if (!ParseWhole(t, v) || v < 0 || v > std::numeric_limits<std::uint32_t>::max())
                 Bad("--seed: expected a whole number from 0 to 4294967295, got '" + t + "'");
             o.seed = static_cast<std::uint32_t>(v);
-        } else if (a == "--gate-off") { renderOnly(); o.gatesOff.push_back(ParseInt(a, value(), 0, 6)); }
+        } else if (a == "--gate-off") { renderOnly(); o.gatesOff.push_back(ParseInt(a, value(), 0, kGateCount - 1)); }
         else if (a == "--no-scale") { renderOnly(); o.noScale = true; }
         else if (a == "--db") { renderOnly(); o.db = true; }
         else if (a == "--ticks") {
@@ -351,7 +352,7 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
             o.ticks = ticks;
         } else if (a == "--time-range") { renderOnly(); o.timeRange = ParseRange(a, value(), "seconds"); }
         else if (a == "--freq-range") { renderOnly(); o.freqRange = ParseRange(a, value(), "hertz"); }
-        else if (a == "--reference-stage") { renderOnly(); o.referenceStage = ParseInt(a, value(), 0, 7); }
+        else if (a == "--reference-stage") { renderOnly(); o.referenceStage = ParseInt(a, value(), 0, kLastStage); }
         else if (a == "--reference-set") { renderOnly(); o.referenceSettings.push_back(ParseSetting(value(), a)); }
         else if (a == "--wave") { renderOnly(); o.waveFile = value(); }
         else if (a == "--spectrum") { renderOnly(); o.spectrumFile = value(); }

@@ -63,19 +63,20 @@ void AppendCell(std::string& line, const std::optional<long double>& value)
 
 }  // namespace
 
-Ledger ComputeLedger(const MainState& state)
+Ledger ComputeLedger(const MainState& state) { return ComputeLedger(state.Request()); }
+
+Ledger ComputeLedger(const RunRequest& q)
 {
-    const ModelParameters& params = state.params;
-    const int M = HalfSampleCount(params.p.Tc, params.p.Dt);
+    const int M = HalfSampleCount(q.p.Tc, q.p.Dt);
     const int N = TransformSize(M);
     Ledger ledger;
     ledger.N = N;
-    ledger.Dt = params.p.Dt;
+    ledger.Dt = q.p.Dt;
 
     TSignalData spectrum, work;
     AllocateSignal(spectrum, N);
     AllocateSignal(work, N);
-    state.GenerateSignal(spectrum, N, M);
+    GenerateProbe(q, spectrum, N, M);
     long double peak = 0;
     long long at = 0;
     FindPeak(spectrum, N, peak, at);  // the probe is its own waveform
@@ -83,13 +84,13 @@ Ledger ComputeLedger(const MainState& state)
     long double energy = CopyWithEnergy(spectrum, work, N);
 
     long double depth = 1;  // product of the depth factors so far
-    for (int k = 0; k <= MainState::kLastStage; ++k) {
+    for (int k = 0; k <= kLastStage; ++k) {
         if (k > 0) {
             // As in the run: the gates leave a stage's model out, never its
             // depth attenuation.
-            if (params.depthOn) depth *= state.DepthFactor(k);
-            if (params.gates[k - 1]) {
-                state.ApplyStage(k, spectrum, N);
+            if (q.depthOn) depth *= DepthFactor(k, q.p);
+            if (q.gates[k - 1]) {
+                ApplyStage(q, k, spectrum, N);
                 energy = CopyWithEnergy(spectrum, work, N);
                 FFT(work, N, -1);
                 FindPeak(work, N, peak, at);
@@ -101,7 +102,7 @@ Ledger ComputeLedger(const MainState& state)
         row.peakTime = at * ledger.Dt;
     }
     const long double probe = ledger.rows[0].energy;
-    for (int k = 0; k <= MainState::kLastStage; ++k) {
+    for (int k = 0; k <= kLastStage; ++k) {
         LedgerRow& row = ledger.rows[k];
         row.dbProbe = Decibels(row.energy, probe);
         row.dbStep = Decibels(row.energy, k == 0 ? probe : ledger.rows[k - 1].energy);
@@ -112,7 +113,7 @@ Ledger ComputeLedger(const MainState& state)
 std::string LedgerCsv(const Ledger& ledger)
 {
     std::string text = "stage,energy,db_probe,db_step,peak,peak_time\n";
-    for (int k = 0; k <= MainState::kLastStage; ++k) {
+    for (int k = 0; k <= kLastStage; ++k) {
         const LedgerRow& row = ledger.rows[k];
         text += std::to_string(k);
         text.push_back(',');

@@ -25,12 +25,14 @@ struct LedgerRow {
 struct Ledger {
     int N = 0;             // the run's size: 2N samples per waveform
     long double Dt = 0;    // sample step, s
-    std::array<LedgerRow, MainState::kLastStage + 1> rows;
+    std::array<LedgerRow, kLastStage + 1> rows;
 };
 
 // In one pass along the path: one transform of the probe, each gated stage's
 // response applied in turn, energies from the spectrum, one inverse transform
-// per stage for its peak. Two buffers of the run's size; the state is only read.
+// per stage for its peak. Two buffers of the run's size.
+Ledger ComputeLedger(const RunRequest& request);
+// The ledger of the situation the program is in (the state is only read).
 Ledger ComputeLedger(const MainState& state);
 
 // "stage,energy,db_probe,db_step,peak,peak_time" and one line per stage.

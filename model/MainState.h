@@ -13,100 +13,13 @@
 #include "display/PictureSettings.h"
 #include "display/PlotSpan.h"
 #include "display/Plotter.h"
+#include "model/EchoPath.h"
 #include "model/ModelParameters.h"
+#include "model/PlotScene.h"
+#include "model/RunEcho.h"
 #include "signal/WinFFT.h"
 
 namespace sonavir {
-
-// What the picture's two plots were last drawn from, kept after the run so
-// that tools working on the picture (the pulse-compression measures, zoom, a
-// readout under the cursor) see exactly the data drawn, without running again.
-// A run keeps its own working buffer for the plot it drew last and copies the
-// buffer of the other one, so the retention costs one buffer beyond the run.
-struct ShownPlots {
-    std::uint64_t run = 0;   // which run of this MainState drew them, from 1
-    int modelItem = 0;       // 0 the signal, 1 .. 4 a single model's view
-    int pathStage = 0;       // stage of the echo path (0 for a model's view)
-    int signalItem = 0;      // the probe kind of the run
-    TModelParams p;          // the numeric parameters the run used
-    int N = 0;               // columns of both buffers
-    PlotAxes axes;           // Dt, Fmax, KofDiscret, imageLeft as the plots had them
-    bool hasWave = false;    // the time plot was drawn from wave
-    bool hasSpectrum = false;  // the spectrum plot was drawn from spectrum
-    TSignalData wave;        // waveform layout, 2N samples ("S(t)" or "h(t)")
-    TSignalData spectrum;    // spectrum layout, N columns ("|S(jw)|" or "|K(jw)|")
-    std::string waveCaption, spectrumCaption;
-    // The spectrum is the waveform's own (its transform, or the spectrum it
-    // is the inverse transform of, with no scaling between): the envelope
-    // can be worked out from it with one transform.
-    bool spectrumOfWave = false;
-    // The waveform's envelope, kept when the time plot was drawn in the dB
-    // view and the machine could spare it (a zoom in the dB view works it
-    // out again otherwise, and the readout has no value for it).
-    // envelopeExact: it is Envelope(wave)'s bit for bit, as the measures need.
-    bool hasEnvelope = false, envelopeExact = false;
-    TSignalData envelope;
-    // How each plot was last drawn: in the dB view or not, and the value it
-    // drew at full height (the peak, 0 dB in the dB view).
-    bool waveDb = false, spectrumDb = false;
-    long double waveScale = 0, spectrumScale = 0;
-    // The held reference drawn under each plot (HeldReference::id), 0 none.
-    std::uint64_t waveReference = 0, spectrumReference = 0;
-    // Where they are in the picture: the points each plot shows (all of them,
-    // {0, count}, unless zoomed) and the picture's size when they were drawn,
-    // 0 once the picture no longer holds them (a resize blanked it).
-    PlotSpan waveSpan, spectrumSpan;
-    int width = 0, height = 0;
-
-    bool Has(PlotKind plot) const
-    {
-        return plot == PlotKind::Time ? hasWave : plot == PlotKind::Spectrum && hasSpectrum;
-    }
-    // Positions of the plot's points: sample times or column frequencies.
-    PointAxis Axis(PlotKind plot) const
-    {
-        return plot == PlotKind::Time ? PointAxis::Time(axes.Dt, N) : PointAxis::Frequency(axes.Dt, N);
-    }
-    const PlotSpan& Span(PlotKind plot) const { return plot == PlotKind::Time ? waveSpan : spectrumSpan; }
-    bool Db(PlotKind plot) const { return plot == PlotKind::Time ? waveDb : spectrumDb; }
-    std::uint64_t ReferenceId(PlotKind plot) const
-    {
-        return plot == PlotKind::Time ? waveReference : spectrumReference;
-    }
-    long double Scale(PlotKind plot) const { return plot == PlotKind::Time ? waveScale : spectrumScale; }
-};
-
-// A held reference ("Изображение" -> "Запомнить как эталон"): the data of
-// the plots shown when it was taken, with their steps (not their pixels).
-// Every later drawing of a plot draws it underneath (display/Plotter.h).
-struct HeldReference {
-    std::uint64_t id = 0;      // from 1, one per reference taken
-    int N = 0;                 // columns of its buffers
-    long double Dt = 0;        // its sample step
-    TSignalData wave, spectrum;
-    std::string waveCaption, spectrumCaption;
-    bool spectrumOfWave = false;  // as ShownPlots
-    // Its waveform's envelope, for the dB view: taken with it or worked out
-    // at the first drawing that needs it, and kept where it can be spared.
-    bool hasEnvelope = false;
-    TSignalData envelope;
-};
-inline constexpr const char* kNothingToHold = "Нет графиков, которые можно запомнить как эталон";
-inline constexpr const char* kNoMemoryToHold = "Недостаточно памяти, чтобы запомнить эталон";
-
-// The zoom of the picture: a range of time for the waveform and one of
-// frequency for the spectrum, none for the whole run. Kept as ranges, not as
-// points, so that it outlives the run it was chosen on: every run and every
-// redraw takes the points of its own record that fall in them.
-struct PlotZoom {
-    std::optional<PlotRange> time, frequency;
-    bool Active() const { return time || frequency; }
-    std::optional<PlotRange>& Of(PlotKind plot) { return plot == PlotKind::Time ? time : frequency; }
-    const std::optional<PlotRange>& Of(PlotKind plot) const
-    {
-        return plot == PlotKind::Time ? time : frequency;
-    }
-};
 
 class MainState {
 public:
@@ -116,8 +29,9 @@ public:
     PictureSettings& settings;
     Picture& picture;
 
-    static const std::vector<std::string>& ModelItems();  // "Сигнал" .. "Объект"
-    static const std::vector<std::string>& PathItems();   // "Модель" .. 8 stages
+    static const std::vector<std::string>& ModelItems() { return ModelItemTexts(); }  // "Сигнал" .. "Объект"
+    static const std::vector<std::string>& PathItems() { return PathItemTexts(); }    // "Модель" .. 8 stages
+    static constexpr int kLastStage = sonavir::kLastStage;
 
     // Control state.
     int modelItem = 0;
@@ -130,14 +44,12 @@ public:
     int imageLeft = 0;         // left of the picture within the window
     bool evaluationShown = false;  // the evaluation window locks the run controls
 
-    // Fields of the main window object.
+    // Fields of the main window object that a run or a series writes back.
     int RealSignalSize = 0;
     int SignalSize = 0;
+    long double SignalEnergy = 0;  // the emitted probe's, before any noise
     std::uint8_t SeriesSignalKind = 0;
     bool MatchToEcho = false;
-    TSignalData Signal;
-    TSignalData FilterRef;
-    long double SignalEnergy = 0;
 
     // A fixed noise seed makes runs repeatable; by default each noise call
     // reseeds from the clock.
@@ -159,74 +71,39 @@ public:
     // The evaluation window shown (locks) or hidden (unlocks, re-derives).
     void SetEvaluationShown(bool shown);
 
-    // StartSpeedButtonClick: blank status, run, full settings form, status
-    // text, "Изображение" enabled. A failure propagates after the status has
-    // been blanked; nothing after the run happens then.
+    // StartSpeedButtonClick, here and now: blank status, the run, its result
+    // applied (Finish). A failure propagates after the status has been
+    // blanked and what the run got to has been drawn.
     void Start();
+    // Start in two halves, for a run on another thread: what the run reads
+    // (the parameter set and the choices as they are now; the dB view's
+    // envelope when the picture draws it) ...
+    RunRequest Request() const;
+    // ... and, on this thread once the run is over, its result: what it
+    // writes back (the duration text unless the user typed another while it
+    // ran, the sizes, the memory figures, the probe's energy), its plots
+    // drawn, the full settings form, the status text and "Изображение"
+    // enabled. A failed run's failure is thrown after what it got to has
+    // been drawn; the status stays blank then. A stopped run changes nothing.
+    void Finish(RunResult& result);
 
-    // The run and its parts.
-    void RunModel();
-    void GenerateSignal();
-    void ApplyAntenna(bool apply);
-    void BuildFilterReference();
-
-    static constexpr int kLastStage = 7;
-    // The same pieces on any buffer of N columns (M the pulse length in sample
-    // pairs): the run works on Signal, the energy ledger on buffers of its own.
-    void GenerateSignal(TSignalData& data, int N, int M) const;
-    void ApplyAntenna(bool apply, TSignalData& data, int N) const;
-    // Stage k (1 .. 7) of the echo path on the spectrum in data, when its gate
-    // is on.
-    void ApplyStage(int stage, TSignalData& data, int N) const;
-    // The depth-attenuation factor of stage k: 1/R for the water stages,
-    // 1/GruntHeight for the seabed stages (from one unit on), 1 otherwise.
-    // Whether the attenuation is switched on is the caller's business.
-    long double DepthFactor(int stage) const;
-
-    // The data of the plots now in the picture, or null: nothing drawn since
-    // the last run started, the evaluation drew its chart over the picture, or
-    // the run could not spare the memory to keep them (ShownDropped()).
-    const ShownPlots* Shown() const { return shown_ ? &*shown_ : nullptr; }
-    bool ShownDropped() const { return shownDropped_; }
-    // The picture no longer shows the plots (the evaluation's chart).
-    void ForgetShown();
-
-    // The held reference: null when none is held.
-    const HeldReference* Reference() const { return reference_ ? &*reference_ : nullptr; }
-    // Whether there are plots to hold (or a run too large to keep any, which
-    // HoldReference then reports).
-    bool CanHoldReference() const { return (shown_ && shown_->hasWave && shown_->hasSpectrum) || shownDropped_; }
-    // Keeps copies of the shown plots' data as the reference, in place of
-    // any held before. Fails with kNothingToHold when no plots are shown and
-    // kNoMemoryToHold when the machine cannot spare the copies (the reference
-    // held before, if any, then stays). The picture is not drawn again: the
-    // reference shows under the next drawing.
-    void HoldReference();
-    // Lets the reference go; plots on the picture drawn over it are drawn
-    // again without it.
-    void DropReference();
-
-    // The zoom. A run draws its plots for it, held to its own record (and
-    // keeps it so held); choosing a model or a stage leaves it alone.
-    PlotZoom zoom;
-    // Whether the picture holds the plots of Shown() as they were drawn.
-    bool PlotsOnPicture() const;
-    // The plot of Shown() under a point of the picture, or None.
-    PlotKind ShownPlotAt(int x, int y) const;
-    // Zooms a shown plot into its pixel columns x1 .. x2 (either order) and
-    // draws it again; the other plot is left alone.
-    void ZoomToColumns(PlotKind plot, int x1, int x2);
-    // Sets a plot's zoom (nullopt: the whole run) and, when the picture shows
-    // the plot, draws it again. A range that takes in the whole run is no zoom.
-    void SetZoom(PlotKind plot, std::optional<PlotRange> range);
-    // Both plots back to the whole run ("Весь сигнал").
-    void ShowWholeRun();
-    // The picture has been resized or refilled under the plots: with a zoom
-    // they are drawn again at its size; without one they are gone from it,
-    // as before zooming existed.
-    void PictureResized();
-    // Both shown plots drawn again, the picture refilled first.
-    void RedrawShown();
+    // The picture of the runs: shown plots, zoom and reference.
+    PlotScene scene;
+    PlotZoom& zoom = scene.zoom;
+    const ShownPlots* Shown() const { return scene.Shown(); }
+    bool ShownDropped() const { return scene.ShownDropped(); }
+    void ForgetShown() { scene.ForgetShown(); }
+    const HeldReference* Reference() const { return scene.Reference(); }
+    bool CanHoldReference() const { return scene.CanHoldReference(); }
+    void HoldReference() { scene.HoldReference(); }
+    void DropReference() { scene.DropReference(); }
+    bool PlotsOnPicture() const { return scene.PlotsOnPicture(); }
+    PlotKind ShownPlotAt(int x, int y) const { return scene.ShownPlotAt(x, y); }
+    void ZoomToColumns(PlotKind plot, int x1, int x2) { scene.ZoomToColumns(plot, x1, x2); }
+    void SetZoom(PlotKind plot, std::optional<PlotRange> range) { scene.SetZoom(plot, range); }
+    void ShowWholeRun() { scene.ShowWholeRun(); }
+    void PictureResized() { scene.PictureResized(); }
+    void RedrawShown() { scene.RedrawShown(); }
 
     // Whether the run controls (model list, Start, the three switches) take
     // input: the evaluation window locks them while it is shown.
@@ -234,42 +111,6 @@ public:
 
 private:
     void SetPathButtonsFromIndex();
-    // Whether the depth attenuation scales anything for stages 1 .. lastStage.
-    bool ScalesWithDepth(int lastStage) const;
-    // Depth attenuation of the waveform in Signal for stages 1 .. lastStage.
-    void ApplyDepthAttenuation(int lastStage);
-    PlotAxes Axes() const;
-    // The waveform's plot, of Signal or of a copy the run set aside; the dB
-    // view works the envelope out of `spectrum` when given (the waveform's
-    // own: `forward` when it is the waveform's transform, otherwise the
-    // spectrum the waveform is the inverse transform of).
-    void TimePlot(const char* caption, TSignalData& wave, const TSignalData* spectrum, bool forward);
-    void SpectrumPlot(const char* caption);
-    // The spectrum the run kept from its spectrum plot, or null.
-    const TSignalData* KeptSpectrum() const;
-    // The points the zoom shows of a record (every point without a zoom); the
-    // zoom is held to the record.
-    PlotSpan ZoomSpan(PlotKind plot, const PointAxis& axis);
-    // Keeps what a plot was just drawn from in the retention, with how it was
-    // drawn: Signal is copied while the run still needs it (the first plot)
-    // and taken over after the last; a buffer set aside is taken over. The
-    // envelope the dB view drew is taken over too, where it can be spared.
-    void Retain(bool wave, TSignalData& data, const char* caption, const PlotSpan& span, long double scale,
-                TSignalData* envelope, bool envelopeExact);
-    // Draws a shown plot again for the zoom, over its cleared band.
-    void DrawShown(PlotKind plot);
-
-    long double referenceEnergy_ = 0;  // the probe's energy, from the reference pass
-    // The reference as a plot draws it (null when none is held), with the
-    // reference's envelope in the dB view, worked out into `scratch` when
-    // it cannot be kept.
-    const PlotReference* ReferenceFor(PlotKind plot, PlotReference& ref, TSignalData& scratch);
-
-    std::optional<ShownPlots> shown_;
-    bool shownDropped_ = false;
-    std::uint64_t runs_ = 0;
-    std::optional<HeldReference> reference_;
-    std::uint64_t references_ = 0;
 };
 
 }  // namespace sonavir

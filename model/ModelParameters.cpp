@@ -1,5 +1,7 @@
 #include "model/ModelParameters.h"
 
+#include "model/EchoPath.h"
+
 #include <cfloat>
 #include <cmath>
 #include <numbers>
@@ -109,10 +111,7 @@ const std::vector<std::string>& ModelParameters::GruntHeightItems()
 
 const std::vector<std::string>& ModelParameters::GateItems()
 {
-    static const std::vector<std::string> items = {
-        "Излучающая антенна", "Среда распространения", "Грунт", "Объект обнаружения",
-        "Грунт", "Среда распространения", "Приемная антенна"};
-    return items;
+    return GateItemTexts();
 }
 
 const std::vector<std::string>& ModelParameters::RangeItems()

@@ -185,8 +185,6 @@ TEST_F(SeriesRunsTest, MatchedFilterRunNormalisesChartValuesButNotTheTable)
     EXPECT_TRUE(main.MatchToEcho);
     EXPECT_EQ(params.p.R, 3.5);
     EXPECT_EQ(params.p.GruntHeight, 0.7);
-    EXPECT_TRUE(main.Signal[0].empty());
-    EXPECT_TRUE(main.FilterRef[0].empty());
     EXPECT_TRUE(settings.shortForm);
     EXPECT_TRUE(main.imageMenuEnabled);
     EXPECT_EQ(main.statusText, "Согласованный фильтр");
@@ -326,8 +324,6 @@ TEST_F(SeriesRunsTest, BadThicknessStopsAWaterSeriesAndRestoresThePoint)
     EXPECT_TRUE(PictureIsBlank());
     EXPECT_EQ(params.p.R, 2.5);
     EXPECT_EQ(params.p.GruntHeight, 0.3);
-    EXPECT_TRUE(main.Signal[0].empty());
-    EXPECT_TRUE(main.FilterRef[0].empty());
     EXPECT_TRUE(eval.SeriesRatios.empty());
     // A failed run leaves the menu and status as they were.
     EXPECT_FALSE(main.imageMenuEnabled);
@@ -455,13 +451,12 @@ TEST_F(SeriesRunsTest, UnknownModeRunsNothingButStillMarksTheWindow)
 
 TEST_F(SeriesRunsTest, ScaleSignalDividesInExtendedPrecisionAndRejectsZero)
 {
-    main.SignalSize = 2;
-    main.Signal = {TSignalRow{1, 2}, TSignalRow{3, 4}};
-    ScaleSignal(main, 3, 2);
-    EXPECT_EQ(main.Signal[0], (TSignalRow{1.5, 3}));
-    EXPECT_EQ(main.Signal[1], (TSignalRow{4.5, 6}));
-    EXPECT_THROW(ScaleSignal(main, 1, 0), SonavirError);
-    EXPECT_EQ(main.Signal[0], (TSignalRow{1.5, 3}));
+    TSignalData s = {TSignalRow{1, 2}, TSignalRow{3, 4}};
+    ScaleSignal(s, 2, 3, 2);
+    EXPECT_EQ(s[0], (TSignalRow{1.5, 3}));
+    EXPECT_EQ(s[1], (TSignalRow{4.5, 6}));
+    EXPECT_THROW(ScaleSignal(s, 2, 1, 0), SonavirError);
+    EXPECT_EQ(s[0], (TSignalRow{1.5, 3}));
 }
 
 }  // namespace
