@@ -71,4 +71,11 @@ void PictureSettings::SetDb(bool on) { db = on; }
 
 int PictureSettings::ClampCount(int value) { return std::clamp(value, 1, 30); }
 
+bool PictureSettings::DrawsLike(const PictureSettings& other) const
+{
+    PictureSettings a = *this;
+    a.shortForm = other.shortForm;
+    return a == other;
+}
+
 }  // namespace sonavir

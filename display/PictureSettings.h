@@ -48,6 +48,10 @@ struct PictureSettings {
     void SetDb(bool on);
     // Counts are kept within 1 .. 30 whatever is typed.
     static int ClampCount(int value);
+
+    bool operator==(const PictureSettings&) const = default;
+    // Whether two settings draw the same plots (the settings window's form aside).
+    bool DrawsLike(const PictureSettings& other) const;
 };
 
 }  // namespace sonavir

@@ -137,7 +137,7 @@ private:
 
 class Series {
 public:
-    Series(const SeriesRequest& q, SeriesResult& r, RunControl& control) : q_(q), r_(r), control_(control) {}
+    Series(SeriesResult& r, RunControl& control) : r_(r), control_(control) {}
 
     void MatchedFilter()
     {
@@ -338,7 +338,6 @@ private:
         FFT(b.signal, N, -1);
     }
 
-    const SeriesRequest& q_;
     SeriesResult& r_;
     RunControl& control_;
 };
@@ -416,12 +415,13 @@ SeriesResult RunSeries(const SeriesRequest& request, RunControl& control)
     r.request = request;
     r.params = request.params;
     r.eval = request.eval;
-    const RunScope scope(&control);
+    const bool installed = CurrentRun() == &control;
+    const RunScope scope(&control, installed ? ReportsProgress() : true);
     try {
-        Series series(request, r, control);
+        Series series(r, control);
         if (request.eval.modeItem == 0) series.MatchedFilter();
         else if (request.eval.modeItem == 1) series.EnergyRatio();
-        control.Finish();
+        if (ReportsProgress()) control.Finish();
     } catch (const RunStopped&) {
         r = SeriesResult{};
         r.request = request;
@@ -447,12 +447,12 @@ void FinishSeries(MainState& main, EvaluationState& eval, SeriesResult& result)
     if (main.onStatusChanged) main.onStatusChanged();
 }
 
-void EvaluationStart(MainState& main, EvaluationState& eval)
+void EvaluationStart(MainState& main, EvaluationState& eval, RunControl* control)
 {
     // The old plots' memory is the series'.
     main.ForgetShown();
-    RunControl control;
-    SeriesResult result = RunSeries(SeriesRequest::Of(main, eval), control);
+    RunControl own;
+    SeriesResult result = RunSeries(SeriesRequest::Of(main, eval), control ? *control : own);
     FinishSeries(main, eval, result);
 }
 

@@ -52,8 +52,9 @@ SeriesResult RunSeries(const SeriesRequest& request, RunControl& control);
 // signal's parameters alone while it ran.
 void FinishSeries(MainState& main, EvaluationState& eval, SeriesResult& result);
 
-// The evaluation window's Start, here and now: RunSeries, then FinishSeries.
-void EvaluationStart(MainState& main, EvaluationState& eval);
+// The evaluation window's Start, here and now: RunSeries, then FinishSeries
+// (with a control, reporting to it; a stop asked of it changes nothing).
+void EvaluationStart(MainState& main, EvaluationState& eval, RunControl* control = nullptr);
 
 // Each mode on its own, here and now (no settings form, no status).
 void MatchedFilterSeries(MainState& main, EvaluationState& eval);

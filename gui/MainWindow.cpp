@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProgressBar>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -185,7 +186,28 @@ MainWindow::MainWindow(MainState& state, WindowBus* bus, QWidget* parent)
     ModelStatusBar->addWidget(StatusPanel, 1);
     ReadoutPanel = new QLabel(ModelStatusBar);
     ModelStatusBar->addWidget(ReadoutPanel, 1);
+    RunProgressBar = new QProgressBar(ModelStatusBar);
+    RunProgressBar->setRange(0, 100);
+    RunProgressBar->setTextVisible(true);
+    RunProgressBar->setMaximumWidth(260);
+    RunProgressBar->hide();
+    ModelStatusBar->addPermanentWidget(RunProgressBar);
     setStatusBar(ModelStatusBar);
+    pollTimer_ = new QTimer(this);
+    pollTimer_->setInterval(30);
+    connect(pollTimer_, &QTimer::timeout, this, &MainWindow::PollRun);
+    autoRunTimer_ = new QTimer(this);
+    autoRunTimer_->setSingleShot(true);
+    connect(autoRunTimer_, &QTimer::timeout, this, [this] {
+        if (Running()) {
+            // The run that the change made stale ends first.
+            run_.Stop();
+            autoRunTimer_->start(10);
+            return;
+        }
+        if (this->state.autoRun && !this->state.evaluationShown && (!lastRequest_ || !this->state.Request().SameRun(*lastRequest_)))
+            StartRun(true);
+    });
 
     BuildToolPanel();
     BuildMenu();
@@ -222,6 +244,9 @@ MainWindow::MainWindow(MainState& state, WindowBus* bus, QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // The worker writes into this window's members: it ends before they go.
+    run_.Stop();
+    run_.Wait();
     state.onStatusChanged = nullptr;
 }
 
@@ -288,6 +313,12 @@ void MainWindow::BuildMenu()
     ExitItem = FileItem->addAction(QStringLiteral("Выход"));
     ModelItem = menuBar()->addMenu(QStringLiteral("Модель"));
     StartItem = ModelItem->addAction(QStringLiteral("Пуск"));
+    StartItem->setShortcut(QKeySequence(Qt::Key_F5));
+    StopItem = ModelItem->addAction(QStringLiteral("Стоп"));
+    StopItem->setShortcut(QKeySequence(Qt::Key_Escape));
+    StopItem->setEnabled(false);
+    AutoRunItem = ModelItem->addAction(QStringLiteral("Пересчитывать при изменении"));
+    AutoRunItem->setCheckable(true);
     ModelItem->addSeparator();
     ParametrItem = ModelItem->addAction(QStringLiteral("Параметры..."));
     LedgerItem = ModelItem->addAction(QStringLiteral("Баланс по этапам"));
@@ -318,6 +349,8 @@ void MainWindow::BuildMenu()
     connect(SaveScenarioItem, &QAction::triggered, this, &MainWindow::SaveScenarioItemClick);
     connect(ExitItem, &QAction::triggered, this, &MainWindow::ExitItemClick);
     connect(StartItem, &QAction::triggered, this, &MainWindow::StartSpeedButtonClick);
+    connect(StopItem, &QAction::triggered, this, &MainWindow::StopItemClick);
+    connect(AutoRunItem, &QAction::toggled, this, &MainWindow::AutoRunItemClick);
     connect(ParametrItem, &QAction::triggered, this, &MainWindow::ParametrItemClick);
     connect(LedgerItem, &QAction::triggered, this, &MainWindow::LedgerItemClick);
     connect(SaveItem, &QAction::triggered, this, &MainWindow::SaveToFileSpeedButtonClick);
@@ -396,6 +429,10 @@ void MainWindow::SyncFromState()
     NextPathSpeedButton->setEnabled(!locked && state.nextEnabled);
     StartSpeedButton->setEnabled(!locked);
     StartItem->setEnabled(!locked);
+    if (AutoRunItem->isChecked() != state.autoRun) {
+        const QSignalBlocker block(AutoRunItem);
+        AutoRunItem->setChecked(state.autoRun);
+    }
     OpenScenarioItem->setEnabled(!locked);
     for (QCheckBox* box : {FilterCheckBox, NoiseCheckBox, NormCheckBox}) box->setEnabled(!locked);
 
@@ -413,6 +450,7 @@ void MainWindow::SyncFromState()
     ShowReadout();
     LayoutPicture();
     ResultImage->update();
+    FollowChanges();
 }
 
 void MainWindow::Changed()
@@ -449,23 +487,128 @@ void MainWindow::NextPathSpeedButtonClick()
 
 void MainWindow::StartSpeedButtonClick()
 {
-    std::string error;
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        struct RestoreCursor {
-            ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
-        } restore;
-        try {
-            state.Start();
-        } catch (const std::exception& e) {
-            error = FailureMessage(e);
-        }
+    if (Running()) {
+        StopItemClick();
+        return;
     }
+    StartRun(false);
+}
+
+void MainWindow::StopItemClick()
+{
+    // The button shows "Стоп" until the run has really ended, which its next
+    // checkpoint sees within milliseconds; the poll then finishes it.
+    if (Running()) run_.Stop();
+}
+
+void MainWindow::StopRun()
+{
+    if (!Running()) return;
+    autoRunTimer_->stop();
+    run_.Stop();
+    run_.Wait();
+    FinishRun();
+}
+
+void MainWindow::WaitForRun()
+{
+    while (Running()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (run_.Finished()) FinishRun();
+    }
+}
+
+void MainWindow::AutoRunItemClick(bool on)
+{
+    state.autoRun = on;
+    Changed();
+}
+
+void MainWindow::StartRun(bool automatic)
+{
+    if (state.evaluationShown) return;
+    pending_ = RunResult{};
+    pendingAutomatic_ = automatic;
+    lastRequest_ = state.Request();
+    lastSettings_ = state.settings;
+    ShowRunning(true);
+    const RunRequest request = *lastRequest_;
+    run_.Start([this, request](RunControl& control) { pending_ = RunEcho(request, control); }, runSeam);
+    // A refused thread did the run here and now.
+    if (run_.Finished()) FinishRun();
+    else pollTimer_->start();
+}
+
+void MainWindow::PollRun()
+{
+    if (!Running()) {
+        pollTimer_->stop();
+        return;
+    }
+    if (run_.Finished()) {
+        FinishRun();
+        return;
+    }
+    const RunControl* control = run_.Control();
+    if (!control || run_.Elapsed() < std::chrono::milliseconds(kProgressDelayMs)) return;
+    RunProgressBar->setFormat(Q(control->StepName()) + QStringLiteral(" %p%"));
+    RunProgressBar->setValue(control->Percent());
+    RunProgressBar->show();
+}
+
+void MainWindow::FinishRun()
+{
+    pollTimer_->stop();
+    run_.Collect();
+    ShowRunning(false);
+    RunResult result = std::move(pending_);
+    pending_ = RunResult{};
+    if (result.stopped) {
+        // A stopped run leaves the picture, the state and the status alone.
+        Changed();
+        return;
+    }
+    std::string error;
+    try {
+        state.Finish(result);
+    } catch (const std::exception& e) {
+        error = FailureMessage(e);
+    }
+    // A run the user did not ask for by Start reports in the status bar, not
+    // in a box at every keystroke.
+    if (!error.empty() && pendingAutomatic_) state.statusText = error;
     // The picture shows what was drawn, also up to a failure.
     ResultImage->update();
     Changed();
     emit started();
-    if (!error.empty()) ShowError(this, error);
+    if (!error.empty() && !pendingAutomatic_) ShowError(this, error);
+}
+
+void MainWindow::ShowRunning(bool running)
+{
+    StartSpeedButton->setIcon(style()->standardIcon(running ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
+    StartSpeedButton->setToolTip(running ? QStringLiteral("Стоп") : QStringLiteral("Пуск"));
+    StopItem->setEnabled(running);
+    // Escape stops a run; otherwise it shows the whole signal.
+    WholeSignalItem->setShortcut(running ? QKeySequence() : QKeySequence(Qt::Key_Escape));
+    if (!running) {
+        RunProgressBar->hide();
+        RunProgressBar->setValue(0);
+    }
+}
+
+void MainWindow::FollowChanges()
+{
+    if (!state.autoRun || state.evaluationShown) return;
+    if (!lastRequest_ || !state.Request().SameRun(*lastRequest_)) {
+        if (!autoRunTimer_->isActive()) autoRunTimer_->start(kAutoRunIntervalMs);
+        return;
+    }
+    // The same run, other colours, scale or ticks: the kept plots again.
+    if (!Running() && !state.settings.DrawsLike(lastSettings_)) {
+        lastSettings_ = state.settings;
+        if (state.Shown() && state.imageMenuEnabled) Redraw([this] { state.RedrawShown(); });
+    }
 }
 
 void MainWindow::Mirror(QCheckBox* partner, bool on)
@@ -588,6 +731,7 @@ void MainWindow::SaveScenario(const std::string& chosenName)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    StopRun();
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) emit closed();
 }

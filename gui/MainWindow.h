@@ -11,7 +11,9 @@
 
 #include "display/PictureFiles.h"
 #include "display/PictureSizing.h"
+#include "model/BackgroundWork.h"
 #include "model/MainState.h"
+#include "model/RunEcho.h"
 #include "model/PlotReadout.h"
 
 class QAction;
@@ -20,6 +22,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QStatusBar;
 class QTimer;
 class QToolButton;
@@ -104,13 +107,16 @@ public:
     QStatusBar* ModelStatusBar;
     QLabel* StatusPanel;
     QLabel* ReadoutPanel;  // the readout under the cursor
+    QProgressBar* RunProgressBar;  // a run's step and per cent, after kProgressDelay
 
     QMenu* FileItem;
     QAction* OpenScenarioItem;
     QAction* SaveScenarioItem;
     QAction* ExitItem;
     QMenu* ModelItem;
-    QAction* StartItem;
+    QAction* StartItem;      // F5; while a run goes, it stops it
+    QAction* StopItem;       // "Стоп", Escape, while a run goes
+    QAction* AutoRunItem;    // "Пересчитывать при изменении"
     QAction* ParametrItem;
     QAction* LedgerItem;  // "Баланс по этапам"
     QMenu* ImageItem;
@@ -137,6 +143,20 @@ public:
     std::function<QString(bool save, const QString& lastName)> chooseScenarioFile;
     QString lastScenarioName;
 
+    // Runs go on a worker thread; these tell and wait (tests, closing).
+    bool Running() const { return run_.Busy(); }
+    // Serves the event loop until the run in progress has been finished.
+    void WaitForRun();
+    // Stops the run in progress, if any, and waits until it has ended.
+    void StopRun();
+    // A seam for tests: given each run's control before the run starts (to
+    // slow it at its checkpoints, say).
+    std::function<void(RunControl&)> runSeam;
+    // The progress bar shows once a run has taken this long.
+    static constexpr int kProgressDelayMs = 300;
+    // Auto-run starts runs at most this often.
+    static constexpr int kAutoRunIntervalMs = 100;
+
     // The windows created after this one.
     void SetWindows(QWidget* parametersWindow, PictureSizeWindow* sizeWindow, PictureSettingsWindow* settingsWindow,
                     AboutWindow* aboutWindow);
@@ -155,7 +175,10 @@ public:
     void PathComboBoxChange(int item);
     void PrevPathSpeedButtonClick();
     void NextPathSpeedButtonClick();
+    // Start, or Stop while a run goes.
     void StartSpeedButtonClick();
+    void StopItemClick();
+    void AutoRunItemClick(bool on);
     void FilterCheckBoxClick(bool on);
     void NoiseCheckBoxClick(bool on);
     void NormCheckBoxClick(bool on);
@@ -221,6 +244,14 @@ private:
     void Redraw(const std::function<void()>& change);
     // After the picture may have been resized or refilled under its plots.
     void PictureMayHaveChanged(unsigned changesBefore);
+    // The run on the worker thread, its polling and its end.
+    void StartRun(bool automatic);
+    void PollRun();
+    void FinishRun();
+    void ShowRunning(bool running);
+    // Auto-run: after any change of the shared state, a run when what a run
+    // reads has changed, a redraw when only the picture settings have.
+    void FollowChanges();
 
     QWidget* parametersWindow_ = nullptr;
     QWidget* ledgerWindow_ = nullptr;
@@ -242,6 +273,14 @@ private:
     QPoint clickAt_;
     std::optional<QPoint> mouseAt_;  // the cursor over the picture
     PlotReadout readout_;
+
+    BackgroundWork run_;
+    RunResult pending_;          // written by the worker, read once it has returned
+    bool pendingAutomatic_ = false;  // the run in progress was started by auto-run
+    QTimer* pollTimer_ = nullptr;
+    QTimer* autoRunTimer_ = nullptr;
+    std::optional<RunRequest> lastRequest_;  // of the last run started
+    PictureSettings lastSettings_;          // as the picture was last drawn
 };
 
 }  // namespace sonavir

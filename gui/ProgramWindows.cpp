@@ -75,6 +75,10 @@ ProgramWindows::ProgramWindows()
                      &ParametersWindow::SetEvaluationLock);
     QObject::connect(evaluationWindow.get(), &EvaluationWindow::lockChanged, mainWindow.get(),
                      &MainWindow::SyncFromState);
+    // The series takes the picture: a run of the main window ends first.
+    QObject::connect(evaluationWindow.get(), &EvaluationWindow::lockChanged, mainWindow.get(), [this](bool locked) {
+        if (locked) mainWindow->StopRun();
+    });
 }
 
 ProgramWindows::~ProgramWindows()

@@ -90,14 +90,14 @@ void MainState::SetEvaluationShown(bool shown)
 
 // ---------------------------------------------------------------- Start
 
-void MainState::Start()
+void MainState::Start(RunControl* control)
 {
     statusText.clear();
     if (onStatusChanged) onStatusChanged();
     // The old plots' memory is the new run's.
     ForgetShown();
-    RunControl control;
-    RunResult result = RunEcho(Request(), control);
+    RunControl own;
+    RunResult result = RunEcho(Request(), control ? *control : own);
     Finish(result);
 }
 

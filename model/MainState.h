@@ -51,6 +51,9 @@ public:
     std::uint8_t SeriesSignalKind = 0;
     bool MatchToEcho = false;
 
+    // "Пересчитывать при изменении": every accepted change starts a run.
+    bool autoRun = false;
+
     // A fixed noise seed makes runs repeatable; by default each noise call
     // reseeds from the clock.
     std::optional<std::uint32_t> noiseSeed;
@@ -73,8 +76,10 @@ public:
 
     // StartSpeedButtonClick, here and now: blank status, the run, its result
     // applied (Finish). A failure propagates after the status has been
-    // blanked and what the run got to has been drawn.
-    void Start();
+    // blanked and what the run got to has been drawn. With a control, the
+    // run reports to it and a stop asked of it ends the run with nothing
+    // changed.
+    void Start(RunControl* control = nullptr);
     // Start in two halves, for a run on another thread: what the run reads
     // (the parameter set and the choices as they are now; the dB view's
     // envelope when the picture draws it) ...

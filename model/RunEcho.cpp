@@ -328,6 +328,14 @@ RunRequest RunRequest::Of(const ModelParameters& params, int modelItem, int path
     return q;
 }
 
+bool RunRequest::SameRun(const RunRequest& other) const
+{
+    RunRequest a = *this;
+    a.envelope = other.envelope;
+    a.tcText = other.tcText;
+    return a == other;
+}
+
 std::array<std::string, 3> RunResult::MemoryTexts() const
 {
     if (!sizes) return {};

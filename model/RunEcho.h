@@ -42,6 +42,11 @@ struct RunRequest {
 
     // The parameter set's values and switches with the main window's choices.
     static RunRequest Of(const ModelParameters& params, int modelItem, int pathStage);
+
+    bool operator==(const RunRequest&) const = default;
+    // Whether both ask for the same computation (the view's envelope and
+    // the duration's text aside).
+    bool SameRun(const RunRequest& other) const;
 };
 
 // One plot of a result: its data, laid out as the plot draws it.

@@ -241,6 +241,8 @@ const std::vector<ScenarioKey>& ScenarioKeys()
                              Refuse("у отдельной модели путь не выбирается, ожидается 0");
                          s.pathStage = stage;
                      }});
+        k.push_back({"AutoRun", [](const Scenario& s) { return Bit(s.autoRun); },
+                     [](Scenario& s, const std::string& t) { s.autoRun = Flag(t); }});
         k.push_back({"Colors", [](const Scenario& s) { return std::to_string(s.settings.colorItem); },
                      [](Scenario& s, const std::string& t) { s.settings.SetColorItem(Item(t, 0, 1)); }});
         k.push_back(SettingsSwitch("Scale", &PictureSettings::scale, &PictureSettings::SetScale));
@@ -301,6 +303,7 @@ Scenario Scenario::Capture(const MainState& state, const PictureSizeChoice& size
     s.settings = state.settings;
     s.modelItem = state.modelItem;
     s.pathStage = state.pathStage;
+    s.autoRun = state.autoRun;
     s.size = size;
     return s;
 }
@@ -318,6 +321,7 @@ void Scenario::ApplyTo(MainState& state) const
     state.SetFilterMode(params.filterMode);
     state.SelectModel(modelItem);
     state.SelectPath(pathStage);
+    state.autoRun = autoRun;
 }
 
 ScenarioRead ParseScenario(const std::string& text)

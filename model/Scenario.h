@@ -33,6 +33,7 @@ struct Scenario {
     PictureSettings settings;
     int modelItem = 0;
     int pathStage = 0;
+    bool autoRun = false;  // "Пересчитывать при изменении"
     PictureSizeChoice size;
 
     // The situation the program is in.

@@ -26,6 +26,8 @@ struct TModelParams {
     double GruntHeight = 0.1;   // seabed layer thickness, m
     double GruntKoef = 0.041;   // seabed attenuation coefficient
     double Radius = 0.06;       // sphere radius, m
+
+    bool operator==(const TModelParams&) const = default;
 };
 
 }  // namespace sonavir

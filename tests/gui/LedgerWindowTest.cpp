@@ -55,6 +55,7 @@ private slots:
         p.mainWindow->FilterCheckBox->setChecked(true);
         QCOMPARE(Text(w.LedgerGrid, 2, 2), Q(FormatGeneral(*before.rows[2].dbStep, 4)));
         p.mainWindow->StartSpeedButtonClick();
+        p.mainWindow->WaitForRun();
         const Ledger after = ComputeLedger(p.main);
         QCOMPARE(Text(w.LedgerGrid, 2, 2), Q(FormatGeneral(*after.rows[2].dbStep, 4)));
         QVERIFY(Text(w.LedgerGrid, 2, 2) != Q(FormatGeneral(*before.rows[2].dbStep, 4)));

@@ -155,6 +155,7 @@ private slots:
         QVERIFY(AllPixels(f.picture, kBlack));
         f.settings.shortForm = true;
         QTest::mouseClick(w.StartSpeedButton, Qt::LeftButton);
+        w.WaitForRun();
         QVERIFY(f.errors.empty());
         QCOMPARE(w.StatusText(), QStringLiteral("Объект - Модель"));
         QVERIFY(w.ImageItem->menuAction()->isEnabled());
@@ -172,6 +173,7 @@ private slots:
         QVERIFY(f.params.filterOn);
 
         w.StartItem->trigger();
+        w.WaitForRun();
         QCOMPARE(w.StatusText(), QStringLiteral("Сигнал - Излученный антенной"));
     }
 
@@ -184,11 +186,11 @@ private slots:
         f.params.p.Fmax = 0;
         f.params.p.Dt = 0;
         w.StartSpeedButtonClick();
+        w.WaitForRun();
         QCOMPARE(f.errors.size(), std::size_t(1));
         QVERIFY(w.StatusText().isEmpty());
         QVERIFY(!w.ImageItem->menuAction()->isEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
-
     }
 
     void failureOfAnyKindIsReportedNotFatal()
@@ -200,6 +202,7 @@ private slots:
             throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "thread");
         };
         f.form.StartSpeedButtonClick();
+        f.form.WaitForRun();
         QCOMPARE(f.errors.size(), std::size_t(1));
         QVERIFY(f.errors[0].rfind("thread: ", 0) == 0);
         QVERIFY(f.form.StatusText().isEmpty());
@@ -217,6 +220,7 @@ private slots:
         QVERIFY(!opened);
 
         w.StartSpeedButtonClick();
+        w.WaitForRun();
         // The first showing is centred whatever was clicked.
         QTimer::singleShot(0, [&] { f.settingsWindow.reject(); });
         w.ImageOptionItemClick();
@@ -248,6 +252,7 @@ private slots:
         });
         watch.start(10);
         w.StartSpeedButtonClick();
+        w.WaitForRun();
         const Picture whole = f.picture;
         QVERIFY(w.ReadoutText().startsWith(QStringLiteral("пик: t = ")));
 
@@ -302,6 +307,7 @@ private slots:
         Fixture f;
         MainWindow& w = f.form;
         w.StartSpeedButtonClick();
+        w.WaitForRun();
         const Picture whole = f.picture;
         w.ResultImagePress(QPoint(300, 400), Qt::LeftButton);
         w.ResultImageMove(QPoint(420, 400));
@@ -325,6 +331,7 @@ private slots:
         QVERIFY(AllPixels(f.picture, kBlack));
         QVERIFY(w.ReadoutText().isEmpty());
         w.StartSpeedButtonClick();
+        w.WaitForRun();
         QVERIFY(SamePixels(f.picture, whole));
     }
 
@@ -333,6 +340,7 @@ private slots:
         Fixture f;
         MainWindow& w = f.form;
         w.StartSpeedButtonClick();
+        w.WaitForRun();
         QVERIFY(w.HoldReferenceItem->isEnabled());
         QVERIFY(!w.DropReferenceItem->isEnabled());
         w.HoldReferenceItem->trigger();
@@ -342,6 +350,7 @@ private slots:
         // The next run draws it underneath and reads it.
         w.NextPathSpeedButtonClick();
         w.StartSpeedButtonClick();
+        w.WaitForRun();
         const Picture over = f.picture;
         w.ResultImageMove(QPoint(300, 111));
         QVERIFY(w.ReadoutText().contains(QStringLiteral("   эталон = ")));
@@ -353,6 +362,7 @@ private slots:
         const Picture dropped = f.picture;
         QVERIFY(!w.ReadoutText().contains(QStringLiteral("эталон")));
         w.StartSpeedButtonClick();
+        w.WaitForRun();
         QVERIFY(SamePixels(f.picture, dropped));
     }
 
@@ -361,6 +371,7 @@ private slots:
         Fixture f;
         MainWindow& w = f.form;
         w.StartSpeedButtonClick();
+        w.WaitForRun();
         f.settingsWindow.BlackOnWhiteRadioButton->click();
         QCOMPARE(f.settings.PlotBackColor, kWhite);
         // The new scheme alone does not touch the picture...

@@ -173,6 +173,7 @@ private slots:
     {
         Fixture f;
         f.form.StartSpeedButtonClick();
+        f.form.WaitForRun();
         bool closed = false;
         f.InSizeWindow([&] {
             f.sizeWindow.ImageSizeCheckBox->click();
@@ -266,6 +267,7 @@ private slots:
     {
         Fixture f;
         f.form.StartSpeedButtonClick();
+        f.form.WaitForRun();
         f.InSizeWindow([&] {
             f.sizeWindow.ImageSizeCheckBox->click();
             f.sizeWindow.CloseSpeedButton->click();
