@@ -192,11 +192,11 @@ std::string CliUsage()
            "                 [--size WxH] [--time-range T0;T1] [--freq-range F0;F1]\n"
            "                 [--reference-stage K] [--reference-set NAME=TEXT]...\n"
            "                 [--wave FILE] [--spectrum FILE] [--ledger FILE]\n"
-           "                 [--measures FILE] [--save-scenario FILE] -o FILE\n"
+           "                 [--measures FILE] [--save-scenario FILE] [--quiet] -o FILE\n"
            "  sonavir evaluate [--scenario FILE] [--mode M] [--propagation P] [--points N]\n"
            "                 [--range LIST] [--thickness LIST] [--no-norm] [--set NAME=TEXT]...\n"
            "                 [--colors C] [--size WxH] [--table FILE] [--save-scenario FILE]\n"
-           "                 -o FILE\n"
+           "                 [--quiet] -o FILE\n"
            "\n"
            "Numbers take the decimal comma, as in the windows: Tc=0,5, not Tc=0.5.\n"
            "\n"
@@ -215,6 +215,7 @@ std::string CliUsage()
            "                   Applied in the order given, as if typed one after another\n"
            "  --colors C       0 white on black, 1 black on white\n"
            "  --size WxH       picture width and height in pixels (default 785x484)\n"
+           "  --quiet          no progress line (shown on a terminal for work over 1 s)\n"
            "\n"
            "render, one Start of the main window:\n"
            "  --model M        0 Сигнал, 1 Антенна, 2 Среда, 3 Грунт, 4 Объект\n"
@@ -260,7 +261,8 @@ std::string CliUsage()
            "                   Antenna, Q, K or Snr, and not Signal with --mode 1\n"
            "  --table FILE     the result table, cells separated by ';'\n"
            "\n"
-           "Exit status: 0 done, 1 the run failed (nothing written), 2 bad command line.\n";
+           "Exit status: 0 done, 1 the run failed (nothing written), 2 bad command line,\n"
+           "130 interrupted (Ctrl+C: nothing written).\n";
 }
 
 bool SeriesReads(const std::string& name, int mode)
@@ -316,6 +318,7 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
         if (a == "-o") o.output = value();
         else if (a == "--scenario") o.scenarioFile = value();
         else if (a == "--save-scenario") o.saveScenarioFile = value();
+        else if (a == "--quiet") o.quiet = true;
         else if (a == "--set") o.settings.push_back(ParseSetting(value()));
         else if (a == "--colors") o.colors = ParseInt(a, value(), 0, 1);
         else if (a == "--size") o.size = ParseSize(value());

@@ -39,6 +39,7 @@ struct CliOptions {
     std::optional<std::array<int, 2>> size;  // picture width, height
     std::string output;                // -o: the picture; without it nothing runs
     std::string saveScenarioFile;      // --save-scenario
+    bool quiet = false;                // --quiet: no progress line
 
     // render
     std::optional<int> model;

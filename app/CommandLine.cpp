@@ -2,9 +2,17 @@
 
 #include <QGuiApplication>
 
+#include <atomic>
 #include <charconv>
+#include <chrono>
 #include <clocale>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
 #include <iostream>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
 #include <memory>
 #include <new>
 #include <string>
@@ -25,10 +33,95 @@
 #include "model/Scenario.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
+#include "signal/RunControl.h"
 
 namespace sonavir {
 
 namespace {
+
+// ---- Ctrl+C and the progress line --------------------------------------------
+
+// The control of the command's work, for the signal handler: the first
+// SIGINT asks the work to stop (the command then removes what it wrote and
+// exits 130), a second one ends the program at once, temporaries removed.
+std::atomic<RunControl*> g_interruptible{nullptr};
+static_assert(std::atomic<RunControl*>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int sig)
+{
+    RunControl* control = g_interruptible.load();
+    if (!control || control->StopRequested()) EndBySignal(sig);
+    control->RequestStop();
+}
+
+// SIGINT stops the work for the scope's life, where it would have ended the
+// program (a shell that ignores it for a background job keeps it ignored).
+class InterruptStops {
+public:
+    explicit InterruptStops(RunControl& control)
+    {
+        struct sigaction sa {};
+        if (::sigaction(SIGINT, nullptr, &old_) != 0 || (old_.sa_flags & SA_SIGINFO) || old_.sa_handler != SIG_DFL)
+            return;
+        g_interruptible.store(&control);
+        sa.sa_handler = OnInterrupt;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        installed_ = ::sigaction(SIGINT, &sa, nullptr) == 0;
+    }
+    ~InterruptStops()
+    {
+        if (installed_) ::sigaction(SIGINT, &old_, nullptr);
+        g_interruptible.store(nullptr);
+    }
+    InterruptStops(const InterruptStops&) = delete;
+    InterruptStops& operator=(const InterruptStops&) = delete;
+
+private:
+    struct sigaction old_ {};
+    bool installed_ = false;
+};
+
+// "Спектр 42 %" on standard error, redrawn in place, once the work has taken
+// over a second, only when standard error is a terminal; wiped at the end.
+class ProgressLine {
+public:
+    ProgressLine(const RunControl& control, bool wanted) : control_(control)
+    {
+        if (wanted && ::isatty(STDERR_FILENO)) thread_ = std::thread([this] { Show(); });
+    }
+    ~ProgressLine()
+    {
+        if (!thread_.joinable()) return;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+        if (shown_) std::cerr << "\r\033[K" << std::flush;
+    }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+private:
+    void Show()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (wake_.wait_for(lock, std::chrono::seconds(1), [this] { return done_; })) return;
+        do {
+            std::cerr << "\r\033[K" << OneLine(control_.StepName()) << ' ' << control_.Percent() << " %"
+                      << std::flush;
+            shown_ = true;
+        } while (!wake_.wait_for(lock, std::chrono::milliseconds(200), [this] { return done_; }));
+    }
+
+    const RunControl& control_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false, shown_ = false;
+};
 
 void AppendIndex(std::string& line, long long value)
 {
@@ -51,6 +144,7 @@ public:
     {
         file_.Write(block_);
         block_.clear();
+        Checkpoint();  // tens of millions of lines: Ctrl+C is seen here too
     }
 
 private:
@@ -134,19 +228,20 @@ void AddScenarioOutput(const CliOptions& o, const MainState& state, const Pictur
 // --reference-stage, --reference-set: the reference's run, in the situation
 // the options set up with its own stage and parameters, held; then the
 // situation is put back for the run itself.
-void HoldReferenceRun(const CliOptions& o, MainState& state)
+void HoldReferenceRun(const CliOptions& o, MainState& state, RunControl& control)
 {
     const ModelParameters params = state.params;
     const int stage = state.pathStage;
     for (const auto& s : o.referenceSettings) ApplySetting(state.params, s);
     if (o.referenceStage) state.SelectPath(*o.referenceStage);  // a single model has no path: ignored
-    state.Start();
+    state.Start(&control);
+    Checkpoint();
     state.HoldReference();
     state.params = params;
     state.SelectPath(stage);
 }
 
-int RunRender(const CliOptions& o)
+int RunRender(const CliOptions& o, RunControl& control)
 {
     ModelParameters params;
     PictureSettings settings;
@@ -182,7 +277,7 @@ int RunRender(const CliOptions& o)
         return 0;
     }
     OutputFile& pictureFile = outputs.Add(o.output);
-    if (o.Reference()) HoldReferenceRun(o, state);
+    if (o.Reference()) HoldReferenceRun(o, state, control);
     // A range zooms the picture and picks the rows of the CSV files: those
     // the range holds, none when it falls between two points.
     state.zoom.time = o.timeRange;
@@ -206,15 +301,17 @@ int RunRender(const CliOptions& o)
     OutputFile* ledger = o.ledgerFile.empty() ? nullptr : &outputs.Add(o.ledgerFile);
     OutputFile* measures = o.measuresFile.empty() ? nullptr : &outputs.Add(o.measuresFile);
 
-    state.Start();
+    state.Start(&control);
+    Checkpoint();  // a run stopped by Ctrl+C left nothing to write
     if (measures) measures->Write(MeasuresCsv(MeasureShown(state)));
     if (ledger) ledger->Write(LedgerCsv(ComputeLedger(state)));
     WritePicture(picture, PictureFormatOf(o.output), pictureFile);
+    Checkpoint();
     outputs.CommitAll();
     return 0;
 }
 
-int RunEvaluate(const CliOptions& o)
+int RunEvaluate(const CliOptions& o, RunControl& control)
 {
     ModelParameters params;
     PictureSettings settings;
@@ -241,10 +338,12 @@ int RunEvaluate(const CliOptions& o)
     fill(o.rangeCells, 1);
     fill(o.thicknessCells, 2);
 
-    EvaluationStart(state, eval);
+    EvaluationStart(state, eval, &control);
+    Checkpoint();
 
     WritePicture(picture, PictureFormatOf(o.output), outputs.Add(o.output));
     if (!o.tableFile.empty()) WriteTable(outputs.Add(o.tableFile), eval);
+    Checkpoint();
     outputs.CommitAll();
     return 0;
 }
@@ -291,9 +390,19 @@ std::optional<int> RunCommandLine(int argc, char** argv)
         std::setlocale(LC_NUMERIC, "C");
     }
 
+    RunControl control;
+    const InterruptStops interrupt(control);
+    const RunScope scope(&control);
+    // The progress line is wiped before any message is printed.
+    auto work = [&] {
+        const ProgressLine progress(control, !options.quiet);
+        return options.command == CliOptions::Command::Render ? RunRender(options, control)
+                                                               : RunEvaluate(options, control);
+    };
     try {
-        return options.command == CliOptions::Command::Render ? RunRender(options)
-                                                               : RunEvaluate(options);
+        return work();
+    } catch (const RunStopped&) {
+        return 130;  // the outputs' set has removed its files on the way out
     } catch (const CliUsageError& e) {
         std::cerr << "sonavir: " << OneLine(e.what()) << "\n\n" << CliUsage();
         return 2;

@@ -433,4 +433,11 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes)
     set.CommitAll();
 }
 
+void EndBySignal(int sig)
+{
+    RemoveTemporariesAndDie(sig);
+    // Still here only if the signal was blocked or caught elsewhere.
+    ::_exit(128 + sig);
+}
+
 }  // namespace sonavir

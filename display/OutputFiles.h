@@ -98,6 +98,11 @@ private:
     bool done_ = false;
 };
 
+// Removes every temporary file of every set and ends the program by `sig`
+// (its default action): for a signal handler of the program's own that lets
+// a second signal end what a first one asked to stop. Async-signal-safe.
+[[noreturn]] void EndBySignal(int sig);
+
 // One file's whole content, atomically. Fails with "Cannot create file "%s". %s".
 void WriteFileAtomically(const std::string& path, const std::string& bytes);
 

@@ -6,12 +6,14 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTimer>
 #include <new>
 #include <string>
 
@@ -116,6 +118,15 @@ EvaluationWindow::EvaluationWindow(MainState& main, EvaluationState& eval, Windo
     CloseSpeedButton->setObjectName("CloseSpeedButton");
     CloseSpeedButton->setGeometry(440, 96, 89, 25);
 
+    SeriesProgressBar = new QProgressBar(this);
+    SeriesProgressBar->setObjectName("SeriesProgressBar");
+    SeriesProgressBar->setRange(0, 100);
+    SeriesProgressBar->setGeometry(328, 62, 201, 22);
+    SeriesProgressBar->hide();
+    pollTimer_ = new QTimer(this);
+    pollTimer_->setInterval(30);
+    connect(pollTimer_, &QTimer::timeout, this, &EvaluationWindow::PollRun);
+
     ResultStringGrid = MakeGrid(this, 9, kResultDefaultWidth, 18);
     ResultStringGrid->setObjectName("ResultStringGrid");
     ResultStringGrid->setGeometry(8, 136, 543, 185);
@@ -138,6 +149,13 @@ EvaluationWindow::EvaluationWindow(MainState& main, EvaluationState& eval, Windo
     connect(NumberSpinEdit, &QSpinBox::valueChanged, this, &EvaluationWindow::NumberSpinEditChange);
     connect(StartSpeedButton, &QPushButton::clicked, this, &EvaluationWindow::StartSpeedButtonClick);
     connect(CloseSpeedButton, &QPushButton::clicked, this, &EvaluationWindow::CloseSpeedButtonClick);
+}
+
+EvaluationWindow::~EvaluationWindow()
+{
+    // The worker writes into this window's members: it ends before they go.
+    run_.Stop();
+    run_.Wait();
 }
 
 void EvaluationWindow::SyncTable(QTableWidget* grid, const std::vector<std::vector<std::string>>& cells,
@@ -244,19 +262,78 @@ void EvaluationWindow::NumberSpinEditChange(int value)
 
 void EvaluationWindow::StartSpeedButtonClick()
 {
+    if (Running()) {
+        run_.Stop();  // the poll finishes it once it has ended
+        return;
+    }
+    pending_ = SeriesResult{};
+    const SeriesRequest request = SeriesRequest::Of(main_, eval_);
+    ShowRunning(true);
+    run_.Start([this, request](RunControl& control) { pending_ = RunSeries(request, control); }, runSeam);
+    if (run_.Finished()) FinishRun();  // a refused thread ran it here and now
+    else pollTimer_->start();
+}
+
+void EvaluationWindow::PollRun()
+{
+    if (!Running()) {
+        pollTimer_->stop();
+        return;
+    }
+    if (run_.Finished()) {
+        FinishRun();
+        return;
+    }
+    if (const RunControl* control = run_.Control()) {
+        SeriesProgressBar->setFormat(Q(control->StepName()));
+        SeriesProgressBar->setValue(control->Percent());
+    }
+}
+
+void EvaluationWindow::WaitForRun()
+{
+    while (Running()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (run_.Finished()) FinishRun();
+    }
+}
+
+void EvaluationWindow::StopRun()
+{
+    if (!Running()) return;
+    run_.Stop();
+    run_.Wait();
+    FinishRun();
+}
+
+void EvaluationWindow::FinishRun()
+{
+    pollTimer_->stop();
+    run_.Collect();
+    ShowRunning(false);
+    SeriesResult result = std::move(pending_);
+    pending_ = SeriesResult{};
+    if (result.stopped) return;  // the table, the range and the thickness as they were
     std::string error;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        EvaluationStart(main_, eval_);
+        FinishSeries(main_, eval_, result);
     } catch (const std::exception& e) {
         error = FailureMessage(e);
     }
-    QApplication::restoreOverrideCursor();
     // The cells written before a failure and the blanked picture are shown
     // with the message, not after it.
     SyncFromState();
     if (bus_) emit bus_->changed();
     if (!error.empty()) ShowError(this, error);
+}
+
+void EvaluationWindow::ShowRunning(bool running)
+{
+    StartSpeedButton->setText(running ? Q("Стоп") : Q("Пуск"));
+    StartSpeedButton->setIcon(style()->standardIcon(running ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
+    SeriesProgressBar->setValue(0);
+    SeriesProgressBar->setFormat(QString());
+    SeriesProgressBar->setVisible(running);
 }
 
 void EvaluationWindow::CloseSpeedButtonClick()
@@ -300,6 +377,8 @@ void EvaluationWindow::showEvent(QShowEvent* event)
 void EvaluationWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
+    // A series whose window has gone would draw over what comes next.
+    if (!event->spontaneous()) StopRun();
     // Minimising hides spontaneously; only a real hide unlocks.
     if (!event->spontaneous()) SetShown(false);
 }

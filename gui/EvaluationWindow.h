@@ -6,12 +6,16 @@
 #include <QWidget>
 
 #include "evaluation/EvaluationState.h"
+#include "evaluation/SeriesRuns.h"
+#include "model/BackgroundWork.h"
 #include "gui/WindowBus.h"
 #include "model/MainState.h"
 
 class QCheckBox;
 class QComboBox;
+class QProgressBar;
 class QPushButton;
+class QTimer;
 class QSpinBox;
 class QTableWidget;
 
@@ -21,6 +25,7 @@ class EvaluationWindow : public QWidget {
     Q_OBJECT
 public:
     EvaluationWindow(MainState& main, EvaluationState& eval, WindowBus* bus, QWidget* parent = nullptr);
+    ~EvaluationWindow() override;
 
     QComboBox* ModelComboBox;
     QComboBox* ModeComboBox;
@@ -30,6 +35,14 @@ public:
     QPushButton* StartSpeedButton;
     QPushButton* CloseSpeedButton;
     QTableWidget* ResultStringGrid;
+    QProgressBar* SeriesProgressBar;  // "Точка 3 из 15" while a series runs
+
+    // A series goes on a worker thread; these tell and wait (tests, closing).
+    bool Running() const { return run_.Busy(); }
+    void WaitForRun();
+    void StopRun();
+    // A seam for tests: given each series' control before it starts.
+    std::function<void(RunControl&)> runSeam;
 
     void SyncFromState();
 
@@ -40,6 +53,7 @@ public:
     void FilterNormCheckBoxClick(bool checked);
     void ModelStringGridCellChanged(int row, int col);
     void NumberSpinEditChange(int value);
+    // Start, or Stop while a series runs.
     void StartSpeedButtonClick();
     void CloseSpeedButtonClick();
 
@@ -53,6 +67,9 @@ protected:
 
 private:
     void SetShown(bool shown);
+    void PollRun();
+    void FinishRun();
+    void ShowRunning(bool running);
     void SyncTable(QTableWidget* grid, const std::vector<std::vector<std::string>>& cells,
                    bool editable);
 
@@ -61,6 +78,9 @@ private:
     WindowBus* bus_;
     bool placed_ = false;
     std::string closeError_;  // a failed derive of the close box, reported by the hide
+    BackgroundWork run_;
+    SeriesResult pending_;  // written by the worker, read once it has returned
+    QTimer* pollTimer_ = nullptr;
 };
 
 }  // namespace sonavir

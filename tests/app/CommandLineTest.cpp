@@ -481,33 +481,42 @@ TEST(CliExe, TemporaryFilesTakeNoNameOfTheUsers)
     EXPECT_EQ(dir.Files().size(), 3u);
 }
 
-// SIGTERM while a long waveform is being written: the run dies of the signal
-// and takes its temporary files with it.
+// A signal while a long waveform is being written: SIGTERM ends the run at
+// once, Ctrl+C (SIGINT) stops it and the command exits 130; either way its
+// temporary files go with it.
 TEST(CliExe, InterruptedRunLeavesNoTemporaryFile)
 {
-    TempDir dir;
-    const std::string wave = (dir / "big.csv").string(), picture = (dir / "p.bmp").string();
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::freopen("/dev/null", "w", stderr);
-        execl(SONAVIR_EXE, SONAVIR_EXE, "render", "--set", "Tc=8", "--set", "KofDiscret=64", "--wave",
-              wave.c_str(), "-o", picture.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
+    for (const int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(sig);
+        TempDir dir;
+        const std::string wave = (dir / "big.csv").string(), picture = (dir / "p.bmp").string();
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::freopen("/dev/null", "w", stderr);
+            execl(SONAVIR_EXE, SONAVIR_EXE, "render", "--set", "Tc=8", "--set", "KofDiscret=64", "--wave",
+                  wave.c_str(), "-o", picture.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Waits for the temporary file of the waveform, seconds of writing.
+        bool writing = false;
+        for (int i = 0; i < 60000 && !writing; ++i) {
+            writing = !dir.Files().empty();
+            if (!writing) usleep(1000);
+        }
+        kill(pid, sig);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(writing);
+        if (sig == SIGTERM) {
+            ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it could be interrupted";
+            EXPECT_EQ(WTERMSIG(status), SIGTERM);
+        } else {
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), 130);
+        }
+        EXPECT_TRUE(dir.Files().empty());
     }
-    // Waits for the temporary file of the waveform, seconds of writing.
-    bool writing = false;
-    for (int i = 0; i < 60000 && !writing; ++i) {
-        writing = !dir.Files().empty();
-        if (!writing) usleep(1000);
-    }
-    kill(pid, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(writing);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it could be interrupted";
-    EXPECT_EQ(WTERMSIG(status), SIGTERM);
-    EXPECT_TRUE(dir.Files().empty());
 }
 
 // Control characters in names and texts are shown escaped: one line, and

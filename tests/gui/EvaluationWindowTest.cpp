@@ -196,6 +196,7 @@ private slots:
         auto& f = w->form;
         QSignalSpy changed(&w->bus, &WindowBus::changed);
         f.StartSpeedButton->click();
+        f.WaitForRun();
         QVERIFY(errors.empty());
         QCOMPARE(w->main.statusText, std::string("Согласованный фильтр"));
         QVERIFY(w->main.imageMenuEnabled);
@@ -215,6 +216,7 @@ private slots:
         });
         const int changesBefore = changed.count();
         f.StartSpeedButton->click();
+        f.WaitForRun();
         QVERIFY(changesAtError > changesBefore);
         QCOMPARE(errors.size(), size_t(1));
         QCOMPARE(errors[0], std::string("'abc' is not a valid floating point value"));
