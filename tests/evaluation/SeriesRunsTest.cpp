@@ -9,6 +9,8 @@
 #include "signal/Errors.h"
 #include "signal/Generators.h"
 #include "signal/NumberText.h"
+#include "signal/RunControl.h"
+#include "signal/Threads.h"
 #include "tests/support/DirectModels.h"
 
 namespace sonavir {
@@ -447,6 +449,50 @@ TEST_F(SeriesRunsTest, UnknownModeRunsNothingButStillMarksTheWindow)
     EXPECT_TRUE(settings.shortForm);
     EXPECT_TRUE(main.imageMenuEnabled);
     EXPECT_EQ(main.statusText, "Согласованный фильтр");
+}
+
+TEST_F(SeriesRunsTest, PointsSideBySideGiveTheTableOfPointsOneByOne)
+{
+    eval.SetPointCount(9);
+    for (int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        eval.modeItem = mode;
+        std::vector<std::vector<std::string>> tables[2];
+        for (int threads : {1, 2}) {
+            SetWorkThreads(threads);
+            EvaluationStart(main, eval);
+            tables[threads - 1] = eval.result;
+        }
+        SetWorkThreads(0);
+        EXPECT_EQ(tables[0], tables[1]);
+    }
+}
+
+TEST_F(SeriesRunsTest, AStoppedSeriesLeavesTheTableAndThePointAsTheyWere)
+{
+    MatchedFilterSeries(main, eval);
+    const auto table = eval.result;
+    const auto ratios = eval.SeriesRatios;
+    params.p.R = 2.5;
+    params.p.GruntHeight = 0.3;
+    eval.series[1][2] = "5";
+    for (int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        eval.modeItem = mode;
+        RunControl control;
+        int points = 0;
+        control.onCheckpoint = [&] {
+            if (control.StepName() == "Точка 3 из 6" && ++points > 2) control.RequestStop();
+        };
+        SeriesResult result = RunSeries(SeriesRequest::Of(main, eval), control);
+        EXPECT_TRUE(result.stopped);
+        FinishSeries(main, eval, result);
+        EXPECT_EQ(eval.result, table);
+        EXPECT_EQ(eval.SeriesRatios, ratios);
+        EXPECT_EQ(params.p.R, 2.5);
+        EXPECT_EQ(params.p.GruntHeight, 0.3);
+        EXPECT_FALSE(main.imageMenuEnabled);
+    }
 }
 
 TEST_F(SeriesRunsTest, ScaleSignalDividesInExtendedPrecisionAndRejectsZero)

@@ -8,12 +8,16 @@
 #include <QRadioButton>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <atomic>
+#include <chrono>
 #include <system_error>
+#include <thread>
 
 #include "gui/MainWindow.h"
 #include "gui/PictureSettingsWindow.h"
@@ -41,6 +45,20 @@ bool SamePixels(const Picture& a, const Picture& b)
             if (a.PixelAt(x, y) != b.PixelAt(x, y)) return false;
     return true;
 }
+
+// Holds every run at its checkpoints until released or stopped (at most 10 s).
+struct HeldRuns {
+    std::atomic<bool> release{false};
+    std::function<void(RunControl&)> Seam()
+    {
+        return [this](RunControl& control) {
+            control.onCheckpoint = [this, &control] {
+                for (int i = 0; i < 10000 && !release && !control.StopRequested(); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            };
+        };
+    }
+};
 
 void Pick(QComboBox* combo, int item)
 {
@@ -408,6 +426,65 @@ private slots:
         QVERIFY(w.width() > 120);
         QVERIFY(w.NormCheckBox->geometry().right() < w.ToolPanel->width());
         QCOMPARE(w.PathComboBox->width(), w.width() - 97);
+    }
+
+    void aRunLeavesTheWindowLiveAndStopLeavesThePreviousPicture()
+    {
+        Fixture f;
+        MainWindow& w = f.form;
+        w.StartSpeedButtonClick();
+        w.WaitForRun();
+        const QImage before = f.picture.Surface().copy();
+        const QString status = w.StatusText();
+
+        HeldRuns held;
+        w.runSeam = held.Seam();
+        Pick(w.PathComboBox, 7);
+        w.StartSpeedButtonClick();
+        QVERIFY(w.Running());
+        QCOMPARE(w.StartSpeedButton->toolTip(), QStringLiteral("Стоп"));
+        // The event loop serves a timer while the run is held.
+        bool served = false;
+        QTimer::singleShot(0, [&] { served = true; });
+        QTRY_VERIFY(served);
+        QVERIFY(w.Running());
+        QVERIFY(f.state.Shown() != nullptr);  // the previous plots stay readable
+        QTRY_VERIFY(w.RunProgressBar->isVisible());
+
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QTRY_VERIFY(!w.Running());
+        QCOMPARE(f.picture.Surface(), before);
+        QCOMPARE(w.StatusText(), status);
+        QCOMPARE(w.StartSpeedButton->toolTip(), QStringLiteral("Пуск"));
+        QVERIFY(!w.RunProgressBar->isVisible());
+    }
+
+    void autoRunStopsAStaleRunAndFollowsTheSettings()
+    {
+        Fixture f;
+        MainWindow& w = f.form;
+        HeldRuns held;
+        w.runSeam = held.Seam();
+        QSignalSpy completed(&w, &MainWindow::started);
+        w.AutoRunItem->trigger();
+        QVERIFY(f.state.autoRun);
+        QTRY_VERIFY(w.Running());  // turning it on runs what is set
+        Pick(w.PathComboBox, 3);
+        // The run for stage 0 is stale: stopped, and stage 3's started.
+        QTRY_VERIFY(w.Running() && f.state.Request().pathStage == 3);
+        QTest::qWait(3 * MainWindow::kAutoRunIntervalMs);
+        QCOMPARE(completed.count(), 0);
+        held.release = true;
+        QTRY_COMPARE(w.StatusText(), QStringLiteral("Сигнал - Прошедший грунт"));
+        QTRY_VERIFY(!w.Running());
+        QCOMPARE(completed.count(), 1);
+
+        // Only the picture settings changed: the kept plots again, no run.
+        f.settings.SetColorItem(1);
+        w.SyncFromState();
+        QVERIFY(!w.Running());
+        QCOMPARE(f.picture.PixelAt(0, 0), kWhite);
+        QCOMPARE(completed.count(), 1);
     }
 };
 

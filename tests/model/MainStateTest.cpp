@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -16,6 +17,8 @@
 #include "signal/Generators.h"
 #include "signal/MatchedFilter.h"
 #include "signal/Propagation.h"
+#include "signal/RunControl.h"
+#include "signal/Threads.h"
 #include "signal/WinFFT.h"
 #include "tests/support/DirectModels.h"
 #include "tests/support/FailureOf.h"
@@ -826,4 +829,112 @@ TEST(MainStateScale, EightSecondLfmAtSixtyFourSamplesPerPeriod)
     EXPECT_EQ(params.bytesText, "268435456");
     EXPECT_EQ(plotted, 1 << 24);
     EXPECT_EQ(peakAt, 1 << 24);  // zero lag sits at half the record
+}
+
+// A run stopped at any of its steps changes nothing: not the picture, the
+// plots kept, the status, nor what a run writes back (here the Barker snap
+// of the duration's text). Its per cent only ever rises, and a completed run
+// ends at 100.
+TEST(MainStateRun, AStopAtAnyStepLeavesEverythingAsItWas)
+{
+    struct Case {
+        int model, stage;
+        bool filter, echo, noise, norm, depth, db;
+    };
+    const Case cases[] = {{0, 7, true, true, true, true, true, true},
+                          {0, 7, true, true, false, false, false, false},
+                          {0, 0, true, false, false, false, false, true},
+                          {2, 0, false, false, false, false, false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "model " << c.model << ", stage " << c.stage);
+        Harness h;
+        h.state.Start();
+        h.params.SetSignalItem(kBarkerPulse);  // the duration snaps; its text stays until a run
+        h.params.SetRText("2");
+        h.params.SetGruntHeightText("3");
+        h.params.filterOn = c.filter;
+        h.state.SetFilterMode(c.echo);
+        h.params.noiseOn = c.noise;
+        h.params.normOn = c.norm;
+        h.params.depthOn = c.depth;
+        h.settings.SetDb(c.db);
+        h.state.SelectModel(c.model);
+        h.state.SelectPath(c.stage);
+
+        // The steps of a whole run, and its per cent at every checkpoint.
+        std::vector<std::string> steps;
+        std::vector<int> percents;
+        RunControl whole;
+        whole.onCheckpoint = [&] {
+            if (steps.empty() || steps.back() != whole.StepName()) steps.push_back(whole.StepName());
+            percents.push_back(whole.Permille());
+        };
+        const RunResult done = RunEcho(h.state.Request(), whole);
+        ASSERT_FALSE(done.failure);
+        EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+        EXPECT_EQ(whole.Percent(), 100);
+        ASSERT_GE(steps.size(), 3u);
+
+        const QImage picture = h.picture.Surface().copy();
+        const std::uint64_t shownRun = h.state.Shown()->run;
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            SCOPED_TRACE(steps[i]);
+            RunControl control;
+            control.onCheckpoint = [&] {
+                if (control.StepName() == steps[i]) control.RequestStop();
+            };
+            RunResult stopped = RunEcho(h.state.Request(), control);
+            EXPECT_TRUE(stopped.stopped);
+            EXPECT_TRUE(stopped.plots.empty());
+            h.state.Finish(stopped);
+            EXPECT_EQ(h.picture.Surface(), picture);
+            ASSERT_NE(h.state.Shown(), nullptr);
+            EXPECT_EQ(h.state.Shown()->run, shownRun);
+            EXPECT_EQ(h.state.statusText, "Сигнал - Модель");
+            EXPECT_EQ(h.params.tcText, "0,01");
+            EXPECT_EQ(h.params.bytesText, "8192");
+        }
+    }
+}
+
+// What a run writes back is dropped once the user has typed over it.
+TEST(MainStateRun, TheDurationTypedWhileARunWentStays)
+{
+    Harness h;
+    h.params.SetSignalItem(kBarkerPulse);
+    const RunRequest request = h.state.Request();
+    h.params.SetTcText("0,02");
+    RunControl control;
+    RunResult result = RunEcho(request, control);
+    h.state.Finish(result);
+    EXPECT_EQ(h.params.tcText, "0,02");
+    EXPECT_EQ(h.params.bytesText, "8192");  // the memory figures are the run's own
+}
+
+// The long loops split their work across threads at fixed places: the same
+// bits from one thread as from two.
+TEST(MainStateScale, OneThreadAndTwoGiveTheSameRun)
+{
+    Harness h;
+    h.params.SetFDText("6024");
+    h.params.SetTcText("0,2");
+    h.params.SetKofDiscretItem(4);
+    h.params.filterOn = h.params.noiseOn = true;
+    h.state.SetFilterMode(true);
+    h.settings.SetDb(true);
+    h.state.SelectPath(7);
+    h.state.noiseSeed = 11;
+    RunResult results[2];
+    for (int threads : {1, 2}) {
+        SetWorkThreads(threads);
+        RunControl control;
+        results[threads - 1] = RunEcho(h.state.Request(), control);
+    }
+    SetWorkThreads(0);
+    ASSERT_EQ(results[0].N(), 1 << 19);
+    ASSERT_EQ(results[0].plots.size(), 2u);
+    for (std::size_t p = 0; p < 2; ++p) {
+        EXPECT_EQ(results[0].plots[p].data, results[1].plots[p].data);
+        EXPECT_EQ(results[0].plots[p].envelope, results[1].plots[p].envelope);
+    }
 }
