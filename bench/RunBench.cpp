@@ -17,13 +17,18 @@
 #include <string>
 
 #include "bench/BenchRatio.h"
+#include "bench/LegacyRun.h"
 #include "display/Picture.h"
 #include "display/PictureSettings.h"
 #include "model/Ledger.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
 #include "model/PulseCompression.h"
+#include "signal/RunControl.h"
+#include "signal/Threads.h"
 #include "signal/WinFFT.h"
+
+#include <thread>
 
 namespace {
 
@@ -56,11 +61,12 @@ struct LargeRunState {
     sonavir::Picture picture;
     sonavir::MainState state{params, settings, picture};
 
-    LargeRunState()
+    // The duration sets the size: 0,03 s gives 2^16, 0,5 s 2^20, 8 s 2^24.
+    explicit LargeRunState(const char* tc = "8")
     {
         params.SetSignalItem(sonavir::kLfmPulse);
         params.SetFDText("6024");
-        params.SetTcText("8");
+        params.SetTcText(tc);
         params.SetKofDiscretItem(4);  // "64"
         params.filterOn = true;
         state.SetFilterMode(true);
@@ -144,6 +150,56 @@ void LargeMeasures(benchmark::State& st)
     st.counters["N"] = run.state.Shown()->N;
 }
 
+const char* DurationOf(int log2N) { return log2N <= 16 ? "0,03" : log2N <= 20 ? "0,5" : "8"; }
+
+// Start through the run as a value, against the same Start as it was before
+// (bench/LegacyRun.h), picture included, at N = 2^range(0).
+void RunAsValue(benchmark::State& st, bool legacy)
+{
+    LargeRunState run(DurationOf(static_cast<int>(st.range(0))));
+    for (auto _ : st)
+        Timed(st, [&] {
+            if (legacy)
+                sonavir::legacy::Start(run.params, run.settings, run.picture, 0, 7);
+            else
+                run.state.Start();
+        });
+    st.counters["N"] = run.Size();
+}
+
+// The 2^24 run on `threads` threads.
+void RunOnThreads(benchmark::State& st, int threads)
+{
+    LargeRunState run;
+    sonavir::SetWorkThreads(threads);
+    for (auto _ : st) Timed(st, [&] { run.state.Start(); });
+    sonavir::SetWorkThreads(0);
+}
+
+// How long a stop takes to end the 2^24 run, asked half a second in (and
+// later, the next time round): the manual time is the latency itself.
+void StopLatency(benchmark::State& st)
+{
+    LargeRunState run;
+    const sonavir::RunRequest request = run.state.Request();
+    double worst = 0;
+    int round = 0;
+    for (auto _ : st) {
+        sonavir::RunControl control;
+        sonavir::RunResult result;
+        std::thread worker([&] { result = sonavir::RunEcho(request, control); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(500 + 700 * (round++ % 3)));
+        const auto t0 = Clock::now();
+        control.RequestStop();
+        worker.join();
+        const double latency = std::chrono::duration<double>(Clock::now() - t0).count();
+        worst = std::max(worst, latency);
+        st.SetIterationTime(latency);
+        if (!result.stopped) st.SkipWithError("the run ended before the stop");
+    }
+    st.counters["worst_s"] = worst;
+}
+
 const bool registered = [] {
     const auto pair = [](benchmark::State& st) { Transforms(st, true); };
     const auto one = [](benchmark::State& st) { Transforms(st, false); };
@@ -152,6 +208,18 @@ const bool registered = [] {
     auto [measures, fft] = sonavir::bench::RegisterRatioPair("MeasuresVsTransform", LargeMeasures, one);
     for (auto* b : {ours, ref, ledger, run, measures, fft})
         b->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
+    auto [value, before] = sonavir::bench::RegisterRatioPair(
+        "RunAsValueVsBefore", [](benchmark::State& st) { RunAsValue(st, false); },
+        [](benchmark::State& st) { RunAsValue(st, true); });
+    for (auto* b : {value, before}) b->Arg(16)->Arg(20)->Arg(24)->UseManualTime()->Unit(benchmark::kMillisecond);
+    value->Iterations(3);
+    before->Iterations(3);
+    auto [twoThreads, oneThread] = sonavir::bench::RegisterRatioPair(
+        "TwoThreadsVsOne", [](benchmark::State& st) { RunOnThreads(st, 2); },
+        [](benchmark::State& st) { RunOnThreads(st, 1); });
+    for (auto* b : {twoThreads, oneThread}) b->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
+    benchmark::RegisterBenchmark("StopLatency", StopLatency)->Iterations(3)->UseManualTime()->Unit(
+        benchmark::kMillisecond);
     return true;
 }();
 

@@ -42,6 +42,14 @@ inline constexpr std::array<EchoStage, kLastStage + 1> kEchoPath = {{
     {"Отраженный и принятый антенной", ChannelModel::Antenna, "Приемная антенна", DepthScale::None},
 }};
 inline constexpr int kGateCount = kLastStage;
+using StageGates = std::array<bool, kGateCount>;
+// Every stage's model on, as the parameters window starts.
+constexpr StageGates AllGatesOn()
+{
+    StageGates gates{};
+    gates.fill(true);
+    return gates;
+}
 
 // The model list: item 0 runs the signal along the path, the others show
 // one model's own response.

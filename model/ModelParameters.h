@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "model/EchoPath.h"
 #include "signal/ModelParams.h"
 
 namespace sonavir {
@@ -76,7 +77,7 @@ public:
     bool filterOn = false, noiseOn = false, normOn = false;  // the "Вкл" pairs
     bool filterMode = false;       // "Согласовывать с эхо-сигналом"
     bool depthOn = false;          // "Учитывать затухания от глубины"
-    std::array<bool, 7> gates{true, true, true, true, true, true, true};
+    StageGates gates = AllGatesOn();
 
     // The "Память" figures, written at the start of every run.
     std::string realSizeText = "0", paddedSizeText = "0", bytesText = "0";

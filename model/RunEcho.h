@@ -27,7 +27,7 @@ struct RunRequest {
     int antennaItem = 1;
     std::string kText = "3,14";  // the wide-band antenna reads its text
     bool filterOn = false, filterMode = false, noiseOn = false, normOn = false, depthOn = false;
-    std::array<bool, kGateCount> gates{true, true, true, true, true, true, true};
+    StageGates gates = AllGatesOn();
     long double snr = 5;
     int modelItem = 0;  // 0 the signal along the path, 1 .. 4 one model's view
     int pathStage = 0;  // 0 .. kLastStage, with the signal
