@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <new>
@@ -148,6 +149,12 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
     }
 }
 
+LedgerWindow::~LedgerWindow()
+{
+    work_.Stop();
+    work_.Wait();
+}
+
 void LedgerWindow::FitSize()
 {
     FitTable(LedgerGrid);
@@ -183,8 +190,47 @@ void LedgerWindow::SyncFromState()
 
 void LedgerWindow::ShowLedger()
 {
+    const RunRequest request = main_.Request();
+    int N = 0;
+    const std::string sizing = FailureOf([&] { N = TransformSize(HalfSampleCount(request.p.Tc, request.p.Dt)); });
+    if (sizing.empty() && N >= kBackgroundColumns) {
+        // A long record: the window keeps its old figures, greyed, meanwhile.
+        LedgerGrid->setEnabled(false);
+        if (!pollTimer_) {
+            pollTimer_ = new QTimer(this);
+            pollTimer_->setInterval(30);
+            connect(pollTimer_, &QTimer::timeout, this, &LedgerWindow::PollLedger);
+        }
+        work_.Start([this, request](RunControl&) {
+            pendingFailure_ = FailureOf([&] {
+                try {
+                    pending_ = ComputeLedger(request);
+                } catch (const RunStopped&) {
+                }
+            });
+        });
+        if (work_.Finished()) PollLedger();
+        else pollTimer_->start();
+        return;
+    }
     Ledger ledger;
-    const std::string failure = FailureOf([&] { ledger = ComputeLedger(main_); });
+    const std::string failure = sizing.empty() ? FailureOf([&] { ledger = ComputeLedger(request); }) : sizing;
+    ShowLedgerResult(ledger, failure);
+}
+
+void LedgerWindow::PollLedger()
+{
+    if (!work_.Finished()) return;
+    if (pollTimer_) pollTimer_->stop();
+    const bool stopped = work_.Stopped();
+    work_.Collect();
+    LedgerGrid->setEnabled(true);
+    if (!stopped) ShowLedgerResult(pending_, pendingFailure_);
+    FitSize();
+}
+
+void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& failure)
+{
     ShowMessage(LedgerMessage, failure);
     if (!failure.empty()) {
         ClearCells(LedgerGrid);

@@ -189,7 +189,8 @@ MainWindow::MainWindow(MainState& state, WindowBus* bus, QWidget* parent)
     RunProgressBar = new QProgressBar(ModelStatusBar);
     RunProgressBar->setRange(0, 100);
     RunProgressBar->setTextVisible(true);
-    RunProgressBar->setMaximumWidth(260);
+    RunProgressBar->setMinimumWidth(240);
+    RunProgressBar->setMaximumWidth(320);
     RunProgressBar->hide();
     ModelStatusBar->addPermanentWidget(RunProgressBar);
     setStatusBar(ModelStatusBar);

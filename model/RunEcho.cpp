@@ -43,8 +43,10 @@ constexpr const char* kStepFilter = "Согласованный фильтр";
 constexpr const char* kStepScale = "Затухание и нормировка";
 constexpr const char* kStepEnvelope = "Огибающая";
 
-// Weights of the steps, in transforms of the run's size.
-constexpr double kTransform = 1.0, kGenerate = 0.4, kModel = 0.3, kPass = 0.1, kNoise = 0.6;
+// Weights of the steps, in transforms of the run's size, as measured at
+// N = 2^24 (fresh memory is slow to come by at that size).
+constexpr double kTransform = 1.0, kAllocate = 0.4, kGenerate = 0.35, kModel = 0.2, kPass = 0.1, kFilter = 0.3,
+                 kNoise = 0.6;
 
 // What the run does, in order, so that the per cent can be told before it
 // has happened: the same branches as the run below.
@@ -56,16 +58,16 @@ struct Plan {
 
 double PlanWeight(const RunRequest& q, const Plan& plan)
 {
-    double w = kPass;  // the buffer's zeros
-    if (q.modelItem != 0) return w + kModel + kPass + kTransform + (q.envelope ? kTransform : 0);
+    double w = kAllocate * (plan.filter ? 2 : 1);  // the buffers' zeros
+    if (q.modelItem != 0) return w + kModel + kTransform + (q.envelope ? kTransform : 0);
     if (plan.filter) w += kGenerate + kTransform + plan.gatedEcho * kModel + kModel;
     if (!plan.reuseEcho) w += kGenerate + (q.noiseOn ? kNoise : 0);
     if (q.pathStage == 0) {
-        if (plan.filter) w += 2 * kTransform + kPass;
-        return w + 2 * kPass + kTransform + (q.envelope ? kTransform : 0);
+        if (plan.filter) w += 2 * kTransform + kFilter;
+        return w + kPass + kTransform + (q.envelope ? kTransform : 0);
     }
     if (!plan.reuseEcho) w += kTransform + plan.gated * kModel;
-    return w + (plan.filter ? kPass : 0) + kPass + kTransform + 2 * kPass + (q.envelope ? kTransform : 0);
+    return w + (plan.filter ? kFilter : 0) + kTransform + kPass + (q.envelope ? kTransform : 0);
 }
 
 class Progress {
@@ -112,7 +114,7 @@ public:
         plan.gatedEcho = q_.filterMode ? plan.gated : 0;
         progress_.Plan(PlanWeight(q_, plan));
 
-        progress_.Step(kStepMemory, kPass);
+        progress_.Step(kStepMemory, kAllocate * (plan.filter ? 2 : 1));
         AllocateSignal(signal_, N_);
         // Plots refer to the first one while the second is made.
         r_.plots.reserve(2);
@@ -161,7 +163,7 @@ private:
             if (plan.filter) {
                 progress_.Step(kStepForward, kTransform);
                 FFT(signal_, N_, +1);
-                progress_.Step(kStepFilter, kPass);
+                progress_.Step(kStepFilter, kFilter);
                 ApplyMatchedFilter(signal_, N_, filterRef);
                 progress_.Step(kStepInverse, kTransform);
                 FFT(signal_, N_, -1);
@@ -183,7 +185,7 @@ private:
             }
         }
         if (plan.filter) {
-            progress_.Step(kStepFilter, kPass);
+            progress_.Step(kStepFilter, kFilter);
             ApplyMatchedFilter(signal_, N_, filterRef);
             ReleaseSignal(filterRef);
         }
