@@ -7,9 +7,10 @@
 //   alpha = A1 P1 f1 f^2 / (f1^2 + f^2) + A2 P2 f2 f^2 / (f2^2 + f^2) + A3 P3 f^2,
 //
 // f in kHz, alpha in dB/km. The equation is fitted to ocean measurements from
-// 200 Hz to 1 MHz, -2 to 22 degrees C (pure water up to 30), 30 to 35 per
-// mille and depths to 3500 m; outside that it is extrapolation, computed all
-// the same. The transmission loss over a range R km is alpha R dB one way.
+// 200 Hz to 1 MHz; below 500 kHz its stated range is about -2 to 22 degrees
+// C, 30 to 35 per mille and depths to 3.5 km (wider above). Outside it is
+// extrapolation, computed all the same. The absorption loss over R km is
+// alpha R dB one way.
 //
 // Faults: an input that is not a number, a temperature of -273 degrees C, a
 // sound speed of 0, a negative salinity, a sample step of 0 and results beyond
