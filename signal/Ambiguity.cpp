@@ -8,6 +8,9 @@
 #include <numbers>
 #include <system_error>
 #include <thread>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "signal/ColumnLoops.h"
 #include "signal/Errors.h"
@@ -30,14 +33,49 @@ std::vector<double> Zeros(std::size_t count)
     }
 }
 
-// body(b, e, c, s) over [0, count) one phase block at a time, with c and s
-// the cosine and sine of theta j for j in [b, e); a checkpoint every few
+// cos and sin of 2 pi f j: at each block's start the phase is reduced to a
+// fraction of a turn in extended precision, so the double sine and cosine
+// only ever see angles below a turn (a long double one of a large angle
+// costs fifty times as much), and a table of the block's first kBlock steps
+// carries it on; each value within a few units in the last place.
+class TurnRamp {
+public:
+    explicit TurnRamp(long double turnsPerStep) : f_(turnsPerStep)
+    {
+        for (int k = 0; k < kBlock; ++k) {
+            const double a = Angle(k);
+            c_[k] = std::cos(a);
+            s_[k] = std::sin(a);
+        }
+    }
+    // Values j = b .. e-1 (at most kBlock of them) into c and s.
+    void Fill(int b, int e, double* c, double* s) const
+    {
+        const double a = Angle(b), ca = std::cos(a), sa = std::sin(a);
+        for (int k = 0; k < e - b; ++k) {
+            c[k] = ca * c_[k] - sa * s_[k];
+            s[k] = sa * c_[k] + ca * s_[k];
+        }
+    }
+
+private:
+    double Angle(long long j) const
+    {
+        long double t = f_ * j;
+        t -= std::floor(t);
+        return static_cast<double>(2 * kPi * t);
+    }
+    long double f_;
+    double c_[kBlock], s_[kBlock];
+};
+
+// body(b, e, c, s) over [0, count) one block at a time, with c and s the
+// cosine and sine of 2 pi f j for j in [b, e); a checkpoint every few
 // thousand values.
 template <typename Body>
-void WithRamp(long double theta, int count, Body body)
+void WithRamp(long double turnsPerStep, int count, Body body)
 {
-    const auto phase = [theta](int j) { return theta * j; };
-    const detail::PhaseRampD<decltype(phase)> ramp(phase);
+    const TurnRamp ramp(turnsPerStep);
     double c[kBlock], s[kBlock];
     for (int b = 0; b < count; b += kBlock) {
         const int e = std::min(count, b + kBlock);
@@ -45,6 +83,32 @@ void WithRamp(long double theta, int count, Body body)
         body(b, e, c, s);
         if (e % detail::kCheckColumns == 0) Checkpoint();
     }
+}
+
+// out[i] = |re[i] + j im[i]| for i < count, two at a time where the machine
+// has it (a scalar square root must keep errno, which stops the compiler from
+// pairing them, and a map takes millions); returns the largest.
+double Moduli(const double* re, const double* im, int count, double* out)
+{
+    int i = 0;
+    double largest = 0;
+#if defined(__SSE2__)
+    __m128d top = _mm_setzero_pd();
+    for (; i + 2 <= count; i += 2) {
+        const __m128d a = _mm_loadu_pd(re + i), b = _mm_loadu_pd(im + i);
+        const __m128d v = _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(a, a), _mm_mul_pd(b, b)));
+        _mm_storeu_pd(out + i, v);
+        top = _mm_max_pd(top, v);
+    }
+    double pair[2];
+    _mm_storeu_pd(pair, top);
+    largest = std::max(pair[0], pair[1]);
+#endif
+    for (; i < count; ++i) {
+        out[i] = std::sqrt(re[i] * re[i] + im[i] * im[i]);
+        largest = std::max(largest, out[i]);
+    }
+    return largest;
 }
 
 // The vertex of a parabola through (-1, a), (0, b), (1, c), as an offset
@@ -80,8 +144,6 @@ long double GoldenMax(F f, long double a, long double b, long double tol)
     return (a + b) / 2;
 }
 
-int Wrap(long long lag, int count) { return static_cast<int>(((lag % count) + count) % count); }
-
 }  // namespace
 
 // One row: chi over the 2N lags (lag n at index n mod 2N) and its spectrum,
@@ -89,6 +151,20 @@ int Wrap(long long lag, int count) { return static_cast<int>(((lag % count) + co
 struct Ambiguity::Row {
     std::vector<double> re, im, sr, si;
     bool keepSpectrum = false;
+
+    // |chi| at lags -span .. span into out[0 .. 2 span], lag n at index n mod
+    // 2N: two straight passes. |chi| stays below about 1, so the plain square
+    // root is safe (hypot costs ten times as much).
+    // Returns the index of the first largest value.
+    int Magnitudes(int span, double* out) const
+    {
+        const int L = static_cast<int>(re.size());
+        const double top = std::max(Moduli(re.data() + (L - span), im.data() + (L - span), span, out),
+                                    Moduli(re.data(), im.data(), span + 1, out + span));
+        int at = 0;
+        while (at < 2 * span && out[at] != top) ++at;
+        return at;
+    }
 };
 
 Ambiguity::Ambiguity(const TSignalData& probe, const TSignalData& reference, int N, int M, long double Dt)
@@ -168,12 +244,18 @@ void Ambiguity::NarrowbandRow(long double doppler, Row& row) const
     // s_a[m] e^{j 2 pi nu t_m}, t_m = (j - N) Dt: the constant e^{-j 2 pi nu N Dt}
     // is left out, since only magnitudes are read.
     const int shift = M_ + N_;
-    WithRamp(2 * kPi * doppler * Dt_, L, [&](int b, int e, const double* c, const double* s) {
-        for (int j = b; j < e; ++j) {
-            const int m = (j + shift) & (L - 1);
-            const double cr = c[j - b], ci = s[j - b];
-            re[m] = zr_[m] * cr - zi_[m] * ci;
-            im[m] = zr_[m] * ci + zi_[m] * cr;
+    WithRamp(doppler * Dt_, L, [&](int b, int e, const double* c, const double* s) {
+        // Sample m = (j + shift) mod 2N: at most one wrap in a block.
+        for (int j = b; j < e;) {
+            const int m0 = (j + shift) & (L - 1), n = std::min(e - j, L - m0);
+            const double* cj = c + (j - b);
+            const double* sj = s + (j - b);
+            for (int i = 0; i < n; ++i) {
+                const double zr = zr_[m0 + i], zi = zi_[m0 + i];
+                re[m0 + i] = zr * cj[i] - zi * sj[i];
+                im[m0 + i] = zr * sj[i] + zi * cj[i];
+            }
+            j += n;
         }
     });
     ComplexFFT(re, im, L, 1);
@@ -202,7 +284,7 @@ void Ambiguity::WidebandRow(long double eta, Row& row) const
     const long double d = M_ * (1 - 1 / eta);
     const long double gain = std::sqrt(eta) * L;
     // The plain transform of y_a: 2N w_k conj(Y_k e^{j pi d k / N}).
-    WithRamp(kPi * d / N_, N_, [&](int b, int e, const double* c, const double* s) {
+    WithRamp(d / L, N_, [&](int b, int e, const double* c, const double* s) {
         for (int k = b; k < e; ++k) {
             // Column 0's second row is the Nyquist value, not a part of the
             // zero frequency's.
@@ -229,7 +311,7 @@ AmbiguityMap Ambiguity::Map(const AmbiguityGrid& grid) const
     if (grid.rows < 1 || grid.delayColumns < 0 || !(std::isfinite(grid.maxDoppler) && grid.maxDoppler >= 0) ||
         !(std::isfinite(grid.maxVelocity) && grid.maxVelocity >= 0))
         RaiseInvalidOp();
-    const int L = 2 * N_, span = 2 * M_;
+    const int span = 2 * M_;
     AmbiguityMap map;
     map.rows = grid.rows;
     map.Dt = Dt_;
@@ -272,40 +354,31 @@ AmbiguityMap Ambiguity::Map(const AmbiguityGrid& grid) const
             const WorkThreadsScope one(1);
             FpFlagGuard guard;
             Row row;
+            std::vector<double> mags = Zeros(static_cast<std::size_t>(2 * span + 1));
             while (!failed.load(std::memory_order_relaxed)) {
                 const int t = next.fetch_add(1);
                 if (t >= tasks) break;
                 if (t == map.rows) {
                     NarrowbandRow(0, row);
-                    for (int n = -span; n <= span; ++n) {
-                        const int m = Wrap(n, L);
-                        map.zeroDoppler[n + span] = std::hypot(row.re[m], row.im[m]);
-                    }
+                    row.Magnitudes(span, map.zeroDoppler.data());
                 } else {
                     if (grid.wideband)
                         WidebandRow(map.eta[t], row);
                     else
                         NarrowbandRow(map.doppler[t], row);
-                    const auto mag = [&](int n) { return std::hypot(row.re[Wrap(n, L)], row.im[Wrap(n, L)]); };
+                    const int best = row.Magnitudes(span, mags.data()) - span;
                     double* out = map.values.data() + static_cast<std::size_t>(t) * map.columns;
-                    for (int j = 0; j < map.columns; ++j) out[j] = mag(map.lags[j]);
-                    int best = -span;
-                    double bestSq = -1;
-                    for (int n = -span; n <= span; ++n) {
-                        const int m = Wrap(n, L);
-                        const double sq = row.re[m] * row.re[m] + row.im[m] * row.im[m];
-                        if (sq > bestSq) bestSq = sq, best = n;
-                    }
-                    const double b = std::sqrt(bestSq);
+                    for (int j = 0; j < map.columns; ++j) out[j] = mags[map.lags[j] + span];
+                    const double b = mags[best + span];
                     double offset = 0, peak = b;
                     if (best > -span && best < span) {
-                        const double a = mag(best - 1), c = mag(best + 1);
+                        const double a = mags[best + span - 1], c = mags[best + span + 1];
                         offset = Vertex(a, b, c);
                         peak = b - 0.25 * (a - c) * offset;
                     }
                     map.rowPeakDelay[t] = (best + offset) * Dt_;
                     map.rowPeak[t] = peak;
-                    map.zeroDelay[t] = grid.wideband ? mag(0) : ZeroDelay(map.doppler[t]);
+                    map.zeroDelay[t] = mags[span];
                 }
                 const int finished = done.fetch_add(1) + 1;
                 if (lead)
@@ -351,21 +424,26 @@ std::vector<double> Ambiguity::ZeroDopplerCut() const
 {
     Row row;
     NarrowbandRow(0, row);
-    const int span = 2 * M_, L = 2 * N_;
+    const int span = 2 * M_;
     std::vector<double> cut = Zeros(static_cast<std::size_t>(2 * span + 1));
-    for (int n = -span; n <= span; ++n) cut[n + span] = std::hypot(row.re[Wrap(n, L)], row.im[Wrap(n, L)]);
+    row.Magnitudes(span, cut.data());
     return cut;
 }
 
 double Ambiguity::ZeroDelay(long double doppler) const
 {
+    // Each phase block sums in double (a few hundred terms), the blocks in
+    // extended precision.
     long double sr = 0, si = 0;
-    WithRamp(2 * kPi * doppler * Dt_, static_cast<int>(pr_.size()),
+    WithRamp(doppler * Dt_, static_cast<int>(pr_.size()),
              [&](int b, int e, const double* c, const double* s) {
+                 double br = 0, bi = 0;
                  for (int j = b; j < e; ++j) {
-                     sr += static_cast<long double>(pr_[j]) * c[j - b] - static_cast<long double>(pi_[j]) * s[j - b];
-                     si += static_cast<long double>(pr_[j]) * s[j - b] + static_cast<long double>(pi_[j]) * c[j - b];
+                     br += pr_[j] * c[j - b] - pi_[j] * s[j - b];
+                     bi += pr_[j] * s[j - b] + pi_[j] * c[j - b];
                  }
+                 sr += br;
+                 si += bi;
              });
     return static_cast<double>(std::hypot(sr, si));
 }
@@ -376,10 +454,10 @@ AmbiguityPoint Ambiguity::Point(long double delay, Row& row) const
     // The band-limited value at a lag x between samples: sum_k P_k e^{j 2 pi k' x / 2N}
     // with the frequencies k' = k - 2N of the upper half taken as negative.
     const auto between = [&](long double x) {
-        const long double turn = 2 * kPi * x;
+        const long double turn = 2 * kPi * (x - std::floor(x));
         const double hr = static_cast<double>(std::cos(turn)), hi = static_cast<double>(-std::sin(turn));
         long double ar = 0, ai = 0;
-        WithRamp(turn / L, L, [&](int b, int e, const double* c, const double* s) {
+        WithRamp(x / L, L, [&](int b, int e, const double* c, const double* s) {
             for (int k = b; k < e; ++k) {
                 double cr = c[k - b], ci = s[k - b];
                 if (k >= N_) {
@@ -396,7 +474,7 @@ AmbiguityPoint Ambiguity::Point(long double delay, Row& row) const
     int best = -span;
     double bestSq = -1;
     for (int n = -span; n <= span; ++n) {
-        const int m = Wrap(n, L);
+        const int m = n & (L - 1);
         const double sq = row.re[m] * row.re[m] + row.im[m] * row.im[m];
         if (sq > bestSq) bestSq = sq, best = n;
     }

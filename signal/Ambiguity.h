@@ -56,7 +56,9 @@ struct AmbiguityGrid {
     // The narrowband rows' Doppler span, Hz (>= 0).
     long double maxDoppler = 0;
     // Rows by the time scaling of a target moving at -maxVelocity ..
-    // +maxVelocity m/s (closing positive; |V| < soundSpeed) instead.
+    // +maxVelocity m/s (closing positive; |V| < soundSpeed) instead. Beyond
+    // V = -c/3 (eta < 1/2) the stretched probe no longer fits the record and
+    // its tail is cut (signal/TimeScale.h).
     bool wideband = false;
     long double maxVelocity = 0;
     long double soundSpeed = kScaleSoundSpeed;
@@ -75,7 +77,7 @@ struct AmbiguityMap {
     std::vector<long double> eta;       // per row (wideband)
     std::vector<int> lags;              // column j lies at delay lags[j] Dt
     std::vector<double> values;         // |chi|, row by row: rows x columns
-    // |chi(0, row)|: the zero-delay cut at the rows.
+    // |chi(0, row)|: the zero-delay cut at the rows (each row at lag 0).
     std::vector<double> zeroDelay;
     // |chi(n Dt, 0)| for n = -2M .. 2M: the zero-Doppler cut, every sample.
     std::vector<double> zeroDoppler;
@@ -97,6 +99,8 @@ struct AmbiguityPoint {
     double peakLevel = 0;       // and its value there
 };
 
+// The Doppler measures come from the narrowband zero-delay cut whatever the
+// map; the delay width from the map's zero-Doppler cut.
 struct AmbiguityMeasures {
     // 20 lg |chi(0, 0)|: 0 for the matched filter, the weighting's loss
     // otherwise.
