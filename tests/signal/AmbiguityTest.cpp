@@ -6,6 +6,7 @@
 #include "signal/Envelope.h"
 #include "signal/Generators.h"
 #include "signal/MatchedFilter.h"
+#include "signal/RunControl.h"
 #include "signal/Threads.h"
 #include "signal/Weighting.h"
 
@@ -84,6 +85,12 @@ TEST(Ambiguity, ZeroDopplerCutIsTheWeightedFilterEnvelope)
     EXPECT_EQ(one.values, map.values);
     EXPECT_EQ(two.values, map.values);
     EXPECT_EQ(refused.values, map.values);
+
+    // A stop asked for ends the map at the next checkpoint, whichever worker sees it.
+    RunControl control;
+    control.RequestStop();
+    const RunScope scope(&control);
+    EXPECT_THROW(af.Map(g), RunStopped);
 }
 
 TEST(Ambiguity, KnownPointsOfTheThreeProbes)
