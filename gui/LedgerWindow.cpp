@@ -23,6 +23,7 @@ namespace {
 
 constexpr int kDecibelDigits = 4;
 constexpr int kValueDigits = 7;
+constexpr int kLossColumn = 7;
 
 QTableWidget* Grid(QWidget* parent, int rows, const QStringList& columns, const QStringList& tips)
 {
@@ -61,9 +62,10 @@ void FitTable(QTableWidget* grid)
 {
     grid->resizeColumnsToContents();
     for (int c = 0; c < grid->columnCount(); ++c)
-        grid->setColumnWidth(c, std::max(grid->columnWidth(c), 80));
+        if (!grid->isColumnHidden(c)) grid->setColumnWidth(c, std::max(grid->columnWidth(c), 80));
     int width = grid->verticalHeader()->width() + 2 * grid->frameWidth();
-    for (int c = 0; c < grid->columnCount(); ++c) width += grid->columnWidth(c);
+    for (int c = 0; c < grid->columnCount(); ++c)
+        if (!grid->isColumnHidden(c)) width += grid->columnWidth(c);
     int height = grid->horizontalHeader()->height() + 2 * grid->frameWidth();
     for (int r = 0; r < grid->rowCount(); ++r) height += grid->rowHeight(r);
     grid->setFixedSize(width, height);
@@ -116,7 +118,7 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
                            {QStringLiteral("Время пика, с"), QStringLiteral("Пик"),
                             QStringLiteral("Ширина -3 дБ, с"), QStringLiteral("УБЛ, дБ"),
                             QStringLiteral("ИУБЛ, дБ"), QStringLiteral("BT"),
-                            QStringLiteral("Выигрыш, дБ")},
+                            QStringLiteral("Выигрыш, дБ"), QStringLiteral("Потери окна, дБ")},
                            {QStringLiteral("Время и значение пика огибающей"),
                             QStringLiteral("Время и значение пика огибающей"),
                             QStringLiteral("Ширина главного лепестка огибающей по уровню -3 дБ"),
@@ -124,7 +126,11 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
                             QStringLiteral("Интегральный уровень боковых лепестков: их энергия "
                                            "относительно энергии главного лепестка"),
                             QStringLiteral("База сигнала: произведение длительности на ширину спектра"),
-                            QStringLiteral("Выигрыш от сжатия, 10·lg BT")});
+                            QStringLiteral("Выигрыш от сжатия, 10·lg BT"),
+                            QStringLiteral("Потери отношения сигнал/шум от окна фильтра против "
+                                           "невзвешенного согласованного фильтра")});
+    // The weighting's loss only when the measured run's filter was weighted.
+    CompressionGrid->setColumnHidden(kLossColumn, true);
     CompressionGrid->setVerticalHeaderLabels({QStringLiteral("S(t)")});
     CompressionMessage = new QLabel(this);
     for (QLabel* label : {LedgerMessage, CompressionMessage}) {
@@ -262,6 +268,7 @@ void LedgerWindow::ShowMeasures()
     PulseCompression m;
     const std::string failure = FailureOf([&] { m = MeasureShown(main_); });
     ShowMessage(CompressionMessage, failure);
+    CompressionGrid->setColumnHidden(kLossColumn, !m.weightingLossDb);
     if (!failure.empty()) {
         ClearCells(CompressionGrid);
         return;
@@ -270,8 +277,8 @@ void LedgerWindow::ShowMeasures()
     const QString cells[] = {Cell(e.peakTime, kValueDigits), Cell(e.peak, kValueDigits),
                              Cell(e.width3db, kValueDigits), Cell(e.pslDb, kDecibelDigits),
                              Cell(e.islDb, kDecibelDigits), Cell(m.bt, kValueDigits),
-                             Cell(m.gainDb, kDecibelDigits)};
-    for (int c = 0; c < 7; ++c) CompressionGrid->item(0, c)->setText(cells[c]);
+                             Cell(m.gainDb, kDecibelDigits), Cell(m.weightingLossDb, kDecibelDigits)};
+    for (int c = 0; c < 8; ++c) CompressionGrid->item(0, c)->setText(cells[c]);
 }
 
 }  // namespace sonavir
