@@ -277,6 +277,9 @@ void AnalyticSignal(const TrialSetup& s, const PreparedFilter& f, long long i, W
     const int N = s.N;
     FillNoise(w.x, N, TrialSeed(s.seed, N, i), s.sigma);
     FFT(w.x, N, +1);
+    // The transforms have no checkpoints of their own: a long record is seen
+    // between them too.
+    Checkpoint();
     double* xr = w.x[0].data();
     double* xi = w.x[1].data();
     const double* er = s.echo != nullptr ? (*s.echo)[0].data() : nullptr;
