@@ -528,17 +528,7 @@ TrialResults RunTrials(const TrialSetup& setup)
     }
     work(0);
     for (auto& t : threads) t.join();
-    // A stop is no failure: a real failure of another thread comes first.
-    std::exception_ptr stopped;
-    for (auto& e : errors) {
-        if (!e) continue;
-        try {
-            std::rethrow_exception(e);
-        } catch (const RunStopped&) {
-            stopped = e;
-        }
-    }
-    if (stopped) std::rethrow_exception(stopped);
+    detail::RethrowWorkerErrors(errors);
 
     // Bins to counts at or above each threshold, in the caller's order.
     r.cellsAbove.assign(J, 0);
