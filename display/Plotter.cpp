@@ -53,21 +53,6 @@ Counts CountsOf(const PictureSettings& s)
 int PlotWidth(const Canvas& picture) { return std::max(picture.Width(), kMinPictureWidth); }
 int PlotHeight(const Canvas& picture) { return std::max(picture.Height(), kMinPictureHeight); }
 
-// What every plot works out first: the size it draws for, its left origin
-// and width, and the points of its span out of `count`.
-struct PlotBand {
-    int W, H, X0, Wp;
-    PlotSpan shown;
-    bool whole;
-};
-
-PlotBand BandOf(const Canvas& picture, const PlotAxes& axes, const PlotSpan& span, long long count)
-{
-    const int W = PlotWidth(picture), H = PlotHeight(picture);
-    const PlotSpan shown = span.Within(count);
-    return {W, H, 50 + axes.imageLeft, W - 75, shown, shown.count == count};
-}
-
 void PrepareSurface(Canvas& picture, const PictureSettings& settings)
 {
     picture.SetPen(settings.PlotForeColor, 1, picture.Style());
@@ -501,233 +486,185 @@ long double SpectrumPeak(const TSignalData& spectrum, int N)
 
 namespace {
 
-// The dB view of the waveform: the envelope's levels in the frame and band
-// of the linear plot, 0 dB on its top row and the floor on its bottom row.
-long double DrawTimePlotDb(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
-                           const TSignalData& samples, int N, const std::string& caption,
-                           const PlotSpan& span, const PlotExtras& extras)
+// The one drawing of a plot, whatever its kind and view: frame, ticks and
+// labels, caption, axis name, the held reference and the curve. What differs
+// (the scale, the amplitude ticks and the sources) the callers below work out.
+template <typename Scale, typename Source, typename RefSource>
+void DrawPlotBody(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes, const PlotLayout& L, int A,
+                  const std::vector<int>& ys, const std::vector<std::string>& labels, bool db,
+                  const std::string& caption, int N, const PlotSpan& shown, bool whole, const Scale& scale,
+                  const Source& source, const PlotReference* ref, const RefSource& refSource)
 {
-    const auto [W, H, X0, Wp, shown, whole] = BandOf(picture, axes, span, 2LL * N);
-
-    TSignalData ownEnvelope;  // when the caller keeps none
-    const TSignalData* envelope = extras.envelope;
-    if (!envelope) {
-        Envelope(samples, N, ownEnvelope);
-        envelope = &ownEnvelope;
-    }
-    long double peak = WavePeak(*envelope, N);
-    CheckFinite(peak);
-    if (!(peak > 0)) RaiseDivByZero();  // a silent waveform has no level to refer to
-    const PlotReference* ref = extras.reference;
-    TSignalData ownRefEnvelope;
-    const TSignalData* refEnvelope = nullptr;
-    if (ref) {
-        refEnvelope = ref->envelope;
-        if (!refEnvelope) {
-            Envelope(*ref->data, ref->N, ownRefEnvelope);
-            refEnvelope = &ownRefEnvelope;
-        }
-        peak = std::max(peak, CheckFinite(WavePeak(*refEnvelope, ref->N)));
-    }
-
-    const int Y0 = H / 4 - 10;
-    const int A = Trunc((H - 150) / 4.0L);
-    const DbScale scale{Y0 - A, 2 * A, kWaveFloorDb};
+    const bool time = L.kind == PlotKind::Time;
     const Counts c = CountsOf(settings);
-
     PrepareSurface(picture, settings);
     if (settings.scale) {
-        picture.Rectangle(X0, Y0 - A - 10, X0 + Wp + 1, Y0 + A + 10);
-        if (settings.tc) TimeTicks(picture, c, axes, N, shown, whole, X0, Wp, Y0, A);
-        if (settings.amplitude) {
-            std::vector<int> ys;
-            std::vector<std::string> labels;
-            DbTicks(scale, c.NA, ys, labels);
-            AmplitudeTicks(picture, X0, X0 + Wp, ys, labels, 4);
-        }
-        DrawDbCaption(picture, X0, Y0 - A - 20, Y0 - A - 10, caption);
-        const std::string axis = "t, с";
-        picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + A + 28, axis);
+        if (time)
+            picture.Rectangle(L.X0, L.Y0 - A - 10, L.X0 + L.Wp + 1, L.Y0 + A + 10);
+        else
+            picture.Rectangle(L.X0, L.Y0 + 10, L.X0 + L.Wp, L.Y0 - A - 10);
+        if (time && settings.tc) TimeTicks(picture, c, axes, N, shown, whole, L.X0, L.Wp, L.Y0, A);
+        if (!time && settings.f) FrequencyTicks(picture, c, axes, N, shown, whole, L.X0, L.Wp, L.Y0, A);
+        if (settings.amplitude) AmplitudeTicks(picture, L.X0, L.AmplitudeRight(), ys, labels, L.LabelRise());
+        if (db)
+            DrawDbCaption(picture, L.X0, L.Y0 - A - 20, L.Y0 - A - 10, caption);
+        else
+            picture.TextOut(L.X0 - picture.TextWidth(caption) - 6, L.Y0 - A - 20, caption);
+        const std::string axis = time ? "t, с" : "f, Гц";
+        picture.TextOut(L.X0 + L.Wp - picture.TextWidth(axis), time ? L.Y0 + A + 28 : L.Y0 + 28, axis);
     }
+    if (ref) DrawReference(picture, L.X0, L.Wp, shown, ReferencePoints(*ref, L.kind, axes, N), scale, refSource);
+    DrawCurve(picture, L.X0, L.Wp, shown.count, scale, Span(source, shown));
+}
 
-    if (ref) {
-        const WaveSource refSource{(*refEnvelope)[0].data(), (*refEnvelope)[1].data()};
-        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Time, axes, N), scale,
-                      LevelSource(refSource, peak, kWaveFloorDb));
-    }
-    const WaveSource source{(*envelope)[0].data(), (*envelope)[1].data()};
-    const LevelSource levels(source, peak, kWaveFloorDb);
-    DrawCurve(picture, X0, Wp, shown.count, scale, Span(levels, shown));
+// The dB view: levels from 0 dB at the frame's top to the floor at its
+// bottom (the waveform's frame spans 2A, the spectrum's A), at the nominal A.
+template <typename Source, typename RefSource>
+long double DrawDbPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes, const PlotLayout& L,
+                       const std::string& caption, int N, const PlotSpan& shown, bool whole, long double peak,
+                       int floorDb, const Source& source, const PlotReference* ref, const RefSource& refSource)
+{
+    const int A = L.A;
+    const DbScale scale{L.Y0 - A, L.kind == PlotKind::Time ? 2 * A : A, static_cast<long double>(floorDb)};
+    std::vector<int> ys;
+    std::vector<std::string> labels;
+    DbTicks(scale, CountsOf(settings).NA, ys, labels);
+    DrawPlotBody(picture, settings, axes, L, A, ys, labels, true, caption, N, shown, whole, scale,
+                 LevelSource(source, peak, floorDb), ref, LevelSource(refSource, peak, floorDb));
     return peak;
 }
 
-long double DrawSpectrumPlotDb(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
-                               const TSignalData& spectrum, int N, const std::string& caption,
-                               const PlotSpan& span, const PlotReference* ref)
+// The linear view: the peak at A pixels from the base line, the frame's A and
+// the curve from the same products, so the peak lands exactly on it.
+template <typename Source, typename RefSource>
+long double DrawLinearPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes, const PlotLayout& L,
+                           const std::string& caption, int N, const PlotSpan& shown, bool whole, long double peak,
+                           const Source& source, const PlotReference* ref, const RefSource& refSource)
 {
-    const auto [W, H, X0, Wp, shown, whole] = BandOf(picture, axes, span, N);
-
-    long double peak;
-    const SpectrumSource source = SpectrumOf(spectrum, N, peak);
-    CheckFinite(peak);
-    if (!(peak > 0)) RaiseDivByZero();
-    long double refPeak = 0;
-    const SpectrumSource refSource = ref ? SpectrumOf(*ref->data, ref->N, refPeak) : SpectrumSource{};
-    peak = std::max(peak, CheckFinite(refPeak));
-
-    const int Y0 = H - 50;
-    const int A = Trunc((H - 150) / 2.0L);
-    const DbScale scale{Y0 - A, A, kSpectrumFloorDb};
+    const bool time = L.kind == PlotKind::Time;
+    const YScale scale(L.Y0, CheckedDiv(time ? (L.H - 150) / 4.0L : (L.H - 150) / 2.0L, peak));
+    const int A = scale.Offset(peak);
     const Counts c = CountsOf(settings);
-
-    PrepareSurface(picture, settings);
-    if (settings.scale) {
-        picture.Rectangle(X0, Y0 + 10, X0 + Wp, Y0 - A - 10);
-        if (settings.f) FrequencyTicks(picture, c, axes, N, shown, whole, X0, Wp, Y0, A);
-        if (settings.amplitude) {
-            std::vector<int> ys;
-            std::vector<std::string> labels;
-            DbTicks(scale, c.NA, ys, labels);
-            AmplitudeTicks(picture, X0, X0 + Wp - 1, ys, labels, 6);
-        }
-        DrawDbCaption(picture, X0, Y0 - A - 20, Y0 - A - 10, caption);
-        const std::string axis = "f, Гц";
-        picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + 28, axis);
+    // The waveform's ticks run from +1 to -1, the spectrum's from 1 to 0.
+    const long double sy = time ? (scale.Ky() * peak * 2) / c.NA : (long double)A / c.NA;
+    const long double sa = (time ? 2.0L : 1.0L) / c.NA;
+    std::vector<int> ys;
+    std::vector<std::string> labels;
+    for (int k = 0; k <= c.NA; ++k) {
+        ys.push_back(L.Y0 - A + Trunc(k * sy));
+        labels.push_back(FormatPicture(time ? (c.NA * sa) / 2 - k * sa : (c.NA - k) * sa));
     }
-
-    if (ref)
-        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Spectrum, axes, N), scale,
-                      LevelSource(refSource, peak, kSpectrumFloorDb));
-    const LevelSource levels(source, peak, kSpectrumFloorDb);
-    DrawCurve(picture, X0, Wp, shown.count, scale, Span(levels, shown));
+    DrawPlotBody(picture, settings, axes, L, A, ys, labels, false, caption, N, shown, whole, scale, source, ref,
+                 refSource);
     return peak;
 }
+
+WaveSource WaveOf(const TSignalData& d) { return {d[0].data(), d[1].data()}; }
 
 }  // namespace
+
+PlotLayout LayoutOf(const Canvas& picture, const PlotAxes& axes, PlotKind plot)
+{
+    PlotLayout L;
+    L.kind = plot;
+    L.W = PlotWidth(picture);
+    L.H = PlotHeight(picture);
+    L.X0 = 50 + axes.imageLeft;
+    L.Wp = L.W - 75;
+    // Everything of the waveform ends above the middle (its axis name, H/2
+    // minus a text cell and a few pixels), the spectrum's caption starts below it.
+    if (plot == PlotKind::Time) {
+        L.Y0 = L.H / 4 - 10;
+        L.A = Trunc((L.H - 150) / 4.0L);
+        L.bandTop = 0;
+        L.bandBottom = L.H / 2 - 1;
+    } else {
+        L.Y0 = L.H - 50;
+        L.A = Trunc((L.H - 150) / 2.0L);
+        L.bandTop = L.H / 2;
+        L.bandBottom = L.H - 1;
+    }
+    return L;
+}
 
 long double DrawTimePlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
                          const TSignalData& samples, int N, const std::string& caption, const PlotSpan& span,
                          const PlotExtras& extras)
 {
-    if (settings.db) return DrawTimePlotDb(picture, settings, axes, samples, N, caption, span, extras);
-    const auto [W, H, X0, Wp, shown, whole] = BandOf(picture, axes, span, 2LL * N);
-    const double* row0 = samples[0].data();
-    const double* row1 = samples[1].data();
-
+    const PlotLayout L = LayoutOf(picture, axes, PlotKind::Time);
+    const PlotSpan shown = span.Within(2LL * N);
+    const bool whole = shown.count == 2LL * N;
     const PlotReference* ref = extras.reference;
+    if (settings.db) {
+        // The envelope's levels; worked out here when the caller keeps none.
+        TSignalData ownEnvelope, ownRefEnvelope;
+        const TSignalData* envelope = extras.envelope;
+        if (!envelope) {
+            Envelope(samples, N, ownEnvelope);
+            envelope = &ownEnvelope;
+        }
+        long double peak = WavePeak(*envelope, N);
+        CheckFinite(peak);
+        if (!(peak > 0)) RaiseDivByZero();  // a silent waveform has no level to refer to
+        const TSignalData* refEnvelope = ref ? ref->envelope : nullptr;
+        if (ref && !refEnvelope) {
+            Envelope(*ref->data, ref->N, ownRefEnvelope);
+            refEnvelope = &ownRefEnvelope;
+        }
+        if (ref) peak = std::max(peak, CheckFinite(WavePeak(*refEnvelope, ref->N)));
+        return DrawDbPlot(picture, settings, axes, L, caption, N, shown, whole, peak, kWaveFloorDb, WaveOf(*envelope),
+                          ref, refEnvelope ? WaveOf(*refEnvelope) : WaveSource{});
+    }
     double peak = static_cast<double>(WavePeak(samples, N));
     CheckFinite(peak);
     if (ref) {
         if (!(peak > 0)) RaiseDivByZero();
         peak = std::max(peak, static_cast<double>(CheckFinite(WavePeak(*ref->data, ref->N))));
     }
-    // The frame's A and the curve come from the same products, so the peak
-    // sample lands exactly on the frame's A.
-    const YScale scale(H / 4 - 10, CheckedDiv((H - 150) / 4.0L, peak));
-    const int Y0 = scale.Y0;
-    const int A = scale.Offset(peak);
-    const Counts c = CountsOf(settings);
-    const long double sy = (scale.Ky() * peak * 2) / c.NA;
-    const long double sa = 2.0L / c.NA;
-
-    PrepareSurface(picture, settings);
-    if (settings.scale) {
-        picture.Rectangle(X0, Y0 - A - 10, X0 + Wp + 1, Y0 + A + 10);
-        if (settings.tc) TimeTicks(picture, c, axes, N, shown, whole, X0, Wp, Y0, A);
-        if (settings.amplitude) {
-            std::vector<int> ys;
-            std::vector<std::string> labels;
-            for (int k = 0; k <= c.NA; ++k) {
-                ys.push_back(Y0 - A + Trunc(k * sy));
-                labels.push_back(FormatPicture((c.NA * sa) / 2 - k * sa));
-            }
-            AmplitudeTicks(picture, X0, X0 + Wp, ys, labels, 4);
-        }
-        picture.TextOut(X0 - picture.TextWidth(caption) - 6, Y0 - A - 20, caption);
-        const std::string axis = "t, с";
-        picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + A + 28, axis);
-    }
-
-    if (ref)
-        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Time, axes, N), scale,
-                      WaveSource{(*ref->data)[0].data(), (*ref->data)[1].data()});
-    const WaveSource source{row0, row1};
-    DrawCurve(picture, X0, Wp, shown.count, scale, Span(source, shown));
-    return peak;
+    return DrawLinearPlot(picture, settings, axes, L, caption, N, shown, whole, peak, WaveOf(samples), ref,
+                          ref ? WaveOf(*ref->data) : WaveSource{});
 }
 
 long double DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
                              const TSignalData& spectrum, int N, const std::string& caption, const PlotSpan& span,
                              const PlotExtras& extras)
 {
+    const PlotLayout L = LayoutOf(picture, axes, PlotKind::Spectrum);
+    const PlotSpan shown = span.Within(N);
+    const bool whole = shown.count == N;
     const PlotReference* ref = extras.reference;
-    if (settings.db) return DrawSpectrumPlotDb(picture, settings, axes, spectrum, N, caption, span, ref);
-    const auto [W, H, X0, Wp, shown, whole] = BandOf(picture, axes, span, N);
-
     long double peak;
     const SpectrumSource source = SpectrumOf(spectrum, N, peak);
     CheckFinite(peak);
     long double refPeak = 0;
     SpectrumSource refSource{};
     if (ref) {
-        if (!(peak > 0)) RaiseDivByZero();
+        // The dB view needs a level to refer to before it looks at the reference.
+        if (!settings.db && !(peak > 0)) RaiseDivByZero();
         refSource = SpectrumOf(*ref->data, ref->N, refPeak);
+    }
+    if (settings.db) {
+        if (!(peak > 0)) RaiseDivByZero();
         peak = std::max(peak, CheckFinite(refPeak));
+        return DrawDbPlot(picture, settings, axes, L, caption, N, shown, whole, peak, kSpectrumFloorDb, source, ref,
+                          refSource);
     }
-    const YScale scale(H - 50, CheckedDiv((H - 150) / 2.0L, peak));
-    const int Y0 = scale.Y0;
-    const int A = scale.Offset(peak);
-    const Counts c = CountsOf(settings);
-    const long double sy = (long double)A / c.NA;
-    const long double sa = 1.0L / c.NA;
-
-    PrepareSurface(picture, settings);
-    if (settings.scale) {
-        picture.Rectangle(X0, Y0 + 10, X0 + Wp, Y0 - A - 10);
-        if (settings.f) FrequencyTicks(picture, c, axes, N, shown, whole, X0, Wp, Y0, A);
-        if (settings.amplitude) {
-            std::vector<int> ys;
-            std::vector<std::string> labels;
-            for (int k = 0; k <= c.NA; ++k) {
-                ys.push_back(Y0 - A + Trunc(k * sy));
-                labels.push_back(FormatPicture((c.NA - k) * sa));
-            }
-            AmplitudeTicks(picture, X0, X0 + Wp - 1, ys, labels, 6);
-        }
-        picture.TextOut(X0 - picture.TextWidth(caption) - 6, Y0 - A - 20, caption);
-        const std::string axis = "f, Гц";
-        picture.TextOut(X0 + Wp - picture.TextWidth(axis), Y0 + 28, axis);
-    }
-
-    if (ref)
-        DrawReference(picture, X0, Wp, shown, ReferencePoints(*ref, PlotKind::Spectrum, axes, N), scale, refSource);
-    DrawCurve(picture, X0, Wp, shown.count, scale, Span(source, shown));
-    return peak;
+    if (ref) peak = std::max(peak, CheckFinite(refPeak));
+    return DrawLinearPlot(picture, settings, axes, L, caption, N, shown, whole, peak, source, ref, refSource);
 }
 
 PlotPlace PlaceOfPlot(const Canvas& picture, const PlotAxes& axes, PlotKind plot)
 {
-    // The geometry of DrawTimePlot and DrawSpectrumPlot, with A at its
-    // nominal (H - 150)/4 or (H - 150)/2.
-    const int W = PlotWidth(picture), H = PlotHeight(picture);
+    // The frame at the nominal A (a linear plot's own A may differ by the
+    // pixel its peak's last bit decides).
+    const PlotLayout L = LayoutOf(picture, axes, plot);
     PlotPlace place;
-    place.X0 = 50 + axes.imageLeft;
-    place.Wp = W - 75;
-    // Everything of the waveform ends above the middle (its axis name, H/2
-    // minus a text cell and a few pixels), the spectrum's caption starts below it.
-    if (plot == PlotKind::Time) {
-        const int Y0 = H / 4 - 10, A = (H - 150) / 4;
-        place.frameTop = Y0 - A - 10;
-        place.frameBottom = Y0 + A + 9;
-        place.bandTop = 0;
-        place.bandBottom = H / 2 - 1;
-    } else {
-        const int Y0 = H - 50, A = (H - 150) / 2;
-        place.frameTop = Y0 - A - 10;
-        place.frameBottom = Y0 + 9;
-        place.bandTop = H / 2;
-        place.bandBottom = H - 1;
-    }
+    place.X0 = L.X0;
+    place.Wp = L.Wp;
+    place.frameTop = L.Y0 - L.A - 10;
+    place.frameBottom = plot == PlotKind::Time ? L.Y0 + L.A + 9 : L.Y0 + 9;
+    place.bandTop = L.bandTop;
+    place.bandBottom = L.bandBottom;
     return place;
 }
 

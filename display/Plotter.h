@@ -95,6 +95,22 @@ long double SpectrumPeak(const TSignalData& spectrum, int N);
 // in the lower.
 enum class PlotKind { None, Time, Spectrum };
 
+// The layout of a plot in a picture, worked out once: its size (never below
+// the smallest picture), left origin and width, the base line Y0 (the zero
+// line of the waveform, the bottom of the spectrum) and the nominal
+// amplitude A in pixels (half the waveform's frame, the spectrum's height),
+// and its band of rows.
+struct PlotLayout {
+    PlotKind kind = PlotKind::None;
+    int W = 0, H = 0, X0 = 0, Wp = 0;
+    int Y0 = 0, A = 0;
+    int bandTop = 0, bandBottom = 0;
+    // The amplitude ticks' right end and how far their labels rise.
+    int AmplitudeRight() const { return kind == PlotKind::Time ? X0 + Wp : X0 + Wp - 1; }
+    int LabelRise() const { return kind == PlotKind::Time ? 4 : 6; }
+};
+PlotLayout LayoutOf(const Canvas& picture, const PlotAxes& axes, PlotKind plot);
+
 // Where a plot lies in a picture: its points spread over the columns X0 ..
 // X0 + Wp; its frame covers the rows frameTop .. frameBottom (give or take
 // the pixel that the peak's last bit decides); its band, the rows bandTop ..

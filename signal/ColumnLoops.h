@@ -75,6 +75,22 @@ inline double PowerD(long double base, long double exponent)
 // few microseconds, and the per cent moves smoothly.
 inline constexpr int kCheckColumns = 32 * kPhaseBlock;
 
+// Rethrows what the workers of a loop caught, once they are all joined. A
+// stop is no failure: a real failure of any worker comes first.
+inline void RethrowWorkerErrors(const std::vector<std::exception_ptr>& errors)
+{
+    std::exception_ptr stopped;
+    for (const auto& e : errors) {
+        if (!e) continue;
+        try {
+            std::rethrow_exception(e);
+        } catch (const RunStopped&) {
+            stopped = e;
+        }
+    }
+    if (stopped) std::rethrow_exception(stopped);
+}
+
 // Runs body(begin, end) over [first, last), split into block-aligned ranges,
 // one per worker for long loops (WorkThreads()). Floating-point flags are per
 // thread, so each worker watches its own and the first failure is rethrown
@@ -138,19 +154,7 @@ void ForColumns(int first, int last, Body body)
     }
     run(bounds[0], bounds[1], true, errors[0]);
     for (auto& t : threads) t.join();
-    // A stop is no failure: a real failure of another worker comes first.
-    std::exception_ptr stopped;
-    for (auto& e : errors) {
-        if (!e) continue;
-        try {
-            std::rethrow_exception(e);
-        } catch (const RunStopped&) {
-            stopped = e;
-        } catch (...) {
-            throw;
-        }
-    }
-    if (stopped) std::rethrow_exception(stopped);
+    RethrowWorkerErrors(errors);
 }
 
 // cos and sin of a ramp phi(i) that is linear in the column index, from

@@ -14,8 +14,9 @@ namespace {
 constexpr std::uint32_t kMul = 134775813u;
 constexpr std::uint32_t kInc = 1u;
 
-// The state `steps` draws after `state`, by repeated squaring of the step.
-std::uint32_t Advance(std::uint32_t state, std::uint64_t steps)
+}  // namespace
+
+std::uint32_t LcgAdvance(std::uint32_t state, std::uint64_t steps)
 {
     std::uint32_t accMul = 1, accInc = 0, mul = kMul, inc = kInc;
     while (steps > 0) {
@@ -29,6 +30,8 @@ std::uint32_t Advance(std::uint32_t state, std::uint64_t steps)
     }
     return accMul * state + accInc;
 }
+
+namespace {
 
 // Draws needed to go from `from` to `to`. The generator runs through all 2^32
 // states, so the answer exists; it is found one bit at a time.
@@ -94,7 +97,7 @@ void AddNormalNoise(TSignalData& data, int N, long double snr, std::optional<std
     // Column i's draws start 4i draws after the seed, so each worker jumps
     // straight to its own part of the sequence.
     detail::ForColumns(0, N, [&](int b, int e) {
-        LcgSource source(Advance(start, 4ULL * static_cast<std::uint64_t>(b)));
+        LcgSource source(LcgAdvance(start, 4ULL * static_cast<std::uint64_t>(b)));
         AddNoiseColumns(row0, row1, b, e, source, sigma);
     });
 }

@@ -26,6 +26,10 @@ private:
     std::uint32_t state_;
 };
 
+// The state `steps` draws after `state` (by repeated squaring of the step),
+// so work can start anywhere in the sequence.
+std::uint32_t LcgAdvance(std::uint32_t state, std::uint64_t steps);
+
 // A fresh seed from the high-resolution clock.
 std::uint32_t ClockSeed();
 
