@@ -257,7 +257,7 @@ private:
         const double x = PixelAt((*d_.marker)[0], d_.delayLow, d_.delayHigh, m.left(), m.width());
         const double y = PixelAt(d_.dopplerHigh - ((*d_.marker)[1] - d_.dopplerLow), d_.dopplerLow, d_.dopplerHigh,
                                  m.top(), m.height());
-        const double r = 7, g = 3;
+        const double r = 9, g = 3;
         // A cross with a gap at its centre, outlined so it shows on any colour.
         std::vector<QLineF> arms = {{x - r, y, x - g, y}, {x + g, y, x + r, y}, {x, y - r, x, y - g},
                                     {x, y + g, x, y + r}};

@@ -194,17 +194,15 @@ AmbiguityResult ComputeAmbiguity(const AmbiguityRequest& q, RunControl& control)
             const AmbiguityPoint zero = af.At(0, 0);
             t.peakDelay = at.peakDelay;
             t.lossDb = CheckFinite(20 * std::log10(CheckedDiv(at.peakLevel, zero.peakLevel)));
+            t.zeroDelayDb = AmbiguityDb(at.level / zero.peakLevel, kCsvFloorDb);
             if (q.windowItem == 0) {
                 if (q.signalItem == kLfmPulse) {
                     const long double B = 2 * p.FD;
                     t.theoryDelay = CheckedDiv(-t.doppler * p.Tc, B);
                     if (std::fabs(t.doppler) < B) t.theoryLossDb = 20 * std::log10(1 - std::fabs(t.doppler) / B);
-                } else {
-                    const long double x = kPi * t.doppler * r.Tc;
-                    t.theoryDelay = 0;
-                    const long double sinc = std::fabs(std::sin(x) / x);
-                    if (sinc > 0) t.theoryLossDb = 20 * std::log10(sinc);
                 }
+                const long double x = kPi * t.doppler * r.Tc, sinc = std::fabs(std::sin(x) / x);
+                if (sinc > 0) t.theoryZeroDelayDb = 20 * std::log10(sinc);
             }
             r.target = t;
         }
@@ -233,7 +231,7 @@ std::vector<std::string> AmbiguityMeasureLines(const AmbiguityResult& r)
     lines.push_back("Ширина по Доплеру (-3 дБ): " + optional(m.dopplerWidth3db, 1, " Гц"));
     lines.push_back("Первый нуль по Доплеру: " + optional(m.firstNullDoppler, 1, " Гц"));
     if (r.theoryFirstNull) lines.push_back("  1/Tc: " + Number(*r.theoryFirstNull) + " Гц");
-    if (r.theoryRidgeSlope) {
+    if (r.theoryRidgeSlope && !r.request.wideband) {
         lines.push_back("Наклон гребня: " + optional(m.ridgeSlope, 1, " Гц/с"));
         lines.push_back("  -2\u00b7FD/Tc: " + Number(*r.theoryRidgeSlope) + " Гц/с");
     }
@@ -241,11 +239,14 @@ std::vector<std::string> AmbiguityMeasureLines(const AmbiguityResult& r)
         const AmbiguityTarget& t = *r.target;
         lines.push_back("Цель " + Number(t.velocity) + " м/с, доплер " + Number(t.doppler) + " Гц:");
         std::string shift = "  сдвиг пика: " + Number(t.peakDelay * 1000) + " мс";
-        if (t.theoryDelay) shift += " (теория " + Number(*t.theoryDelay * 1000) + ")";
+        if (t.theoryDelay) shift += " (теор. " + Number(*t.theoryDelay * 1000) + ")";
         lines.push_back(shift);
         std::string loss = "  потери пика: " + Number(t.lossDb) + " дБ";
-        if (t.theoryLossDb) loss += " (теория " + Number(*t.theoryLossDb) + ")";
+        if (t.theoryLossDb) loss += " (теор. " + Number(*t.theoryLossDb) + ")";
         lines.push_back(loss);
+        std::string zero = "  при задержке 0: " + Number(t.zeroDelayDb) + " дБ";
+        if (t.theoryZeroDelayDb) zero += " (теор. " + Number(*t.theoryZeroDelayDb) + ")";
+        lines.push_back(zero);
     }
     return lines;
 }
@@ -387,6 +388,7 @@ std::string AmbiguityMeasuresCsv(const AmbiguityResult& r)
         line("target_doppler", t.doppler);
         line("target_peak_delay", t.peakDelay, t.theoryDelay);
         line("target_loss_db", t.lossDb, t.theoryLossDb);
+        line("target_zero_delay_db", t.zeroDelayDb, t.theoryZeroDelayDb);
     }
     return text;
 }

@@ -64,15 +64,17 @@ long double DefaultMaxDoppler(const TModelParams& p);
 // probe no longer fits its record). Throws SonavirError with the reason.
 void CheckAmbiguityRequest(const AmbiguityRequest& request);
 
-// The target's row (V != 0): where its peak lies and what it lost.
+// The target's row (V != 0): where its peak lies and what it lost, both
+// against the zero-Doppler peak.
 struct AmbiguityTarget {
     long double velocity = 0, doppler = 0;  // m/s, Hz
-    long double peakDelay = 0;              // s, refined between samples
-    long double lossDb = 0;                 // its peak against the zero-Doppler peak
+    long double peakDelay = 0;              // of the row's peak, s, refined between samples
+    long double lossDb = 0;                 // of the row's peak
+    long double zeroDelayDb = 0;            // of the row at zero delay
     // What theory gives for an unweighted filter: for LFM the coupling's
-    // shift -nu Tc / (2 FD) and loss 20 lg(1 - |nu| / (2 FD)); for a
-    // constant envelope at zero delay 20 lg |sinc(nu Tc)|.
-    std::optional<long double> theoryDelay, theoryLossDb;
+    // shift -nu Tc / (2 FD) and loss 20 lg(1 - |nu| / (2 FD)); at zero delay,
+    // for any constant envelope, 20 lg |sinc(nu Tc)|.
+    std::optional<long double> theoryDelay, theoryLossDb, theoryZeroDelayDb;
 };
 
 struct AmbiguityResult {
