@@ -1,18 +1,27 @@
 #include "signal/WinFFT.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfenv>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
 
 #include "signal/Errors.h"
+#include "signal/RunControl.h"
+#include "signal/Threads.h"
 
 namespace sonavir {
 
@@ -149,6 +158,236 @@ private:
     double* data_ = nullptr;
 };
 
+constexpr int kFaultFlags = FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW;
+
+// From this size up (4 MiB of samples) a transform shares its passes among
+// WorkThreads() threads and sees a stop between the pieces of a pass;
+// smaller ones are over within a few milliseconds anyway.
+constexpr int kThreadedBits = 18;
+// Points of one piece of a shared pass (256 KiB of samples): a stop is seen
+// within a fraction of a millisecond, and a core that the machine gives to
+// someone else leaves little of a pass for the others to wait on.
+constexpr std::size_t kPiecePoints = std::size_t{1} << 14;
+// Positions whose twiddles are worked out together in the large stages.
+constexpr std::size_t kChunk = 1024;
+
+// The twiddles of the chunk of a wide stage that a thread worked on last:
+// consecutive pieces of a pass mostly share a chunk.
+struct ChunkTwiddles {
+    explicit ChunkTwiddles(double* space = nullptr)
+        : w1r(space), w1i(space + kChunk), w2r(space + 2 * kChunk), w2i(space + 3 * kChunk)
+    {
+    }
+    long long tag = -1;  // stage and chunk, or -1
+    double *w1r, *w1i, *w2r, *w2i;
+};
+
+// The threads that share the passes of one large transform. Each pass is cut
+// into pieces at fixed places and every member takes the next piece left, so
+// the split never decides how a value is computed, only where; a member that
+// the machine holds up leaves its share to the others.
+class Crew {
+public:
+    // Starts up to members - 1 helpers; a system that refuses a thread
+    // leaves the work to those there are.
+    explicit Crew(int members);
+    ~Crew();
+    Crew(const Crew&) = delete;
+    Crew& operator=(const Crew&) = delete;
+
+    // Runs piece(p, twiddles) for p = 0 .. pieces-1, each once, and returns
+    // when all are done. The calling thread reports the transform's progress
+    // from `from` to `to` as its pieces are done, the helpers look for a stop
+    // after each of theirs. A failure anywhere ends the pass on every member
+    // and is rethrown here, a real failure before a stop.
+    template <class Piece>
+    void Run(std::size_t pieces, double from, double to, const Piece& piece)
+    {
+        Launch([](const void* p, std::size_t i, ChunkTwiddles& w) { (*static_cast<const Piece*>(p))(i, w); },
+               &piece, pieces, from, to);
+    }
+
+    // The floating-point flags raised on the helpers so far (each thread has
+    // its own).
+    int Raised() const noexcept { return raised_.load(std::memory_order_relaxed); }
+
+private:
+    using Job = void (*)(const void*, std::size_t, ChunkTwiddles&);
+    void Launch(Job job, const void* context, std::size_t pieces, double from, double to);
+    void Work(std::size_t member, double from, double to);
+    void Help(std::size_t member);
+
+    RunControl* const control_;
+    const int rounding_;
+    std::vector<double> space_;
+    std::vector<ChunkTwiddles> twiddles_;
+    std::vector<std::exception_ptr> errors_;
+    std::vector<std::thread> helpers_;
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    unsigned long generation_ = 0;
+    bool open_ = false, quit_ = false;
+    int active_ = 0;
+    Job job_ = nullptr;
+    const void* context_ = nullptr;
+    std::size_t pieces_ = 0;
+    std::atomic<std::size_t> next_{0};
+    std::atomic<bool> failed_{false};
+    std::atomic<int> raised_{0};
+};
+
+Crew::Crew(int members) : control_(CurrentRun()), rounding_(std::fegetround())
+{
+    const std::size_t count = static_cast<std::size_t>(std::max(1, members));
+    try {
+        space_.resize(count * 4 * kChunk);
+        errors_.resize(count);
+        twiddles_.reserve(count);
+        for (std::size_t m = 0; m < count; ++m) twiddles_.emplace_back(space_.data() + m * 4 * kChunk);
+        // Reserved first: a thread must never be started that the vector
+        // then fails to hold.
+        helpers_.reserve(count - 1);
+    } catch (const std::bad_alloc&) {
+        RaiseOutOfMemory();
+    }
+    try {
+        for (std::size_t m = 1; m < count; ++m) helpers_.push_back(StartThread(&Crew::Help, this, m));
+    } catch (const std::system_error&) {
+        // No more threads to be had: the members there are share the work.
+    }
+}
+
+Crew::~Crew()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        quit_ = true;
+    }
+    wake_.notify_all();
+    for (auto& t : helpers_) t.join();
+}
+
+void Crew::Launch(Job job, const void* context, std::size_t pieces, double from, double to)
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        job_ = job;
+        context_ = context;
+        pieces_ = pieces;
+        next_.store(0, std::memory_order_relaxed);
+        failed_.store(false, std::memory_order_relaxed);
+        for (auto& e : errors_) e = nullptr;
+        open_ = !helpers_.empty();
+        ++generation_;
+    }
+    if (!helpers_.empty()) wake_.notify_all();
+    try {
+        Work(0, from, to);
+    } catch (...) {
+        errors_[0] = std::current_exception();
+        failed_.store(true, std::memory_order_relaxed);
+    }
+    {
+        // A helper that has not taken up this pass by now never will.
+        std::unique_lock<std::mutex> lock(mutex_);
+        open_ = false;
+        done_.wait(lock, [this] { return active_ == 0; });
+    }
+    // A stop is no failure: a real failure of any member comes first.
+    std::exception_ptr stopped;
+    for (auto& e : errors_) {
+        if (!e) continue;
+        try {
+            std::rethrow_exception(e);
+        } catch (const RunStopped&) {
+            stopped = e;
+        } catch (...) {
+            throw;
+        }
+    }
+    if (stopped) std::rethrow_exception(stopped);
+}
+
+void Crew::Work(std::size_t member, double from, double to)
+{
+    ChunkTwiddles& twiddles = twiddles_[member];
+    while (!failed_.load(std::memory_order_relaxed)) {
+        const std::size_t p = next_.fetch_add(1, std::memory_order_relaxed);
+        if (p >= pieces_) return;
+        job_(context_, p, twiddles);
+        if (member == 0)
+            StepProgress(from + (to - from) * static_cast<double>(p + 1) / static_cast<double>(pieces_));
+        else
+            Checkpoint();
+    }
+}
+
+void Crew::Help(std::size_t member)
+{
+    // The caller's run and rounding; flags of this thread's own, which it
+    // hands on after every pass.
+    const RunScope scope(control_, false);
+    std::fesetround(rounding_);
+    std::feclearexcept(kFaultFlags);
+    unsigned long seen = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [&] { return quit_ || generation_ != seen; });
+        if (quit_) return;
+        seen = generation_;
+        if (!open_) continue;
+        ++active_;
+        lock.unlock();
+        try {
+            Work(member, 0, 0);
+        } catch (...) {
+            errors_[member] = std::current_exception();
+            failed_.store(true, std::memory_order_relaxed);
+        }
+        raised_.fetch_or(std::fetestexcept(kFaultFlags), std::memory_order_relaxed);
+        lock.lock();
+        if (--active_ == 0) done_.notify_all();
+    }
+}
+
+// The passes of one transform: on the calling thread alone, each in one
+// piece, or shared by a crew.
+class Passes {
+public:
+    // count: how many passes the transform makes, for its progress. Without
+    // a crew, `twiddles` is the caller's own space for the wide stages.
+    Passes(Crew* crew, int count, ChunkTwiddles twiddles = ChunkTwiddles())
+        : crew_(crew), count_(count), twiddles_(twiddles)
+    {
+    }
+
+    // body(begin, end, twiddles) does units [begin, end) of a pass of
+    // `units` units, shared out `perPiece` at a time.
+    template <class Body>
+    void Run(std::size_t units, std::size_t perPiece, const Body& body)
+    {
+        if (crew_ == nullptr) {
+            body(std::size_t{0}, units, twiddles_);
+            return;
+        }
+        perPiece = std::max<std::size_t>(perPiece, 1);
+        const double from = static_cast<double>(done_) / count_;
+        const double to = static_cast<double>(++done_) / count_;
+        crew_->Run((units + perPiece - 1) / perPiece, from, to, [&](std::size_t p, ChunkTwiddles& w) {
+            body(p * perPiece, std::min(units, (p + 1) * perPiece), w);
+        });
+    }
+
+    bool Shared() const { return crew_ != nullptr; }
+    // The space of the calling thread alone.
+    void SetTwiddles(ChunkTwiddles twiddles) { twiddles_ = twiddles; }
+
+private:
+    Crew* crew_;
+    int count_, done_ = 0;
+    ChunkTwiddles twiddles_;
+};
+
 // Sizes up to this keep e^{j pi i / N} for the quarter turn i < N/2 in a
 // table (8N bytes); larger ones work each value out when needed, so that
 // the largest buffers do not need half as much again in scratch space.
@@ -159,7 +398,8 @@ constexpr int kKeptTableBits = 17;
 // The roots e^{j pi i / N}, 0 <= i < N, rounded to double once.
 class RootTable {
 public:
-    explicit RootTable(int n) : half_(std::size_t{1} << n >> 1)
+    // Sizes above kKeptTableBits build their table as a pass of `passes`.
+    RootTable(int n, Passes& passes) : half_(std::size_t{1} << n >> 1)
     {
         if (n < 2) return;  // two points need no roots
         if (n > kTableBits) {
@@ -178,17 +418,20 @@ public:
                 } catch (const std::bad_alloc&) {
                     RaiseOutOfMemory();
                 }
-                Build(n, kept.data());
+                Build(n, kept.data(), passes);
                 keptBits = n;
             }
             re_ = kept.data();
         } else {
             space_.Acquire(ScratchSlot::Roots, 2 * half_);
             re_ = space_.data();
-            Build(n, re_);
+            Build(n, re_, passes);
         }
         im_ = re_ + half_;
     }
+
+    // How many passes building the table of 2^n points takes.
+    static int BuildPasses(int n) { return n > kKeptTableBits && n <= kTableBits ? 1 : 0; }
 
     // re[k] + j im[k] = e^{j pi (first + k stride) / N} for k < count.
     void Fill(std::size_t first, std::size_t stride, std::size_t count, double* re, double* im) const
@@ -221,24 +464,26 @@ public:
 
 private:
     // Rows re = out[0 .. N/2), im = out[N/2 .. N).
-    void Build(int n, double* out) const
+    void Build(int n, double* out, Passes& passes) const
     {
         const UnitRoots exact(n);
         double* re = out;
         double* im = out + half_;
         // i <= N/4 from the extended tables; the rest of the quadrant
         // mirrors: e^{j pi (N/2 - i) / N} = (sin, cos) of pi i / N.
-        const std::size_t quarter = half_ / 2;
-        for (std::size_t i = 0; i <= quarter; ++i) {
-            long double cr, ci;
-            exact.At(static_cast<long long>(i), cr, ci);
-            re[i] = static_cast<double>(cr);
-            im[i] = static_cast<double>(ci);
-        }
-        for (std::size_t i = quarter + 1; i < half_; ++i) {
-            re[i] = im[half_ - i];
-            im[i] = re[half_ - i];
-        }
+        const std::size_t half = half_, quarter = half_ / 2;
+        passes.Run(quarter + 1, kPiecePoints, [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
+            for (std::size_t i = b; i < e; ++i) {
+                long double cr, ci;
+                exact.At(static_cast<long long>(i), cr, ci);
+                re[i] = static_cast<double>(cr);
+                im[i] = static_cast<double>(ci);
+                if (i >= 1 && i < quarter) {
+                    re[half - i] = im[i];
+                    im[half - i] = re[i];
+                }
+            }
+        });
     }
 
     std::size_t half_;
@@ -248,40 +493,50 @@ private:
     double* im_ = nullptr;
 };
 
-// In-place bit reversal of both rows, each value multiplied by scale (exact:
-// scale is a power of two). Large sizes move 16 x 16 tiles: index
-// (a, b, c) goes to (rev c, rev b, rev a), so every cache line read or
-// written is used whole.
-void BitReverse(double* re, double* im, int n, double scale)
+std::uint32_t Reverse(std::uint32_t x, int bits)
 {
-    auto rev = [](std::uint32_t x, int bits) {
-        std::uint32_t r = 0;
-        for (int i = 0; i < bits; ++i, x >>= 1) r = (r << 1) | (x & 1);
-        return r;
-    };
-    constexpr int t = 4, T = 1 << t;
-    if (n < 2 * t + 2) {
-        const std::uint32_t N = 1u << n;
-        for (std::uint32_t i = 0; i < N; ++i) {
-            const std::uint32_t j = rev(i, n);
-            if (i < j) {
-                std::swap(re[i], re[j]);
-                std::swap(im[i], im[j]);
-            }
+    std::uint32_t r = 0;
+    for (int i = 0; i < bits; ++i, x >>= 1) r = (r << 1) | (x & 1);
+    return r;
+}
+
+// Bit reversal by 16 x 16 tiles from this size up.
+constexpr int kTile = 4;
+constexpr int kTiledBits = 2 * kTile + 2;
+
+// In-place bit reversal of both rows of a short transform (below 2^10
+// points), each value multiplied by scale.
+void SmallBitReverse(double* re, double* im, int n, double scale)
+{
+    const std::uint32_t N = 1u << n;
+    for (std::uint32_t i = 0; i < N; ++i) {
+        const std::uint32_t j = Reverse(i, n);
+        if (i < j) {
+            std::swap(re[i], re[j]);
+            std::swap(im[i], im[j]);
         }
-        if (scale != 1.0)
-            for (std::uint32_t i = 0; i < N; ++i) {
-                re[i] *= scale;
-                im[i] *= scale;
-            }
-        return;
     }
+    if (scale != 1.0)
+        for (std::uint32_t i = 0; i < N; ++i) {
+            re[i] *= scale;
+            im[i] *= scale;
+        }
+}
+
+// The part of the bit reversal of both rows (n >= kTiledBits) that moves
+// the tiles of middle indices b in [bFrom, bTo), each value multiplied by
+// scale (a power of two). Index (a, b, c) goes to (rev c, rev b, rev a), so
+// every cache line read or written is used whole; tiles b and rev b change
+// places, so the ranges of b are independent.
+void TileBitReverse(double* re, double* im, int n, double scale, std::uint32_t bFrom, std::uint32_t bTo)
+{
+    constexpr int t = kTile, T = 1 << t;
     const int mid = n - 2 * t;
     std::uint32_t revT[T];
-    for (int i = 0; i < T; ++i) revT[i] = rev(i, t);
+    for (int i = 0; i < T; ++i) revT[i] = Reverse(static_cast<std::uint32_t>(i), t);
     double tile[2][2][T][T];  // [which tile][row][a][c]
-    for (std::uint32_t b = 0; b < (1u << mid); ++b) {
-        const std::uint32_t rb = rev(b, mid);
+    for (std::uint32_t b = bFrom; b < bTo; ++b) {
+        const std::uint32_t rb = Reverse(b, mid);
         if (rb < b) continue;
         const std::uint32_t bases[2] = {b << t, rb << t};
         const int tiles = rb == b ? 1 : 2;
@@ -388,8 +643,6 @@ void Radix2(double* __restrict re, double* __restrict im, std::size_t base, std:
 // A block of 2^13 points (128 KiB in two rows) stays in the second-level
 // cache while all of its own stages run.
 constexpr int kBlockBits = 13;
-// Positions whose twiddles are worked out together in the large stages.
-constexpr std::size_t kChunk = 1024;
 
 // Stages [from, to) of every block of 2^to points in [begin, end).
 template <int Dir>
@@ -416,11 +669,22 @@ void CacheStages(double* re, double* im, std::size_t begin, std::size_t end, int
     }
 }
 
+// How many passes the complex transform of 2^n points makes when shared.
+int ComplexPasses(int n) { return 2 + (std::max(n - kBlockBits, 0) + 1) / 2; }
+
 template <int Dir>
-void ComplexTransform(double* re, double* im, int n, double scale, const RootTable& roots)
+void ComplexTransform(double* re, double* im, int n, double scale, const RootTable& roots, Passes& passes)
 {
     const std::size_t N = std::size_t{1} << n;
-    BitReverse(re, im, n, scale);
+    if (n < kTiledBits) {
+        SmallBitReverse(re, im, n, scale);
+    } else {
+        // Pieces of 64 tile pairs: 2^14 points or less.
+        passes.Run(std::size_t{1} << (n - 2 * kTile), kPiecePoints >> (2 * kTile + 1),
+                   [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
+                       TileBitReverse(re, im, n, scale, static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(e));
+                   });
+    }
     if (n == 1) {
         const double ar = re[0], ai = im[0];
         re[0] = ar + re[1];
@@ -439,6 +703,7 @@ void ComplexTransform(double* re, double* im, int n, double scale, const RootTab
         const std::size_t L = std::size_t{1} << logL;
         roots.Twiddles(n, logL, Dir, 0, L, twr + L, twi + L);
     }
+    if (!passes.Shared()) passes.SetTwiddles(ChunkTwiddles(twi + S));
     if (small == 2 || small == 3) {
         // Too short for the vector kernels past the first pair of stages.
         FirstRadix4<Dir>(re, im, 0, N);
@@ -458,45 +723,53 @@ void ComplexTransform(double* re, double* im, int n, double scale, const RootTab
             }
         }
     } else {
-        CacheStages<Dir>(re, im, 0, N, 0, small, twr, twi);
+        passes.Run(N >> small, kPiecePoints >> small, [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
+            CacheStages<Dir>(re, im, b << small, e << small, 0, small, twr, twi);
+        });
     }
     // Stages too wide for the cache: whole passes, two stages at a time.
-    double* w1r = twi + S;
-    double* w1i = w1r + kChunk;
-    double* w2r = w1i + kChunk;
-    double* w2i = w2r + kChunk;
+    // Units are (chunk of positions, group), chunk by chunk.
     for (int st = small; st < n; st += 2) {
         const std::size_t L = std::size_t{1} << st;
         const bool pair = st + 1 < n;
         const std::size_t span = pair ? 4 * L : 2 * L;
-        for (std::size_t q0 = 0; q0 < L; q0 += kChunk) {
-            const std::size_t count = std::min(kChunk, L);
-            roots.Twiddles(n, st, Dir, q0, count, w1r, w1i);
-            if (pair) roots.Twiddles(n, st + 1, Dir, q0, count, w2r, w2i);
-            for (std::size_t g = 0; g < N; g += span) {
-                if (pair)
-                    Radix4<Dir>(re, im, g, L, q0, count, w1r, w1i, w2r, w2i);
-                else
-                    Radix2(re, im, g, L, q0, count, w1r, w1i);
-            }
-        }
+        const std::size_t count = std::min(kChunk, L);
+        const std::size_t groups = N / span, chunks = L / count;
+        passes.Run(chunks * groups, kPiecePoints / (count * (pair ? 4 : 2)),
+                   [&](std::size_t b, std::size_t e, ChunkTwiddles& w) {
+                       for (std::size_t u = b; u < e; ++u) {
+                           const std::size_t c = u / groups, g = u % groups;
+                           const long long tag = static_cast<long long>(st) << 32 | static_cast<long long>(c);
+                           if (w.tag != tag) {
+                               w.tag = -1;
+                               roots.Twiddles(n, st, Dir, c * count, count, w.w1r, w.w1i);
+                               if (pair) roots.Twiddles(n, st + 1, Dir, c * count, count, w.w2r, w.w2i);
+                               w.tag = tag;
+                           }
+                           if (pair)
+                               Radix4<Dir>(re, im, g * span, L, c * count, count, w.w1r, w.w1i, w.w2r, w.w2i);
+                           else
+                               Radix2(re, im, g * span, L, c * count, count, w.w1r, w.w1i);
+                       }
+                   });
     }
 }
 
 // Converts between the complex transform of the packed points z[j] =
-// x[2j] + j x[2j+1] and the spectrum of the 2N real samples, in one pass.
-// The row-1 negations on the way in (inverse) and out (forward) are folded
-// into the reads and writes.
+// x[2j] + j x[2j+1] and the spectrum of the 2N real samples. Columns i and
+// N - i depend on each other alone; this does the pairs for i in [from, to)
+// (within 1 .. N/2). The row-1 negations on the way in (inverse) and out
+// (forward) are folded into the reads and writes.
 template <int Dir>
-void RealSpectrumStep(double* r0, double* r1, int n, const RootTable& roots)
+void RealSpectrumPairs(double* r0, double* r1, std::size_t N, const RootTable& roots, std::size_t from,
+                       std::size_t to)
 {
-    const std::size_t N = std::size_t{1} << n;
     const double inSign = Dir == -1 ? -1.0 : 1.0;
     const double outSign = Dir == 1 ? -1.0 : 1.0;
     constexpr std::size_t C = 1024;
     double cw[C], sw[C];
-    for (std::size_t i0 = 1; i0 < N / 2; i0 += C) {
-        const std::size_t count = std::min(C, N / 2 - i0);
+    for (std::size_t i0 = from; i0 < to; i0 += C) {
+        const std::size_t count = std::min(C, to - i0);
         // w_i = Dir e^{j Dir pi i / N} = (Dir cos, sin).
         roots.Fill(i0, 1, count, cw, sw);
         if (Dir == -1)
@@ -513,6 +786,14 @@ void RealSpectrumStep(double* r0, double* r1, int n, const RootTable& roots)
             r1[j] = outSign * (ti - h1i);
         }
     }
+}
+
+// Columns 0 and N/2 of the same conversion.
+template <int Dir>
+void RealSpectrumEnds(double* r0, double* r1, std::size_t N)
+{
+    const double inSign = Dir == -1 ? -1.0 : 1.0;
+    const double outSign = Dir == 1 ? -1.0 : 1.0;
     const double e = r0[0], f = inSign * r1[0];
     double z0 = e + f, z1 = e - f;
     if (Dir == 1) {
@@ -523,6 +804,17 @@ void RealSpectrumStep(double* r0, double* r1, int n, const RootTable& roots)
     r1[0] = outSign * z1;
     r0[N / 2] = 2 * r0[N / 2];
     r1[N / 2] = outSign * (-2 * (inSign * r1[N / 2]));
+}
+
+template <int Dir>
+void RealSpectrumStep(double* r0, double* r1, int n, const RootTable& roots, Passes& passes)
+{
+    const std::size_t N = std::size_t{1} << n;
+    if (N / 2 > 1)
+        passes.Run(N / 2 - 1, kPiecePoints / 2, [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
+            RealSpectrumPairs<Dir>(r0, r1, N, roots, 1 + b, 1 + e);
+        });
+    RealSpectrumEnds<Dir>(r0, r1, N);
 }
 
 }  // namespace
@@ -584,13 +876,14 @@ class TransformFaults {
 public:
     TransformFaults()
     {
-        std::fegetexceptflag(&saved_, kFlags);
-        std::feclearexcept(kFlags);
+        std::fegetexceptflag(&saved_, kFaultFlags);
+        std::feclearexcept(kFaultFlags);
     }
-    ~TransformFaults() { std::fesetexceptflag(&saved_, kFlags); }
-    void Check() const
+    ~TransformFaults() { std::fesetexceptflag(&saved_, kFaultFlags); }
+    // `others`: the flags the helper threads raised.
+    void Check(int others) const
     {
-        const int raised = std::fetestexcept(kFlags);
+        const int raised = std::fetestexcept(kFaultFlags) | others;
         // An overflow comes first: the infinities it leaves are what make the
         // later differences invalid.
         if (raised & FE_OVERFLOW) RaiseOverflow();
@@ -599,11 +892,22 @@ public:
     }
 
 private:
-    static constexpr int kFlags = FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW;
     std::fexcept_t saved_;
 };
 
-void Transform(TSignalData& data, int N, std::int8_t direction);
+// The threads of a transform of 2^n points (passes in all), or none.
+std::unique_ptr<Crew> CrewFor(int n)
+{
+    if (n < kThreadedBits) return nullptr;
+    try {
+        return std::make_unique<Crew>(WorkThreads());
+    } catch (const std::bad_alloc&) {
+        RaiseOutOfMemory();
+    }
+}
+
+// Both transforms; the flags raised on helper threads come back.
+int Transform(TSignalData& data, int N, std::int8_t direction);
 
 }  // namespace
 
@@ -611,27 +915,31 @@ void ComplexFFT(double* re, double* im, int N, std::int8_t direction)
 {
     if (N < 1 || N > kMaxSignalSize || (N & (N - 1)) != 0) RaiseInvalidOp();
     if (N == 1) return;
+    Checkpoint();
     const TransformFaults faults;
     const int n = Log2(N);
-    const RootTable roots(n);
+    const std::unique_ptr<Crew> crew = CrewFor(n);
+    Passes passes(crew.get(), RootTable::BuildPasses(n) + ComplexPasses(n));
+    const RootTable roots(n, passes);
     if (direction == 1)
-        ComplexTransform<1>(re, im, n, 1.0, roots);
+        ComplexTransform<1>(re, im, n, 1.0, roots, passes);
     else
-        ComplexTransform<-1>(re, im, n, 1.0, roots);
-    faults.Check();
+        ComplexTransform<-1>(re, im, n, 1.0, roots, passes);
+    faults.Check(crew ? crew->Raised() : 0);
 }
 
 bool FFT(TSignalData& data, int N, std::int8_t direction)
 {
+    Checkpoint();
     const TransformFaults faults;
-    Transform(data, N, direction);
-    faults.Check();
+    const int others = Transform(data, N, direction);
+    faults.Check(others);
     return true;
 }
 
 namespace {
 
-void Transform(TSignalData& data, int N, std::int8_t direction)
+int Transform(TSignalData& data, int N, std::int8_t direction)
 {
     if (N == 1) {
         // Two samples: the table values directly.
@@ -643,20 +951,23 @@ void Transform(TSignalData& data, int N, std::int8_t direction)
             data[0][0] = static_cast<double>(x0 - x1);
             data[1][0] = static_cast<double>(x0 + x1);
         }
-        return;
+        return 0;
     }
     const int n = Log2(N);
-    const RootTable roots(n);
+    const std::unique_ptr<Crew> crew = CrewFor(n);
+    Passes passes(crew.get(), RootTable::BuildPasses(n) + ComplexPasses(n) + 1);
+    const RootTable roots(n, passes);
     double* re = data[0].data();
     double* im = data[1].data();
     if (direction == 1) {
         // Dividing by 4N is exact, so it rides along with the reordering.
-        ComplexTransform<1>(re, im, n, 1.0 / (4.0 * N), roots);
-        RealSpectrumStep<1>(re, im, n, roots);
+        ComplexTransform<1>(re, im, n, 1.0 / (4.0 * N), roots, passes);
+        RealSpectrumStep<1>(re, im, n, roots, passes);
     } else {
-        RealSpectrumStep<-1>(re, im, n, roots);
-        ComplexTransform<-1>(re, im, n, 1.0, roots);
+        RealSpectrumStep<-1>(re, im, n, roots, passes);
+        ComplexTransform<-1>(re, im, n, 1.0, roots, passes);
     }
+    return crew ? crew->Raised() : 0;
 }
 
 }  // namespace
