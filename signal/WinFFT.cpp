@@ -19,6 +19,7 @@
 #include <sys/mman.h>
 #endif
 
+#include "signal/ColumnLoops.h"
 #include "signal/Errors.h"
 #include "signal/RunControl.h"
 #include "signal/Threads.h"
@@ -831,8 +832,20 @@ void AllocateSignal(TSignalData& data, int N)
             row.swap(fresh);
             row.reserve(static_cast<std::size_t>(N));
             AdviseLargePages(row.data(), static_cast<std::size_t>(N));
-            row.assign(static_cast<std::size_t>(N), 0.0);
+            // The zeros a stretch at a time, with a checkpoint between. One
+            // thread: the first touch of the pages costs what it costs, and a
+            // second one filling the other half gained nothing here.
+            constexpr std::size_t kStretch = std::size_t{1} << 16;
+            for (std::size_t done = 0; done < static_cast<std::size_t>(N);) {
+                done = std::min(static_cast<std::size_t>(N), done + kStretch);
+                row.resize(done);
+                Checkpoint();
+            }
         }
+    } catch (const RunStopped&) {
+        // Nothing half-made is left behind.
+        ReleaseSignal(data);
+        throw;
     } catch (const std::bad_alloc&) {
         ReleaseSignal(data);
         RaiseOutOfMemory();
@@ -972,38 +985,57 @@ int Transform(TSignalData& data, int N, std::int8_t direction)
 
 }  // namespace
 
+// Values between two checkpoints of the serial scans below.
+constexpr int kScanStretch = 1 << 13;
+
 long double PeakValue(const TSignalData& data, int N, std::uint8_t mode)
 {
+    // One thread, in order, a stretch at a time: the result is the one it
+    // has always been.
     if (mode == 2) {
         long double peak = std::sqrt((long double)data[0][0] * data[0][0] + (long double)data[1][0] * data[1][0]);
-        for (int i = 1; i < N; ++i) {
-            const long double v = std::sqrt((long double)data[0][i] * data[0][i] + (long double)data[1][i] * data[1][i]);
-            if (v > peak) peak = v;
+        for (int b = 1; b < N; b += kScanStretch) {
+            for (int i = b, e = std::min(N, b + kScanStretch); i < e; ++i) {
+                const long double v =
+                    std::sqrt((long double)data[0][i] * data[0][i] + (long double)data[1][i] * data[1][i]);
+                if (v > peak) peak = v;
+            }
+            Checkpoint();
         }
         return peak;
     }
     long double peak = std::fabs((long double)data[0][0]);
     const int rows = mode == 1 ? 2 : 1;
     for (int r = 0; r < rows; ++r)
-        for (int i = 0; i < N; ++i) {
-            const long double v = std::fabs((long double)data[r][i]);
-            if (v > peak) peak = v;
+        for (int b = 0; b < N; b += kScanStretch) {
+            for (int i = b, e = std::min(N, b + kScanStretch); i < e; ++i) {
+                const long double v = std::fabs((long double)data[r][i]);
+                if (v > peak) peak = v;
+            }
+            Checkpoint();
         }
     return peak;
 }
 
 long double BufferEnergy(const TSignalData& data, int N)
 {
+    // The sum keeps its order: one thread, a stretch at a time.
     long double e = 0;
     for (int r = 0; r < 2; ++r)
-        for (int i = 0; i < N; ++i) e += (long double)data[r][i] * data[r][i];
+        for (int b = 0; b < N; b += kScanStretch) {
+            for (int i = b, end = std::min(N, b + kScanStretch); i < end; ++i)
+                e += (long double)data[r][i] * data[r][i];
+            Checkpoint();
+        }
     return e;
 }
 
 void ScaleBuffer(TSignalData& data, int N, long double factor)
 {
     // A product beyond the range of a double ends the action before it is
-    // stored; underflow to 0 stays silent.
+    // stored; underflow to 0 stays silent. Each value on its own, so long
+    // buffers are shared among threads; the first failing column's message
+    // is the one reported, as on one thread.
     const auto scaled = [factor](double x) {
         const double v = static_cast<double>(x * factor);
         if (!std::isfinite(v)) {
@@ -1012,10 +1044,18 @@ void ScaleBuffer(TSignalData& data, int N, long double factor)
         }
         return v;
     };
-    for (int i = 0; i < N; ++i) {
-        data[0][i] = scaled(data[0][i]);
-        data[1][i] = scaled(data[1][i]);
-    }
+    double* r0 = data[0].data();
+    double* r1 = data[1].data();
+    detail::LoopCuts cuts;
+    cuts.unit = 1;
+    cuts.parallel = 1LL << kThreadedBits;
+    cuts.watchFlags = false;
+    detail::ForCuts(0, N, cuts, [&](long long b, long long e) {
+        for (long long i = b; i < e; ++i) {
+            r0[i] = scaled(r0[i]);
+            r1[i] = scaled(r1[i]);
+        }
+    });
 }
 
 }  // namespace sonavir
