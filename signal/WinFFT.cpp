@@ -128,7 +128,7 @@ private:
 // per-thread block so that a transform does not pay for fresh pages on every
 // call; large ones take memory for the call and give it back. Each user
 // holds its own slot.
-enum class ScratchSlot { Roots, Twiddles };
+enum class ScratchSlot { Roots, Twiddles, Chunk };
 
 class Scratch {
 public:
@@ -138,7 +138,7 @@ public:
     void Acquire(ScratchSlot slot, std::size_t count)
     {
         constexpr std::size_t kKept = std::size_t{1} << 17;
-        thread_local std::vector<double> kept[2];
+        thread_local std::vector<double> kept[3];
         std::vector<double>& mine = kept[static_cast<int>(slot)];
         try {
             if (count <= kKept) {
@@ -431,6 +431,10 @@ public:
         im_ = re_ + half_;
     }
 
+    // The table's rows (null above kTableBits): e^{j pi i / N} for i < N/2.
+    const double* Re() const { return re_; }
+    const double* Im() const { return im_; }
+
     // How many passes building the table of 2^n points takes.
     static int BuildPasses(int n) { return n > kKeptTableBits && n <= kTableBits ? 1 : 0; }
 
@@ -563,6 +567,28 @@ void TileBitReverse(double* re, double* im, int n, double scale, std::uint32_t b
     }
 }
 
+// ---- Kernels ----
+//
+// Each output below comes from the same operations on the same operands as
+// in the plain loops of radix-2 and radix-4 butterflies this transform has
+// always used; only the arrangement of the loops differs. Twiddle tables
+// hold e^{+j pi q / L}, the values of direction -1; for direction +1 the
+// twiddle is their conjugate, and a kernel adds s x where it would subtract
+// (-s) x, which is the same operation.
+
+// t = w x for the twiddle w = c + j s (direction -1) or c - j s (+1).
+template <int Dir, class T>
+inline void Twiddle(T c, T s, T xr, T xi, T& tr, T& ti)
+{
+    if (Dir == -1) {
+        tr = c * xr - s * xi;
+        ti = c * xi + s * xr;
+    } else {
+        tr = c * xr + s * xi;
+        ti = c * xi - s * xr;
+    }
+}
+
 // Stages 0 and 1 at once: every twiddle is 1 or -j dir.
 template <int Dir>
 void FirstRadix4(double* re, double* im, std::size_t from, std::size_t to)
@@ -586,89 +612,155 @@ void FirstRadix4(double* re, double* im, std::size_t from, std::size_t to)
 }
 
 // Two radix-2 stages fused (half-spans L and 2L) for positions q0 .. q0+count
-// of the group at base; w1 and w2 hold the twiddles of the two stages for
-// those positions. count is a multiple of 4.
+// of the groups of 4L points at from, from + 4L, ... below to; w1 and w2
+// hold the twiddles of the two stages for those positions. count is a
+// multiple of 4.
 template <int Dir>
 __attribute__((target_clones("avx2", "default")))
-void Radix4(double* __restrict re, double* __restrict im, std::size_t base, std::size_t L, std::size_t q0,
-            std::size_t count, const double* w1r, const double* w1i, const double* w2r, const double* w2i)
+void Radix4(double* __restrict re, double* __restrict im, std::size_t from, std::size_t to, std::size_t L,
+            std::size_t q0, std::size_t count, const double* w1r, const double* w1i, const double* w2r,
+            const double* w2i)
 {
-    double* r0 = re + base + q0;
-    double* i0 = im + base + q0;
-    for (std::size_t q = 0; q < count; q += 4) {
-        const V4 x0r = Load(r0 + q), x0i = Load(i0 + q);
-        const V4 x1r = Load(r0 + q + L), x1i = Load(i0 + q + L);
-        const V4 x2r = Load(r0 + q + 2 * L), x2i = Load(i0 + q + 2 * L);
-        const V4 x3r = Load(r0 + q + 3 * L), x3i = Load(i0 + q + 3 * L);
-        const V4 ar = Load(w1r + q), ai = Load(w1i + q);
-        const V4 br = Load(w2r + q), bi = Load(w2i + q);
-        const V4 t1r = ar * x1r - ai * x1i, t1i = ar * x1i + ai * x1r;
-        const V4 t3r = ar * x3r - ai * x3i, t3i = ar * x3i + ai * x3r;
-        const V4 a0r = x0r + t1r, a0i = x0i + t1i, a1r = x0r - t1r, a1i = x0i - t1i;
-        const V4 a2r = x2r + t3r, a2i = x2i + t3i, a3r = x2r - t3r, a3i = x2i - t3i;
-        const V4 u2r = br * a2r - bi * a2i, u2i = br * a2i + bi * a2r;
-        const V4 u3r = br * a3r - bi * a3i, u3i = br * a3i + bi * a3r;
-        // Position q + L of the second stage: its twiddle is w2 times -j dir.
-        const V4 vr = Dir * u3i, vi = -Dir * u3r;
-        Store(r0 + q, a0r + u2r);
-        Store(i0 + q, a0i + u2i);
-        Store(r0 + q + 2 * L, a0r - u2r);
-        Store(i0 + q + 2 * L, a0i - u2i);
-        Store(r0 + q + L, a1r + vr);
-        Store(i0 + q + L, a1i + vi);
-        Store(r0 + q + 3 * L, a1r - vr);
-        Store(i0 + q + 3 * L, a1i - vi);
+    for (std::size_t g = from; g < to; g += 4 * L) {
+        double* r0 = re + g + q0;
+        double* i0 = im + g + q0;
+        for (std::size_t q = 0; q < count; q += 4) {
+            const V4 x0r = Load(r0 + q), x0i = Load(i0 + q);
+            const V4 x1r = Load(r0 + q + L), x1i = Load(i0 + q + L);
+            const V4 x2r = Load(r0 + q + 2 * L), x2i = Load(i0 + q + 2 * L);
+            const V4 x3r = Load(r0 + q + 3 * L), x3i = Load(i0 + q + 3 * L);
+            const V4 ar = Load(w1r + q), ai = Load(w1i + q);
+            const V4 br = Load(w2r + q), bi = Load(w2i + q);
+            V4 t1r, t1i, t3r, t3i, u2r, u2i, u3r, u3i;
+            Twiddle<Dir>(ar, ai, x1r, x1i, t1r, t1i);
+            Twiddle<Dir>(ar, ai, x3r, x3i, t3r, t3i);
+            const V4 a0r = x0r + t1r, a0i = x0i + t1i, a1r = x0r - t1r, a1i = x0i - t1i;
+            const V4 a2r = x2r + t3r, a2i = x2i + t3i, a3r = x2r - t3r, a3i = x2i - t3i;
+            Twiddle<Dir>(br, bi, a2r, a2i, u2r, u2i);
+            Twiddle<Dir>(br, bi, a3r, a3i, u3r, u3i);
+            // Position q + L of the second stage: its twiddle is w2 times -j dir.
+            const V4 vr = Dir * u3i, vi = -Dir * u3r;
+            Store(r0 + q, a0r + u2r);
+            Store(i0 + q, a0i + u2i);
+            Store(r0 + q + 2 * L, a0r - u2r);
+            Store(i0 + q + 2 * L, a0i - u2i);
+            Store(r0 + q + L, a1r + vr);
+            Store(i0 + q + L, a1i + vi);
+            Store(r0 + q + 3 * L, a1r - vr);
+            Store(i0 + q + 3 * L, a1i - vi);
+        }
     }
 }
 
-// One radix-2 stage of half-span L for positions q0 .. q0+count of the group
-// at base (count a multiple of 4).
+// One radix-2 stage of half-span L for positions q0 .. q0+count of the
+// groups of 2L points at from, from + 2L, ... below to (count a multiple of 4).
+template <int Dir>
 __attribute__((target_clones("avx2", "default")))
-void Radix2(double* __restrict re, double* __restrict im, std::size_t base, std::size_t L, std::size_t q0,
-            std::size_t count, const double* wr, const double* wi)
+void Radix2(double* __restrict re, double* __restrict im, std::size_t from, std::size_t to, std::size_t L,
+            std::size_t q0, std::size_t count, const double* wr, const double* wi)
 {
-    double* r0 = re + base + q0;
-    double* i0 = im + base + q0;
-    for (std::size_t q = 0; q < count; q += 4) {
-        const V4 x0r = Load(r0 + q), x0i = Load(i0 + q);
-        const V4 x1r = Load(r0 + q + L), x1i = Load(i0 + q + L);
-        const V4 ar = Load(wr + q), ai = Load(wi + q);
-        const V4 tr = ar * x1r - ai * x1i, ti = ar * x1i + ai * x1r;
-        Store(r0 + q, x0r + tr);
-        Store(i0 + q, x0i + ti);
-        Store(r0 + q + L, x0r - tr);
-        Store(i0 + q + L, x0i - ti);
+    for (std::size_t g = from; g < to; g += 2 * L) {
+        double* r0 = re + g + q0;
+        double* i0 = im + g + q0;
+        for (std::size_t q = 0; q < count; q += 4) {
+            const V4 x0r = Load(r0 + q), x0i = Load(i0 + q);
+            const V4 x1r = Load(r0 + q + L), x1i = Load(i0 + q + L);
+            V4 tr, ti;
+            Twiddle<Dir>(Load(wr + q), Load(wi + q), x1r, x1i, tr, ti);
+            Store(r0 + q, x0r + tr);
+            Store(i0 + q, x0i + ti);
+            Store(r0 + q + L, x0r - tr);
+            Store(i0 + q + L, x0i - ti);
+        }
     }
 }
 
 // A block of 2^13 points (128 KiB in two rows) stays in the second-level
-// cache while all of its own stages run.
+// cache while all of its own stages run; within it, blocks of 2^10 points
+// (16 KiB) stay in the first-level cache while their stages run.
 constexpr int kBlockBits = 13;
+constexpr int kInnerBits = 10;
 
-// Stages [from, to) of every block of 2^to points in [begin, end).
+// Stages 0 .. bits-1 of the block of 2^bits points at base, depth first:
+// a stage pair of a group runs as soon as the stages below it are done
+// there, so most stages find their points in the first-level cache. Stages
+// pair up from stage 0; a block with an odd number of stages (the whole
+// transform's, at most kBlockBits) ends in a single one. tw holds e^{j pi q
+// / L} at [L, 2L) for each stage.
 template <int Dir>
-void CacheStages(double* re, double* im, std::size_t begin, std::size_t end, int from, int to,
-                 const double* twr, const double* twi)
+void BlockStages(double* re, double* im, std::size_t base, int bits, const double* twr, const double* twi)
 {
-    const std::size_t B = std::size_t{1} << to;
-    for (std::size_t blk = begin; blk < end; blk += B) {
-        int st = from;
-        if (st == 0 && to >= 2) {
-            FirstRadix4<Dir>(re, im, blk, blk + B);
-            st = 2;
-        }
-        for (; st < to; st += 2) {
+    const std::size_t B = std::size_t{1} << bits;
+    if (bits <= kInnerBits) {
+        FirstRadix4<Dir>(re, im, base, base + B);
+        for (int st = 2; st < bits; st += 2) {
             const std::size_t L = std::size_t{1} << st;
-            if (st + 1 < to) {
-                for (std::size_t g = blk; g < blk + B; g += 4 * L)
-                    Radix4<Dir>(re, im, g, L, 0, L, &twr[L], &twi[L], &twr[2 * L], &twi[2 * L]);
-            } else {
-                for (std::size_t g = blk; g < blk + B; g += 2 * L)
-                    Radix2(re, im, g, L, 0, L, &twr[L], &twi[L]);
+            if (st + 1 < bits)
+                Radix4<Dir>(re, im, base, base + B, L, 0, L, twr + L, twi + L, twr + 2 * L, twi + 2 * L);
+            else
+                Radix2<Dir>(re, im, base, base + B, L, 0, L, twr + L, twi + L);
+        }
+        return;
+    }
+    const std::size_t L = B >> 2;
+    if (bits % 2 == 1) {
+        BlockStages<Dir>(re, im, base, bits - 1, twr, twi);
+        BlockStages<Dir>(re, im, base + B / 2, bits - 1, twr, twi);
+        Radix2<Dir>(re, im, base, base + B, B / 2, 0, B / 2, twr + B / 2, twi + B / 2);
+        return;
+    }
+    for (int k = 0; k < 4; ++k) BlockStages<Dir>(re, im, base + k * L, bits - 2, twr, twi);
+    Radix4<Dir>(re, im, base, base + B, L, 0, L, twr + L, twi + L, twr + 2 * L, twi + 2 * L);
+}
+
+// Sizes up to this keep the twiddles of all their stages (16N bytes), as
+// the root table is kept, for the next transform of the same size.
+constexpr int kKeptStageBits = 16;
+
+// The twiddles e^{j pi q / L} of the stages of half-span L = 4 .. 2^(top-1),
+// at [L, 2L) of each row.
+class StageTable {
+public:
+    StageTable(const RootTable& roots, int n, int top)
+    {
+        const std::size_t T = std::size_t{1} << top;
+        if (n <= kKeptStageBits) {
+            thread_local int keptBits = -1;
+            thread_local std::vector<double> kept;
+            if (keptBits != n) {
+                keptBits = -1;
+                try {
+                    kept.resize(2 * T);
+                } catch (const std::bad_alloc&) {
+                    RaiseOutOfMemory();
+                }
+                Build(roots, n, top, kept.data());
+                keptBits = n;
             }
+            re = kept.data();
+        } else {
+            space_.Acquire(ScratchSlot::Twiddles, 2 * T);
+            Build(roots, n, top, space_.data());
+            re = space_.data();
+        }
+        im = re + T;
+    }
+
+    const double* re = nullptr;
+    const double* im = nullptr;
+
+private:
+    static void Build(const RootTable& roots, int n, int top, double* out)
+    {
+        const std::size_t T = std::size_t{1} << top;
+        for (int logL = 2; logL < top; ++logL) {
+            const std::size_t L = std::size_t{1} << logL;
+            roots.Fill(0, std::size_t{1} << (n - logL), L, out + L, out + T + L);
         }
     }
-}
+
+    Scratch space_;
+};
 
 // How many passes the complex transform of 2^n points makes when shared.
 int ComplexPasses(int n) { return 2 + (std::max(n - kBlockBits, 0) + 1) / 2; }
@@ -694,21 +786,10 @@ void ComplexTransform(double* re, double* im, int n, double scale, const RootTab
         im[1] = ai - im[1];
         return;
     }
-    const int small = std::min(n, kBlockBits);
-    // Twiddles of the in-cache stages: half-span L at [L, 2L).
-    const std::size_t S = std::size_t{1} << small;
-    const Scratch space(ScratchSlot::Twiddles, 2 * S + 4 * kChunk);
-    double* const twr = space.data();
-    double* const twi = twr + S;
-    for (int logL = 2; logL < small; ++logL) {
-        const std::size_t L = std::size_t{1} << logL;
-        roots.Twiddles(n, logL, Dir, 0, L, twr + L, twi + L);
-    }
-    if (!passes.Shared()) passes.SetTwiddles(ChunkTwiddles(twi + S));
-    if (small == 2 || small == 3) {
+    if (n <= 3) {
         // Too short for the vector kernels past the first pair of stages.
         FirstRadix4<Dir>(re, im, 0, N);
-        if (small == 3) {
+        if (n == 3) {
             double w4r[4], w4i[4];
             roots.Twiddles(n, 2, Dir, 0, 4, w4r, w4i);
             for (std::size_t q = 0; q < 4; ++q) {
@@ -723,11 +804,21 @@ void ComplexTransform(double* re, double* im, int n, double scale, const RootTab
                 }
             }
         }
-    } else {
-        passes.Run(N >> small, kPiecePoints >> small, [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
-            CacheStages<Dir>(re, im, b << small, e << small, 0, small, twr, twi);
-        });
+        return;
     }
+    const int small = std::min(n, kBlockBits);
+    // Small sizes keep the twiddles of every stage; larger ones hold those
+    // of the in-cache stages and work out the wide ones a chunk at a time.
+    const bool whole = n <= kKeptStageBits;
+    const StageTable tw(roots, n, whole ? n : small);
+    Scratch chunkSpace;
+    if (!whole && !passes.Shared()) {
+        chunkSpace.Acquire(ScratchSlot::Chunk, 4 * kChunk);
+        passes.SetTwiddles(ChunkTwiddles(chunkSpace.data()));
+    }
+    passes.Run(N >> small, kPiecePoints >> small, [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
+        for (std::size_t k = b; k < e; ++k) BlockStages<Dir>(re, im, k << small, small, tw.re, tw.im);
+    });
     // Stages too wide for the cache: whole passes, two stages at a time.
     // Units are (chunk of positions, group), chunk by chunk.
     for (int st = small; st < n; st += 2) {
@@ -738,54 +829,114 @@ void ComplexTransform(double* re, double* im, int n, double scale, const RootTab
         const std::size_t groups = N / span, chunks = L / count;
         passes.Run(chunks * groups, kPiecePoints / (count * (pair ? 4 : 2)),
                    [&](std::size_t b, std::size_t e, ChunkTwiddles& w) {
-                       for (std::size_t u = b; u < e; ++u) {
+                       for (std::size_t u = b; u < e;) {
+                           // The run of groups of one chunk.
                            const std::size_t c = u / groups, g = u % groups;
-                           const long long tag = static_cast<long long>(st) << 32 | static_cast<long long>(c);
-                           if (w.tag != tag) {
-                               w.tag = -1;
-                               roots.Twiddles(n, st, Dir, c * count, count, w.w1r, w.w1i);
-                               if (pair) roots.Twiddles(n, st + 1, Dir, c * count, count, w.w2r, w.w2i);
-                               w.tag = tag;
+                           const std::size_t run = std::min(e - u, groups - g);
+                           const std::size_t q0 = c * count;
+                           const double *w1r, *w1i, *w2r, *w2i;
+                           if (whole) {
+                               w1r = tw.re + L + q0;
+                               w1i = tw.im + L + q0;
+                               w2r = tw.re + 2 * L + q0;
+                               w2i = tw.im + 2 * L + q0;
+                           } else {
+                               const long long tag = static_cast<long long>(st) << 32 | static_cast<long long>(c);
+                               if (w.tag != tag) {
+                                   w.tag = -1;
+                                   roots.Fill(q0 << (n - st), std::size_t{1} << (n - st), count, w.w1r, w.w1i);
+                                   if (pair)
+                                       roots.Fill(q0 << (n - st - 1), std::size_t{1} << (n - st - 1), count, w.w2r,
+                                                  w.w2i);
+                                   w.tag = tag;
+                               }
+                               w1r = w.w1r;
+                               w1i = w.w1i;
+                               w2r = w.w2r;
+                               w2i = w.w2i;
                            }
                            if (pair)
-                               Radix4<Dir>(re, im, g * span, L, c * count, count, w.w1r, w.w1i, w.w2r, w.w2i);
+                               Radix4<Dir>(re, im, g * span, (g + run) * span, L, q0, count, w1r, w1i, w2r, w2i);
                            else
-                               Radix2(re, im, g * span, L, c * count, count, w.w1r, w.w1i);
+                               Radix2<Dir>(re, im, g * span, (g + run) * span, L, q0, count, w1r, w1i);
+                           u += run;
                        }
                    });
     }
 }
 
+// The reverse of a vector: lanes 3, 2, 1, 0.
+inline V4 Reversed(V4 v)
+{
+    typedef long long I4 __attribute__((vector_size(32)));
+    return __builtin_shuffle(v, I4{3, 2, 1, 0});
+}
+
 // Converts between the complex transform of the packed points z[j] =
 // x[2j] + j x[2j+1] and the spectrum of the 2N real samples. Columns i and
-// N - i depend on each other alone; this does the pairs for i in [from, to)
-// (within 1 .. N/2). The row-1 negations on the way in (inverse) and out
-// (forward) are folded into the reads and writes.
+// N - i depend on each other alone; this does the pairs for i in
+// [i0, i0 + count) (within 1 .. N/2), with (cr, ci)[k] = e^{j pi i / N} for
+// i = i0 + k. The row-1 negations on the way in (inverse) and out (forward)
+// are folded into the reads and writes.
+template <int Dir>
+__attribute__((target_clones("avx2", "default")))
+void RealPairs(double* __restrict r0, double* __restrict r1, std::size_t N, std::size_t i0, std::size_t count,
+               const double* cr, const double* ci)
+{
+    std::size_t k = 0;
+    // Four pairs at a time; the partners N - i run backwards.
+    for (; k + 4 <= count; k += 4) {
+        const std::size_t i = i0 + k, j = N - i - 3;
+        const V4 a = Load(r0 + i), c = Reversed(Load(r0 + j));
+        V4 b = Load(r1 + i), d = Reversed(Load(r1 + j));
+        if (Dir == -1) {
+            b = -b;
+            d = -d;
+        }
+        const V4 h1r = a + c, h1i = b - d, h2r = b + d, h2i = c - a;
+        // w_i = Dir e^{j Dir pi i / N} = (Dir cos, sin).
+        const V4 wr = Dir == -1 ? -Load(cr + k) : Load(cr + k), wi = Load(ci + k);
+        const V4 tr = h2r * wr + h2i * wi, ti = h2i * wr - h2r * wi;
+        V4 oi = h1i + ti, oj = ti - h1i;
+        if (Dir == 1) {
+            oi = -oi;
+            oj = -oj;
+        }
+        Store(r0 + i, h1r + tr);
+        Store(r1 + i, oi);
+        Store(r0 + j, Reversed(h1r - tr));
+        Store(r1 + j, Reversed(oj));
+    }
+    for (; k < count; ++k) {
+        const std::size_t i = i0 + k, j = N - i;
+        const double a = r0[i], c = r0[j];
+        const double b = Dir == -1 ? -r1[i] : r1[i], d = Dir == -1 ? -r1[j] : r1[j];
+        const double h1r = a + c, h1i = b - d, h2r = b + d, h2i = c - a;
+        const double wr = Dir == -1 ? -cr[k] : cr[k], wi = ci[k];
+        const double tr = h2r * wr + h2i * wi, ti = h2i * wr - h2r * wi;
+        r0[i] = h1r + tr;
+        r1[i] = Dir == 1 ? -(h1i + ti) : h1i + ti;
+        r0[j] = h1r - tr;
+        r1[j] = Dir == 1 ? -(ti - h1i) : ti - h1i;
+    }
+}
+
+// The pairs for i in [from, to): the roots straight from the table, or a
+// chunk at a time from the extended ones.
 template <int Dir>
 void RealSpectrumPairs(double* r0, double* r1, std::size_t N, const RootTable& roots, std::size_t from,
                        std::size_t to)
 {
-    const double inSign = Dir == -1 ? -1.0 : 1.0;
-    const double outSign = Dir == 1 ? -1.0 : 1.0;
+    if (roots.Re() != nullptr) {
+        RealPairs<Dir>(r0, r1, N, from, to - from, roots.Re() + from, roots.Im() + from);
+        return;
+    }
     constexpr std::size_t C = 1024;
     double cw[C], sw[C];
     for (std::size_t i0 = from; i0 < to; i0 += C) {
         const std::size_t count = std::min(C, to - i0);
-        // w_i = Dir e^{j Dir pi i / N} = (Dir cos, sin).
         roots.Fill(i0, 1, count, cw, sw);
-        if (Dir == -1)
-            for (std::size_t k = 0; k < count; ++k) cw[k] = -cw[k];
-        for (std::size_t k = 0; k < count; ++k) {
-            const std::size_t i = i0 + k, j = N - i;
-            const double a = r0[i], b = inSign * r1[i], c = r0[j], d = inSign * r1[j];
-            const double h1r = a + c, h1i = b - d, h2r = b + d, h2i = c - a;
-            const double wr = cw[k], wi = sw[k];
-            const double tr = h2r * wr + h2i * wi, ti = h2i * wr - h2r * wi;
-            r0[i] = h1r + tr;
-            r1[i] = outSign * (h1i + ti);
-            r0[j] = h1r - tr;
-            r1[j] = outSign * (ti - h1i);
-        }
+        RealPairs<Dir>(r0, r1, N, i0, count, cw, sw);
     }
 }
 
