@@ -528,45 +528,6 @@ void SmallBitReverse(double* re, double* im, int n, double scale)
         }
 }
 
-// The part of the bit reversal of both rows (n >= kTiledBits) that moves
-// the tiles of middle indices b in [bFrom, bTo), each value multiplied by
-// scale (a power of two). Index (a, b, c) goes to (rev c, rev b, rev a), so
-// every cache line read or written is used whole; tiles b and rev b change
-// places, so the ranges of b are independent.
-void TileBitReverse(double* re, double* im, int n, double scale, std::uint32_t bFrom, std::uint32_t bTo)
-{
-    constexpr int t = kTile, T = 1 << t;
-    const int mid = n - 2 * t;
-    std::uint32_t revT[T];
-    for (int i = 0; i < T; ++i) revT[i] = Reverse(static_cast<std::uint32_t>(i), t);
-    double tile[2][2][T][T];  // [which tile][row][a][c]
-    for (std::uint32_t b = bFrom; b < bTo; ++b) {
-        const std::uint32_t rb = Reverse(b, mid);
-        if (rb < b) continue;
-        const std::uint32_t bases[2] = {b << t, rb << t};
-        const int tiles = rb == b ? 1 : 2;
-        for (int w = 0; w < tiles; ++w)
-            for (int a = 0; a < T; ++a) {
-                const std::size_t src = (std::size_t{static_cast<std::uint32_t>(a)} << (n - t)) | bases[w];
-                for (int c = 0; c < T; ++c) {
-                    tile[w][0][a][c] = re[src + c];
-                    tile[w][1][a][c] = im[src + c];
-                }
-            }
-        // Tile w lands in the place of the other one (or its own).
-        for (int w = 0; w < tiles; ++w) {
-            const std::uint32_t dstBase = bases[tiles == 1 ? 0 : 1 - w];
-            for (int c = 0; c < T; ++c) {
-                const std::size_t dst = (std::size_t{revT[c]} << (n - t)) | dstBase;
-                for (int a = 0; a < T; ++a) {
-                    re[dst + revT[a]] = tile[w][0][a][c] * scale;
-                    im[dst + revT[a]] = tile[w][1][a][c] * scale;
-                }
-            }
-        }
-    }
-}
-
 // ---- Kernels ----
 //
 // Each output below comes from the same operations on the same operands as
@@ -616,7 +577,7 @@ void FirstRadix4(double* re, double* im, std::size_t from, std::size_t to)
 // hold the twiddles of the two stages for those positions. count is a
 // multiple of 4.
 template <int Dir>
-__attribute__((target_clones("avx2", "default")))
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void Radix4(double* __restrict re, double* __restrict im, std::size_t from, std::size_t to, std::size_t L,
             std::size_t q0, std::size_t count, const double* w1r, const double* w1i, const double* w2r,
             const double* w2i)
@@ -655,7 +616,7 @@ void Radix4(double* __restrict re, double* __restrict im, std::size_t from, std:
 // One radix-2 stage of half-span L for positions q0 .. q0+count of the
 // groups of 2L points at from, from + 2L, ... below to (count a multiple of 4).
 template <int Dir>
-__attribute__((target_clones("avx2", "default")))
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void Radix2(double* __restrict re, double* __restrict im, std::size_t from, std::size_t to, std::size_t L,
             std::size_t q0, std::size_t count, const double* wr, const double* wi)
 {
@@ -675,25 +636,132 @@ void Radix2(double* __restrict re, double* __restrict im, std::size_t from, std:
     }
 }
 
+// The 4 x 4 transpose of v[0 .. 3]: lane l of v[k] becomes lane k of v[l].
+inline void Transpose(V4* v)
+{
+    typedef long long I4 __attribute__((vector_size(32)));
+    const V4 t0 = __builtin_shuffle(v[0], v[1], I4{0, 4, 2, 6}), t1 = __builtin_shuffle(v[0], v[1], I4{1, 5, 3, 7});
+    const V4 t2 = __builtin_shuffle(v[2], v[3], I4{0, 4, 2, 6}), t3 = __builtin_shuffle(v[2], v[3], I4{1, 5, 3, 7});
+    v[0] = __builtin_shuffle(t0, t2, I4{0, 1, 4, 5});
+    v[1] = __builtin_shuffle(t1, t3, I4{0, 1, 4, 5});
+    v[2] = __builtin_shuffle(t0, t2, I4{2, 3, 6, 7});
+    v[3] = __builtin_shuffle(t1, t3, I4{2, 3, 6, 7});
+}
+
+// The part of the bit reversal of both rows (n >= kTiledBits) that moves
+// the 16 x 16 tiles of middle indices b in [bFrom, bTo), each value times
+// scale (a power of two), with stages 0 .. 3 of the transform done on the
+// way. Index (a, b, c) goes to (rev c, rev b, rev a), so every cache line
+// read or written is used whole; tiles b and rev b change places, so the
+// ranges of b are independent. Column c of a tile lands as the 16
+// consecutive points from (rev c, rev b, 0), a whole group of those four
+// stages, so they run in registers, four columns side by side, before the
+// points are stored. tw: the stage twiddles (stages 2 and 3 at [4, 8) and
+// [8, 16)).
+template <int Dir>
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+void TileBitReverseStages(double* __restrict re, double* __restrict im, int n, double scale, std::uint32_t bFrom,
+                          std::uint32_t bTo, const double* twr, const double* twi)
+{
+    constexpr int t = kTile, T = 1 << t;
+    const int mid = n - 2 * t, shift = n - t;
+    const bool scaled = scale != 1.0;  // x * 1 is x: the product is left out
+    std::uint32_t revT[T];
+    for (int i = 0; i < T; ++i) revT[i] = Reverse(static_cast<std::uint32_t>(i), t);
+    const V4 w1r = Load(twr + 4), w1i = Load(twi + 4), w2r = Load(twr + 8), w2i = Load(twi + 8);
+    // Stages 0 and 1 of each tile land here, a row of 16 points per column:
+    // a tile's place may still hold the other tile's points.
+    alignas(32) double mid01[2][2][T][T];  // [which tile][row][c][k]
+    for (std::uint32_t b = bFrom; b < bTo; ++b) {
+        const std::uint32_t rb = Reverse(b, mid);
+        if (rb < b) continue;
+        const std::uint32_t bases[2] = {b << t, rb << t};
+        const int tiles = rb == b ? 1 : 2;
+        for (int w = 0; w < tiles; ++w) {
+            const double* sr = re + bases[w];
+            const double* si = im + bases[w];
+            // Point k of column c comes from row revT[k]; four columns side
+            // by side, a group of four points at a time (FirstRadix4).
+            for (int c0 = 0; c0 < T; c0 += 4)
+                for (int p = 0; p < T; p += 4) {
+                    V4 xr[4], xi[4];
+                    for (int j = 0; j < 4; ++j) {
+                        const std::size_t row = std::size_t{revT[p + j]} << shift;
+                        xr[j] = Load(sr + row + c0);
+                        xi[j] = Load(si + row + c0);
+                        if (scaled) {
+                            xr[j] = xr[j] * scale;
+                            xi[j] = xi[j] * scale;
+                        }
+                    }
+                    const V4 a0r = xr[0] + xr[1], a0i = xi[0] + xi[1];
+                    const V4 a1r = xr[0] - xr[1], a1i = xi[0] - xi[1];
+                    const V4 a2r = xr[2] + xr[3], a2i = xi[2] + xi[3];
+                    const V4 a3r = xr[2] - xr[3], a3i = xi[2] - xi[3];
+                    const V4 vr = Dir * a3i, vi = -Dir * a3r;
+                    V4 yr[4] = {a0r + a2r, a1r + vr, a0r - a2r, a1r - vr};
+                    V4 yi[4] = {a0i + a2i, a1i + vi, a0i - a2i, a1i - vi};
+                    Transpose(yr);
+                    Transpose(yi);
+                    for (int l = 0; l < 4; ++l) {
+                        Store(&mid01[w][0][c0 + l][p], yr[l]);
+                        Store(&mid01[w][1][c0 + l][p], yi[l]);
+                    }
+                }
+        }
+        // Stages 2 and 3 (Radix4 with L = 4) on the way to the place of the
+        // other tile (or its own).
+        for (int w = 0; w < tiles; ++w) {
+            const std::uint32_t dstBase = bases[tiles == 1 ? 0 : 1 - w];
+            for (int c = 0; c < T; ++c) {
+                const double* pr = mid01[w][0][c];
+                const double* pi = mid01[w][1][c];
+                double* r0 = re + ((std::size_t{revT[c]} << shift) | dstBase);
+                double* i0 = im + ((std::size_t{revT[c]} << shift) | dstBase);
+                const V4 x0r = Load(pr), x0i = Load(pi), x1r = Load(pr + 4), x1i = Load(pi + 4);
+                const V4 x2r = Load(pr + 8), x2i = Load(pi + 8), x3r = Load(pr + 12), x3i = Load(pi + 12);
+                V4 t1r, t1i, t3r, t3i, u2r, u2i, u3r, u3i;
+                Twiddle<Dir>(w1r, w1i, x1r, x1i, t1r, t1i);
+                Twiddle<Dir>(w1r, w1i, x3r, x3i, t3r, t3i);
+                const V4 a0r = x0r + t1r, a0i = x0i + t1i, a1r = x0r - t1r, a1i = x0i - t1i;
+                const V4 a2r = x2r + t3r, a2i = x2i + t3i, a3r = x2r - t3r, a3i = x2i - t3i;
+                Twiddle<Dir>(w2r, w2i, a2r, a2i, u2r, u2i);
+                Twiddle<Dir>(w2r, w2i, a3r, a3i, u3r, u3i);
+                const V4 vr = Dir * u3i, vi = -Dir * u3r;
+                Store(r0, a0r + u2r);
+                Store(i0, a0i + u2i);
+                Store(r0 + 8, a0r - u2r);
+                Store(i0 + 8, a0i - u2i);
+                Store(r0 + 4, a1r + vr);
+                Store(i0 + 4, a1i + vi);
+                Store(r0 + 12, a1r - vr);
+                Store(i0 + 12, a1i - vi);
+            }
+        }
+    }
+}
+
 // A block of 2^13 points (128 KiB in two rows) stays in the second-level
 // cache while all of its own stages run; within it, blocks of 2^10 points
 // (16 KiB) stay in the first-level cache while their stages run.
 constexpr int kBlockBits = 13;
 constexpr int kInnerBits = 10;
 
-// Stages 0 .. bits-1 of the block of 2^bits points at base, depth first:
+// Stages from .. bits-1 of the block of 2^bits points at base (from is 0,
+// or 4 after TileBitReverseStages), depth first:
 // a stage pair of a group runs as soon as the stages below it are done
 // there, so most stages find their points in the first-level cache. Stages
 // pair up from stage 0; a block with an odd number of stages (the whole
 // transform's, at most kBlockBits) ends in a single one. tw holds e^{j pi q
 // / L} at [L, 2L) for each stage.
 template <int Dir>
-void BlockStages(double* re, double* im, std::size_t base, int bits, const double* twr, const double* twi)
+void BlockStages(double* re, double* im, std::size_t base, int bits, int from, const double* twr,
+                 const double* twi)
 {
     const std::size_t B = std::size_t{1} << bits;
     if (bits <= kInnerBits) {
-        FirstRadix4<Dir>(re, im, base, base + B);
-        for (int st = 2; st < bits; st += 2) {
+        if (from == 0) FirstRadix4<Dir>(re, im, base, base + B);
+        for (int st = std::max(from, 2); st < bits; st += 2) {
             const std::size_t L = std::size_t{1} << st;
             if (st + 1 < bits)
                 Radix4<Dir>(re, im, base, base + B, L, 0, L, twr + L, twi + L, twr + 2 * L, twi + 2 * L);
@@ -704,12 +772,12 @@ void BlockStages(double* re, double* im, std::size_t base, int bits, const doubl
     }
     const std::size_t L = B >> 2;
     if (bits % 2 == 1) {
-        BlockStages<Dir>(re, im, base, bits - 1, twr, twi);
-        BlockStages<Dir>(re, im, base + B / 2, bits - 1, twr, twi);
+        BlockStages<Dir>(re, im, base, bits - 1, from, twr, twi);
+        BlockStages<Dir>(re, im, base + B / 2, bits - 1, from, twr, twi);
         Radix2<Dir>(re, im, base, base + B, B / 2, 0, B / 2, twr + B / 2, twi + B / 2);
         return;
     }
-    for (int k = 0; k < 4; ++k) BlockStages<Dir>(re, im, base + k * L, bits - 2, twr, twi);
+    for (int k = 0; k < 4; ++k) BlockStages<Dir>(re, im, base + k * L, bits - 2, from, twr, twi);
     Radix4<Dir>(re, im, base, base + B, L, 0, L, twr + L, twi + L, twr + 2 * L, twi + 2 * L);
 }
 
@@ -769,24 +837,16 @@ template <int Dir>
 void ComplexTransform(double* re, double* im, int n, double scale, const RootTable& roots, Passes& passes)
 {
     const std::size_t N = std::size_t{1} << n;
-    if (n < kTiledBits) {
-        SmallBitReverse(re, im, n, scale);
-    } else {
-        // Pieces of 64 tile pairs: 2^14 points or less.
-        passes.Run(std::size_t{1} << (n - 2 * kTile), kPiecePoints >> (2 * kTile + 1),
-                   [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
-                       TileBitReverse(re, im, n, scale, static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(e));
-                   });
-    }
-    if (n == 1) {
-        const double ar = re[0], ai = im[0];
-        re[0] = ar + re[1];
-        im[0] = ai + im[1];
-        re[1] = ar - re[1];
-        im[1] = ai - im[1];
-        return;
-    }
     if (n <= 3) {
+        SmallBitReverse(re, im, n, scale);
+        if (n == 1) {
+            const double ar = re[0], ai = im[0];
+            re[0] = ar + re[1];
+            im[0] = ai + im[1];
+            re[1] = ar - re[1];
+            im[1] = ai - im[1];
+            return;
+        }
         // Too short for the vector kernels past the first pair of stages.
         FirstRadix4<Dir>(re, im, 0, N);
         if (n == 3) {
@@ -811,13 +871,25 @@ void ComplexTransform(double* re, double* im, int n, double scale, const RootTab
     // of the in-cache stages and work out the wide ones a chunk at a time.
     const bool whole = n <= kKeptStageBits;
     const StageTable tw(roots, n, whole ? n : small);
+    int from = 0;
+    if (n < kTiledBits) {
+        SmallBitReverse(re, im, n, scale);
+    } else {
+        // Pieces of 64 tile pairs: 2^14 points or less.
+        passes.Run(std::size_t{1} << (n - 2 * kTile), kPiecePoints >> (2 * kTile + 1),
+                   [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
+                       TileBitReverseStages<Dir>(re, im, n, scale, static_cast<std::uint32_t>(b),
+                                                 static_cast<std::uint32_t>(e), tw.re, tw.im);
+                   });
+        from = 4;
+    }
     Scratch chunkSpace;
     if (!whole && !passes.Shared()) {
         chunkSpace.Acquire(ScratchSlot::Chunk, 4 * kChunk);
         passes.SetTwiddles(ChunkTwiddles(chunkSpace.data()));
     }
     passes.Run(N >> small, kPiecePoints >> small, [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
-        for (std::size_t k = b; k < e; ++k) BlockStages<Dir>(re, im, k << small, small, tw.re, tw.im);
+        for (std::size_t k = b; k < e; ++k) BlockStages<Dir>(re, im, k << small, small, from, tw.re, tw.im);
     });
     // Stages too wide for the cache: whole passes, two stages at a time.
     // Units are (chunk of positions, group), chunk by chunk.
@@ -879,7 +951,7 @@ inline V4 Reversed(V4 v)
 // i = i0 + k. The row-1 negations on the way in (inverse) and out (forward)
 // are folded into the reads and writes.
 template <int Dir>
-__attribute__((target_clones("avx2", "default")))
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void RealPairs(double* __restrict r0, double* __restrict r1, std::size_t N, std::size_t i0, std::size_t count,
                const double* cr, const double* ci)
 {
