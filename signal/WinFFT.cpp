@@ -657,15 +657,14 @@ inline void Transpose(V4* v)
 // consecutive points from (rev c, rev b, 0), a whole group of those four
 // stages, so they run in registers, four columns side by side, before the
 // points are stored. tw: the stage twiddles (stages 2 and 3 at [4, 8) and
-// [8, 16)).
-template <int Dir>
+// [8, 16)). Scaled: scale is not 1 (x * 1 is x, so the product is left out).
+template <int Dir, bool Scaled>
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void TileBitReverseStages(double* __restrict re, double* __restrict im, int n, double scale, std::uint32_t bFrom,
                           std::uint32_t bTo, const double* twr, const double* twi)
 {
     constexpr int t = kTile, T = 1 << t;
     const int mid = n - 2 * t, shift = n - t;
-    const bool scaled = scale != 1.0;  // x * 1 is x: the product is left out
     std::uint32_t revT[T];
     for (int i = 0; i < T; ++i) revT[i] = Reverse(static_cast<std::uint32_t>(i), t);
     const V4 w1r = Load(twr + 4), w1i = Load(twi + 4), w2r = Load(twr + 8), w2i = Load(twi + 8);
@@ -685,15 +684,18 @@ void TileBitReverseStages(double* __restrict re, double* __restrict im, int n, d
             for (int c0 = 0; c0 < T; c0 += 4)
                 for (int p = 0; p < T; p += 4) {
                     V4 xr[4], xi[4];
+#pragma GCC unroll 4
                     for (int j = 0; j < 4; ++j) {
                         const std::size_t row = std::size_t{revT[p + j]} << shift;
                         xr[j] = Load(sr + row + c0);
                         xi[j] = Load(si + row + c0);
-                        if (scaled) {
+                    }
+                    if (Scaled)
+#pragma GCC unroll 4
+                        for (int j = 0; j < 4; ++j) {
                             xr[j] = xr[j] * scale;
                             xi[j] = xi[j] * scale;
                         }
-                    }
                     const V4 a0r = xr[0] + xr[1], a0i = xi[0] + xi[1];
                     const V4 a1r = xr[0] - xr[1], a1i = xi[0] - xi[1];
                     const V4 a2r = xr[2] + xr[3], a2i = xi[2] + xi[3];
@@ -703,6 +705,7 @@ void TileBitReverseStages(double* __restrict re, double* __restrict im, int n, d
                     V4 yi[4] = {a0i + a2i, a1i + vi, a0i - a2i, a1i - vi};
                     Transpose(yr);
                     Transpose(yi);
+#pragma GCC unroll 4
                     for (int l = 0; l < 4; ++l) {
                         Store(&mid01[w][0][c0 + l][p], yr[l]);
                         Store(&mid01[w][1][c0 + l][p], yi[l]);
@@ -878,8 +881,11 @@ void ComplexTransform(double* re, double* im, int n, double scale, const RootTab
         // Pieces of 64 tile pairs: 2^14 points or less.
         passes.Run(std::size_t{1} << (n - 2 * kTile), kPiecePoints >> (2 * kTile + 1),
                    [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
-                       TileBitReverseStages<Dir>(re, im, n, scale, static_cast<std::uint32_t>(b),
-                                                 static_cast<std::uint32_t>(e), tw.re, tw.im);
+                       const auto from = static_cast<std::uint32_t>(b), to = static_cast<std::uint32_t>(e);
+                       if (scale != 1.0)
+                           TileBitReverseStages<Dir, true>(re, im, n, scale, from, to, tw.re, tw.im);
+                       else
+                           TileBitReverseStages<Dir, false>(re, im, n, scale, from, to, tw.re, tw.im);
                    });
         from = 4;
     }
@@ -1108,14 +1114,25 @@ namespace {
 // The transform has no test per value: a spectrum large enough to overflow on
 // the way back is caught by the sticky flags, before anyone reads the samples.
 // Flags already raised by the caller are kept as they were.
+// Clearing and restoring the flags costs more than a short transform's
+// butterflies (the x87 environment goes to memory and back), so each is
+// done only when there is something to clear or restore.
 class TransformFaults {
 public:
-    TransformFaults()
+    TransformFaults() : raised_(std::fetestexcept(kFaultFlags))
     {
-        std::fegetexceptflag(&saved_, kFaultFlags);
-        std::feclearexcept(kFaultFlags);
+        if (raised_ != 0) {
+            std::fegetexceptflag(&saved_, kFaultFlags);
+            std::feclearexcept(kFaultFlags);
+        }
     }
-    ~TransformFaults() { std::fesetexceptflag(&saved_, kFaultFlags); }
+    ~TransformFaults()
+    {
+        if (raised_ != 0)
+            std::fesetexceptflag(&saved_, kFaultFlags);
+        else if (std::fetestexcept(kFaultFlags) != 0)
+            std::feclearexcept(kFaultFlags);
+    }
     // `others`: the flags the helper threads raised.
     void Check(int others) const
     {
@@ -1128,7 +1145,8 @@ public:
     }
 
 private:
-    std::fexcept_t saved_;
+    int raised_;  // the caller's flags
+    std::fexcept_t saved_{};
 };
 
 // The threads of a transform of 2^n points (passes in all), or none.
