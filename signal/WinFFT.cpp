@@ -6,6 +6,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <memory>
@@ -69,6 +70,38 @@ typedef double V4 __attribute__((vector_size(32), aligned(8), may_alias));
 
 inline V4 Load(const double* p) { return *reinterpret_cast<const V4*>(p); }
 inline void Store(double* p, V4 v) { *reinterpret_cast<V4*>(p) = v; }
+
+// Eight at a time where the machine has AVX-512: the long kernels come in
+// both widths (the same operations on each value either way).
+typedef double V8 __attribute__((vector_size(64), aligned(8), may_alias));
+
+// Unaligned loads and stores (a template argument would drop the typedef's
+// alignment).
+template <class V>
+__attribute__((always_inline)) inline V LoadV(const double* p)
+{
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+template <class V>
+__attribute__((always_inline)) inline void StoreV(double* p, V v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+template <class V>
+constexpr std::size_t kLanes = sizeof(V) / sizeof(double);
+
+// Whether the eight-wide kernels run here.
+bool Wide()
+{
+    static const bool wide = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+               __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
+    }();
+    return wide;
+}
 
 // e^{j pi i / N} for 0 <= i < N from two short tables in extended precision:
 // fine[i mod F] times coarse[i div F]. Both are built by doubling from the
@@ -539,7 +572,7 @@ void SmallBitReverse(double* re, double* im, int n, double scale)
 
 // t = w x for the twiddle w = c + j s (direction -1) or c - j s (+1).
 template <int Dir, class T>
-inline void Twiddle(T c, T s, T xr, T xi, T& tr, T& ti)
+__attribute__((always_inline)) inline void Twiddle(T c, T s, T xr, T xi, T& tr, T& ti)
 {
     if (Dir == -1) {
         tr = c * xr - s * xi;
@@ -575,65 +608,113 @@ void FirstRadix4(double* re, double* im, std::size_t from, std::size_t to)
 // Two radix-2 stages fused (half-spans L and 2L) for positions q0 .. q0+count
 // of the groups of 4L points at from, from + 4L, ... below to; w1 and w2
 // hold the twiddles of the two stages for those positions. count is a
-// multiple of 4.
-template <int Dir>
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-void Radix4(double* __restrict re, double* __restrict im, std::size_t from, std::size_t to, std::size_t L,
-            std::size_t q0, std::size_t count, const double* w1r, const double* w1i, const double* w2r,
-            const double* w2i)
+// multiple of the lanes of V.
+template <int Dir, class V>
+__attribute__((always_inline)) inline void Radix4Loop(double* __restrict re, double* __restrict im,
+                                                      std::size_t from, std::size_t to, std::size_t L,
+                                                      std::size_t q0, std::size_t count, const double* w1r,
+                                                      const double* w1i, const double* w2r, const double* w2i)
 {
     for (std::size_t g = from; g < to; g += 4 * L) {
         double* r0 = re + g + q0;
         double* i0 = im + g + q0;
-        for (std::size_t q = 0; q < count; q += 4) {
-            const V4 x0r = Load(r0 + q), x0i = Load(i0 + q);
-            const V4 x1r = Load(r0 + q + L), x1i = Load(i0 + q + L);
-            const V4 x2r = Load(r0 + q + 2 * L), x2i = Load(i0 + q + 2 * L);
-            const V4 x3r = Load(r0 + q + 3 * L), x3i = Load(i0 + q + 3 * L);
-            const V4 ar = Load(w1r + q), ai = Load(w1i + q);
-            const V4 br = Load(w2r + q), bi = Load(w2i + q);
-            V4 t1r, t1i, t3r, t3i, u2r, u2i, u3r, u3i;
+        for (std::size_t q = 0; q < count; q += kLanes<V>) {
+            const V x0r = LoadV<V>(r0 + q), x0i = LoadV<V>(i0 + q);
+            const V x1r = LoadV<V>(r0 + q + L), x1i = LoadV<V>(i0 + q + L);
+            const V x2r = LoadV<V>(r0 + q + 2 * L), x2i = LoadV<V>(i0 + q + 2 * L);
+            const V x3r = LoadV<V>(r0 + q + 3 * L), x3i = LoadV<V>(i0 + q + 3 * L);
+            const V ar = LoadV<V>(w1r + q), ai = LoadV<V>(w1i + q);
+            const V br = LoadV<V>(w2r + q), bi = LoadV<V>(w2i + q);
+            V t1r, t1i, t3r, t3i, u2r, u2i, u3r, u3i;
             Twiddle<Dir>(ar, ai, x1r, x1i, t1r, t1i);
             Twiddle<Dir>(ar, ai, x3r, x3i, t3r, t3i);
-            const V4 a0r = x0r + t1r, a0i = x0i + t1i, a1r = x0r - t1r, a1i = x0i - t1i;
-            const V4 a2r = x2r + t3r, a2i = x2i + t3i, a3r = x2r - t3r, a3i = x2i - t3i;
+            const V a0r = x0r + t1r, a0i = x0i + t1i, a1r = x0r - t1r, a1i = x0i - t1i;
+            const V a2r = x2r + t3r, a2i = x2i + t3i, a3r = x2r - t3r, a3i = x2i - t3i;
             Twiddle<Dir>(br, bi, a2r, a2i, u2r, u2i);
             Twiddle<Dir>(br, bi, a3r, a3i, u3r, u3i);
             // Position q + L of the second stage: its twiddle is w2 times -j dir.
-            const V4 vr = Dir * u3i, vi = -Dir * u3r;
-            Store(r0 + q, a0r + u2r);
-            Store(i0 + q, a0i + u2i);
-            Store(r0 + q + 2 * L, a0r - u2r);
-            Store(i0 + q + 2 * L, a0i - u2i);
-            Store(r0 + q + L, a1r + vr);
-            Store(i0 + q + L, a1i + vi);
-            Store(r0 + q + 3 * L, a1r - vr);
-            Store(i0 + q + 3 * L, a1i - vi);
+            const V vr = Dir * u3i, vi = -Dir * u3r;
+            StoreV(r0 + q, a0r + u2r);
+            StoreV(i0 + q, a0i + u2i);
+            StoreV(r0 + q + 2 * L, a0r - u2r);
+            StoreV(i0 + q + 2 * L, a0i - u2i);
+            StoreV(r0 + q + L, a1r + vr);
+            StoreV(i0 + q + L, a1i + vi);
+            StoreV(r0 + q + 3 * L, a1r - vr);
+            StoreV(i0 + q + 3 * L, a1i - vi);
         }
     }
 }
 
 // One radix-2 stage of half-span L for positions q0 .. q0+count of the
-// groups of 2L points at from, from + 2L, ... below to (count a multiple of 4).
-template <int Dir>
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-void Radix2(double* __restrict re, double* __restrict im, std::size_t from, std::size_t to, std::size_t L,
-            std::size_t q0, std::size_t count, const double* wr, const double* wi)
+// groups of 2L points at from, from + 2L, ... below to (count a multiple of
+// the lanes of V).
+template <int Dir, class V>
+__attribute__((always_inline)) inline void Radix2Loop(double* __restrict re, double* __restrict im,
+                                                      std::size_t from, std::size_t to, std::size_t L,
+                                                      std::size_t q0, std::size_t count, const double* wr,
+                                                      const double* wi)
 {
     for (std::size_t g = from; g < to; g += 2 * L) {
         double* r0 = re + g + q0;
         double* i0 = im + g + q0;
-        for (std::size_t q = 0; q < count; q += 4) {
-            const V4 x0r = Load(r0 + q), x0i = Load(i0 + q);
-            const V4 x1r = Load(r0 + q + L), x1i = Load(i0 + q + L);
-            V4 tr, ti;
-            Twiddle<Dir>(Load(wr + q), Load(wi + q), x1r, x1i, tr, ti);
-            Store(r0 + q, x0r + tr);
-            Store(i0 + q, x0i + ti);
-            Store(r0 + q + L, x0r - tr);
-            Store(i0 + q + L, x0i - ti);
+        for (std::size_t q = 0; q < count; q += kLanes<V>) {
+            const V x0r = LoadV<V>(r0 + q), x0i = LoadV<V>(i0 + q);
+            const V x1r = LoadV<V>(r0 + q + L), x1i = LoadV<V>(i0 + q + L);
+            V tr, ti;
+            Twiddle<Dir>(LoadV<V>(wr + q), LoadV<V>(wi + q), x1r, x1i, tr, ti);
+            StoreV(r0 + q, x0r + tr);
+            StoreV(i0 + q, x0i + ti);
+            StoreV(r0 + q + L, x0r - tr);
+            StoreV(i0 + q + L, x0i - ti);
         }
     }
+}
+
+#define SONAVIR_RADIX4_ARGS                                                                                 \
+    double *__restrict re, double *__restrict im, std::size_t from, std::size_t to, std::size_t L,         \
+        std::size_t q0, std::size_t count, const double *w1r, const double *w1i, const double *w2r,        \
+        const double *w2i
+#define SONAVIR_RADIX2_ARGS                                                                                 \
+    double *__restrict re, double *__restrict im, std::size_t from, std::size_t to, std::size_t L,         \
+        std::size_t q0, std::size_t count, const double *wr, const double *wi
+
+template <int Dir>
+__attribute__((target("arch=x86-64-v4"))) void Radix4Wide(SONAVIR_RADIX4_ARGS)
+{
+    Radix4Loop<Dir, V8>(re, im, from, to, L, q0, count, w1r, w1i, w2r, w2i);
+}
+template <int Dir>
+__attribute__((target_clones("avx2", "default"))) void Radix4Narrow(SONAVIR_RADIX4_ARGS)
+{
+    Radix4Loop<Dir, V4>(re, im, from, to, L, q0, count, w1r, w1i, w2r, w2i);
+}
+template <int Dir>
+void Radix4(SONAVIR_RADIX4_ARGS)
+{
+    if (count % 8 == 0 && Wide())
+        Radix4Wide<Dir>(re, im, from, to, L, q0, count, w1r, w1i, w2r, w2i);
+    else
+        Radix4Narrow<Dir>(re, im, from, to, L, q0, count, w1r, w1i, w2r, w2i);
+}
+
+template <int Dir>
+__attribute__((target("arch=x86-64-v4"))) void Radix2Wide(SONAVIR_RADIX2_ARGS)
+{
+    Radix2Loop<Dir, V8>(re, im, from, to, L, q0, count, wr, wi);
+}
+template <int Dir>
+__attribute__((target_clones("avx2", "default"))) void Radix2Narrow(SONAVIR_RADIX2_ARGS)
+{
+    Radix2Loop<Dir, V4>(re, im, from, to, L, q0, count, wr, wi);
+}
+template <int Dir>
+void Radix2(SONAVIR_RADIX2_ARGS)
+{
+    if (count % 8 == 0 && Wide())
+        Radix2Wide<Dir>(re, im, from, to, L, q0, count, wr, wi);
+    else
+        Radix2Narrow<Dir>(re, im, from, to, L, q0, count, wr, wi);
 }
 
 // The 4 x 4 transpose of v[0 .. 3]: lane l of v[k] becomes lane k of v[l].
@@ -943,11 +1024,16 @@ void ComplexTransform(double* re, double* im, int n, double scale, const RootTab
     }
 }
 
-// The reverse of a vector: lanes 3, 2, 1, 0.
-inline V4 Reversed(V4 v)
+// The reverse of a vector: its lanes last to first.
+__attribute__((always_inline)) inline V4 Reversed(V4 v)
 {
     typedef long long I4 __attribute__((vector_size(32)));
     return __builtin_shuffle(v, I4{3, 2, 1, 0});
+}
+__attribute__((always_inline)) inline V8 Reversed(V8 v)
+{
+    typedef long long I8 __attribute__((vector_size(64)));
+    return __builtin_shuffle(v, I8{7, 6, 5, 4, 3, 2, 1, 0});
 }
 
 // Converts between the complex transform of the packed points z[j] =
@@ -956,34 +1042,35 @@ inline V4 Reversed(V4 v)
 // [i0, i0 + count) (within 1 .. N/2), with (cr, ci)[k] = e^{j pi i / N} for
 // i = i0 + k. The row-1 negations on the way in (inverse) and out (forward)
 // are folded into the reads and writes.
-template <int Dir>
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-void RealPairs(double* __restrict r0, double* __restrict r1, std::size_t N, std::size_t i0, std::size_t count,
-               const double* cr, const double* ci)
+template <int Dir, class V>
+__attribute__((always_inline)) inline void RealPairsLoop(double* __restrict r0, double* __restrict r1,
+                                                         std::size_t N, std::size_t i0, std::size_t count,
+                                                         const double* cr, const double* ci)
 {
+    constexpr std::size_t W = kLanes<V>;
     std::size_t k = 0;
-    // Four pairs at a time; the partners N - i run backwards.
-    for (; k + 4 <= count; k += 4) {
-        const std::size_t i = i0 + k, j = N - i - 3;
-        const V4 a = Load(r0 + i), c = Reversed(Load(r0 + j));
-        V4 b = Load(r1 + i), d = Reversed(Load(r1 + j));
+    // A vector of pairs at a time; the partners N - i run backwards.
+    for (; k + W <= count; k += W) {
+        const std::size_t i = i0 + k, j = N - i - (W - 1);
+        const V a = LoadV<V>(r0 + i), c = Reversed(LoadV<V>(r0 + j));
+        V b = LoadV<V>(r1 + i), d = Reversed(LoadV<V>(r1 + j));
         if (Dir == -1) {
             b = -b;
             d = -d;
         }
-        const V4 h1r = a + c, h1i = b - d, h2r = b + d, h2i = c - a;
+        const V h1r = a + c, h1i = b - d, h2r = b + d, h2i = c - a;
         // w_i = Dir e^{j Dir pi i / N} = (Dir cos, sin).
-        const V4 wr = Dir == -1 ? -Load(cr + k) : Load(cr + k), wi = Load(ci + k);
-        const V4 tr = h2r * wr + h2i * wi, ti = h2i * wr - h2r * wi;
-        V4 oi = h1i + ti, oj = ti - h1i;
+        const V wr = Dir == -1 ? -LoadV<V>(cr + k) : LoadV<V>(cr + k), wi = LoadV<V>(ci + k);
+        const V tr = h2r * wr + h2i * wi, ti = h2i * wr - h2r * wi;
+        V oi = h1i + ti, oj = ti - h1i;
         if (Dir == 1) {
             oi = -oi;
             oj = -oj;
         }
-        Store(r0 + i, h1r + tr);
-        Store(r1 + i, oi);
-        Store(r0 + j, Reversed(h1r - tr));
-        Store(r1 + j, Reversed(oj));
+        StoreV(r0 + i, h1r + tr);
+        StoreV(r1 + i, oi);
+        StoreV(r0 + j, Reversed(h1r - tr));
+        StoreV(r1 + j, Reversed(oj));
     }
     for (; k < count; ++k) {
         const std::size_t i = i0 + k, j = N - i;
@@ -997,6 +1084,29 @@ void RealPairs(double* __restrict r0, double* __restrict r1, std::size_t N, std:
         r0[j] = h1r - tr;
         r1[j] = Dir == 1 ? -(ti - h1i) : ti - h1i;
     }
+}
+
+#define SONAVIR_PAIRS_ARGS                                                                                  \
+    double *__restrict r0, double *__restrict r1, std::size_t N, std::size_t i0, std::size_t count,        \
+        const double *cr, const double *ci
+
+template <int Dir>
+__attribute__((target("arch=x86-64-v4"))) void RealPairsWide(SONAVIR_PAIRS_ARGS)
+{
+    RealPairsLoop<Dir, V8>(r0, r1, N, i0, count, cr, ci);
+}
+template <int Dir>
+__attribute__((target_clones("avx2", "default"))) void RealPairsNarrow(SONAVIR_PAIRS_ARGS)
+{
+    RealPairsLoop<Dir, V4>(r0, r1, N, i0, count, cr, ci);
+}
+template <int Dir>
+void RealPairs(SONAVIR_PAIRS_ARGS)
+{
+    if (Wide())
+        RealPairsWide<Dir>(r0, r1, N, i0, count, cr, ci);
+    else
+        RealPairsNarrow<Dir>(r0, r1, N, i0, count, cr, ci);
 }
 
 // The pairs for i in [from, to): the roots straight from the table, or a
