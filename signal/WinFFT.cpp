@@ -25,6 +25,26 @@
 #include "signal/RunControl.h"
 #include "signal/Threads.h"
 
+// The transform: bit reversal, radix-2 stages (paired into radix-4 passes
+// from stage 0 up), then the step between the packed complex transform and
+// the real spectrum. The program's pictures and files hold its output to the
+// last bit, so the arithmetic of every output value is fixed: each is made by
+// the same operations on the same operands, in the same order, as in the
+// plain loops this transform started from (bench/LegacyFft.cpp keeps them,
+// and the FFTBits benchmark compares every bit). What may change is only the
+// order in which the values are made and where they live meanwhile:
+// - the bit reversal does stages 0 .. 3 on its way, in registers;
+// - stages that fit the first-level cache run depth first in blocks of 2^10
+//   points, those that fit the second level in blocks of 2^13;
+// - twiddle and root tables of the last size are kept per thread;
+// - the kernels run 4 or 8 values at a time (AVX2, AVX-512; fused
+//   multiply-add is off for this file, see signal/CMakeLists.txt);
+// - from 2^18 points each pass is cut into pieces at fixed places and a crew
+//   of WorkThreads() threads takes them in turn, with a barrier between
+//   passes. Threads pay only there: a pass of 2^18 points takes a few hundred
+//   microseconds, enough to cover waking a helper, and the large passes no
+//   longer fit one core's caches.
+
 namespace sonavir {
 
 namespace {
