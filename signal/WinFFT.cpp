@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cfenv>
 #include <cmath>
 #include <condition_variable>
@@ -890,10 +891,10 @@ void BlockStages(double* re, double* im, std::size_t base, int bits, int from, c
 constexpr int kKeptStageBits = 16;
 
 // The twiddles e^{j pi q / L} of the stages of half-span L = 4 .. 2^(top-1),
-// at [L, 2L) of each row.
+// at [L, 2L) of each row. Large sizes build them as a pass of `passes`.
 class StageTable {
 public:
-    StageTable(const RootTable& roots, int n, int top)
+    StageTable(const RootTable& roots, int n, int top, Passes& passes)
     {
         const std::size_t T = std::size_t{1} << top;
         if (n <= kKeptStageBits) {
@@ -906,13 +907,13 @@ public:
                 } catch (const std::bad_alloc&) {
                     RaiseOutOfMemory();
                 }
-                Build(roots, n, top, kept.data());
+                Build(roots, n, top, kept.data(), passes);
                 keptBits = n;
             }
             re = kept.data();
         } else {
             space_.Acquire(ScratchSlot::Twiddles, 2 * T);
-            Build(roots, n, top, space_.data());
+            Build(roots, n, top, space_.data(), passes);
             re = space_.data();
         }
         im = re + T;
@@ -922,20 +923,70 @@ public:
     const double* im = nullptr;
 
 private:
-    static void Build(const RootTable& roots, int n, int top, double* out)
+    static void Build(const RootTable& roots, int n, int top, double* out, Passes& passes)
     {
         const std::size_t T = std::size_t{1} << top;
-        for (int logL = 2; logL < top; ++logL) {
-            const std::size_t L = std::size_t{1} << logL;
-            roots.Fill(0, std::size_t{1} << (n - logL), L, out + L, out + T + L);
-        }
+        // Entry k >= 4 belongs to the stage of L = the power of two at or
+        // below k, position k - L.
+        passes.Run(T - 4, kPiecePoints, [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
+            for (std::size_t k = 4 + b; k < 4 + e;) {
+                const int logL = std::bit_width(k) - 1;
+                const std::size_t L = std::size_t{1} << logL;
+                const std::size_t stop = std::min(4 + e, 2 * L);
+                roots.Fill((k - L) << (n - logL), std::size_t{1} << (n - logL), stop - k, out + k, out + T + k);
+                k = stop;
+            }
+        });
     }
 
     Scratch space_;
 };
 
+// Stages from a block's own stages up run depth first in super blocks of
+// 2^S points (see DepthStages), S at most this: 8 MiB, two of which (one
+// per thread) stay in the last-level cache while their stages run.
+constexpr int kDepthBits = 19;
+
+// S for 2^n points: the whole transform up to the sizes that are shared
+// among threads; above, small enough for every thread to have super blocks
+// of its own, and a whole number of stage pairs above the blocks.
+int DepthBits(int n)
+{
+    if (n < kThreadedBits) return n;
+    int bits = kBlockBits;
+    while (bits + 2 <= std::min(kDepthBits, n - 3)) bits += 2;
+    return bits;
+}
+
+// Stages from .. bits-1 of the super block of 2^bits points at base, depth
+// first: the blocks of 2^kBlockBits points first, then each stage pair of a
+// group as soon as the four groups below it are done, so that its points
+// are still in a cache. The pairs run from stage kBlockBits up as they
+// always have; a super block with an odd number of them (the whole
+// transform's) ends in a single stage. A stop is seen between the groups of
+// 2^15 points and more.
+template <int Dir>
+void DepthStages(double* re, double* im, std::size_t base, int bits, int from, const StageTable& tw)
+{
+    if (bits <= kBlockBits) {
+        BlockStages<Dir>(re, im, base, bits, from, tw.re, tw.im);
+        return;
+    }
+    const std::size_t B = std::size_t{1} << bits;
+    if ((bits - kBlockBits) % 2 == 1) {
+        DepthStages<Dir>(re, im, base, bits - 1, from, tw);
+        DepthStages<Dir>(re, im, base + B / 2, bits - 1, from, tw);
+        Radix2<Dir>(re, im, base, base + B, B / 2, 0, B / 2, tw.re + B / 2, tw.im + B / 2);
+    } else {
+        const std::size_t L = B / 4;
+        for (int k = 0; k < 4; ++k) DepthStages<Dir>(re, im, base + k * L, bits - 2, from, tw);
+        Radix4<Dir>(re, im, base, base + B, L, 0, L, tw.re + L, tw.im + L, tw.re + 2 * L, tw.im + 2 * L);
+    }
+    Checkpoint();
+}
+
 // How many passes the complex transform of 2^n points makes when shared.
-int ComplexPasses(int n) { return 2 + (std::max(n - kBlockBits, 0) + 1) / 2; }
+int ComplexPasses(int n) { return 3 + (n - DepthBits(n) + 1) / 2; }
 
 template <int Dir>
 void ComplexTransform(double* re, double* im, int n, double scale, const RootTable& roots, Passes& passes)
@@ -970,11 +1021,10 @@ void ComplexTransform(double* re, double* im, int n, double scale, const RootTab
         }
         return;
     }
-    const int small = std::min(n, kBlockBits);
-    // Small sizes keep the twiddles of every stage; larger ones hold those
-    // of the in-cache stages and work out the wide ones a chunk at a time.
-    const bool whole = n <= kKeptStageBits;
-    const StageTable tw(roots, n, whole ? n : small);
+    // The twiddles of every stage a super block runs (kept for small sizes);
+    // the stages above work theirs out a chunk at a time.
+    const int depth = DepthBits(n);
+    const StageTable tw(roots, n, depth, passes);
     int from = 0;
     if (n < kTiledBits) {
         SmallBitReverse(re, im, n, scale);
@@ -990,17 +1040,19 @@ void ComplexTransform(double* re, double* im, int n, double scale, const RootTab
                    });
         from = 4;
     }
+    // One super block per piece.
+    passes.Run(N >> depth, 1, [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
+        for (std::size_t k = b; k < e; ++k) DepthStages<Dir>(re, im, k << depth, depth, from, tw);
+    });
+    if (depth == n) return;
     Scratch chunkSpace;
-    if (!whole && !passes.Shared()) {
+    if (!passes.Shared()) {
         chunkSpace.Acquire(ScratchSlot::Chunk, 4 * kChunk);
         passes.SetTwiddles(ChunkTwiddles(chunkSpace.data()));
     }
-    passes.Run(N >> small, kPiecePoints >> small, [&](std::size_t b, std::size_t e, ChunkTwiddles&) {
-        for (std::size_t k = b; k < e; ++k) BlockStages<Dir>(re, im, k << small, small, from, tw.re, tw.im);
-    });
-    // Stages too wide for the cache: whole passes, two stages at a time.
+    // The stages above the super blocks: whole passes, two stages at a time.
     // Units are (chunk of positions, group), chunk by chunk.
-    for (int st = small; st < n; st += 2) {
+    for (int st = depth; st < n; st += 2) {
         const std::size_t L = std::size_t{1} << st;
         const bool pair = st + 1 < n;
         const std::size_t span = pair ? 4 * L : 2 * L;
@@ -1013,31 +1065,20 @@ void ComplexTransform(double* re, double* im, int n, double scale, const RootTab
                            const std::size_t c = u / groups, g = u % groups;
                            const std::size_t run = std::min(e - u, groups - g);
                            const std::size_t q0 = c * count;
-                           const double *w1r, *w1i, *w2r, *w2i;
-                           if (whole) {
-                               w1r = tw.re + L + q0;
-                               w1i = tw.im + L + q0;
-                               w2r = tw.re + 2 * L + q0;
-                               w2i = tw.im + 2 * L + q0;
-                           } else {
-                               const long long tag = static_cast<long long>(st) << 32 | static_cast<long long>(c);
-                               if (w.tag != tag) {
-                                   w.tag = -1;
-                                   roots.Fill(q0 << (n - st), std::size_t{1} << (n - st), count, w.w1r, w.w1i);
-                                   if (pair)
-                                       roots.Fill(q0 << (n - st - 1), std::size_t{1} << (n - st - 1), count, w.w2r,
-                                                  w.w2i);
-                                   w.tag = tag;
-                               }
-                               w1r = w.w1r;
-                               w1i = w.w1i;
-                               w2r = w.w2r;
-                               w2i = w.w2i;
+                           const long long tag = static_cast<long long>(st) << 32 | static_cast<long long>(c);
+                           if (w.tag != tag) {
+                               w.tag = -1;
+                               roots.Fill(q0 << (n - st), std::size_t{1} << (n - st), count, w.w1r, w.w1i);
+                               if (pair)
+                                   roots.Fill(q0 << (n - st - 1), std::size_t{1} << (n - st - 1), count, w.w2r,
+                                              w.w2i);
+                               w.tag = tag;
                            }
                            if (pair)
-                               Radix4<Dir>(re, im, g * span, (g + run) * span, L, q0, count, w1r, w1i, w2r, w2i);
+                               Radix4<Dir>(re, im, g * span, (g + run) * span, L, q0, count, w.w1r, w.w1i, w.w2r,
+                                           w.w2i);
                            else
-                               Radix2<Dir>(re, im, g * span, (g + run) * span, L, q0, count, w1r, w1i);
+                               Radix2<Dir>(re, im, g * span, (g + run) * span, L, q0, count, w.w1r, w.w1i);
                            u += run;
                        }
                    });

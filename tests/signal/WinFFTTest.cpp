@@ -458,7 +458,7 @@ TEST(WinFFT, AStopEndsALargeTransformWithinAPieceOfEveryThread)
         control.Plan(1);
         control.BeginStep("transform", 1);
         std::atomic<int> seen{0};
-        constexpr int kStopAt = 250;  // about half the transform's pieces
+        constexpr int kStopAt = 250;  // well into the transform
         control.onCheckpoint = [&] {
             if (++seen == kStopAt) control.RequestStop();
         };
