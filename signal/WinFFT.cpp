@@ -947,14 +947,16 @@ private:
 // per thread) stay in the last-level cache while their stages run.
 constexpr int kDepthBits = 19;
 
-// S for 2^n points: the whole transform up to the sizes that are shared
-// among threads; above, small enough for every thread to have super blocks
-// of its own, and a whole number of stage pairs above the blocks.
+// S for 2^n points: the whole transform for the sizes that keep their
+// stage twiddles; above, a whole number of stage pairs above the blocks,
+// and small enough for a table of moderate size and, when shared, for every
+// thread to have super blocks of its own.
 int DepthBits(int n)
 {
-    if (n < kThreadedBits) return n;
+    if (n <= kKeptStageBits) return n;
+    const int limit = std::min(kDepthBits, n < kThreadedBits ? n - 2 : n - 3);
     int bits = kBlockBits;
-    while (bits + 2 <= std::min(kDepthBits, n - 3)) bits += 2;
+    while (bits + 2 <= limit) bits += 2;
     return bits;
 }
 
