@@ -1,5 +1,6 @@
 #include "signal/Noise.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <numbers>
@@ -90,7 +91,11 @@ void AddNormalNoise(TSignalData& data, int N, long double snr, std::optional<std
         // draw, so the samples are taken strictly in order.
         LcgSource source(start);
         FpFlagGuard guard;
-        AddNoiseColumns(row0, row1, 0, N, source, sigma);
+        for (int b = 0; b < N; b += detail::kCheckColumns) {
+            const int e = std::min(N, b + detail::kCheckColumns);
+            AddNoiseColumns(row0, row1, b, e, source, sigma);
+            StepProgress(e, N);
+        }
         guard.Check();
         return;
     }

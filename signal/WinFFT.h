@@ -38,15 +38,27 @@ int TransformSize(int M);
 // folded in). Direction -1: spectrum in, waveform out, unscaled. Any power of
 // two N from 1 to kMaxSignalSize. Returns true; a result beyond the range of a
 // double fails with "Floating point overflow" (caller's flags are kept).
+//
+// From 2^18 columns the passes over the buffer are shared among WorkThreads()
+// threads (a system that refuses a thread leaves its share to the others) and
+// a stop (RunControl) ends the transform within a fraction of a millisecond,
+// leaving the buffer to be discarded; the reporting thread's step moves on
+// with the passes. Every output bit is the same for any number of threads,
+// and the same as the transform has always given: the speed comes from the
+// order of the work, never from other arithmetic.
 bool FFT(TSignalData& data, int N, std::int8_t direction);
 
 // The plain complex transform of N points (any power of two from 1 to
 // kMaxSignalSize) in two arrays, in place and unscaled. Direction +1:
 // X_k = sum x_n e^{-2 pi j k n / N}; direction -1: x_n = sum X_k e^{+2 pi j k n / N}
 // (so a pair multiplies by N). For the work that needs complex signals of its
-// own (analytic signals, Doppler rows, resampling). Fails like FFT.
+// own (analytic signals, Doppler rows, resampling). Fails, shares its work
+// and stops like FFT.
 void ComplexFFT(double* re, double* im, int N, std::int8_t direction);
 
+// The scans below see a stop every few thousand values; PeakValue and
+// BufferEnergy keep to one thread so that their results keep their order.
+//
 // Mode 2: largest complex modulus of the N columns. Mode 1: largest |value| of
 // both rows (the sample peak of a waveform). Mode 0: row 0 only.
 long double PeakValue(const TSignalData& data, int N, std::uint8_t mode);

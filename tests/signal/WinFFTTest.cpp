@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cfenv>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <numbers>
 #include <random>
 #include <string>
 
 #include "signal/Errors.h"
+#include "signal/RunControl.h"
+#include "signal/Threads.h"
 #include "signal/WinFFT.h"
 #include "tests/support/FailureOf.h"
 
@@ -355,7 +359,7 @@ TEST(WinFFT, ResultsBeyondTheDoubleRangeFailAsOverflow)
 {
     // A spectrum near the top of the double range (column 0 alone doubles it): the inverse sums 2N
     // columns unscaled, which no double can hold.
-    for (int N : {1, 8, 1 << 14}) {
+    for (int N : {1, 8, 1 << 14, 1 << 18}) {
         TSignalData d = Zeros(N);
         for (int i = 0; i < N; ++i) {
             d[0][i] = 0.75 * DBL_MAX;
@@ -414,4 +418,55 @@ TEST(ComplexFFT, MatchesTheDirectSumAndAPairScalesByN)
             ASSERT_NEAR(im[n] / N, i0[n], 1e-13);
         }
     }
+}
+
+TEST(WinFFT, ThreadsAndRefusedThreadsGiveTheSameBits)
+{
+    // Large transforms share their passes among threads; a system that
+    // refuses the threads leaves the work to the caller. Either way every
+    // output bit is the one a single thread gives.
+    for (int N : {1 << 18, 1 << 20}) {
+        const TSignalData x = Random(N, N);
+        std::vector<TSignalData> out;
+        for (int mode : {1, 2, 0}) {  // threads; 0: two asked for, none granted
+            SetWorkThreads(mode == 1 ? 1 : 2);
+            RefuseThreads(mode == 0);
+            TSignalData forward = x, inverse = x, complex = x;
+            FFT(forward, N, 1);
+            FFT(inverse, N, -1);
+            ComplexFFT(complex[0].data(), complex[1].data(), N, -1);
+            for (const TSignalData* d : {&forward, &inverse, &complex}) out.push_back(*d);
+        }
+        RefuseThreads(false);
+        SetWorkThreads(0);
+        for (std::size_t k = 3; k < out.size(); ++k)
+            for (int r = 0; r < 2; ++r)
+                EXPECT_EQ(std::memcmp(out[k][r].data(), out[k % 3][r].data(), N * sizeof(double)), 0)
+                    << N << " result " << k;
+    }
+}
+
+TEST(WinFFT, AStopEndsALargeTransformWithinAPieceOfEveryThread)
+{
+    const int N = 1 << 20;
+    TSignalData d = Random(N, 9);
+    for (int threads : {1, 2}) {
+        SCOPED_TRACE(threads);
+        SetWorkThreads(threads);
+        RunControl control;
+        const RunScope scope(&control);
+        control.Plan(1);
+        control.BeginStep("transform", 1);
+        std::atomic<int> seen{0};
+        constexpr int kStopAt = 250;  // well into the transform
+        control.onCheckpoint = [&] {
+            if (++seen == kStopAt) control.RequestStop();
+        };
+        EXPECT_THROW(FFT(d, N, 1), RunStopped);
+        // Each other thread finishes the piece in hand and no more.
+        EXPECT_LE(seen.load(), kStopAt + threads - 1);
+        EXPECT_GT(control.Percent(), 10);
+        EXPECT_LT(control.Percent(), 90);
+    }
+    SetWorkThreads(0);
 }
