@@ -19,7 +19,7 @@
 #include "signal/Errors.h"
 #include "signal/RunControl.h"
 #include "signal/Threads.h"
-#include "signal/WinFFT.h"
+#include "signal/SampleBuffer.h"
 
 namespace sonavir::detail {
 

@@ -53,7 +53,7 @@ void ForEachColumn(int first, int last, Body body)
 {
     detail::LoopCuts cuts;
     cuts.unit = 1;
-    cuts.parallel = 1LL << 18;
+    cuts.parallel = kThreadedColumns;
     cuts.watchFlags = false;
     detail::ForCuts(first, last, cuts, [&body](long long b, long long e) {
         for (long long i = b; i < e; ++i) body(static_cast<int>(i));

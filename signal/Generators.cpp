@@ -21,8 +21,6 @@ namespace {
 constexpr std::int64_t kBlock = 128;
 // Pulses of this many samples and more start afresh at their middle.
 constexpr std::int64_t kThreadedSamples = std::int64_t{1} << 20;
-// Below this many values a second thread costs more than it saves.
-constexpr long long kThreadedFrom = 1LL << 18;
 
 struct PhaseLaw {
     // phase(m) = quad * j^2 + W0 Dt * j, with j = m - centre, evaluated as
@@ -137,7 +135,7 @@ void Generate(TSignalData& data, int N, int M, const PhaseLaw& law)
         detail::LoopCuts cuts;
         cuts.unit = kBlock;
         cuts.check = 128 * kBlock;
-        cuts.parallel = kThreadedFrom;
+        cuts.parallel = kThreadedColumns;
         cuts.origin = law.centre;
         cuts.watchFlags = false;
         detail::ForCuts(0, pulse, cuts, [&](long long b, long long e) {
@@ -152,7 +150,7 @@ void Generate(TSignalData& data, int N, int M, const PhaseLaw& law)
     // The pulse is a whole number of sample pairs; the rest is padding.
     detail::LoopCuts cuts;
     cuts.unit = 1;
-    cuts.parallel = kThreadedFrom;
+    cuts.parallel = kThreadedColumns;
     cuts.watchFlags = false;
     detail::ForCuts(pulse / 2, N, cuts, [&](long long b, long long e) {
         std::fill(r0 + b, r0 + e, 0.0);

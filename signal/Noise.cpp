@@ -81,7 +81,7 @@ std::uint32_t ClockSeed()
 void AddNormalNoise(TSignalData& data, int N, long double snr, std::optional<std::uint32_t> seed)
 {
     const std::uint32_t start = seed ? *seed : ClockSeed();
-    const long double sigma = CheckedDiv(PeakValue(data, N, 1), snr);
+    const long double sigma = CheckedDiv(SamplePeak(data, N), snr);
     double* row0 = data[0].data();
     double* row1 = data[1].data();
     const std::uint64_t draws = 4ULL * static_cast<std::uint64_t>(N);

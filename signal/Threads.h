@@ -21,6 +21,11 @@ void RefuseThreads(bool refuse);
 // worker's first), then a stop.
 void RethrowWorkerErrors(const std::vector<std::exception_ptr>& errors);
 
+// Passes over a buffer share their work among threads from this many
+// columns (4 MiB of samples); below it a second thread costs more than it
+// saves and the pass is over within a few milliseconds anyway.
+inline constexpr long long kThreadedColumns = 1LL << 18;
+
 // How many threads one loop may use at most: the machine's cores (at most
 // 8), unless set. Results never depend on it: loops split their work at
 // fixed places, so one thread or eight give the same bits. Benchmarks and

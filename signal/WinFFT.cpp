@@ -15,11 +15,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 #include <vector>
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 #include "signal/ColumnLoops.h"
 #include "signal/Errors.h"
@@ -49,30 +45,6 @@
 namespace sonavir {
 
 namespace {
-
-// Physical memory in bytes, or 0 when the system does not say.
-unsigned long long MachineMemory()
-{
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || pageSize <= 0) return 0;
-    return static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize);
-}
-
-// Large rows are filled through 2 MiB pages where the system offers them:
-// with 4 KiB pages the first touch of a 256 MiB row takes 65536 page faults,
-// which cost more than the zeros themselves. Only a hint; failure is harmless.
-void AdviseLargePages([[maybe_unused]] double* data, [[maybe_unused]] std::size_t count)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kLarge = std::uintptr_t{1} << 21;
-    const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t end = begin + count * sizeof(double);
-    const std::uintptr_t first = (begin + kLarge - 1) & ~(kLarge - 1);
-    const std::uintptr_t last = end & ~(kLarge - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
-}
 
 int Log2(int n)
 {
@@ -219,6 +191,7 @@ constexpr int kFaultFlags = FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW;
 // WorkThreads() threads and sees a stop between the pieces of a pass;
 // smaller ones are over within a few milliseconds anyway.
 constexpr int kThreadedBits = 18;
+static_assert(1LL << kThreadedBits == kThreadedColumns);
 // Points of one piece of a shared pass (256 KiB of samples): a stop is seen
 // within a fraction of a millisecond, and a core that the machine gives to
 // someone else leaves little of a pass for the others to wait on.
@@ -1208,69 +1181,6 @@ void RealSpectrumStep(double* r0, double* r1, int n, const RootTable& roots, Pas
     RealSpectrumEnds<Dir>(r0, r1, N);
 }
 
-}  // namespace
-
-void AllocateSignal(TSignalData& data, int N)
-{
-    if (N < 1 || N > kMaxSignalSize) RaiseOutOfMemory();
-    const unsigned long long bytes = 16ULL * static_cast<unsigned long long>(N);
-    const unsigned long long machine = MachineMemory();
-    if (machine != 0 && bytes > machine) RaiseOutOfMemory();
-    try {
-        for (auto& row : data) {
-            TSignalRow fresh;
-            row.swap(fresh);
-            row.reserve(static_cast<std::size_t>(N));
-            AdviseLargePages(row.data(), static_cast<std::size_t>(N));
-            // The zeros a stretch at a time, with a checkpoint between. One
-            // thread: the first touch of the pages costs what it costs, and a
-            // second one filling the other half gained nothing here.
-            constexpr std::size_t kStretch = std::size_t{1} << 16;
-            for (std::size_t done = 0; done < static_cast<std::size_t>(N);) {
-                done = std::min(static_cast<std::size_t>(N), done + kStretch);
-                row.resize(done);
-                Checkpoint();
-            }
-        }
-    } catch (const RunStopped&) {
-        // Nothing half-made is left behind.
-        ReleaseSignal(data);
-        throw;
-    } catch (const std::bad_alloc&) {
-        ReleaseSignal(data);
-        RaiseOutOfMemory();
-    } catch (const std::length_error&) {
-        ReleaseSignal(data);
-        RaiseOutOfMemory();
-    }
-}
-
-void ReleaseSignal(TSignalData& data)
-{
-    for (auto& row : data) TSignalRow().swap(row);
-}
-
-int HalfSampleCount(long double Tc, long double Dt)
-{
-    const long double ratio = CheckedDiv(Tc, Dt);
-    const long double rounded = std::nearbyint(ratio);
-    // Beyond 2 * kMaxSignalSize the padded buffers could not exist anyway.
-    if (rounded > 2.0L * kMaxSignalSize) RaiseOutOfMemory();
-    if (rounded < -2.0L * kMaxSignalSize) return -kMaxSignalSize;
-    const long long count = static_cast<long long>(rounded);
-    // div: the quotient is cut toward zero, so -5 gives -2 (a shift would give -3).
-    return static_cast<int>(count / 2);
-}
-
-int TransformSize(int M)
-{
-    if (M > kMaxSignalSize / 2) RaiseOutOfMemory();
-    long long n = 1;
-    while (n == M || n < 2LL * M) n *= 2;
-    return static_cast<int>(n);
-}
-
-namespace {
 
 // The transform has no test per value: a spectrum large enough to overflow on
 // the way back is caught by the sticky flags, before anyone reads the samples.
@@ -1386,78 +1296,5 @@ int Transform(TSignalData& data, int N, std::int8_t direction)
 }
 
 }  // namespace
-
-// Values between two checkpoints of the serial scans below.
-constexpr int kScanStretch = 1 << 13;
-
-long double PeakValue(const TSignalData& data, int N, std::uint8_t mode)
-{
-    // One thread, in order, a stretch at a time: the result is the one it
-    // has always been.
-    if (mode == 2) {
-        long double peak = std::sqrt((long double)data[0][0] * data[0][0] + (long double)data[1][0] * data[1][0]);
-        for (int b = 1; b < N; b += kScanStretch) {
-            for (int i = b, e = std::min(N, b + kScanStretch); i < e; ++i) {
-                const long double v =
-                    std::sqrt((long double)data[0][i] * data[0][i] + (long double)data[1][i] * data[1][i]);
-                if (v > peak) peak = v;
-            }
-            Checkpoint();
-        }
-        return peak;
-    }
-    long double peak = std::fabs((long double)data[0][0]);
-    const int rows = mode == 1 ? 2 : 1;
-    for (int r = 0; r < rows; ++r)
-        for (int b = 0; b < N; b += kScanStretch) {
-            for (int i = b, e = std::min(N, b + kScanStretch); i < e; ++i) {
-                const long double v = std::fabs((long double)data[r][i]);
-                if (v > peak) peak = v;
-            }
-            Checkpoint();
-        }
-    return peak;
-}
-
-long double BufferEnergy(const TSignalData& data, int N)
-{
-    // The sum keeps its order: one thread, a stretch at a time.
-    long double e = 0;
-    for (int r = 0; r < 2; ++r)
-        for (int b = 0; b < N; b += kScanStretch) {
-            for (int i = b, end = std::min(N, b + kScanStretch); i < end; ++i)
-                e += (long double)data[r][i] * data[r][i];
-            Checkpoint();
-        }
-    return e;
-}
-
-void ScaleBuffer(TSignalData& data, int N, long double factor)
-{
-    // A product beyond the range of a double ends the action before it is
-    // stored; underflow to 0 stays silent. Each value on its own, so long
-    // buffers are shared among threads; the first failing column's message
-    // is the one reported, as on one thread.
-    const auto scaled = [factor](double x) {
-        const double v = static_cast<double>(x * factor);
-        if (!std::isfinite(v)) {
-            if (std::isnan(v)) RaiseInvalidOp();
-            RaiseOverflow();
-        }
-        return v;
-    };
-    double* r0 = data[0].data();
-    double* r1 = data[1].data();
-    detail::LoopCuts cuts;
-    cuts.unit = 1;
-    cuts.parallel = 1LL << kThreadedBits;
-    cuts.watchFlags = false;
-    detail::ForCuts(0, N, cuts, [&](long long b, long long e) {
-        for (long long i = b; i < e; ++i) {
-            r0[i] = scaled(r0[i]);
-            r1[i] = scaled(r1[i]);
-        }
-    });
-}
 
 }  // namespace sonavir

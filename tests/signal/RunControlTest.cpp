@@ -88,7 +88,7 @@ TEST(RunControl, TheLongLoopsOutsideTheColumnLoopsSeeAStopWithinAFewThousandValu
         {"measure", [&] { MeasureEnvelope(envelope, N, p.Dt); }},
         {"filter", [&] { TSignalData d = wave; ApplyMatchedFilter(d, N, wave); }},
         {"scale", [&] { TSignalData d = wave; ScaleBuffer(d, N, 0.5L); }},
-        {"peak", [&] { PeakValue(wave, N, 2); }},
+        {"peak", [&] { ColumnPeak(wave, N); }},
         {"energy", [&] { BufferEnergy(wave, N); }},
     };
     for (int threads : {1, 2}) {

@@ -242,7 +242,7 @@ TEST(WinFFT, AgreesWithTheTextbookAlgorithmAcrossTheCacheBlockSizes)
             TSignalData fast = x, slow = x;
             FFT(fast, N, static_cast<std::int8_t>(dir));
             ReferenceFFT(slow, N, dir);
-            const long double peak = PeakValue(slow, N, 1);
+            const long double peak = SamplePeak(slow, N);
             EXPECT_LE(MaxDiff(fast, slow, N), 1e-13L * peak) << N << " direction " << dir;
         }
     }
@@ -262,7 +262,7 @@ TEST(WinFFT, RoundTripReproducesTheWaveform)
     TSignalData d = x;
     FFT(d, N, 1);
     FFT(d, N, -1);
-    EXPECT_LE(MaxDiff(d, x, N), 1e-11L * PeakValue(x, N, 1));
+    EXPECT_LE(MaxDiff(d, x, N), 1e-11L * SamplePeak(x, N));
 }
 
 TEST(WinFFT, SizesBeyondTwoToTheNineteenStillTransform)
@@ -309,22 +309,26 @@ TEST(WinFFT, SingleColumnBufferHoldsTheTwoSampleTransform)
     EXPECT_DOUBLE_EQ(d[1][0], 1.0);
 }
 
-TEST(WinFFT, PeakValueModes)
+TEST(WinFFT, SampleAndColumnPeaks)
 {
     TSignalData d = Zeros(4);
     d[0] = {3, -1, 0.5, 2};
     d[1] = {4, 0, -7, 1};
-    EXPECT_EQ(PeakValue(d, 4, 0), 3.0L);
-    EXPECT_EQ(PeakValue(d, 4, 1), 7.0L);
-    EXPECT_NEAR(PeakValue(d, 4, 2), std::sqrt(0.25L + 49), 1e-18);
+    long long at = -1;
+    EXPECT_EQ(SamplePeak(d, 4), 7.0L);
+    EXPECT_EQ(SamplePeakAt(d, 4, at), 7.0L);
+    EXPECT_EQ(at, 5);  // row 1 of column 2
+    EXPECT_NEAR(ColumnPeak(d, 4), std::sqrt(0.25L + 49), 1e-18);
     // Column 0 is one complex value: modulus 5, not its parts.
     d[1][2] = 0;
-    EXPECT_EQ(PeakValue(d, 4, 2), 5.0L);
-    // Only the first N columns count.
-    EXPECT_EQ(PeakValue(d, 2, 1), 4.0L);
+    EXPECT_EQ(ColumnPeak(d, 4), 5.0L);
+    // Only the first N columns count, and the first of equal peaks is found.
+    EXPECT_EQ(SamplePeak(d, 2), 4.0L);
     TSignalData neg = Zeros(2);
     neg[0] = {-9, 1};
-    EXPECT_EQ(PeakValue(neg, 2, 0), 9.0L);
+    neg[1] = {9, 0};
+    EXPECT_EQ(SamplePeakAt(neg, 2, at), 9.0L);
+    EXPECT_EQ(at, 0);
 }
 
 TEST(WinFFT, EnergyAccumulatesInExtendedPrecision)
