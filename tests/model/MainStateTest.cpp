@@ -459,7 +459,7 @@ TEST(MainStateRun, MovingTargetCompressesItsEchoAndTheEchoFilterFollows)
         long double energy = 0;
         for (int m = 0; m < 2 * N; ++m) energy += static_cast<long double>(at(moving.wave, m)) * at(moving.wave, m);
         EXPECT_NEAR(at(matched.wave, N), energy / (2 * N), 1e-9 * energy / (2 * N));
-        EXPECT_EQ(PeakValue(matched.wave, N, 1), std::fabs(at(matched.wave, N)));
+        EXPECT_EQ(SamplePeak(matched.wave, N), std::fabs(at(matched.wave, N)));
     }
 }
 
