@@ -110,6 +110,27 @@ TEST(OutputFilesTest, FaultAtAnyStepLeavesEveryTargetAsItWas)
     EXPECT_EQ(fired, 2 * 5 * 3 + 1);
 }
 
+// Every target there before: a failed rename of any output, its backups
+// linked or copied, puts each target back with its own bytes.
+TEST(OutputFilesTest, RollbackOfTargetsThatAllExistedKeepsEachOnesBytes)
+{
+    TempDir dir;
+    FaultOff off;
+    const std::map<std::string, std::string> before = {{"a.bin", "old a"}, {"b.bin", "old b"}, {"c.bin", "old c"}};
+    for (bool refuseLinks : {false, true})
+        for (std::size_t index = 0; index < 3; ++index) {
+            for (const auto& [name, bytes] : before) Put(dir / name, bytes);
+            SetOutputFaultForTesting([&](OutputStep s, std::size_t i) {
+                if (s == OutputStep::Link && refuseLinks) return EPERM;
+                return s == OutputStep::Rename && i == index ? EIO : 0;
+            });
+            OutputSet set;
+            for (const auto& [name, bytes] : before) set.Add(dir / name).Write("new " + bytes);
+            EXPECT_THROW(set.CommitAll(), SonavirError);
+            EXPECT_EQ(Entries(dir), before) << index << (refuseLinks ? " copy" : " link");
+        }
+}
+
 TEST(OutputFilesTest, SavesThroughLinksKeepingModesAndTheUsualModeForNewFiles)
 {
     TempDir dir;

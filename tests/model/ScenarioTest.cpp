@@ -143,6 +143,7 @@ TEST(Scenario, RefusedFilesNameTheLineAndTheKey)
         {kHead + "Scale=0\nAmplitudeTicks=1\n",
          "строка 4, ключ AmplitudeTicks: переключатель недоступен, пока Scale=0"},
         {kHead + "Model=3\nStage=2\n", "строка 4, ключ Stage: у отдельной модели путь не выбирается, ожидается 0"},
+        {kHead + "Stage=8\n", "строка 3, ключ Stage: ожидается целое число от 0 до 7, получено '8'"},
         {kHead + "PictureSize=0x10\n",
          "строка 3, ключ PictureSize: Горизонтальный размер изображения должен быть от 360 до 20000 точек"},
         {kHead + "Noise=yes\n", "строка 3, ключ Noise: ожидается 0 или 1, получено 'yes'"},
