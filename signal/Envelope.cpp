@@ -204,10 +204,11 @@ EnvelopeMeasures MeasurePulse(const TSignalData& e, int N, long double Dt)
     EnvelopeMeasures r;
     FindPeak(e, count, Dt, r);
     const long double level = r.peak / std::sqrt(2.0L);
+    long long steps = 0;
     long long first = 0;
-    while (At(e, first) <= level) ++first;  // the peak itself lies above
+    while (At(e, first) <= level) ++first, CheckEvery(steps);  // the peak itself lies above
     long long last = count - 1;
-    while (At(e, last) <= level) --last;
+    while (At(e, last) <= level) --last, CheckEvery(steps);
     long double tl = first;
     if (first > 0) {
         const long double a = At(e, first - 1), b = At(e, first);
