@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "app/CliOptions.h"
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "display/Picture.h"
 #include "display/PictureFiles.h"
 #include "display/PictureSettings.h"

@@ -13,7 +13,7 @@
 #include <map>
 #include <optional>
 
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
 

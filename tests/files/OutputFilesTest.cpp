@@ -9,7 +9,7 @@
 #include <map>
 #include <sstream>
 
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "signal/Errors.h"
 #include "tests/support/TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 
 #include <atomic>
 #include <cerrno>
