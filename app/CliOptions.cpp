@@ -1,7 +1,6 @@
 #include "app/CliOptions.h"
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <iterator>
 #include <limits>
@@ -11,7 +10,8 @@
 #include "display/PictureSizing.h"
 #include "model/EchoPath.h"
 #include "model/Scenario.h"
-#include "signal/NumberText.h"
+#include "signal/Errors.h"
+#include "signal/TextValues.h"
 
 namespace sonavir {
 
@@ -19,62 +19,34 @@ namespace {
 
 [[noreturn]] void Bad(const std::string& what) { throw CliUsageError(what); }
 
-// A whole decimal number, nothing around it.
-bool ParseWhole(const std::string& text, long long& value)
+// A value's text by one of the parsers scenario files use too; their message
+// goes behind the option's name.
+template <class Parse>
+auto Take(const std::string& option, Parse parse)
 {
-    if (text.empty()) return false;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (*first == '+') ++first;
-    auto [ptr, ec] = std::from_chars(first, last, value);
-    return ec == std::errc() && ptr == last && first != last;
+    try {
+        return parse();
+    } catch (const SonavirError& e) {
+        Bad(option + ": " + e.what());
+    }
 }
 
 int ParseInt(const std::string& option, const std::string& text, int lo, int hi)
 {
-    long long v = 0;
-    if (!ParseWhole(text, v) || v < lo || v > hi)
-        Bad(option + ": expected a whole number from " + std::to_string(lo) + " to " +
-            std::to_string(hi) + ", got '" + text + "'");
-    return static_cast<int>(v);
-}
-
-std::vector<std::string> Split(const std::string& text, char sep)
-{
-    std::vector<std::string> parts;
-    std::string::size_type start = 0;
-    for (;;) {
-        const auto pos = text.find(sep, start);
-        parts.push_back(text.substr(start, pos - start));
-        if (pos == std::string::npos) break;
-        start = pos + 1;
-    }
-    return parts;
+    return Take(option, [&] { return WholeInRange(text, lo, hi); });
 }
 
 std::array<int, 2> ParseSize(const std::string& text)
 {
-    const auto x = text.find_first_of("xX");
-    if (x == std::string::npos) Bad("--size: expected WxH, got '" + text + "'");
-    long long w = 0, h = 0;
-    if (!ParseWhole(text.substr(0, x), w) || !ParseWhole(text.substr(x + 1), h) ||
-        w < kMinPictureWidth || h < kMinPictureHeight || w > kMaxPictureSide || h > kMaxPictureSide)
-        Bad("--size: expected WxH with a width from " + std::to_string(kMinPictureWidth) + " to " +
-            std::to_string(kMaxPictureSide) + " and a height from " +
-            std::to_string(kMinPictureHeight) + " to " + std::to_string(kMaxPictureSide) +
-            ", got '" + text + "'");
-    return {static_cast<int>(w), static_cast<int>(h)};
+    const PictureSizeChoice size = Take("--size", [&] { return PictureSizeText(text, false); });
+    return {size.width, size.height};
 }
 
 // "FROM;TO" as the series cells are written (decimal comma), FROM < TO.
-PlotRange ParseRange(const std::string& option, const std::string& text, const char* unit)
+PlotRange ParseRange(const std::string& option, const std::string& text)
 {
-    const auto parts = Split(text, ';');
-    long double from = 0, to = 0;
-    if (parts.size() != 2 || !TryStrToFloat(parts[0], from) || !TryStrToFloat(parts[1], to) || !(from < to))
-        Bad(option + ": expected FROM;TO in " + unit + " with FROM below TO, numbers with the decimal comma, got '" +
-            text + "'");
-    return {from, to};
+    const TextRange r = Take(option, [&] { return RangeText(text); });
+    return {r.from, r.to};
 }
 
 // Values no control could hold are refused before anything is applied.
@@ -83,9 +55,7 @@ void CheckSetting(const CliSetting& s)
     const ParameterKey* key = FindParameterKey(s.name);
     if (!key) Bad("--set: unknown parameter '" + s.name + "'");
     if (key->kind == ParameterKey::Kind::Item) ParseInt("--set " + s.name, s.text, key->lo, key->hi);
-    if (key->kind == ParameterKey::Kind::List &&
-        std::find(key->items->begin(), key->items->end(), s.text) == key->items->end())
-        Bad("--set " + s.name + ": not an item of the list: '" + s.text + "'");
+    if (key->kind == ParameterKey::Kind::List) Take("--set " + s.name, [&] { return ListItem(*key->items, s.text); });
 }
 
 CliSetting ParseSetting(const std::string& text, const std::string& option = "--set")
@@ -331,30 +301,28 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
         else if (a == "--depth") { renderOnly(); o.depth = true; }
         else if (a == "--seed") {
             renderOnly();
-            long long v = 0;
             const std::string& t = value();
-            if (!ParseWhole(t, v) || v < 0 || v > std::numeric_limits<std::uint32_t>::max())
-                Bad("--seed: expected a whole number from 0 to 4294967295, got '" + t + "'");
-            o.seed = static_cast<std::uint32_t>(v);
+            o.seed = static_cast<std::uint32_t>(Take(a, [&] {
+                return WholeInRange(t, 0LL, static_cast<long long>(std::numeric_limits<std::uint32_t>::max()));
+            }));
         } else if (a == "--gate-off") { renderOnly(); o.gatesOff.push_back(ParseInt(a, value(), 0, kGateCount - 1)); }
         else if (a == "--no-scale") { renderOnly(); o.noScale = true; }
         else if (a == "--db") { renderOnly(); o.db = true; }
         else if (a == "--ticks") {
             renderOnly();
             const std::string& t = value();
-            const auto parts = Split(t, ',');
-            if (parts.size() != 3) Bad("--ticks: expected NA,NT,NF, got '" + t + "'");
+            const auto parts = Take(a, [&] { return SplitList(t, ',', 3); });
             std::array<int, 3> ticks{};
+            // Counts out of range are brought into it, as the settings window does.
             for (int k = 0; k < 3; ++k) {
-                long long v = 0;
-                if (!ParseWhole(parts[k], v) || v < std::numeric_limits<int>::min() ||
-                    v > std::numeric_limits<int>::max())
-                    Bad("--ticks: expected three whole numbers, got '" + t + "'");
-                ticks[k] = static_cast<int>(v);
+                const long long v = Take(a, [&] { return WholeNumber(parts[k]); });
+                ticks[k] = v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()
+                               ? ParseInt(a, parts[k], std::numeric_limits<int>::min(), std::numeric_limits<int>::max())
+                               : static_cast<int>(v);
             }
             o.ticks = ticks;
-        } else if (a == "--time-range") { renderOnly(); o.timeRange = ParseRange(a, value(), "seconds"); }
-        else if (a == "--freq-range") { renderOnly(); o.freqRange = ParseRange(a, value(), "hertz"); }
+        } else if (a == "--time-range") { renderOnly(); o.timeRange = ParseRange(a, value()); }
+        else if (a == "--freq-range") { renderOnly(); o.freqRange = ParseRange(a, value()); }
         else if (a == "--reference-stage") { renderOnly(); o.referenceStage = ParseInt(a, value(), 0, kLastStage); }
         else if (a == "--reference-set") { renderOnly(); o.referenceSettings.push_back(ParseSetting(value(), a)); }
         else if (a == "--wave") { renderOnly(); o.waveFile = value(); }
@@ -364,8 +332,8 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
         else if (a == "--mode") { evaluateOnly(); o.mode = ParseInt(a, value(), 0, 1); }
         else if (a == "--propagation") { evaluateOnly(); o.propagation = ParseInt(a, value(), 0, 2); }
         else if (a == "--points") { evaluateOnly(); o.points = ParseInt(a, value(), 3, 15); }
-        else if (a == "--range") { evaluateOnly(); o.rangeCells = Split(value(), ';'); }
-        else if (a == "--thickness") { evaluateOnly(); o.thicknessCells = Split(value(), ';'); }
+        else if (a == "--range") { evaluateOnly(); o.rangeCells = SplitList(value(), ';'); }
+        else if (a == "--thickness") { evaluateOnly(); o.thicknessCells = SplitList(value(), ';'); }
         else if (a == "--no-norm") { evaluateOnly(); o.noNorm = true; }
         else if (a == "--table") { evaluateOnly(); o.tableFile = value(); }
         else Bad("unknown option '" + a + "'");
@@ -383,8 +351,8 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
             {"--range", &o.rangeCells}, {"--thickness", &o.thicknessCells}};
         for (const auto& [option, cells] : lists)
             if (*cells && (*cells)->size() != n)
-                Bad(std::string(option) + ": " + std::to_string((*cells)->size()) +
-                    " cells for " + std::to_string(n) + " points");
+                Bad(std::string(option) + ": число ячеек (" + std::to_string((*cells)->size()) +
+                    ") не равно числу точек (" + std::to_string(n) + ")");
         for (const auto& s : o.settings)
             if (!SeriesReads(s.name, o.mode))
                 Bad("--set " + s.name + ": a parameter the series does not read");

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -16,6 +15,7 @@
 #include "files/OutputFiles.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
+#include "signal/TextValues.h"
 
 namespace sonavir {
 
@@ -31,33 +31,9 @@ using Kind = ParameterKey::Kind;
 
 [[noreturn]] void Refuse(const std::string& reason) { throw SonavirError(reason); }
 
-// A whole decimal number, nothing around it.
-std::optional<int> WholeNumber(const std::string& text)
-{
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first != last && *first == '+') ++first;
-    int value = 0;
-    const auto [ptr, ec] = std::from_chars(first, last, value);
-    if (first == last || ec != std::errc() || ptr != last) return std::nullopt;
-    return value;
-}
+int Item(const std::string& text, int lo, int hi) { return WholeInRange(text, lo, hi); }
 
-// An item number as the scenario checks it.
-int Item(const std::string& text, int lo, int hi)
-{
-    const auto v = WholeNumber(text);
-    if (!v || *v < lo || *v > hi)
-        Refuse("ожидается целое число от " + std::to_string(lo) + " до " + std::to_string(hi) +
-               ", получено '" + text + "'");
-    return *v;
-}
-
-bool Flag(const std::string& text)
-{
-    if (text != "0" && text != "1") Refuse("ожидается 0 или 1, получено '" + text + "'");
-    return text == "1";
-}
+bool Flag(const std::string& text) { return SwitchText(text); }
 
 std::string Bit(bool on) { return on ? "1" : "0"; }
 
@@ -89,13 +65,7 @@ ParameterKey TextKey(const char* name, std::string Params::*field, void (Params:
 ParameterKey ItemKey(const char* name, int lo, int hi, int Params::*field, void (Params::*set)(int))
 {
     return {name, Kind::Item, lo, hi, nullptr, [field](const Params& m) { return std::to_string(m.*field); },
-            [lo, hi, set](Params& m, const std::string& t) {
-                const auto v = WholeNumber(t);
-                if (!v || *v < lo || *v > hi)
-                    Refuse("expected a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) +
-                           ", got '" + t + "'");
-                (m.*set)(*v);
-            }};
+            [lo, hi, set](Params& m, const std::string& t) { (m.*set)(Item(t, lo, hi)); }};
 }
 
 // Taken as typed, then brought into range as when the field loses the focus.
@@ -115,11 +85,7 @@ ParameterKey KofDiscretKey()
     const auto& items = Params::KofDiscretItems();
     return {"KofDiscret", Kind::List, 0, 0, &items,
             [&items](const Params& m) { return items[static_cast<std::size_t>(m.kofDiscretItem)]; },
-            [&items](Params& m, const std::string& t) {
-                const auto it = std::find(items.begin(), items.end(), t);
-                if (it == items.end()) Refuse("not an item of the list: '" + t + "'");
-                m.SetKofDiscretItem(static_cast<int>(it - items.begin()));
-            }};
+            [&items](Params& m, const std::string& t) { m.SetKofDiscretItem(static_cast<int>(ListItem(items, t))); }};
 }
 
 // ---------------------------------------------------------------- scenario keys
@@ -144,11 +110,7 @@ void ApplyParameter(const ParameterKey& key, Params& m, const std::string& t)
         Item(t, key.lo, key.hi);
         break;
     case Kind::List:
-        if (std::find(key.items->begin(), key.items->end(), t) == key.items->end()) {
-            std::string list;
-            for (const auto& item : *key.items) list += (list.empty() ? "" : ", ") + item;
-            Refuse("ожидается один из пунктов списка (" + list + "), получено '" + t + "'");
-        }
+        ListItem(*key.items, t);
         break;
     }
     // The step field shows the derived step with 10 digits; taking that text
@@ -199,17 +161,6 @@ std::string SizeText(const PictureSizeChoice& size)
     return std::to_string(size.width) + "x" + std::to_string(size.height);
 }
 
-PictureSizeChoice ParseSize(const std::string& text)
-{
-    if (text == "auto") return {};
-    const auto x = text.find('x');
-    const auto w = x == std::string::npos ? std::nullopt : WholeNumber(text.substr(0, x));
-    const auto h = x == std::string::npos ? std::nullopt : WholeNumber(text.substr(x + 1));
-    if (!w || !h) Refuse("ожидается auto или ШИРИНАxВЫСОТА, получено '" + text + "'");
-    CheckPictureSize(*w, *h);
-    return {false, *w, *h};
-}
-
 // Every key, in the order of application: the signal kind first, then the
 // values the derivation reads (the duration last, so that a Barker snap
 // starts from its text), then the step, which only a typed value replaces.
@@ -257,7 +208,7 @@ const std::vector<ScenarioKey>& ScenarioKeys()
         k.push_back(TickCount("FrequencyTickCount", &PictureSettings::fCount));
         k.push_back(SettingsSwitch("DbScale", &PictureSettings::db, &PictureSettings::SetDb));
         k.push_back({"PictureSize", [](const Scenario& s) { return SizeText(s.size); },
-                     [](Scenario& s, const std::string& t) { s.size = ParseSize(t); }});
+                     [](Scenario& s, const std::string& t) { s.size = PictureSizeText(t, true); }});
         return k;
     }();
     return keys;
@@ -378,9 +329,11 @@ ScenarioRead ParseScenario(const std::string& text)
     }
     if (!inSection) Refuse("нет строки " + std::string(kSection));
     if (!version) Refuse("нет строки " + std::string(kVersionKey) + "=");
-    if (const auto v = WholeNumber(version->text); !v || *v < 1)
-        Refuse("строка " + std::to_string(version->line) + ", ключ " + kVersionKey +
-               ": ожидается целое число от 1, получено '" + version->text + "'");
+    try {
+        WholeAtLeast(version->text, 1);
+    } catch (const SonavirError& e) {
+        Refuse("строка " + std::to_string(version->line) + ", ключ " + kVersionKey + ": " + e.what());
+    }
 
     for (const ScenarioKey& key : ScenarioKeys()) {
         const auto it = values.find(key.name);

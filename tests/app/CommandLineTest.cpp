@@ -22,6 +22,8 @@
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
 #include "model/MainState.h"
+#include "model/Scenario.h"
+#include "signal/Errors.h"
 #include "tests/support/TempDir.h"
 
 using namespace sonavir;
@@ -596,9 +598,9 @@ TEST(CliExe, BadCommandLinesExitTwo)
     Result unread = RunExe(dir, {"evaluate", "--set", "GruntHeight=2", "-o", out});
     EXPECT_EQ(unread.err.substr(0, unread.err.find('\n')),
               "sonavir: --set GruntHeight: a parameter the series does not read");
-    // A size names the range of each side.
+    // A size names the range of the side that is out of it.
     EXPECT_NE(RunExe(dir, {"render", "--size", "359x300", "-o", out})
-                  .err.find("a width from 360 to 20000 and a height from 264 to 20000"),
+                  .err.find("sonavir: --size: Горизонтальный размер изображения должен быть от 360 до 20000 точек"),
               std::string::npos);
     EXPECT_TRUE(Files(dir).empty());
 }
@@ -757,6 +759,37 @@ TEST(CliParse, OptionsAndSettingsKeepTheirOrder)
     EXPECT_THROW(ParseCommandLine({"evaluate", "--stage", "1", "-o", "x"}), CliUsageError);
     EXPECT_THROW(ParseCommandLine({"render", "--seed", "-1", "-o", "x"}), CliUsageError);
     EXPECT_THROW(ParseCommandLine({"render", "--ticks", "1,2", "-o", "x"}), CliUsageError);
+}
+
+// A text is refused in the same words whether an option or a scenario line
+// gives it: one parser reads both.
+TEST(CliParse, OptionsAndScenarioLinesRefuseATextAlike)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--set", "Signal=3"}, "Signal=3"},        {{"--set", "KofDiscret=32"}, "KofDiscret=32"},
+        {{"--stage", "8"}, "Stage=8"},              {{"--colors", "+-1"}, "Colors=+-1"},
+        {{"--size", "359x300"}, "PictureSize=359x300"},
+        {{"--size", "400x99999999999"}, "PictureSize=400x99999999999"},
+        {{"--set", "Snr=1e2"}, "Snr=1e2"}};
+    for (const auto& [option, line] : cases) {
+        std::vector<std::string> args = {"render", "-o", "x"};
+        args.insert(args.end(), option.begin(), option.end());
+        std::string cli, file;
+        try {
+            ParseCommandLine(args);
+        } catch (const CliUsageError& e) {
+            cli = e.what();
+        }
+        try {
+            ParseScenario("[Scenario]\nVersion=1\n" + line + "\n");
+        } catch (const SonavirError& e) {
+            file = e.what();
+        }
+        const std::string key = line.substr(0, line.find('='));
+        ASSERT_EQ(file.rfind("строка 3, ключ " + key + ": ", 0), 0u) << file;
+        const std::string name = option[0] == "--set" ? "--set " + key : option[0];
+        EXPECT_EQ(cli, name + ": " + file.substr(file.find(": ") + 2)) << line;
+    }
 }
 
 TEST(CliParse, SpinEditSettingsAreClampedLikeTheControl)
