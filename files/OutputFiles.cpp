@@ -1,12 +1,15 @@
 #include "files/OutputFiles.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <mutex>
 #include <random>
 #include <sys/stat.h>
@@ -424,6 +427,30 @@ void OutputSet::CommitAll()
     }
     for (auto& f : files_) f->Discard();  // drops the backups; landed files stay
     done_ = true;
+}
+
+bool OutputSet::Holds(const std::string& path) const
+{
+    return std::any_of(files_.begin(), files_.end(),
+                       [&](const auto& f) { return f->Path() == path && !f->temp_.empty(); });
+}
+
+std::string OutputTarget(const std::string& path)
+{
+    std::string target = path;
+    (void)FollowLinks(target);  // a link that cannot be read is compared as it stands
+    const std::string folder = FolderOf(target);
+    const std::string name = target.substr(folder.size());
+    char resolved[PATH_MAX];
+    std::string where;
+    if (::realpath(folder.empty() ? "." : folder.c_str(), resolved)) {
+        where = resolved;
+    } else {
+        std::error_code ec;
+        where = std::filesystem::absolute(folder.empty() ? "." : folder, ec).lexically_normal().string();
+    }
+    if (where.empty() || where.back() != '/') where.push_back('/');
+    return where + name;
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& bytes)

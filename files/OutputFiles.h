@@ -91,6 +91,10 @@ public:
     // Removes the temporary files; nothing lands.
     void Discard();
 
+    // Whether an output named PATH (as given) has been written to, before
+    // the commit: an output asked for and never written is a fault.
+    bool Holds(const std::string& path) const;
+
 private:
     void Rollback();
 
@@ -102,6 +106,12 @@ private:
 // (its default action): for a signal handler of the program's own that lets
 // a second signal end what a first one asked to stop. Async-signal-safe.
 [[noreturn]] void EndBySignal(int sig);
+
+// The file a save through PATH replaces, as one name for every spelling of
+// it: symbolic links followed to the end (a dangling one to the file it would
+// create) and the folder resolved (".", "..", links, the working folder).
+// A folder that does not exist is resolved as far as the names go.
+std::string OutputTarget(const std::string& path);
 
 // One file's whole content, atomically. Fails with "Cannot create file "%s". %s".
 void WriteFileAtomically(const std::string& path, const std::string& bytes);

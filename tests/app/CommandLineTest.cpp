@@ -63,10 +63,11 @@ std::vector<std::string> Files(const TempDir& dir)
     return names;
 }
 
-// `env`: NAME=VALUE settings for this run only.
+// In the folder DIR; `env`: NAME=VALUE settings (or a command such as
+// `timeout 10`) for this run only.
 Result RunExe(const TempDir& dir, const std::vector<std::string>& args, const std::string& env = "")
 {
-    std::string cmd = env + " " + Quote(SONAVIR_EXE);
+    std::string cmd = "cd " + Quote(dir.path.string()) + " && " + env + " " + Quote(SONAVIR_EXE);
     for (const auto& a : args) cmd += " " + Quote(a);
     cmd += " >" + Quote(dir / "stdout") + " 2>" + Quote(dir / "stderr");
     const int raw = std::system(cmd.c_str());
@@ -537,62 +538,83 @@ TEST(CliExe, BadCommandLinesExitTwo)
 {
     TempDir dir;
     const std::string out = dir / "p.bmp";
-    const std::vector<std::vector<std::string>> bad = {
-        {"render", "--set", "Foo=1", "-o", out},
-        {"render", "--set", "KofDiscret=32", "-o", out},
-        {"render", "--set", "Signal=3", "-o", out},
-        {"render", "--set", "Snr=0", "-o", out},
-        {"render", "--size", "0x10", "-o", out},
-        {"render", "--size", "20001x300", "-o", out},
-        {"render", "--size", "359x300", "-o", out},
-        {"render", "--size", "400x263", "-o", out},
-        {"render", "--size", "100", "-o", out},
-        {"render", "--stage", "8", "-o", out},
-        {"render", "--gate-off", "7", "-o", out},
-        {"render"},
-        {"render", "--points", "5", "-o", out},
-        {"evaluate", "--points", "3", "--range", "0;1;2;3", "-o", out},
-        {"evaluate", "--points", "16", "-o", out},
-        // A short list would leave the last points at the window's cells.
-        {"evaluate", "--points", "8", "--range", "1;2;3;4;5;6;7", "-o", out},
-        {"evaluate", "--thickness", "0;1", "-o", out},
-        // Parameters that no series reads.
-        {"evaluate", "--set", "Dt=1", "-o", out},
-        {"evaluate", "--set", "Radius=x", "-o", out},
-        {"evaluate", "--mode", "1", "--set", "Signal=2", "-o", out},
-        // Two outputs into one file, however the name is spelled.
-        {"render", "--wave", out, "-o", out},
-        {"render", "--wave", dir / "a.csv", "--spectrum",
-         (dir.path / "." / "a.csv").string(), "-o", out},
-        {"evaluate", "--table", dir / "t.txt", "-o", dir / "t.txt"},
-        {"render", "--ledger", out, "-o", out},
-        {"render", "--measures", dir / "a.csv", "--ledger", dir / "a.csv", "-o", out},
-        {"evaluate", "--ledger", dir / "l.csv", "-o", out},
-        {"render", "--save-scenario", out, "-o", out},
-        // Without -o only a scenario may be written.
-        {"render", "--save-scenario", dir / "a.svr", "--wave", dir / "w.csv"},
-        {"draw", "-o", out},
-        // Ranges: reversed, empty, not numbers, a decimal point, one end.
-        {"render", "--time-range", "0,01;0,005", "--wave", dir / "w.csv", "-o", out},
-        {"render", "--freq-range", "9000;9000", "-o", out},
-        {"render", "--time-range", "a;0,5", "-o", out},
-        {"render", "--time-range", "0.001;0.002", "-o", out},
-        {"render", "--freq-range", "1000", "-o", out},
-        {"render", "--freq-range", "1;2;3", "-o", out},
-        {"evaluate", "--time-range", "0;1", "-o", out},
-        // A reference: refused like --stage and --set.
-        {"render", "--reference-stage", "8", "-o", out},
-        {"render", "--reference-set", "Foo=1", "-o", out},
-        {"render", "--reference-set", "R", "-o", out},
-        {"render", "--reference-set", "Signal=3", "-o", out},
-        {"evaluate", "--reference-stage", "0", "-o", out},
-        {"evaluate", "--db", "-o", out},
+    // A link to a file that does not exist yet, in a folder of its own.
+    TempDir other;
+    fs::create_symlink("x.bmp", other / "link.csv");
+    struct Bad {
+        std::vector<std::string> args;
+        std::string message;  // how the first line begins: it names the offending option
     };
-    for (const auto& args : bad) {
+    const std::vector<Bad> bad = {
+        {{"render", "--set", "Foo=1", "-o", out}, "--set: unknown parameter"},
+        {{"render", "--set", "KofDiscret=32", "-o", out}, "--set KofDiscret: "},
+        {{"render", "--set", "Signal=3", "-o", out}, "--set Signal: "},
+        {{"render", "--set", "Snr=0", "-o", out}, "--set Snr: "},
+        {{"render", "--size", "0x10", "-o", out}, "--size: "},
+        {{"render", "--size", "20001x300", "-o", out}, "--size: "},
+        {{"render", "--size", "359x300", "-o", out}, "--size: "},
+        {{"render", "--size", "400x263", "-o", out}, "--size: "},
+        {{"render", "--size", "100", "-o", out}, "--size: "},
+        {{"render", "--stage", "8", "-o", out}, "--stage: "},
+        {{"render", "--gate-off", "7", "-o", out}, "--gate-off: "},
+        {{"render"}, "-o FILE is required"},
+        {{"render", "--points", "5", "-o", out}, "--points is an option of evaluate"},
+        {{"evaluate", "--points", "3", "--range", "0;1;2;3", "-o", out}, "--range: "},
+        {{"evaluate", "--points", "16", "-o", out}, "--points: "},
+        // A short list would leave the last points at the window's cells.
+        {{"evaluate", "--points", "8", "--range", "1;2;3;4;5;6;7", "-o", out}, "--range: "},
+        {{"evaluate", "--thickness", "0;1", "-o", out}, "--thickness: "},
+        // Parameters that no series reads.
+        {{"evaluate", "--set", "Dt=1", "-o", out}, "--set Dt: "},
+        {{"evaluate", "--set", "Radius=x", "-o", out}, "--set Radius: "},
+        {{"evaluate", "--mode", "1", "--set", "Signal=2", "-o", out}, "--set Signal: "},
+        // Two outputs into one file, however the name is spelled: as given,
+        // through ".", relative to the working folder, through a link to a
+        // file still to be made.
+        {{"render", "--wave", out, "-o", out}, "--wave and -o name the same file"},
+        {{"render", "--wave", dir / "a.csv", "--spectrum",
+          (dir.path / "." / "a.csv").string(), "-o", out}, "--wave and --spectrum name the same file"},
+        {{"render", "-o", "x.bmp", "--wave", "./x.bmp"}, "-o and --wave name the same file"},
+        {{"render", "-o", dir / "x.bmp", "--wave", "x.bmp"}, "-o and --wave name the same file"},
+        {{"render", "-o", other / "x.bmp", "--spectrum", other / "link.csv"}, "-o and --spectrum name the same file"},
+        {{"evaluate", "--table", dir / "t.txt", "-o", dir / "t.txt"}, "--table and -o name the same file"},
+        {{"render", "--ledger", out, "-o", out}, "--ledger and -o name the same file"},
+        {{"render", "--measures", dir / "a.csv", "--ledger", dir / "a.csv", "-o", out},
+         "--measures and --ledger name the same file"},
+        {{"evaluate", "--ledger", dir / "l.csv", "-o", out}, "--ledger is an option of render"},
+        {{"render", "--save-scenario", out, "-o", out}, "--save-scenario and -o name the same file"},
+        // Without -o only a scenario may be written; nothing asked is dropped.
+        {{"render", "--save-scenario", dir / "a.svr", "--wave", dir / "w.csv"}, "-o FILE is required with --wave"},
+        {{"render", "--save-scenario", dir / "s.svr", "--ledger", dir / "l.csv", "--measures", dir / "m.csv"},
+         "-o FILE is required with --ledger"},
+        // One value each: the last one would silently win.
+        {{"render", "-o", dir / "a.bmp", "-o", dir / "b.bmp"}, "-o is given twice"},
+        {{"render", "--wave", dir / "a.csv", "--wave", dir / "b.csv", "-o", out}, "--wave is given twice"},
+        {{"render", "--stage", "1", "--stage", "2", "-o", out}, "--stage is given twice"},
+        {{"draw", "-o", out}, "unknown command 'draw'"},
+        // Ranges: reversed, empty, not numbers, a decimal point, one end.
+        {{"render", "--time-range", "0,01;0,005", "--wave", dir / "w.csv", "-o", out}, "--time-range: "},
+        {{"render", "--freq-range", "9000;9000", "-o", out}, "--freq-range: "},
+        {{"render", "--time-range", "a;0,5", "-o", out}, "--time-range: "},
+        {{"render", "--time-range", "0.001;0.002", "-o", out}, "--time-range: "},
+        {{"render", "--freq-range", "1000", "-o", out}, "--freq-range: "},
+        {{"render", "--freq-range", "1;2;3", "-o", out}, "--freq-range: "},
+        {{"evaluate", "--time-range", "0;1", "-o", out}, "--time-range is an option of render"},
+        // A reference: refused like --stage and --set.
+        {{"render", "--reference-stage", "8", "-o", out}, "--reference-stage: "},
+        {{"render", "--reference-set", "Foo=1", "-o", out}, "--reference-set: "},
+        {{"render", "--reference-set", "R", "-o", out}, "--reference-set: "},
+        {{"render", "--reference-set", "Signal=3", "-o", out}, "--reference-set Signal: "},
+        {{"evaluate", "--reference-stage", "0", "-o", out}, "--reference-stage is an option of render"},
+        {{"evaluate", "--db", "-o", out}, "--db is an option of render"},
+    };
+    for (const auto& [args, message] : bad) {
         Result r = RunExe(dir, args);
         EXPECT_EQ(r.status, 2) << args[1];
         EXPECT_NE(r.err.find("Usage"), std::string::npos);
+        EXPECT_EQ(r.err.rfind("sonavir: " + message, 0), 0u) << r.err.substr(0, r.err.find('\n'));
     }
+    EXPECT_EQ(Files(other), std::vector<std::string>{"link.csv"});
     const std::string foo = RunExe(dir, {"render", "--reference-set", "Foo=1", "-o", out}).err;
     EXPECT_EQ(foo.substr(0, foo.find('\n')), "sonavir: --reference-set: unknown parameter 'Foo'");
     Result unread = RunExe(dir, {"evaluate", "--set", "GruntHeight=2", "-o", out});
