@@ -207,7 +207,7 @@ PictureSizeChoice SetUp(const CliOptions& o, MainState& state)
     if (!o.scenarioFile.empty()) {
         const ScenarioRead read = ReadScenarioFile(o.scenarioFile);
         if (!read.unknownKeys.empty())
-            std::cerr << "sonavir: " << o.scenarioFile << ": " << SkippedKeysNote(read.unknownKeys) << '\n';
+            std::cerr << OneLine("sonavir: " + o.scenarioFile + ": " + SkippedKeysNote(read.unknownKeys)) << '\n';
         read.scenario.ApplyTo(state);
         size = read.scenario.size;
     }

@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <map>
 #include <optional>
+#include <unordered_set>
 
 #include "files/OutputFiles.h"
 #include "signal/Errors.h"
@@ -30,6 +33,31 @@ using Params = ModelParameters;
 using Kind = ParameterKey::Kind;
 
 [[noreturn]] void Refuse(const std::string& reason) { throw SonavirError(reason); }
+
+[[noreturn]] void CannotOpen(const std::string& path, const char* reason)
+{
+    throw SonavirError("Cannot open file \"" + path + "\". " + reason);
+}
+
+// The skipped keys a note names; the others are counted.
+constexpr std::size_t kNamedKeys = 5;
+constexpr std::size_t kKeyCharacters = 40;
+
+// A key as a note shows it: control bytes as \xNN, a long one cut at a
+// character's end.
+std::string ShownKey(const std::string& key)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    std::size_t characters = 0;
+    for (const char c : key) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b & 0xC0) != 0x80 && ++characters > kKeyCharacters) return out + "…";
+        if (b < 0x20 || b == 0x7F) out += std::string("\\x") + kHex[b >> 4] + kHex[b & 0xF];
+        else out += c;
+    }
+    return out;
+}
 
 int Item(const std::string& text, int lo, int hi) { return WholeInRange(text, lo, hi); }
 
@@ -282,6 +310,7 @@ ScenarioRead ParseScenario(const std::string& text)
         std::string text;
     };
     std::map<std::string, Value> values;
+    std::unordered_set<std::string> skipped;  // a file may name a great many
     std::optional<Value> version;
     ScenarioRead read;
     bool inSection = false;
@@ -311,6 +340,10 @@ ScenarioRead ParseScenario(const std::string& text)
         }
         const auto eq = line.find('=');
         const std::string key = eq == std::string::npos ? std::string() : Trim(line.substr(0, eq));
+        // A CR inside a line ends it for an editor but not here, and a value
+        // holding one could not be written back: both sides refuse it.
+        if (line.find('\r') != std::string::npos)
+            Refuse(at + (key.empty() ? "" : ", ключ " + key) + ": знак возврата каретки (CR) внутри строки");
         if (key.empty()) Refuse(at + ": ожидается строка вида ИМЯ=ЗНАЧЕНИЕ");
         if (!inSection) Refuse(at + ", ключ " + key + ": ключи пишутся после строки " + kSection);
         const Value value{number, Trim(line.substr(eq + 1))};
@@ -323,7 +356,7 @@ ScenarioRead ParseScenario(const std::string& text)
             const auto [it, added] = values.emplace(key, value);
             if (!added)
                 Refuse(at + ", ключ " + key + ": ключ уже задан в строке " + std::to_string(it->second.line));
-        } else if (std::find(read.unknownKeys.begin(), read.unknownKeys.end(), key) == read.unknownKeys.end()) {
+        } else if (skipped.insert(key).second) {
             read.unknownKeys.push_back(key);
         }
     }
@@ -364,17 +397,27 @@ std::string FormatScenario(const Scenario& scenario)
 
 ScenarioRead ReadScenarioFile(const std::string& path)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) throw SonavirError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+    // Without waiting for a writer: a pipe or a device is refused before
+    // anything is read from it, as the outputs refuse them.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) CannotOpen(path, std::strerror(errno));
+    struct stat st {};
+    const int statErr = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
     std::string text;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
-           text.size() <= static_cast<std::size_t>(kMaxScenarioBytes))
-        text.append(buffer, got);
-    const int err = std::ferror(file) ? errno : 0;
-    std::fclose(file);
-    if (err) throw SonavirError("Cannot open file \"" + path + "\". " + std::strerror(err));
+    int err = statErr;
+    if (!err && S_ISREG(st.st_mode)) {
+        char buffer[4096];
+        while (text.size() <= static_cast<std::size_t>(kMaxScenarioBytes)) {
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) err = errno;
+            if (got <= 0) break;
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    ::close(fd);
+    if (err) CannotOpen(path, std::strerror(err));
+    if (!S_ISREG(st.st_mode)) CannotOpen(path, "Not a regular file");
     const std::string name = "Сценарий \"" + path + "\"";
     if (text.size() > static_cast<std::size_t>(kMaxScenarioBytes)) Refuse(name + ": файл слишком велик");
     try {
@@ -392,7 +435,9 @@ void WriteScenarioFile(const std::string& path, const Scenario& scenario)
 std::string SkippedKeysNote(const std::vector<std::string>& keys)
 {
     std::string note = "Пропущены неизвестные ключи: ";
-    for (std::size_t i = 0; i < keys.size(); ++i) note += (i ? ", " : "") + keys[i];
+    for (std::size_t i = 0; i < keys.size() && i < kNamedKeys; ++i) note += (i ? ", " : "") + ShownKey(keys[i]);
+    if (keys.size() > kNamedKeys)
+        note += " и ещё " + FormatGeneral(static_cast<long double>(keys.size() - kNamedKeys), 15);
     return note;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -727,6 +728,22 @@ TEST(CliExe, BadOrMissingScenarioExitsOneAndWritesNothing)
     Result n = RunExe(dir, {"render", "--scenario", newer, "-o", dir / "p.bmp"});
     EXPECT_EQ(n.status, 0);
     EXPECT_EQ(n.err, "sonavir: " + newer + ": Пропущены неизвестные ключи: GridLines\n");
+}
+
+// A pipe is refused before it is read (it would wait for a writer forever),
+// and the keys a file names are quoted escaped.
+TEST(CliExe, PipeAsScenarioIsRefusedAndSkippedKeysAreQuotedEscaped)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.svr").c_str(), 0600), 0);
+    Result pipe = RunExe(dir, {"render", "--scenario", dir / "fifo.svr", "-o", dir / "p.bmp"}, "timeout 20");
+    EXPECT_EQ(pipe.status, 1);
+    EXPECT_EQ(pipe.err, "Cannot open file \"" + dir / "fifo.svr" + "\". Not a regular file\n");
+
+    std::ofstream(dir / "keys.svr") << "[Scenario]\nVersion=1\nG\x1b[2J=1\n";
+    Result keys = RunExe(dir, {"render", "--scenario", dir / "keys.svr", "-o", dir / "p.bmp"});
+    EXPECT_EQ(keys.status, 0);
+    EXPECT_EQ(keys.err, "sonavir: " + dir / "keys.svr" + ": Пропущены неизвестные ключи: G\\x1b[2J\n");
 }
 
 // The picture's face is built in: a machine whose fontconfig finds no fonts at
