@@ -71,7 +71,8 @@ CliSetting ParseSetting(const std::string& text, const std::string& option = "--
     return s;
 }
 
-
+// The commands' bits; kEvery, the commands the common options (-o, --set,
+// --scenario, ...) belong to, whose explanations form the common part.
 constexpr unsigned kRender = 1u << 0;
 constexpr unsigned kEvaluate = 1u << 1;
 constexpr unsigned kEvery = kRender | kEvaluate;

@@ -5,10 +5,14 @@
 // the usage text and the rules of the outputs. Running the options is
 // app/CommandLine.cpp's job.
 //
-// A new option is one row of the option table, with a handler that puts its
-// value into a field of CliOptions for the run to read; a new command is one
-// row of the command table (its name, the heading of its part of the usage,
-// its own checks and its run) and the rows of its options.
+// A new option is one row of the option table (in CliOptions.cpp, at its
+// place in the synopsis), with a handler that puts its value into a field of
+// CliOptions for the run to read; an output row's file is then checked,
+// compared with the other outputs and required to be written by the run. A
+// new command is a value of CliOptions::Command, one row of the command table
+// (its name, its bit, the heading of its part of the usage, its own checks
+// and its run, declared in app/CommandLine.h), its bit in kEvery when the
+// common options apply to it, and the rows of its own options.
 
 #include <array>
 #include <cstdint>
