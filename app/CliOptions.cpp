@@ -142,7 +142,7 @@ void CheckOutputs(const CliOptions& o, const CliCommand& command)
 
 // ---- The usage text, from the tables -------------------------------------------
 
-constexpr std::size_t kSynopsisWidth = 86;
+constexpr std::size_t kSynopsisWidth = 86;  // the synopsis as it was laid out by hand
 constexpr std::size_t kSynopsisIndent = 17;
 constexpr std::size_t kHelpColumn = 19;
 
@@ -184,7 +184,9 @@ std::string HelpEntry(const std::string& head, const std::string& help)
     return text + "\n";
 }
 
-// The explanations of the rows ROWS (a command's bit, or every command's).
+// The explanations in one part of the usage: the options of every command
+// (COMMON), or those of the command BITS that not every command takes, with
+// its notes on common ones.
 std::string HelpPart(unsigned bits, bool common)
 {
     std::string text, names;
