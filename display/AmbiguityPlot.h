@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "display/PictureFiles.h"
 #include "display/PictureSettings.h"
 

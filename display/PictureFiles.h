@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "display/Picture.h"
 
 namespace sonavir {
