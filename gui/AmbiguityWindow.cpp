@@ -1,6 +1,5 @@
 #include "gui/AmbiguityWindow.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -117,9 +116,8 @@ AmbiguityWindow::AmbiguityWindow(MainState& main, QWidget* parent) : QWidget(par
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
 
-    pollTimer_ = new QTimer(this);
-    pollTimer_->setInterval(30);
-    connect(pollTimer_, &QTimer::timeout, this, &AmbiguityWindow::Poll);
+    work_.onProgress = [this](const RunControl& control) { ShowProgress(control); };
+    work_.onFinished = [this](bool stopped) { Finish(stopped); };
     followTimer_ = new QTimer(this);
     followTimer_->setSingleShot(true);
     connect(followTimer_, &QTimer::timeout, this, [this] {
@@ -133,12 +131,8 @@ AmbiguityWindow::AmbiguityWindow(MainState& main, QWidget* parent) : QWidget(par
     MapImage->onLeave = [this] { ShowReadout(std::nullopt); };
 }
 
-AmbiguityWindow::~AmbiguityWindow()
-{
-    // The worker writes into this window's members: it ends before they go.
-    work_.Stop();
-    work_.Wait();
-}
+// The watcher, declared after what the worker writes, stops and waits for it.
+AmbiguityWindow::~AmbiguityWindow() = default;
 
 AmbiguityRequest AmbiguityWindow::Request() const
 {
@@ -172,49 +166,30 @@ void AmbiguityWindow::SyncFromState()
 
 void AmbiguityWindow::Recompute()
 {
-    // The map that the change made stale ends first; its result is dropped.
-    work_.Stop();
-    work_.Wait();
-    if (work_.Busy()) {
-        pollTimer_->stop();
-        work_.Collect();
-        pending_ = AmbiguityResult{};
-    }
+    // The map that the change made stale ends first, as a stopped one.
+    work_.StopAndFinish();
     lastRequest_ = Request();
     const AmbiguityRequest request = *lastRequest_;
     StopButton->setEnabled(true);
     work_.Start([this, request](RunControl& control) { pending_ = ComputeAmbiguity(request, control); }, runSeam);
-    if (work_.Finished()) Finish();
-    else pollTimer_->start();
 }
 
-void AmbiguityWindow::Poll()
+void AmbiguityWindow::ShowProgress(const RunControl& control)
 {
-    if (!work_.Busy()) {
-        pollTimer_->stop();
-        return;
-    }
-    if (work_.Finished()) {
-        Finish();
-        return;
-    }
-    const RunControl* control = work_.Control();
-    if (!control || work_.Elapsed() < std::chrono::milliseconds(kProgressDelayMs)) return;
-    RunProgressBar->setFormat(Q(control->StepName()) + QStringLiteral(" %p%"));
-    RunProgressBar->setValue(control->Percent());
+    if (work_.Elapsed() < std::chrono::milliseconds(kProgressDelayMs)) return;
+    RunProgressBar->setFormat(Q(control.StepName()) + QStringLiteral(" %p%"));
+    RunProgressBar->setValue(control.Percent());
     RunProgressBar->show();
 }
 
-void AmbiguityWindow::Finish()
+void AmbiguityWindow::Finish(bool stopped)
 {
-    pollTimer_->stop();
-    work_.Collect();
     StopButton->setEnabled(false);
     RunProgressBar->hide();
     RunProgressBar->setValue(0);
     AmbiguityResult result = std::move(pending_);
     pending_ = AmbiguityResult{};
-    if (result.stopped) {
+    if (stopped || result.stopped) {
         // The picture shown stays; the next change or opening starts afresh.
         lastRequest_.reset();
         return;
@@ -244,10 +219,7 @@ void AmbiguityWindow::Finish()
 
 void AmbiguityWindow::WaitForRun()
 {
-    while (work_.Busy()) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (work_.Finished()) Finish();
-    }
+    work_.WaitForRun();
 }
 
 void AmbiguityWindow::StopItemClick()

@@ -2,7 +2,7 @@
 // "Функция неопределенности": the ambiguity map of the probe now set against
 // the matched filter's reference, its cuts and measures, a readout under the
 // cursor, a wideband option and saving as a picture. A window of its own; the
-// map is worked out on a worker thread (model/BackgroundWork.h) whenever the
+// map is worked out on a worker thread (gui/WorkWatcher.h) whenever the
 // window opens or what the map reads changes, with its progress and a Stop.
 // The logic is model/AmbiguityStudy's.
 
@@ -12,8 +12,8 @@
 #include <optional>
 
 #include "display/PictureFiles.h"
+#include "gui/WorkWatcher.h"
 #include "model/AmbiguityStudy.h"
-#include "model/BackgroundWork.h"
 #include "model/MainState.h"
 
 class QCheckBox;
@@ -51,7 +51,7 @@ public:
     void SyncFromState();
     // A new map of the parameters as they are now.
     void Recompute();
-    bool Computing() const { return work_.Busy(); }
+    bool Computing() const { return work_.Running(); }
     // Serves the event loop until the map in progress has been shown.
     void WaitForRun();
     // Stops the map in progress; the picture shown stays.
@@ -83,17 +83,16 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void Poll();
-    void Finish();
+    void ShowProgress(const RunControl& control);
+    void Finish(bool stopped);
     void ShowReadout(std::optional<QPoint> at);
 
     MainState& main_;
     AmbiguityView view_;
-    BackgroundWork work_;
     AmbiguityResult pending_;  // written by the worker, read once it has returned
     std::optional<AmbiguityRequest> lastRequest_;  // of the last map started
     PictureSettings lastSettings_;                  // as the view was last drawn
-    QTimer* pollTimer_ = nullptr;
+    WorkWatcher work_;  // after what it writes: it waits for the worker as it goes
     QTimer* followTimer_ = nullptr;  // a change starts a map a moment later
 };
 
