@@ -212,15 +212,7 @@ TEST(CliExe, AmbiguityWritesTheMapOfItsSpansAndItsCsvFiles)
     EXPECT_EQ(ReadAll(dir / "m.csv"), map);
     EXPECT_EQ(ReadAll(dir / "c.csv"), cuts);
     EXPECT_EQ(ReadAll(dir / "e.csv"), AmbiguityMeasuresCsv(expected));
-    // Every map line lies within the spans asked for, 11 rows of them.
-    const auto lines = Lines(map);
-    std::vector<double> dopplers;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const double delay = std::stod(lines[i]), doppler = std::stod(lines[i].substr(lines[i].find(',') + 1));
-        EXPECT_TRUE(delay >= -0.002 && delay <= 0.003 && doppler >= -200 && doppler <= 300) << lines[i];
-        if (dopplers.empty() || dopplers.back() != doppler) dopplers.push_back(doppler);
-    }
-    EXPECT_EQ(dopplers.size(), 11u);
+    EXPECT_EQ(Lines(map).size(), 1 + 11 * static_cast<std::size_t>(expected.map.columns));
     const QImage picture(QString::fromStdString(dir / "a.png"));
     EXPECT_EQ(picture.size(), QSize(700, 500));
 }
