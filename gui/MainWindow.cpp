@@ -319,6 +319,7 @@ void MainWindow::BuildMenu()
     ModelItem->addSeparator();
     ParametrItem = ModelItem->addAction(QStringLiteral("Параметры..."));
     LedgerItem = ModelItem->addAction(QStringLiteral("Баланс по этапам"));
+    AmbiguityItem = ModelItem->addAction(QStringLiteral("Функция неопределенности"));
     ImageItem = menuBar()->addMenu(QStringLiteral("Изображение"));
     SaveItem = ImageItem->addAction(QStringLiteral("Сохранить"));
     ImageItem->addSeparator();
@@ -350,6 +351,7 @@ void MainWindow::BuildMenu()
     connect(AutoRunItem, &QAction::toggled, this, &MainWindow::AutoRunItemClick);
     connect(ParametrItem, &QAction::triggered, this, &MainWindow::ParametrItemClick);
     connect(LedgerItem, &QAction::triggered, this, &MainWindow::LedgerItemClick);
+    connect(AmbiguityItem, &QAction::triggered, this, &MainWindow::AmbiguityItemClick);
     connect(SaveItem, &QAction::triggered, this, &MainWindow::SaveToFileSpeedButtonClick);
     connect(ImageSizeItem, &QAction::triggered, this, &MainWindow::ImageSizeItemClick);
     connect(ImageOptionItem, &QAction::triggered, this, &MainWindow::ImageOptionItemClick);
@@ -626,6 +628,14 @@ void MainWindow::LedgerItemClick()
     ledgerWindow_->show();
     ledgerWindow_->raise();
     ledgerWindow_->activateWindow();
+}
+
+void MainWindow::AmbiguityItemClick()
+{
+    if (!ambiguityWindow_) return;
+    ambiguityWindow_->show();
+    ambiguityWindow_->raise();
+    ambiguityWindow_->activateWindow();
 }
 
 void MainWindow::ExitItemClick()

@@ -119,6 +119,7 @@ public:
     QAction* AutoRunItem;    // "Пересчитывать при изменении"
     QAction* ParametrItem;
     QAction* LedgerItem;  // "Баланс по этапам"
+    QAction* AmbiguityItem;  // "Функция неопределенности"
     QMenu* ImageItem;
     QAction* SaveItem;
     QAction* ImageSizeItem;
@@ -162,6 +163,8 @@ public:
                     AboutWindow* aboutWindow);
     // The ledger window, opened from "Модель" -> "Баланс по этапам".
     void SetLedgerWindow(QWidget* ledgerWindow) { ledgerWindow_ = ledgerWindow; }
+    // The ambiguity window, from "Модель" -> "Функция неопределенности".
+    void SetAmbiguityWindow(QWidget* ambiguityWindow) { ambiguityWindow_ = ambiguityWindow; }
     // The parameters window's "Вкл" boxes that mirror the three switches.
     void SetMirrors(QCheckBox* filterOn, QCheckBox* noiseOn, QCheckBox* normOn);
 
@@ -184,6 +187,7 @@ public:
     void NormCheckBoxClick(bool on);
     void ParametrItemClick();
     void LedgerItemClick();
+    void AmbiguityItemClick();
     void ExitItemClick();
     void OpenScenarioItemClick();
     void SaveScenarioItemClick();
@@ -255,6 +259,7 @@ private:
 
     QWidget* parametersWindow_ = nullptr;
     QWidget* ledgerWindow_ = nullptr;
+    QWidget* ambiguityWindow_ = nullptr;
     PictureSizeWindow* sizeWindow_ = nullptr;
     PictureSettingsWindow* settingsWindow_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;

@@ -299,10 +299,14 @@ void ParametersWindow::BuildObjectPage()
     ObjectComboBox = PickList(p, ModelParameters::ObjectItems());
     RadiusEdit = new QLineEdit(p);
     RadiusEdit->setToolTip(QString::fromUtf8("м"));
+    VEdit = new QLineEdit(p);
+    VEdit->setToolTip(QString::fromUtf8("м/с, от -50 до 50; положительная: цель приближается"));
     grid->addWidget(ObjectComboBox, 0, 0, 1, 2);
     grid->addWidget(Label(p, "Радиус", RadiusEdit), 1, 0);
     grid->addWidget(RadiusEdit, 1, 1);
-    grid->setRowStretch(2, 1);
+    grid->addWidget(Label(p, "Скорость цели", VEdit), 2, 0);
+    grid->addWidget(VEdit, 2, 1);
+    grid->setRowStretch(3, 1);
     grid->setColumnStretch(1, 1);
 }
 
@@ -314,9 +318,14 @@ void ParametersWindow::BuildFilterPage()
     FilterOnCheckBox = new QCheckBox(QString::fromUtf8("Вкл"), p);
     FilterModeCheckBox = new QCheckBox(QString::fromUtf8("Согласовывать с эхо-сигналом"), p);
     SpeedButton1 = new QPushButton(QString::fromUtf8("Оценить"), p);
+    WindowComboBox = PickList(p, ModelParameters::WindowItems());
+    auto* window = new QHBoxLayout;
+    window->addWidget(Label(p, "Окно фильтра", WindowComboBox));
+    window->addWidget(WindowComboBox, 1);
     grid->addWidget(FilterComboBox, 0, 0);
     grid->addWidget(FilterOnCheckBox, 0, 1);
     grid->addWidget(FilterModeCheckBox, 1, 0, 1, 2);
+    grid->addLayout(window, 2, 0);
     grid->addWidget(SpeedButton1, 2, 1);
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(0, 1);
@@ -438,6 +447,8 @@ void ParametersWindow::Connect()
             [this](int item) { Handle([&] { params_.SetAntennaItem(item); }); });
     connect(GruntComboBox, &QComboBox::activated, this,
             [this](int item) { Handle([&] { params_.SetGruntItem(item); }); });
+    connect(WindowComboBox, &QComboBox::activated, this,
+            [this](int item) { Handle([&] { params_.SetWindowItem(item); }); });
 
     // Editable lists: a chosen item or every keystroke.
     const auto editable = [this](QComboBox* box, TextSetter setter) {
@@ -459,6 +470,7 @@ void ParametersWindow::Connect()
     };
     edit(REdit, &ModelParameters::SetRText);
     edit(RadiusEdit, &ModelParameters::SetRadiusText);
+    edit(VEdit, &ModelParameters::SetVText);
     edit(DtEdit, &ModelParameters::SetDtText);
 
     connect(SlnSpinEdit, &SpinEdit::changed, this,
@@ -522,10 +534,12 @@ void ParametersWindow::SyncFromState()
 
     ShowItem(ObjectComboBox, 0);
     ShowText(RadiusEdit, s.radiusText);
+    ShowText(VEdit, s.vText);
 
     ShowItem(FilterComboBox, 0);
     ShowChecked(FilterModeCheckBox, s.filterMode);
     ShowChecked(FilterOnCheckBox, s.filterOn);
+    ShowItem(WindowComboBox, s.windowItem);
     ShowItem(NoiseComboBox, 0);
     ShowChecked(NoiseOnCheckBox, s.noiseOn);
     if (NoiseTrackBar->value() != s.snrPosition) {
