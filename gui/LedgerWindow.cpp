@@ -111,6 +111,16 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
     LedgerGrid->setVerticalHeaderLabels(stages);
     LedgerMessage = new QLabel(this);
 
+    BudgetLabel = new QLabel(QStringLiteral("Уравнение гидролокации: EL = SL − 2·TL + TS, "
+                                            "ОСШ = EL − (NL − DI) + 10·lg(B·T)"),
+                             this);
+    BudgetGrid = Grid(this, 0,
+                      {QStringLiteral("Уравнение, дБ"), QStringLiteral("Модель, дБ"), QStringLiteral("Разность, дБ")},
+                      {QStringLiteral("Член уравнения на частоте F0"),
+                       QStringLiteral("Уровень, измеренный на сигнале модели: энергия за длительность импульса"),
+                       QStringLiteral("Модель минус уравнение")});
+    BudgetNote = new QLabel(this);
+
     CompressionLabel = new QLabel(QStringLiteral("Сжатие импульса"), this);
     CompressionGrid = Grid(this, 1,
                            {QStringLiteral("Время пика, с"), QStringLiteral("Пик"),
@@ -127,16 +137,22 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
                             QStringLiteral("Выигрыш от сжатия, 10·lg BT")});
     CompressionGrid->setVerticalHeaderLabels({QStringLiteral("S(t)")});
     CompressionMessage = new QLabel(this);
-    for (QLabel* label : {LedgerMessage, CompressionMessage}) {
+    for (QLabel* label : {LedgerMessage, CompressionMessage, BudgetNote}) {
         label->setWordWrap(true);
         label->hide();
     }
+    BudgetLabel->hide();
+    BudgetGrid->hide();
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 6, 6, 6);
     column->setSpacing(4);
     column->addWidget(LedgerGrid);
     column->addWidget(LedgerMessage);
+    column->addSpacing(6);
+    column->addWidget(BudgetLabel);
+    column->addWidget(BudgetGrid);
+    column->addWidget(BudgetNote);
     column->addSpacing(6);
     column->addWidget(CompressionLabel);
     column->addWidget(CompressionGrid);
@@ -159,8 +175,9 @@ void LedgerWindow::FitSize()
 {
     FitTable(LedgerGrid);
     FitTable(CompressionGrid);
+    FitTable(BudgetGrid);
     const int width = std::max(LedgerGrid->width(), CompressionGrid->width());
-    for (QLabel* label : {LedgerMessage, CompressionMessage}) label->setFixedWidth(width);
+    for (QLabel* label : {LedgerMessage, CompressionMessage, BudgetNote}) label->setFixedWidth(width);
     layout()->activate();
     setFixedSize(layout()->sizeHint());
 }
@@ -208,6 +225,14 @@ void LedgerWindow::ShowLedger()
                 } catch (const RunStopped&) {
                 }
             });
+            pendingSonar_ = request.levels.On();
+            if (pendingSonar_)
+                pendingBudgetFailure_ = FailureOf([&] {
+                    try {
+                        pendingBudget_ = ComputeBudget(request);
+                    } catch (const RunStopped&) {
+                    }
+                });
         });
         if (work_.Finished()) PollLedger();
         else pollTimer_->start();
@@ -216,6 +241,11 @@ void LedgerWindow::ShowLedger()
     Ledger ledger;
     const std::string failure = sizing.empty() ? FailureOf([&] { ledger = ComputeLedger(request); }) : sizing;
     ShowLedgerResult(ledger, failure);
+    SonarBudget budget;
+    const bool sonar = request.levels.On();
+    const std::string budgetFailure =
+        !sonar ? std::string() : sizing.empty() ? FailureOf([&] { budget = ComputeBudget(request); }) : sizing;
+    ShowBudgetResult(sonar, budget, budgetFailure);
 }
 
 void LedgerWindow::PollLedger()
@@ -225,7 +255,10 @@ void LedgerWindow::PollLedger()
     const bool stopped = work_.Stopped();
     work_.Collect();
     LedgerGrid->setEnabled(true);
-    if (!stopped) ShowLedgerResult(pending_, pendingFailure_);
+    if (!stopped) {
+        ShowLedgerResult(pending_, pendingFailure_);
+        ShowBudgetResult(pendingSonar_, pendingBudget_, pendingBudgetFailure_);
+    }
     FitSize();
 }
 
@@ -243,6 +276,40 @@ void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& fai
                                  Cell(row.peakTime, kValueDigits)};
         for (int c = 0; c < 5; ++c) LedgerGrid->item(k, c)->setText(cells[c]);
     }
+}
+
+void LedgerWindow::ShowBudgetResult(bool sonar, const SonarBudget& budget, const std::string& failure)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{BudgetLabel, BudgetGrid}) w->setVisible(sonar);
+    if (!sonar) {
+        ShowMessage(BudgetNote, {});
+        return;
+    }
+    ShowMessage(BudgetNote, failure.empty() ? budget.note : failure);
+    if (!failure.empty()) {
+        ClearCells(BudgetGrid);
+        return;
+    }
+    if (BudgetGrid->rowCount() != static_cast<int>(budget.terms.size())) {
+        BudgetGrid->setRowCount(static_cast<int>(budget.terms.size()));
+        for (int r = 0; r < BudgetGrid->rowCount(); ++r)
+            for (int c = 0; c < 3; ++c) {
+                auto* item = new QTableWidgetItem;
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                BudgetGrid->setItem(r, c, item);
+            }
+    }
+    QStringList labels;
+    for (std::size_t r = 0; r < budget.terms.size(); ++r) {
+        const BudgetTerm& t = budget.terms[r];
+        // The shares of a transmission loss stand indented under it.
+        labels << (t.part ? QStringLiteral("    ") : QString()) + Q(t.label);
+        const QString cells[] = {Cell(t.equation, kDecibelDigits), Cell(t.simulated, kDecibelDigits),
+                                 Cell(t.Difference(), 2)};
+        for (int c = 0; c < 3; ++c) BudgetGrid->item(static_cast<int>(r), c)->setText(cells[c]);
+    }
+    BudgetGrid->setVerticalHeaderLabels(labels);
+    BudgetGrid->verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 void LedgerWindow::ShowMeasures()

@@ -10,6 +10,7 @@
 #include "model/BackgroundWork.h"
 #include "model/Ledger.h"
 #include "model/MainState.h"
+#include "model/SonarBudget.h"
 
 class QLabel;
 class QTableWidget;
@@ -37,6 +38,10 @@ public:
 
     QTableWidget* LedgerGrid;
     QLabel* LedgerMessage;       // why the ledger could not be made, or hidden
+    // The sonar equation's budget, shown in that level model only.
+    QLabel* BudgetLabel;
+    QTableWidget* BudgetGrid;
+    QLabel* BudgetNote;          // where the differences come from, or why there is no budget
     QLabel* CompressionLabel;    // "Сжатие импульса" and the waveform measured
     QTableWidget* CompressionGrid;
     QLabel* CompressionMessage;  // why there are no measures, or hidden
@@ -47,6 +52,7 @@ protected:
 private:
     void ShowLedger();
     void ShowLedgerResult(const Ledger& ledger, const std::string& failure);
+    void ShowBudgetResult(bool sonar, const SonarBudget& budget, const std::string& failure);
     void PollLedger();
     void ShowMeasures();
     void FitSize();
@@ -55,6 +61,9 @@ private:
     BackgroundWork work_;
     Ledger pending_;  // written by the worker, read once it has returned
     std::string pendingFailure_;
+    bool pendingSonar_ = false;
+    SonarBudget pendingBudget_;
+    std::string pendingBudgetFailure_;
     QTimer* pollTimer_ = nullptr;
     // The run whose waveform the measures show (none when they show none).
     std::optional<std::uint64_t> measuredRun_;

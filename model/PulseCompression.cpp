@@ -46,6 +46,7 @@ PulseCompression MeasureShown(const MainState& state)
     TSignalData envelope;
     if (!kept) Envelope(shown->wave, shown->N, envelope);
     m.envelope = MeasureEnvelope(kept ? shown->envelope : envelope, shown->N, shown->axes.Dt);
+    m.envelope.peakTime += shown->axes.t0;  // a time-gated record's true time
     if (shown->modelItem == 0) {
         m.bt = TimeBandwidth(shown->signalItem, shown->p);
         if (*m.bt > 0) m.gainDb = CheckFinite(10 * std::log10(*m.bt));

@@ -110,6 +110,18 @@ ParameterKey SpinKey(const char* name, int lo, int hi, int Params::*field, void 
             }};
 }
 
+// An item of a choice that lives in the sonar equation's values.
+ParameterKey LevelsItemKey(const char* name, int hi, int SonarLevels::*field, void (Params::*set)(int))
+{
+    return {name, Kind::Item, 0, hi, nullptr, [field](const Params& m) { return std::to_string(m.levels.*field); },
+            [hi, set](Params& m, const std::string& t) {
+                const auto v = WholeNumber(t);
+                if (!v || *v < 0 || *v > hi)
+                    Refuse("expected a whole number from 0 to " + std::to_string(hi) + ", got '" + t + "'");
+                (m.*set)(*v);
+            }};
+}
+
 ParameterKey KofDiscretKey()
 {
     const auto& items = Params::KofDiscretItems();
@@ -256,6 +268,7 @@ const std::vector<ScenarioKey>& ScenarioKeys()
                                &PictureSettings::SetF));
         k.push_back(TickCount("FrequencyTickCount", &PictureSettings::fCount));
         k.push_back(SettingsSwitch("DbScale", &PictureSettings::db, &PictureSettings::SetDb));
+        k.push_back(SettingsSwitch("RangeAxis", &PictureSettings::rangeAxis, &PictureSettings::SetRangeAxis));
         k.push_back({"PictureSize", [](const Scenario& s) { return SizeText(s.size); },
                      [](Scenario& s, const std::string& t) { s.size = ParseSize(t); }});
         return k;
@@ -285,6 +298,15 @@ const std::vector<ParameterKey>& ParameterKeys()
         TextKey("GruntHeight", &Params::gruntHeightText, &Params::SetGruntHeightText),
         TextKey("Radius", &Params::radiusText, &Params::SetRadiusText),
         ItemKey("Snr", 1, 100, &Params::snrPosition, &Params::SetSnrPosition),
+        // The sonar equation's levels. The depth of its absorption is SeaDepth:
+        // "Depth" has long been the depth attenuation's switch.
+        LevelsItemKey("LevelModel", 1, &SonarLevels::model, &Params::SetLevelModel),
+        TextKey("SL", &Params::slText, &Params::SetSlText),
+        TextKey("NL", &Params::nlText, &Params::SetNlText),
+        TextKey("DI", &Params::diText, &Params::SetDiText),
+        LevelsItemKey("Absorption", 1, &SonarLevels::absorption, &Params::SetAbsorptionItem),
+        TextKey("SeaDepth", &Params::seaDepthText, &Params::SetSeaDepthText),
+        TextKey("pH", &Params::phText, &Params::SetPhText),
     };
     return keys;
 }

@@ -1,0 +1,120 @@
+#include "model/SonarLevels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "signal/Absorption.h"
+#include "signal/Antenna.h"
+#include "signal/Errors.h"
+#include "signal/Propagation.h"
+#include "signal/SonarPath.h"
+
+namespace sonavir {
+
+namespace {
+
+long double Decibels(long double level) { return CheckedExp(CheckFinite(level) / 10 * std::log(10.0L)); }
+
+// alpha in dB/km per column of the chosen formula.
+void AbsorptionColumns(const RunRequest& q, int N, std::vector<double>& alpha)
+{
+    try {
+        alpha.resize(static_cast<std::size_t>(N));
+    } catch (const std::bad_alloc&) {
+        RaiseOutOfMemory();
+    }
+    if (q.levels.absorption == kFrancoisGarrison)
+        SeaAbsorption(q.p.Temperature, q.p.Sln, q.levels.depth, q.levels.pH, kSonarSoundSpeed)
+            .Columns(N, q.p.Dt, alpha.data());
+    else
+        WaterAbsorption(q.p).Columns(N, q.p.Dt, alpha.data());
+}
+
+}  // namespace
+
+long double RecordBand(long double Dt) { return CheckedDiv(1, 2 * Dt); }
+
+int GateLead(int N) { return N / 8 * 2; }
+
+long double TravelTime(const RunRequest& q, int lastStage)
+{
+    long double t = 0;
+    for (int i = 1; i <= std::min(lastStage, kLastStage); ++i)
+        if (q.gates[i - 1] && kEchoPath[i].model == ChannelModel::Water)
+            t += CheckedDiv(q.p.R * 1000, kSonarSoundSpeed);
+    return t;
+}
+
+long double RecordStart(const RunRequest& q, int lastStage, bool filtered, int N)
+{
+    const int lead = filtered ? N : GateLead(N);
+    return TravelTime(q, lastStage) - lead * q.p.Dt;
+}
+
+void ToSourceLevel(const RunRequest& q, TSignalData& data, int N, int M)
+{
+    const long double energy = BufferEnergy(data, N);
+    if (!(energy > 0) || M <= 0) return;
+    // RMS over the pulse's 2M samples at SL dB re 1 uPa.
+    const long double rms = std::sqrt(energy / (2.0L * M));
+    ScaleBuffer(data, N, CheckedDiv(std::sqrt(Decibels(q.levels.SL)), rms));
+    // The pulse takes at most half the record: moving it by an eighth loses nothing.
+    const int shift = GateLead(N) / 2;
+    for (TSignalRow& row : data) {
+        std::copy_backward(row.begin(), row.begin() + (N - shift), row.begin() + N);
+        std::fill(row.begin(), row.begin() + shift, 0.0);
+    }
+}
+
+void ApplySonarModel(ChannelModel model, const RunRequest& q, bool apply, TSignalData& data, int N)
+{
+    const TModelParams& p = q.p;
+    switch (model) {
+    case ChannelModel::Antenna: {
+        // Unit gain at F0: the source level is what the transducer radiates,
+        // and the receiver reads the pressure; the band's shape stays.
+        long double gain = 1;
+        if (q.antennaItem == 0) {
+            NarrowbandAntenna(apply, data, N, p);
+            gain = NarrowbandAntennaGain(p, p.W0);
+        } else if (q.antennaItem == 1) {
+            WidebandAntenna(apply, data, N, p, q.kText);
+            gain = WidebandAntennaGain(p, q.kText, p.W0);
+        }
+        ScaleBuffer(data, N, CheckedDiv(1, gain));
+        break;
+    }
+    case ChannelModel::Water: {
+        std::vector<double> alpha;
+        AbsorptionColumns(q, N, alpha);
+        const long double nyquist = SonarAbsorption(q, RecordBand(p.Dt));
+        SpreadingAndAbsorption(apply, data, N, alpha.data(), nyquist, p.R * 1000.0L);
+        break;
+    }
+    case ChannelModel::Seabed:
+        SeabedLoss(apply, data, N, p);
+        break;
+    case ChannelModel::Sphere:
+        RigidSphereEcho(apply, data, N, p.Dt, p.Radius, kSonarSoundSpeed);
+        break;
+    case ChannelModel::None:
+        break;
+    }
+}
+
+long double SonarAbsorption(const RunRequest& q, long double frequency)
+{
+    if (q.levels.absorption == kFrancoisGarrison)
+        return SeaAbsorptionDbPerKm(frequency, q.p.Temperature, q.p.Sln, q.levels.depth, q.levels.pH,
+                                    kSonarSoundSpeed);
+    return WaterAbsorption(q.p)(frequency);
+}
+
+long double ReceiverNoiseSigma(const RunRequest& q)
+{
+    return CheckedSqrt(CheckFinite(Decibels(q.levels.NL - q.levels.DI) * RecordBand(q.p.Dt)));
+}
+
+}  // namespace sonavir
