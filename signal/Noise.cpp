@@ -1,5 +1,6 @@
 #include "signal/Noise.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <numbers>
@@ -95,7 +96,11 @@ void AddNoise(TSignalData& data, int N, std::uint32_t start, long double sigma0,
         // draw, so the samples are taken strictly in order.
         LcgSource source(start);
         FpFlagGuard guard;
-        AddNoiseColumns(row0, row1, 0, N, source, sigma0, sigma);
+        for (int b = 0; b < N; b += detail::kCheckColumns) {
+            const int e = std::min(N, b + detail::kCheckColumns);
+            AddNoiseColumns(row0, row1, b, e, source, sigma0, sigma);
+            StepProgress(e, N);
+        }
         guard.Check();
         return;
     }
@@ -112,7 +117,7 @@ void AddNoise(TSignalData& data, int N, std::uint32_t start, long double sigma0,
 void AddNormalNoise(TSignalData& data, int N, long double snr, std::optional<std::uint32_t> seed)
 {
     const std::uint32_t start = seed ? *seed : ClockSeed();
-    const long double sigma = CheckedDiv(PeakValue(data, N, 1), snr);
+    const long double sigma = CheckedDiv(SamplePeak(data, N), snr);
     AddNoise(data, N, start, sigma, sigma);
 }
 
