@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -17,19 +19,80 @@ namespace {
 
 long double Decibels(long double level) { return CheckedExp(CheckFinite(level) / 10 * std::log(10.0L)); }
 
-// alpha in dB/km per column of the chosen formula.
-void AbsorptionColumns(const RunRequest& q, int N, std::vector<double>& alpha)
-{
-    try {
-        alpha.resize(static_cast<std::size_t>(N));
-    } catch (const std::bad_alloc&) {
-        RaiseOutOfMemory();
+// The last column factor of a kind worked out, kept for the next stage or run
+// of the same record: the sphere's fit and the absorption cost more than the
+// rest of their stages, and the two water stages, the ledger and the next
+// run of auto-run ask for the same ones. Kept only where the machine can
+// spare it; runs side by side share it.
+template <typename Key, typename Value>
+class LastFactor {
+public:
+    template <typename Make>
+    std::shared_ptr<const Value> Get(const Key& key, unsigned long long bytes, Make make)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (value_ && key_ == key) return value_;
+        }
+        auto value = std::make_shared<Value>();
+        make(*value);
+        const std::lock_guard<std::mutex> lock(mutex_);
+        value_.reset();  // the old one goes before the machine is asked
+        if (CanSpare(bytes, bytes)) {
+            key_ = key;
+            value_ = value;
+        }
+        return value;
     }
-    if (q.levels.absorption == kFrancoisGarrison)
-        SeaAbsorption(q.p.Temperature, q.p.Sln, q.levels.depth, q.levels.pH, kSonarSoundSpeed)
-            .Columns(N, q.p.Dt, alpha.data());
-    else
-        WaterAbsorption(q.p).Columns(N, q.p.Dt, alpha.data());
+
+private:
+    std::mutex mutex_;
+    Key key_{};
+    std::shared_ptr<const Value> value_;
+};
+
+struct SphereKey {
+    int N;
+    long double Dt, radius;
+    bool operator==(const SphereKey&) const = default;
+};
+
+struct AbsorptionKey {
+    int N;
+    long double Dt;
+    int formula, temperature, salinity;
+    double staticP, depth, pH;
+    bool operator==(const AbsorptionKey&) const = default;
+};
+
+// alpha in dB/km per column of the chosen formula.
+std::shared_ptr<const std::vector<double>> AbsorptionColumns(const RunRequest& q, int N)
+{
+    static LastFactor<AbsorptionKey, std::vector<double>> last;
+    const AbsorptionKey key{N, q.p.Dt, q.levels.absorption, q.p.Temperature, q.p.Sln, q.p.StaticP, q.levels.depth,
+                            q.levels.pH};
+    return last.Get(key, 8ULL * static_cast<unsigned long long>(N), [&](std::vector<double>& alpha) {
+        try {
+            alpha.resize(static_cast<std::size_t>(N));
+        } catch (const std::bad_alloc&) {
+            RaiseOutOfMemory();
+        }
+        if (q.levels.absorption == kFrancoisGarrison)
+            SeaAbsorption(q.p.Temperature, q.p.Sln, q.levels.depth, q.levels.pH, kSonarSoundSpeed)
+                .Columns(N, q.p.Dt, alpha.data());
+        else
+            WaterAbsorption(q.p).Columns(N, q.p.Dt, alpha.data());
+    });
+}
+
+std::shared_ptr<const TSignalData> SphereColumns(const RunRequest& q, int N)
+{
+    static LastFactor<SphereKey, TSignalData> last;
+    return last.Get(SphereKey{N, q.p.Dt, q.p.Radius}, 16ULL * static_cast<unsigned long long>(N),
+                    [&](TSignalData& K) {
+                        AllocateSignal(K, N);
+                        RigidSphereEcho(false, K, N, q.p.Dt, q.p.Radius, kSonarSoundSpeed);
+                    });
 }
 
 }  // namespace
@@ -87,18 +150,23 @@ void ApplySonarModel(ChannelModel model, const RunRequest& q, bool apply, TSigna
         break;
     }
     case ChannelModel::Water: {
-        std::vector<double> alpha;
-        AbsorptionColumns(q, N, alpha);
+        const auto alpha = AbsorptionColumns(q, N);
         const long double nyquist = SonarAbsorption(q, RecordBand(p.Dt));
-        SpreadingAndAbsorption(apply, data, N, alpha.data(), nyquist, p.R * 1000.0L);
+        SpreadingAndAbsorption(apply, data, N, alpha->data(), nyquist, p.R * 1000.0L);
         break;
     }
     case ChannelModel::Seabed:
         SeabedLoss(apply, data, N, p);
         break;
-    case ChannelModel::Sphere:
-        RigidSphereEcho(apply, data, N, p.Dt, p.Radius, kSonarSoundSpeed);
+    case ChannelModel::Sphere: {
+        const auto K = SphereColumns(q, N);
+        if (apply) {
+            ApplyColumnFactor(data, N, *K);
+        } else {
+            for (int r = 0; r < 2; ++r) std::copy(K->at(r).begin(), K->at(r).begin() + N, data[r].begin());
+        }
         break;
+    }
     case ChannelModel::None:
         break;
     }

@@ -95,12 +95,17 @@ void RigidSphereEcho(bool apply, TSignalData& data, int N, long double Dt, long 
     TSignalData K;
     AllocateSignal(K, N);
     RigidSphereColumns(N, Dt, radius, c, K[0].data(), K[1].data());
+    ApplyColumnFactor(data, N, K);
+}
+
+void ApplyColumnFactor(TSignalData& data, int N, const TSignalData& factor)
+{
     double* re = data[0].data();
     double* im = data[1].data();
-    const double* kr = K[0].data();
-    const double* ki = K[1].data();
-    // Column 0 has no echo at all, in either of its values.
-    re[0] = im[0] = 0;
+    const double* kr = factor[0].data();
+    const double* ki = factor[1].data();
+    re[0] = Stored(re[0] * kr[0]);
+    im[0] = Stored(im[0] * ki[0]);
     detail::ForColumns(1, N, [&](int b, int e) {
         for (int i = b; i < e; ++i) {
             const double a = re[i], d = im[i];
