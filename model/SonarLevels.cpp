@@ -22,8 +22,12 @@ long double Decibels(long double level) { return CheckedExp(CheckFinite(level) /
 // The last column factor of a kind worked out, kept for the next stage or run
 // of the same record: the sphere's fit and the absorption cost more than the
 // rest of their stages, and the two water stages, the ledger and the next
-// run of auto-run ask for the same ones. Kept only where the machine can
-// spare it; runs side by side share it.
+// run of auto-run ask for the same ones. Kept up to 2^20 columns, where the
+// fit is a large part of a run (beyond, the passes over the record outweigh
+// it, and holding it would take hundreds of megabytes); runs side by side
+// share it.
+constexpr unsigned long long kMostKept = 16ULL << 20;
+
 template <typename Key, typename Value>
 class LastFactor {
 public:
@@ -38,7 +42,7 @@ public:
         make(*value);
         const std::lock_guard<std::mutex> lock(mutex_);
         value_.reset();  // the old one goes before the machine is asked
-        if (CanSpare(bytes, bytes)) {
+        if (bytes <= kMostKept && CanSpare(bytes, bytes)) {
             key_ = key;
             value_ = value;
         }
