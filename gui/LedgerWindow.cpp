@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <new>
 #include <string>
 
@@ -62,7 +63,10 @@ void FitTable(QTableWidget* grid)
     grid->resizeColumnsToContents();
     for (int c = 0; c < grid->columnCount(); ++c)
         grid->setColumnWidth(c, std::max(grid->columnWidth(c), 80));
-    int width = grid->verticalHeader()->width() + 2 * grid->frameWidth();
+    // A header whose labels were set while the table was hidden has not
+    // been laid out yet: its hint is what it will take.
+    int width = std::max(grid->verticalHeader()->width(), grid->verticalHeader()->sizeHint().width()) +
+                2 * grid->frameWidth();
     for (int c = 0; c < grid->columnCount(); ++c) width += grid->columnWidth(c);
     int height = grid->horizontalHeader()->height() + 2 * grid->frameWidth();
     for (int r = 0; r < grid->rowCount(); ++r) height += grid->rowHeight(r);
@@ -180,6 +184,12 @@ void LedgerWindow::FitSize()
     for (QLabel* label : {LedgerMessage, CompressionMessage, BudgetNote}) label->setFixedWidth(width);
     layout()->activate();
     setFixedSize(layout()->sizeHint());
+    // Grown by the budget, it stays on the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && isVisible()) {
+        const QRect area = screen->availableGeometry();
+        if (frameGeometry().bottom() > area.bottom())
+            move(x(), std::max(area.top(), area.bottom() - frameGeometry().height()));
+    }
 }
 
 void LedgerWindow::showEvent(QShowEvent* event)
@@ -304,8 +314,11 @@ void LedgerWindow::ShowBudgetResult(bool sonar, const SonarBudget& budget, const
         const BudgetTerm& t = budget.terms[r];
         // The shares of a transmission loss stand indented under it.
         labels << (t.part ? QStringLiteral("    ") : QString()) + Q(t.label);
+        // Differences to a thousandth of a decibel: below that they are rounding.
+        std::optional<long double> difference = t.Difference();
+        if (difference) difference = std::nearbyint(*difference * 1000) / 1000 + 0.0L;  // "0", not "-0"
         const QString cells[] = {Cell(t.equation, kDecibelDigits), Cell(t.simulated, kDecibelDigits),
-                                 Cell(t.Difference(), 2)};
+                                 Cell(difference, kDecibelDigits)};
         for (int c = 0; c < 3; ++c) BudgetGrid->item(static_cast<int>(r), c)->setText(cells[c]);
     }
     BudgetGrid->setVerticalHeaderLabels(labels);
