@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -185,12 +184,6 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
     }
 }
 
-LedgerWindow::~LedgerWindow()
-{
-    work_.Stop();
-    work_.Wait();
-}
-
 void LedgerWindow::FitSize()
 {
     FitTable(LedgerGrid);
@@ -238,12 +231,15 @@ void LedgerWindow::ShowLedger()
     const std::string sizing = FailureOf([&] { N = TransformSize(HalfSampleCount(request.p.Tc, request.p.Dt)); });
     if (sizing.empty() && N >= kBackgroundColumns) {
         // A long record: the window keeps its old figures, greyed, meanwhile.
-        LedgerGrid->setEnabled(false);
-        if (!pollTimer_) {
-            pollTimer_ = new QTimer(this);
-            pollTimer_->setInterval(30);
-            connect(pollTimer_, &QTimer::timeout, this, &LedgerWindow::PollLedger);
-        }
+        for (QWidget* grid : {LedgerGrid, BudgetGrid}) grid->setEnabled(false);
+        work_.onFinished = [this](bool stopped) {
+            for (QWidget* grid : {LedgerGrid, BudgetGrid}) grid->setEnabled(true);
+            if (!stopped) {
+                ShowLedgerResult(pending_, pendingFailure_);
+                ShowBudgetResult(pendingSonar_, pendingBudget_, pendingBudgetFailure_);
+            }
+            FitSize();
+        };
         work_.Start([this, request](RunControl&) {
             pendingFailure_ = FailureOf([&] {
                 try {
@@ -260,8 +256,6 @@ void LedgerWindow::ShowLedger()
                     }
                 });
         });
-        if (work_.Finished()) PollLedger();
-        else pollTimer_->start();
         return;
     }
     Ledger ledger;
@@ -272,20 +266,6 @@ void LedgerWindow::ShowLedger()
     const std::string budgetFailure =
         !sonar ? std::string() : sizing.empty() ? FailureOf([&] { budget = ComputeBudget(request); }) : sizing;
     ShowBudgetResult(sonar, budget, budgetFailure);
-}
-
-void LedgerWindow::PollLedger()
-{
-    if (!work_.Finished()) return;
-    if (pollTimer_) pollTimer_->stop();
-    const bool stopped = work_.Stopped();
-    work_.Collect();
-    LedgerGrid->setEnabled(true);
-    if (!stopped) {
-        ShowLedgerResult(pending_, pendingFailure_);
-        ShowBudgetResult(pendingSonar_, pendingBudget_, pendingBudgetFailure_);
-    }
-    FitSize();
 }
 
 void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& failure)
