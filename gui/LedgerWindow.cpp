@@ -235,7 +235,7 @@ void LedgerWindow::ShowLedger()
         work_.onFinished = [this](bool stopped) {
             for (QWidget* grid : {LedgerGrid, BudgetGrid}) grid->setEnabled(true);
             if (!stopped) {
-                ShowLedgerResult(pending_, pendingFailure_);
+                ShowLedgerResult(pending_, pendingFailure_, pendingSonar_);
                 ShowBudgetResult(pendingSonar_, pendingBudget_, pendingBudgetFailure_);
             }
             FitSize();
@@ -260,15 +260,15 @@ void LedgerWindow::ShowLedger()
     }
     Ledger ledger;
     const std::string failure = sizing.empty() ? FailureOf([&] { ledger = ComputeLedger(request); }) : sizing;
-    ShowLedgerResult(ledger, failure);
-    SonarBudget budget;
     const bool sonar = request.levels.On();
+    ShowLedgerResult(ledger, failure, sonar);
+    SonarBudget budget;
     const std::string budgetFailure =
         !sonar ? std::string() : sizing.empty() ? FailureOf([&] { budget = ComputeBudget(request); }) : sizing;
     ShowBudgetResult(sonar, budget, budgetFailure);
 }
 
-void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& failure)
+void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& failure, bool sonar)
 {
     ShowMessage(LedgerMessage, failure);
     if (!failure.empty()) {
@@ -276,10 +276,12 @@ void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& fai
         return;
     }
     using Field = std::optional<long double>;
-    const long double energy = Largest(ledger, [](const LedgerRow& r) { return Field(r.energy); });
+    // The sonar equation's levels span its losses, 160 dB and more between the
+    // source and the echo: there no energy or peak is nothing beside the largest.
+    const long double energy = sonar ? 0 : Largest(ledger, [](const LedgerRow& r) { return Field(r.energy); });
     const long double dbProbe = Largest(ledger, [](const LedgerRow& r) { return r.dbProbe; });
     const long double dbStep = Largest(ledger, [](const LedgerRow& r) { return r.dbStep; });
-    const long double peak = Largest(ledger, [](const LedgerRow& r) { return Field(r.peak); });
+    const long double peak = sonar ? 0 : Largest(ledger, [](const LedgerRow& r) { return Field(r.peak); });
     const long double time = Largest(ledger, [](const LedgerRow& r) { return Field(r.peakTime); });
     for (int k = 0; k <= MainState::kLastStage; ++k) {
         const LedgerRow& row = ledger.rows[k];

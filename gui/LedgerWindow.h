@@ -49,7 +49,7 @@ protected:
 
 private:
     void ShowLedger();
-    void ShowLedgerResult(const Ledger& ledger, const std::string& failure);
+    void ShowLedgerResult(const Ledger& ledger, const std::string& failure, bool sonar);
     void ShowBudgetResult(bool sonar, const SonarBudget& budget, const std::string& failure);
     void ShowMeasures();
     void FitSize();

@@ -125,6 +125,9 @@ private slots:
         QCOMPARE(Text(w.BudgetGrid, el, 1), Q(FormatGeneral(*b.terms[el].simulated, 4)));
         QCOMPARE(w.BudgetNote->text(), Q(b.note));  // the default LFM pulse: broadband
         QVERIFY(w.BudgetNote->text().contains(QStringLiteral("Широкополосный")));
+        // The echo's energy, some 150 dB below the source's, is a figure, not 0.
+        const Ledger ledger = ComputeLedger(p.main);
+        QCOMPARE(Text(w.LedgerGrid, 7, 0), Q(FormatGeneral(ledger.rows[7].energy, 4)));
     }
 };
 
