@@ -89,6 +89,46 @@ std::shared_ptr<const std::vector<double>> AbsorptionColumns(const RunRequest& q
     });
 }
 
+struct WaterKey {
+    AbsorptionKey absorption;
+    long double range;
+    bool operator==(const WaterKey&) const = default;
+};
+
+struct SeabedKey {
+    int N;
+    long double Dt;
+    double koef, height, order;
+    bool operator==(const SeabedKey&) const = default;
+};
+
+// The gains of one way through the water (both ways are the same), and of the
+// seabed layer: an exponential per column, worked out once for the two stages
+// and the next runs.
+std::shared_ptr<const TSignalData> WaterGains(const RunRequest& q, int N)
+{
+    static LastFactor<WaterKey, TSignalData> last;
+    const WaterKey key{{N, q.p.Dt, q.levels.absorption, q.p.Temperature, q.p.Sln, q.p.StaticP, q.levels.depth,
+                        q.levels.pH},
+                       q.p.R};
+    return last.Get(key, 16ULL * static_cast<unsigned long long>(N), [&](TSignalData& K) {
+        const auto alpha = AbsorptionColumns(q, N);
+        const long double nyquist = SonarAbsorption(q, RecordBand(q.p.Dt));
+        AllocateSignal(K, N);
+        SpreadingAndAbsorption(false, K, N, alpha->data(), nyquist, q.p.R * 1000.0L);
+    });
+}
+
+std::shared_ptr<const TSignalData> SeabedGains(const RunRequest& q, int N)
+{
+    static LastFactor<SeabedKey, TSignalData> last;
+    const SeabedKey key{N, q.p.Dt, q.p.GruntKoef, q.p.GruntHeight, q.p.NOrder};
+    return last.Get(key, 16ULL * static_cast<unsigned long long>(N), [&](TSignalData& K) {
+        AllocateSignal(K, N);
+        SeabedLoss(false, K, N, q.p);
+    });
+}
+
 std::shared_ptr<const TSignalData> SphereColumns(const RunRequest& q, int N)
 {
     static LastFactor<SphereKey, TSignalData> last;
@@ -97,6 +137,11 @@ std::shared_ptr<const TSignalData> SphereColumns(const RunRequest& q, int N)
                         AllocateSignal(K, N);
                         RigidSphereEcho(false, K, N, q.p.Dt, q.p.Radius, kSonarSoundSpeed);
                     });
+}
+
+void CopyColumns(const TSignalData& from, TSignalData& to, int N)
+{
+    for (int r = 0; r < 2; ++r) std::copy(from[r].begin(), from[r].begin() + N, to[r].begin());
 }
 
 }  // namespace
@@ -122,16 +167,20 @@ long double RecordStart(const RunRequest& q, int lastStage, bool filtered, int N
 
 void ToSourceLevel(const RunRequest& q, TSignalData& data, int N, int M)
 {
-    const long double energy = BufferEnergy(data, N);
-    if (!(energy > 0) || M <= 0) return;
+    // The rest of the record is silent: only the pulse's M columns are read,
+    // scaled and moved.
+    M = std::min(M, N);
+    if (M <= 0) return;
+    const long double energy = BufferEnergy(data, M);
+    if (!(energy > 0)) return;
     // RMS over the pulse's 2M samples at SL dB re 1 uPa.
     const long double rms = std::sqrt(energy / (2.0L * M));
-    ScaleBuffer(data, N, CheckedDiv(std::sqrt(Decibels(q.levels.SL)), rms));
+    ScaleBuffer(data, M, CheckedDiv(std::sqrt(Decibels(q.levels.SL)), rms));
     // The pulse takes at most half the record: moving it by an eighth loses nothing.
-    const int shift = GateLead(N) / 2;
+    const int shift = GateLead(N) / 2, moved = std::min(M, N - shift);
     for (TSignalRow& row : data) {
-        std::copy_backward(row.begin(), row.begin() + (N - shift), row.begin() + N);
-        std::fill(row.begin(), row.begin() + shift, 0.0);
+        std::copy_backward(row.begin(), row.begin() + moved, row.begin() + moved + shift);
+        std::fill(row.begin(), row.begin() + std::min(shift, M), 0.0);
     }
 }
 
@@ -153,22 +202,17 @@ void ApplySonarModel(ChannelModel model, const RunRequest& q, bool apply, TSigna
         ScaleBuffer(data, N, CheckedDiv(1, gain));
         break;
     }
-    case ChannelModel::Water: {
-        const auto alpha = AbsorptionColumns(q, N);
-        const long double nyquist = SonarAbsorption(q, RecordBand(p.Dt));
-        SpreadingAndAbsorption(apply, data, N, alpha->data(), nyquist, p.R * 1000.0L);
+    case ChannelModel::Water:
+    case ChannelModel::Seabed: {
+        const auto K = model == ChannelModel::Water ? WaterGains(q, N) : SeabedGains(q, N);
+        if (apply) ApplyRealGains(data, N, *K);
+        else CopyColumns(*K, data, N);
         break;
     }
-    case ChannelModel::Seabed:
-        SeabedLoss(apply, data, N, p);
-        break;
     case ChannelModel::Sphere: {
         const auto K = SphereColumns(q, N);
-        if (apply) {
-            ApplyColumnFactor(data, N, *K);
-        } else {
-            for (int r = 0; r < 2; ++r) std::copy(K->at(r).begin(), K->at(r).begin() + N, data[r].begin());
-        }
+        if (apply) ApplyColumnFactor(data, N, *K);
+        else CopyColumns(*K, data, N);
         break;
     }
     case ChannelModel::None:

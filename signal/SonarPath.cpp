@@ -98,6 +98,12 @@ void RigidSphereEcho(bool apply, TSignalData& data, int N, long double Dt, long 
     ApplyColumnFactor(data, N, K);
 }
 
+void ApplyRealGains(TSignalData& data, int N, const TSignalData& gains)
+{
+    const double* g = gains[0].data();
+    RealGains(true, data, N, gains[0][0], gains[1][0], [g](int i) { return g[i]; });
+}
+
 void ApplyColumnFactor(TSignalData& data, int N, const TSignalData& factor)
 {
     double* re = data[0].data();

@@ -29,6 +29,10 @@ void SeabedLoss(bool apply, TSignalData& data, int N, const TModelParams& p);
 // column k times (a / 2) f(ka) (signal/SphereScattering.h), 0 at column 0.
 // With Apply it takes a scratch buffer of the record's size.
 void RigidSphereEcho(bool apply, TSignalData& data, int N, long double Dt, long double radius, long double c);
+// Multiplies the spectrum by the real gains that SpreadingAndAbsorption or
+// SeabedLoss wrote before (kept for the next stage or run), with the same
+// products as their Apply.
+void ApplyRealGains(TSignalData& data, int N, const TSignalData& gains);
 // Multiplies the spectrum by a factor worked out before (the sphere's, kept
 // for the next run): columns 1 .. N-1 complex, column 0's two values each by
 // the factor's own.
