@@ -13,19 +13,26 @@
 #include "signal/Noise.h"
 #include "signal/NumberText.h"
 #include "signal/Propagation.h"
+#include "signal/RunControl.h"
+#include "signal/SampleBuffer.h"
 #include "signal/SphereScattering.h"
 
 namespace sonavir {
 
 namespace {
 
+// Columns between two looks for a stop in the sums below.
+constexpr int kCheckEvery = 4096;
+
 // The energy of the 2N samples whose spectrum this is (Parseval, as the
 // ledger takes it: column 0 counts once, the others for two conjugate bins).
 long double SpectrumEnergy(const TSignalData& s, int N)
 {
     long double sum = 0;
-    for (int k = 1; k < N; ++k)
+    for (int k = 1; k < N; ++k) {
+        if (k % kCheckEvery == 0) Checkpoint();
         sum += static_cast<long double>(s[0][k]) * s[0][k] + static_cast<long double>(s[1][k]) * s[1][k];
+    }
     const long double column0 = static_cast<long double>(s[0][0]) * s[0][0] + static_cast<long double>(s[1][0]) * s[1][0];
     return 2.0L * N * (column0 + 2 * sum);
 }
@@ -39,8 +46,10 @@ long double Db(long double power) { return 10 * CheckedLn(CheckFinite(power)) / 
 long double NoiseGain(const TSignalData& h, int N)
 {
     long double sum = 0;
-    for (int k = 0; k < N; ++k)
+    for (int k = 0; k < N; ++k) {
+        if (k % kCheckEvery == 0) Checkpoint();
         sum += static_cast<long double>(h[0][k]) * h[0][k] + static_cast<long double>(h[1][k]) * h[1][k];
+    }
     return sum / N;
 }
 
@@ -123,9 +132,7 @@ SonarBudget ComputeBudget(const RunRequest& q)
     ReleaseSignal(echo);
     FFT(work, N, -1);
     Envelope(work, N, envelope);
-    long double peak = 0;
-    for (const TSignalRow& row : envelope)
-        for (const double v : row) peak = std::max<long double>(peak, v);
+    const long double peak = SamplePeak(envelope, N);
     const long double snrOut = Db(peak * peak / 2 / (noise * gain));
     const long double snrIn = level[kLastStage] - Db(noise);
     const long double pg = Db(b.band * b.duration);
