@@ -368,6 +368,11 @@ const std::vector<CliOption>& CliOptionTable()
          [](O& o, const std::string& v) { o.ledgerFile = v; }},
         {"--measures", "FILE", kRender, false, Out::Run, "pulse-compression measures of the plotted waveform, as CSV",
          [](O& o, const std::string& v) { o.measuresFile = v; }},
+        {"--budget", "FILE", kRender, false, Out::Run,
+         "the sonar equation's budget as CSV, each term by the equation\n"
+         "and simulated; only with --set LevelModel=1 (its values: SL,\n"
+         "NL, DI, Absorption 0|1, SeaDepth, pH)",
+         [](O& o, const std::string& v) { o.budgetFile = v; }},
         {"--table", "FILE", kEvaluate, false, Out::Run, "the result table, cells separated by ';'",
          [](O& o, const std::string& v) { o.tableFile = v; }},
         {"--delay-range", "T0;T1", kAmbiguity, false, Out::No,

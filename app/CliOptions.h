@@ -67,6 +67,7 @@ struct CliOptions {
     std::optional<std::array<int, 3>> ticks;  // amplitude, time, frequency
     std::string waveFile, spectrumFile;
     std::string ledgerFile, measuresFile;
+    std::string budgetFile;  // the sonar equation's budget: only in that level model
     // The zoom: a time range in seconds, a frequency range in hertz.
     std::optional<PlotRange> timeRange, freqRange;
     // The reference drawn under the run: the same situation at another

@@ -34,6 +34,7 @@
 #include "model/ModelParameters.h"
 #include "model/PulseCompression.h"
 #include "model/Scenario.h"
+#include "model/SonarBudget.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
 #include "signal/RunControl.h"
@@ -272,6 +273,11 @@ int RunRender(const CliOptions& o, RunControl& control, OutputSet& outputs)
     state.noiseSeed = o.seed;
     if (o.model) state.SelectModel(*o.model);
     if (o.stage) state.SelectPath(*o.stage);  // a single model has no path: ignored
+    // Refused before anything runs or is written: the teaching levels have no
+    // budget, and the level model is known only once the settings are in.
+    if (!o.budgetFile.empty() && !params.levels.On())
+        throw CliUsageError("--budget: the sonar equation's budget needs the sonar-equation level model "
+                            "(--set LevelModel=1); the default level model has none");
 
     // Every output joins one set: they land together once the run is done,
     // or, on any failure, none of them does.
@@ -301,11 +307,13 @@ int RunRender(const CliOptions& o, RunControl& control, OutputSet& outputs)
 
     OutputFile* ledger = o.ledgerFile.empty() ? nullptr : &outputs.Add(o.ledgerFile);
     OutputFile* measures = o.measuresFile.empty() ? nullptr : &outputs.Add(o.measuresFile);
+    OutputFile* budget = o.budgetFile.empty() ? nullptr : &outputs.Add(o.budgetFile);
 
     state.Start(&control);
     Checkpoint();  // a run stopped by Ctrl+C left nothing to write
     if (measures) measures->Write(MeasuresCsv(MeasureShown(state)));
     if (ledger) ledger->Write(LedgerCsv(ComputeLedger(state)));
+    if (budget) budget->Write(BudgetCsv(ComputeBudget(state)));
     WritePicture(picture, PictureFormatOf(o.output), pictureFile);
     return 0;
 }

@@ -167,6 +167,22 @@ void RunAsValue(benchmark::State& st, bool legacy)
     st.counters["N"] = run.Size();
 }
 
+// Start in the sonar equation's levels against the same Start in the
+// teaching levels, at N = 2^range(0), with the receiver's noise or without,
+// after a first Start of each.
+void SonarRun(benchmark::State& st, bool sonar, bool noise)
+{
+    LargeRunState run(DurationOf(static_cast<int>(st.range(0))));
+    if (sonar) run.params.SetLevelModel(sonavir::kSonarEquation);
+    run.params.noiseOn = noise;
+    run.state.noiseSeed = 1;
+    // Untimed: the first run of a record works out the sphere's factor and the
+    // absorption, which the next runs of the same record keep.
+    run.state.Start();
+    for (auto _ : st) Timed(st, [&] { run.state.Start(); });
+    st.counters["N"] = run.Size();
+}
+
 // The 2^24 run on `threads` threads.
 void RunOnThreads(benchmark::State& st, int threads)
 {
@@ -214,6 +230,14 @@ const bool registered = [] {
     for (auto* b : {value, before}) b->Arg(16)->Arg(20)->Arg(24)->UseManualTime()->Unit(benchmark::kMillisecond);
     value->Iterations(3);
     before->Iterations(3);
+    for (const bool noise : {false, true}) {
+        auto [sonar, teaching] = sonavir::bench::RegisterRatioPair(
+            noise ? "SonarRunVsTeachingRunNoisy" : "SonarRunVsTeachingRun",
+            [noise](benchmark::State& st) { SonarRun(st, true, noise); },
+            [noise](benchmark::State& st) { SonarRun(st, false, noise); });
+        for (auto* b : {sonar, teaching})
+            b->Arg(16)->Arg(20)->Iterations(8)->UseManualTime()->Unit(benchmark::kMillisecond);
+    }
     auto [twoThreads, oneThread] = sonavir::bench::RegisterRatioPair(
         "TwoThreadsVsOne", [](benchmark::State& st) { RunOnThreads(st, 2); },
         [](benchmark::State& st) { RunOnThreads(st, 1); });

@@ -27,6 +27,9 @@ struct PictureSettings {
     // their peaks. It changes the curves themselves, which are drawn with the
     // scale off too, so "Шкала" neither greys nor clears it.
     bool db = false;
+    // "Шкала дальности": the time axis of an echo at its true delay labelled
+    // in ranges c·t/2, m (records without such a delay keep their times).
+    bool rangeAxis = false;
 
     // The window's two forms: full after a model run, short (colours only)
     // after an evaluation run.
@@ -46,6 +49,7 @@ struct PictureSettings {
     void SetTc(bool on);
     void SetF(bool on);
     void SetDb(bool on);
+    void SetRangeAxis(bool on) { rangeAxis = on; }
     // Counts are kept within 1 .. 30 whatever is typed.
     static int ClampCount(int value);
 

@@ -9,14 +9,14 @@ namespace sonavir {
 
 long double PointAxis::At(long double i) const
 {
-    if (kind == Kind::Time) return i * Dt;
+    if (kind == Kind::Time) return t0 == 0 ? i * Dt : t0 + i * Dt;
     return i / (static_cast<long double>(2LL * N) * Dt);
 }
 
 long double PointAxis::IndexOf(long double position) const
 {
     if (!(Dt > 0)) return 0;
-    if (kind == Kind::Time) return position / Dt;
+    if (kind == Kind::Time) return (position - t0) / Dt;
     return position * (static_cast<long double>(2LL * N) * Dt);
 }
 
@@ -108,21 +108,23 @@ ForeignPoints ForeignPoints::On(const PointAxis& record, const PointAxis& plot)
 {
     ForeignPoints points;
     points.count = record.Count();
-    const long double step = plot.At(1);
-    points.ratio = step > 0 ? record.At(1) / step : 0;
+    const long double step = plot.At(1) - plot.At(0);
+    points.ratio = step > 0 ? (record.At(1) - record.At(0)) / step : 0;
+    if (step > 0 && record.At(0) != plot.At(0)) points.offset = (record.At(0) - plot.At(0)) / step;
     return points;
 }
 
 long double ForeignPoints::Column(const PlotSpan& span, int Wp, long long i) const
 {
-    return ((long double)i * ratio - (long double)span.first) * Wp / span.count;
+    return ((long double)i * ratio + offset - (long double)span.first) * Wp / span.count;
 }
 
 long long ForeignPoints::FirstFrom(const PlotSpan& span, int Wp, long long c) const
 {
     if (!(ratio > 0) || !std::isfinite(ratio) || Wp <= 0 || span.count <= 0) return count;
     auto from = [&](long long i) { return Column(span, Wp, i) >= (long double)c; };
-    const long double guess = std::ceil(((long double)span.first + (long double)c * span.count / Wp) / ratio);
+    const long double guess =
+        std::ceil(((long double)span.first + (long double)c * span.count / Wp - offset) / ratio);
     long long i = HeldIndex(guess, 0, count);
     while (i > 0 && from(i - 1)) --i;
     while (i < count && !from(i)) ++i;
@@ -140,7 +142,7 @@ PlotSpan ForeignPoints::InColumn(const PlotSpan& span, int X0, int Wp, int x) co
 long long ForeignPoints::Nearest(long double at) const
 {
     if (!(ratio > 0) || !std::isfinite(ratio) || count <= 0) return -1;
-    const long double i = std::floor(at / ratio + 0.5L);
+    const long double i = std::floor((at - offset) / ratio + 0.5L);
     if (!(i >= 0) || i > count - 1) return -1;
     return static_cast<long long>(i);
 }

@@ -18,16 +18,18 @@ struct PlotRange {
     bool operator==(const PlotRange&) const = default;
 };
 
-// Where a plot's points lie along its axis: waveform sample m at m·Dt
-// seconds (2N of them), spectrum column k at k/(2N·Dt) hertz (N of them).
+// Where a plot's points lie along its axis: waveform sample m at t0 + m·Dt
+// seconds (2N of them; t0, the time of the record's first sample, is 0 but
+// for a time-gated record), spectrum column k at k/(2N·Dt) hertz (N of them).
 struct PointAxis {
     enum class Kind { Time, Frequency };
     Kind kind = Kind::Time;
     long double Dt = 0;
     int N = 0;
+    long double t0 = 0;
 
-    static PointAxis Time(long double Dt, int N) { return {Kind::Time, Dt, N}; }
-    static PointAxis Frequency(long double Dt, int N) { return {Kind::Frequency, Dt, N}; }
+    static PointAxis Time(long double Dt, int N, long double t0 = 0) { return {Kind::Time, Dt, N, t0}; }
+    static PointAxis Frequency(long double Dt, int N) { return {Kind::Frequency, Dt, N, 0}; }
     long long Count() const { return kind == Kind::Time ? 2LL * N : N; }
     // The position of point i; fractional points lie between their neighbours.
     long double At(long double i) const;
@@ -72,12 +74,15 @@ PlotRange RangeOfColumns(const PointAxis& axis, const PlotSpan& span, int X0, in
 
 // Another record's points on a plot's axis (a held reference drawn under the
 // plot, at its own sample times or frequencies): its point i lies at the
-// plot's fractional point i·ratio. Its point lies in relative column
-// floor((i·ratio - first)·Wp/count) of a plot showing points first ..
-// first + count - 1 over Wp pixels; those in columns 0 .. Wp - 1 are drawn.
+// plot's fractional point i·ratio + offset (the offset parts two records
+// whose first samples lie at different times). Its point lies in relative
+// column floor((i·ratio + offset - first)·Wp/count) of a plot showing points
+// first .. first + count - 1 over Wp pixels; those in columns 0 .. Wp - 1
+// are drawn.
 struct ForeignPoints {
     long double ratio = 1;
     long long count = 0;
+    long double offset = 0;
 
     // The points of a record on a plot of the same kind of axis.
     static ForeignPoints On(const PointAxis& record, const PointAxis& plot);

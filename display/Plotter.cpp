@@ -250,19 +250,22 @@ void DrawDbCaption(Canvas& picture, int X0, int y, int frameTop, const std::stri
 }
 
 // Tick labels of a zoomed axis: the span's start and each of `intervals`
-// parts of its length on, in as many digits as tell them apart.
-std::vector<std::string> SpanTickLabels(const PointAxis& axis, const PlotSpan& span, int intervals)
+// parts of its length on, in as many digits as tell them apart; times times
+// `scale` (c/2 for ranges).
+std::vector<std::string> SpanTickLabels(const PointAxis& axis, const PlotSpan& span, int intervals,
+                                        long double scale = 1)
 {
     std::vector<long double> values;
     for (int k = 0; k <= intervals; ++k)
-        values.push_back(axis.At(span.first + (long double)k * span.count / intervals));
+        values.push_back(axis.At(span.first + (long double)k * span.count / intervals) * scale);
     return DistinctNumberTexts(values, 3);
 }
 
 // The waveform band's time ticks on the frame's lower and upper edges
-// (Y0 ± A ± 5 .. 10), their labels under the frame.
-void TimeTicks(Canvas& picture, const Counts& c, const PlotAxes& axes, int N, const PlotSpan& shown, bool whole,
-               int X0, int Wp, int Y0, int A)
+// (Y0 ± A ± 5 .. 10), their labels under the frame: times from 0, or for a
+// time-gated record its true times, or the ranges c·t/2 they stand for.
+void TimeTicks(Canvas& picture, const Counts& c, const PlotAxes& axes, bool ranges, int N, const PlotSpan& shown,
+               bool whole, int X0, int Wp, int Y0, int A)
 {
     const long double sx = (long double)Wp / c.NT;
     const long double st = (long double)N * axes.Dt * 2 / c.NT;
@@ -275,7 +278,8 @@ void TimeTicks(Canvas& picture, const Counts& c, const PlotAxes& axes, int N, co
         xs.push_back(x);
         labels.push_back(FormatPicture(k * st));
     }
-    if (!whole) labels = SpanTickLabels(PointAxis::Time(axes.Dt, N), shown, c.NT);
+    if (!whole || axes.t0 != 0 || ranges)
+        labels = SpanTickLabels(axes.TimeAxis(N), shown, c.NT, ranges ? axes.soundSpeed / 2 : 1);
     DrawLabelsCentred(picture, xs, labels, Y0 + A + 15);
 }
 
@@ -400,7 +404,7 @@ void DrawReference(Canvas& picture, int X0, int Wp, const PlotSpan& shown, const
 ForeignPoints ReferencePoints(const PlotReference& ref, PlotKind plot, const PlotAxes& axes, int N)
 {
     return plot == PlotKind::Time
-               ? ForeignPoints::On(PointAxis::Time(ref.Dt, ref.N), PointAxis::Time(axes.Dt, N))
+               ? ForeignPoints::On(PointAxis::Time(ref.Dt, ref.N, ref.t0), axes.TimeAxis(N))
                : ForeignPoints::On(PointAxis::Frequency(ref.Dt, ref.N), PointAxis::Frequency(axes.Dt, N));
 }
 
@@ -491,14 +495,15 @@ void DrawPlotBody(Canvas& picture, const PictureSettings& settings, const PlotAx
             picture.Rectangle(L.X0, L.Y0 - A - 10, L.X0 + L.Wp + 1, L.Y0 + A + 10);
         else
             picture.Rectangle(L.X0, L.Y0 + 10, L.X0 + L.Wp, L.Y0 - A - 10);
-        if (time && settings.tc) TimeTicks(picture, c, axes, N, shown, whole, L.X0, L.Wp, L.Y0, A);
+        if (time && settings.tc)
+            TimeTicks(picture, c, axes, axes.Ranges(settings), N, shown, whole, L.X0, L.Wp, L.Y0, A);
         if (!time && settings.f) FrequencyTicks(picture, c, axes, N, shown, whole, L.X0, L.Wp, L.Y0, A);
         if (settings.amplitude) AmplitudeTicks(picture, L.X0, L.AmplitudeRight(), ys, labels, L.LabelRise());
         if (db)
             DrawDbCaption(picture, L.X0, L.Y0 - A - 20, L.Y0 - A - 10, caption);
         else
             picture.TextOut(L.X0 - picture.TextWidth(caption) - 6, L.Y0 - A - 20, caption);
-        const std::string axis = time ? "t, с" : "f, Гц";
+        const std::string axis = time ? (axes.Ranges(settings) ? "r, м" : "t, с") : "f, Гц";
         picture.TextOut(L.X0 + L.Wp - picture.TextWidth(axis), time ? L.Y0 + A + 28 : L.Y0 + 28, axis);
     }
     if (ref) DrawReference(picture, L.X0, L.Wp, shown, ReferencePoints(*ref, L.kind, axes, N), scale, refSource);

@@ -18,6 +18,13 @@ struct PlotAxes {
     long double Fmax = 0;    // highest signal frequency, Hz
     int KofDiscret = 0;      // samples per period of Fmax
     int imageLeft = 0;       // left position of the picture in its window
+    // The waveform's time of sample 0 (a time-gated record's), s, and the
+    // sound speed that turns its echo times into ranges c·t/2 (0: none; the
+    // picture setting "rangeAxis" labels the time axis in ranges with it).
+    long double t0 = 0;
+    long double soundSpeed = 0;
+    PointAxis TimeAxis(int N) const { return PointAxis::Time(Dt, N, t0); }
+    bool Ranges(const PictureSettings& settings) const { return settings.rangeAxis && soundSpeed > 0; }
 };
 
 // A polyline in the pen colour (solid pen) with the pixels of one LineTo per
@@ -59,6 +66,7 @@ struct PlotReference {
     const TSignalData* envelope = nullptr;  // its waveform's envelope (dB view); worked out when not given
     int N = 0;                              // its columns
     long double Dt = 0;                     // its sample step
+    long double t0 = 0;                     // its waveform's time of sample 0
 };
 
 // What a plot draws besides its own buffer.

@@ -79,7 +79,10 @@ void FitTable(QTableWidget* grid)
     grid->resizeColumnsToContents();
     for (int c = 0; c < grid->columnCount(); ++c)
         if (!grid->isColumnHidden(c)) grid->setColumnWidth(c, std::max(grid->columnWidth(c), 80));
-    int width = grid->verticalHeader()->width() + 2 * grid->frameWidth();
+    // A header whose labels were set while the table was hidden has not
+    // been laid out yet: its hint is what it will take.
+    int width = std::max(grid->verticalHeader()->width(), grid->verticalHeader()->sizeHint().width()) +
+                2 * grid->frameWidth();
     for (int c = 0; c < grid->columnCount(); ++c)
         if (!grid->isColumnHidden(c)) width += grid->columnWidth(c);
     int height = grid->horizontalHeader()->height() + 2 * grid->frameWidth();
@@ -129,6 +132,16 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
     LedgerGrid->setVerticalHeaderLabels(stages);
     LedgerMessage = new QLabel(this);
 
+    BudgetLabel = new QLabel(QStringLiteral("Уравнение гидролокации: EL = SL − 2·TL + TS, "
+                                            "ОСШ = EL − (NL − DI) + 10·lg(B·T)"),
+                             this);
+    BudgetGrid = Grid(this, 0,
+                      {QStringLiteral("Уравнение, дБ"), QStringLiteral("Модель, дБ"), QStringLiteral("Разность, дБ")},
+                      {QStringLiteral("Член уравнения на частоте F0"),
+                       QStringLiteral("Уровень, измеренный на сигнале модели: энергия за длительность импульса"),
+                       QStringLiteral("Модель минус уравнение")});
+    BudgetNote = new QLabel(this);
+
     CompressionLabel = new QLabel(QStringLiteral("Сжатие импульса"), this);
     CompressionGrid = Grid(this, 1,
                            {QStringLiteral("Время пика"), QStringLiteral("Пик"),
@@ -149,16 +162,22 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
     CompressionGrid->setColumnHidden(kLossColumn, true);
     CompressionGrid->setVerticalHeaderLabels({QStringLiteral("S(t)")});
     CompressionMessage = new QLabel(this);
-    for (QLabel* label : {LedgerMessage, CompressionMessage}) {
+    for (QLabel* label : {LedgerMessage, CompressionMessage, BudgetNote}) {
         label->setWordWrap(true);
         label->hide();
     }
+    BudgetLabel->hide();
+    BudgetGrid->hide();
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 6, 6, 6);
     column->setSpacing(4);
     column->addWidget(LedgerGrid);
     column->addWidget(LedgerMessage);
+    column->addSpacing(6);
+    column->addWidget(BudgetLabel);
+    column->addWidget(BudgetGrid);
+    column->addWidget(BudgetNote);
     column->addSpacing(6);
     column->addWidget(CompressionLabel);
     column->addWidget(CompressionGrid);
@@ -175,10 +194,17 @@ void LedgerWindow::FitSize()
 {
     FitTable(LedgerGrid);
     FitTable(CompressionGrid);
+    FitTable(BudgetGrid);
     const int width = std::max(LedgerGrid->width(), CompressionGrid->width());
-    for (QLabel* label : {LedgerMessage, CompressionMessage}) label->setFixedWidth(width);
+    for (QLabel* label : {LedgerMessage, CompressionMessage, BudgetNote}) label->setFixedWidth(width);
     layout()->activate();
     setFixedSize(layout()->sizeHint());
+    // Grown by the budget, it stays on the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && isVisible()) {
+        const QRect area = screen->availableGeometry();
+        if (frameGeometry().bottom() > area.bottom())
+            move(x(), std::max(area.top(), area.bottom() - frameGeometry().height()));
+    }
 }
 
 void LedgerWindow::showEvent(QShowEvent* event)
@@ -211,10 +237,13 @@ void LedgerWindow::ShowLedger()
     const std::string sizing = FailureOf([&] { N = TransformSize(HalfSampleCount(request.p.Tc, request.p.Dt)); });
     if (sizing.empty() && N >= kBackgroundColumns) {
         // A long record: the window keeps its old figures, greyed, meanwhile.
-        LedgerGrid->setEnabled(false);
+        for (QWidget* grid : {LedgerGrid, BudgetGrid}) grid->setEnabled(false);
         work_.onFinished = [this](bool stopped) {
-            LedgerGrid->setEnabled(true);
-            if (!stopped) ShowLedgerResult(pending_, pendingFailure_);
+            for (QWidget* grid : {LedgerGrid, BudgetGrid}) grid->setEnabled(true);
+            if (!stopped) {
+                ShowLedgerResult(pending_, pendingFailure_, pendingSonar_);
+                ShowBudgetResult(pendingSonar_, pendingBudget_, pendingBudgetFailure_);
+            }
             FitSize();
         };
         work_.Start([this, request](RunControl&) {
@@ -224,15 +253,28 @@ void LedgerWindow::ShowLedger()
                 } catch (const RunStopped&) {
                 }
             });
+            pendingSonar_ = request.levels.On();
+            if (pendingSonar_)
+                pendingBudgetFailure_ = FailureOf([&] {
+                    try {
+                        pendingBudget_ = ComputeBudget(request);
+                    } catch (const RunStopped&) {
+                    }
+                });
         });
         return;
     }
     Ledger ledger;
     const std::string failure = sizing.empty() ? FailureOf([&] { ledger = ComputeLedger(request); }) : sizing;
-    ShowLedgerResult(ledger, failure);
+    const bool sonar = request.levels.On();
+    ShowLedgerResult(ledger, failure, sonar);
+    SonarBudget budget;
+    const std::string budgetFailure =
+        !sonar ? std::string() : sizing.empty() ? FailureOf([&] { budget = ComputeBudget(request); }) : sizing;
+    ShowBudgetResult(sonar, budget, budgetFailure);
 }
 
-void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& failure)
+void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& failure, bool sonar)
 {
     ShowMessage(LedgerMessage, failure);
     if (!failure.empty()) {
@@ -240,10 +282,12 @@ void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& fai
         return;
     }
     using Field = std::optional<long double>;
-    const long double energy = Largest(ledger, [](const LedgerRow& r) { return Field(r.energy); });
+    // The sonar equation's levels span its losses, 160 dB and more between the
+    // source and the echo: there no energy or peak is nothing beside the largest.
+    const long double energy = sonar ? 0 : Largest(ledger, [](const LedgerRow& r) { return Field(r.energy); });
     const long double dbProbe = Largest(ledger, [](const LedgerRow& r) { return r.dbProbe; });
     const long double dbStep = Largest(ledger, [](const LedgerRow& r) { return r.dbStep; });
-    const long double peak = Largest(ledger, [](const LedgerRow& r) { return Field(r.peak); });
+    const long double peak = sonar ? 0 : Largest(ledger, [](const LedgerRow& r) { return Field(r.peak); });
     const long double time = Largest(ledger, [](const LedgerRow& r) { return Field(r.peakTime); });
     for (int k = 0; k <= MainState::kLastStage; ++k) {
         const LedgerRow& row = ledger.rows[k];
@@ -251,6 +295,45 @@ void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& fai
                                  Cell(row.peak, peak), TimeCell(row.peakTime, time)};
         for (int c = 0; c < 5; ++c) LedgerGrid->item(k, c)->setText(cells[c]);
     }
+}
+
+void LedgerWindow::ShowBudgetResult(bool sonar, const SonarBudget& budget, const std::string& failure)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{BudgetLabel, BudgetGrid}) w->setVisible(sonar);
+    if (!sonar) {
+        ShowMessage(BudgetNote, {});
+        return;
+    }
+    ShowMessage(BudgetNote, failure.empty() ? budget.note : failure);
+    if (!failure.empty()) {
+        ClearCells(BudgetGrid);
+        return;
+    }
+    if (BudgetGrid->rowCount() != static_cast<int>(budget.terms.size())) {
+        BudgetGrid->setRowCount(static_cast<int>(budget.terms.size()));
+        for (int r = 0; r < BudgetGrid->rowCount(); ++r)
+            for (int c = 0; c < 3; ++c) {
+                auto* item = new QTableWidgetItem;
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                BudgetGrid->setItem(r, c, item);
+            }
+    }
+    long double largest = 0;
+    for (const BudgetTerm& t : budget.terms)
+        largest = std::max({largest, std::fabs(t.equation), t.simulated ? std::fabs(*t.simulated) : 0.0L});
+    QStringList labels;
+    for (std::size_t r = 0; r < budget.terms.size(); ++r) {
+        const BudgetTerm& t = budget.terms[r];
+        // The shares of a transmission loss stand indented under it.
+        labels << (t.part ? QStringLiteral("    ") : QString()) + Q(t.label);
+        // Differences to a thousandth of a decibel: below that they are rounding.
+        std::optional<long double> difference = t.Difference();
+        if (difference) difference = std::nearbyint(*difference * 1000) / 1000 + 0.0L;  // "0", not "-0"
+        const QString cells[] = {Cell(t.equation, largest), Cell(t.simulated, largest), Cell(difference, largest)};
+        for (int c = 0; c < 3; ++c) BudgetGrid->item(static_cast<int>(r), c)->setText(cells[c]);
+    }
+    BudgetGrid->setVerticalHeaderLabels(labels);
+    BudgetGrid->verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 void LedgerWindow::ShowMeasures()

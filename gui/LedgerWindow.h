@@ -10,6 +10,7 @@
 #include "gui/WorkWatcher.h"
 #include "model/Ledger.h"
 #include "model/MainState.h"
+#include "model/SonarBudget.h"
 
 class QLabel;
 class QTableWidget;
@@ -35,6 +36,10 @@ public:
 
     QTableWidget* LedgerGrid;
     QLabel* LedgerMessage;       // why the ledger could not be made, or hidden
+    // The sonar equation's budget, shown in that level model only.
+    QLabel* BudgetLabel;
+    QTableWidget* BudgetGrid;
+    QLabel* BudgetNote;          // where the differences come from, or why there is no budget
     QLabel* CompressionLabel;    // "Сжатие импульса" and the waveform measured
     QTableWidget* CompressionGrid;
     QLabel* CompressionMessage;  // why there are no measures, or hidden
@@ -44,13 +49,17 @@ protected:
 
 private:
     void ShowLedger();
-    void ShowLedgerResult(const Ledger& ledger, const std::string& failure);
+    void ShowLedgerResult(const Ledger& ledger, const std::string& failure, bool sonar);
+    void ShowBudgetResult(bool sonar, const SonarBudget& budget, const std::string& failure);
     void ShowMeasures();
     void FitSize();
 
     MainState& main_;
     Ledger pending_;  // written by the worker, read once it has returned
     std::string pendingFailure_;
+    bool pendingSonar_ = false;
+    SonarBudget pendingBudget_;
+    std::string pendingBudgetFailure_;
     WorkWatcher work_;  // after what it writes: it waits for the worker as it goes
     // The run whose waveform the measures show (none when they show none).
     std::optional<std::uint64_t> measuredRun_;

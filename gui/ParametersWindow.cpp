@@ -95,6 +95,17 @@ void ShowChecked(QCheckBox* box, bool on)
 // Greyed by the program (not merely inside a disabled page).
 bool Greyed(const QWidget* w) { return w->testAttribute(Qt::WA_ForceDisabled); }
 
+// Greys a control the level model leaves unused and says why in its tooltip
+// (a greyed control still shows it); the tooltip of its use otherwise.
+void ShowUsed(QWidget* w, bool used, const char* whyNot, const QString& tip)
+{
+    if (Greyed(w) == used) SetGreyedLook(w, !used);
+    const QString want = used ? tip : QString::fromUtf8(whyNot);
+    if (w->toolTip() != want) w->setToolTip(want);
+}
+
+constexpr const char* kSonarOnly = "Используется только в модели уровней «Уравнение гидролокации» (вкладка «Общие»)";
+
 void ShowValue(SpinEdit* spin, int value)
 {
     // A field being typed into keeps its text while it means the same value.
@@ -221,8 +232,11 @@ void ParametersWindow::BuildSignalPage()
     grid->addWidget(TcComboBox, 1, 1);
     grid->addWidget(KofDiscretLabel, 2, 0);
     grid->addWidget(KofDiscretComboBox, 2, 1);
-    grid->addWidget(FrequencyGroupBox, 1, 2, 3, 1);
-    grid->setRowStretch(3, 1);
+    SlEdit = new QLineEdit(p);
+    grid->addWidget(Label(p, "Уровень источника", SlEdit), 3, 0);
+    grid->addWidget(SlEdit, 3, 1);
+    grid->addWidget(FrequencyGroupBox, 1, 2, 4, 1);
+    grid->setRowStretch(4, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
 }
@@ -270,7 +284,16 @@ void ParametersWindow::BuildMediumPage()
     grid->addWidget(REdit, 1, 3);
     grid->addWidget(Label(p, "Статическое давление", StaticPEdit), 2, 2);
     grid->addWidget(StaticPEdit, 2, 3);
-    grid->setRowStretch(3, 1);
+    AbsorptionComboBox = PickList(p, ModelParameters::AbsorptionItems());
+    SeaDepthEdit = new QLineEdit(p);
+    PhEdit = new QLineEdit(p);
+    grid->addWidget(Label(p, "Поглощение", AbsorptionComboBox), 3, 0);
+    grid->addWidget(AbsorptionComboBox, 3, 1, 1, 3);
+    grid->addWidget(Label(p, "Глубина слоя", SeaDepthEdit), 4, 0);
+    grid->addWidget(SeaDepthEdit, 4, 1);
+    grid->addWidget(Label(p, "pH", PhEdit), 4, 2);
+    grid->addWidget(PhEdit, 4, 3);
+    grid->setRowStretch(5, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 }
@@ -351,7 +374,15 @@ void ParametersWindow::BuildNoisePage()
     grid->addWidget(Label(p, "Соотношение сигнал / шум", NoiseTrackBar), 1, 0, 1, 2);
     grid->addWidget(NoiseTrackBar, 2, 0, 1, 2);
     grid->addLayout(ends, 3, 0, 1, 2);
-    grid->setRowStretch(4, 1);
+    NlEdit = new QLineEdit(p);
+    DiEdit = new QLineEdit(p);
+    auto* levels = new QGridLayout;
+    levels->addWidget(Label(p, "Спектральный уровень NL", NlEdit), 0, 0);
+    levels->addWidget(NlEdit, 0, 1);
+    levels->addWidget(Label(p, "Выигрыш антенны DI", DiEdit), 1, 0);
+    levels->addWidget(DiEdit, 1, 1);
+    grid->addLayout(levels, 4, 0, 1, 2);
+    grid->setRowStretch(5, 1);
     grid->setColumnStretch(0, 1);
 }
 
@@ -398,7 +429,13 @@ void ParametersWindow::BuildCommonPage()
     grid->addWidget(MinCheckBox, 0, 0, 1, 2);
     grid->addWidget(Label(p, "Шаг дискретизации", DtEdit), 1, 0);
     grid->addWidget(DtEdit, 1, 1);
-    grid->setRowStretch(2, 1);
+    LevelModelComboBox = PickList(p, ModelParameters::LevelModelItems());
+    LevelModelComboBox->setToolTip(QString::fromUtf8(
+        "«Уравнение гидролокации»: уровни в мкПа, сферическое расширение фронта, поглощение, время "
+        "распространения, сила цели жесткой сферы и шум приемника по NL и DI"));
+    grid->addWidget(Label(p, "Модель уровней", LevelModelComboBox), 2, 0);
+    grid->addWidget(LevelModelComboBox, 2, 1);
+    grid->setRowStretch(3, 1);
     grid->setColumnStretch(1, 1);
 }
 
@@ -449,6 +486,10 @@ void ParametersWindow::Connect()
             [this](int item) { Handle([&] { params_.SetGruntItem(item); }); });
     connect(WindowComboBox, &QComboBox::activated, this,
             [this](int item) { Handle([&] { params_.SetWindowItem(item); }); });
+    connect(LevelModelComboBox, &QComboBox::activated, this,
+            [this](int item) { Handle([&] { params_.SetLevelModel(item); }); });
+    connect(AbsorptionComboBox, &QComboBox::activated, this,
+            [this](int item) { Handle([&] { params_.SetAbsorptionItem(item); }); });
 
     // Editable lists: a chosen item or every keystroke.
     const auto editable = [this](QComboBox* box, TextSetter setter) {
@@ -472,6 +513,11 @@ void ParametersWindow::Connect()
     edit(RadiusEdit, &ModelParameters::SetRadiusText);
     edit(VEdit, &ModelParameters::SetVText);
     edit(DtEdit, &ModelParameters::SetDtText);
+    edit(SlEdit, &ModelParameters::SetSlText);
+    edit(NlEdit, &ModelParameters::SetNlText);
+    edit(DiEdit, &ModelParameters::SetDiText);
+    edit(SeaDepthEdit, &ModelParameters::SetSeaDepthText);
+    edit(PhEdit, &ModelParameters::SetPhText);
 
     connect(SlnSpinEdit, &SpinEdit::changed, this,
             [this](int v) { Handle([&] { params_.SetSln(v); }); });
@@ -546,7 +592,10 @@ void ParametersWindow::SyncFromState()
         QSignalBlocker block(NoiseTrackBar);
         NoiseTrackBar->setValue(s.snrPosition);
     }
-    NoiseTrackBar->setToolTip(Q(s.snrHint));
+    const bool sonar = s.levels.On();
+    ShowUsed(NoiseTrackBar, !sonar,
+             "Не используется в модели уровней «Уравнение гидролокации»: шум приемника задают NL и DI",
+             Q(s.snrHint));
     ShowItem(NormComboBox, 0);
     ShowChecked(NormOnCheckBox, s.normOn);
 
@@ -556,6 +605,24 @@ void ParametersWindow::SyncFromState()
 
     ShowChecked(MinCheckBox, s.depthOn);
     ShowText(DtEdit, s.dtText);
+    ShowItem(LevelModelComboBox, s.levels.model);
+    ShowUsed(MinCheckBox, !sonar,
+             "Не используется в модели уровней «Уравнение гидролокации»: расширение фронта и поглощение — "
+             "в самой среде",
+             QString());
+    ShowText(SlEdit, s.slText);
+    ShowText(NlEdit, s.nlText);
+    ShowText(DiEdit, s.diText);
+    ShowItem(AbsorptionComboBox, s.levels.absorption);
+    ShowText(SeaDepthEdit, s.seaDepthText);
+    ShowText(PhEdit, s.phText);
+    const bool fg = sonar && s.levels.absorption == kFrancoisGarrison;
+    ShowUsed(SlEdit, sonar, kSonarOnly, QString::fromUtf8("дБ относительно 1 мкПа на 1 м"));
+    ShowUsed(NlEdit, sonar, kSonarOnly, QString::fromUtf8("дБ относительно 1 мкПа²/Гц"));
+    ShowUsed(DiEdit, sonar, kSonarOnly, QString::fromUtf8("дБ"));
+    ShowUsed(AbsorptionComboBox, sonar, kSonarOnly, QString());
+    ShowUsed(SeaDepthEdit, fg, "Используется поглощением Франсуа – Гаррисона", QString::fromUtf8("м"));
+    ShowUsed(PhEdit, fg, "Используется поглощением Франсуа – Гаррисона", QString());
 
     QSignalBlocker block(ModelCheckListBox);
     for (int i = 0; i < ModelCheckListBox->count() && i < static_cast<int>(s.gates.size()); ++i) {

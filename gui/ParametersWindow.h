@@ -50,6 +50,7 @@ public:
     QComboBox* TcComboBox;
     QLabel* KofDiscretLabel;
     QComboBox* KofDiscretComboBox;
+    QLineEdit* SlEdit;  // the sonar equation's source level
     // "Антенна"
     QComboBox* AntennaComboBox;
     QLabel* QualityLabel;  // "Добротность"
@@ -62,6 +63,9 @@ public:
     SpinEdit* TemperatureSpinEdit;
     QLineEdit* REdit;
     QLineEdit* StaticPEdit;
+    QComboBox* AbsorptionComboBox;  // the sonar equation's absorption formula
+    QLineEdit* SeaDepthEdit;        // Francois-Garrison's depth
+    QLineEdit* PhEdit;
     // "Грунт"
     QComboBox* GruntComboBox;
     QComboBox* NComboBox;
@@ -80,6 +84,8 @@ public:
     QComboBox* NoiseComboBox;
     QCheckBox* NoiseOnCheckBox;
     QSlider* NoiseTrackBar;
+    QLineEdit* NlEdit;  // the sonar equation's noise spectral level
+    QLineEdit* DiEdit;  // and the receiving array's gain
     // "Нормировка"
     QComboBox* NormComboBox;
     QCheckBox* NormOnCheckBox;
@@ -90,6 +96,7 @@ public:
     // "Общие"
     QCheckBox* MinCheckBox;
     QLineEdit* DtEdit;
+    QComboBox* LevelModelComboBox;  // "Модель уровней"
     // "Модели"
     QListWidget* ModelCheckListBox;
 

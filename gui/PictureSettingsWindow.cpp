@@ -92,6 +92,10 @@ PictureSettingsWindow::PictureSettingsWindow(PictureSettings& settings, WindowBu
                                        QStringLiteral("Закрыть"), BottomPanel);
     CloseSpeedButton->setGeometry(kClientWidth - 8 - 89, 11, 89, 22);
     CloseSpeedButton->setAutoDefault(false);
+    RangeAxisCheckBox = new QCheckBox(QStringLiteral("Шкала дальности"), BottomPanel);
+    RangeAxisCheckBox->setGeometry(8, 12, kClientWidth - 8 - 89 - 16, 20);
+    RangeAxisCheckBox->setToolTip(
+        QStringLiteral("В модели уровней «Уравнение гидролокации»: ось времени в дальностях c·t/2, м"));
 
     connect(ColorButtons, &QButtonGroup::idClicked, this, &PictureSettingsWindow::ColorRadioGroupClick);
     connect(ScaleCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::ScaleCheckBoxClick);
@@ -99,6 +103,7 @@ PictureSettingsWindow::PictureSettingsWindow(PictureSettings& settings, WindowBu
     connect(TcCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::TcCheckBoxClick);
     connect(FCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::FCheckBoxClick);
     connect(DbCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::DbCheckBoxClick);
+    connect(RangeAxisCheckBox, &QCheckBox::toggled, this, &PictureSettingsWindow::RangeAxisCheckBoxClick);
     connect(AmplitudeSpinEdit, &SpinEdit::changed, this, [this](int v) {
         this->settings.amplitudeCount = PictureSettings::ClampCount(v);
         Changed();
@@ -130,6 +135,7 @@ void PictureSettingsWindow::SyncFromState()
     SetChecked(TcCheckBox, settings.tc);
     SetChecked(FCheckBox, settings.f);
     SetChecked(DbCheckBox, settings.db);
+    SetChecked(RangeAxisCheckBox, settings.rangeAxis);
     AmplitudeCheckBox->setEnabled(settings.amplitudeBoxEnabled);
     TcCheckBox->setEnabled(settings.tcBoxEnabled);
     FCheckBox->setEnabled(settings.fBoxEnabled);
@@ -141,6 +147,7 @@ void PictureSettingsWindow::SyncFromState()
     SetValue(FSpinEdit, settings.fCount);
 
     ScaleGroupBox->setVisible(!settings.shortForm);
+    RangeAxisCheckBox->setVisible(!settings.shortForm);
     if (height() != ClientHeight()) setFixedSize(kClientWidth, ClientHeight());
 }
 
@@ -219,6 +226,12 @@ void PictureSettingsWindow::FCheckBoxClick(bool on)
 void PictureSettingsWindow::DbCheckBoxClick(bool on)
 {
     settings.SetDb(on);
+    Changed();
+}
+
+void PictureSettingsWindow::RangeAxisCheckBoxClick(bool on)
+{
+    settings.SetRangeAxis(on);
     Changed();
 }
 

@@ -52,6 +52,9 @@ public:
     SpinEdit* TcSpinEdit;
     SpinEdit* FSpinEdit;
     QWidget* BottomPanel;
+    // "Шкала дальности", beside the close button: an echo at its true delay
+    // (the sonar-equation levels) read in ranges c·t/2 along the time axis.
+    QCheckBox* RangeAxisCheckBox;
     QPushButton* CloseSpeedButton;
 
     void SyncFromState();
@@ -70,6 +73,7 @@ public:
     void TcCheckBoxClick(bool on);
     void FCheckBoxClick(bool on);
     void DbCheckBoxClick(bool on);
+    void RangeAxisCheckBoxClick(bool on);
     void CloseSpeedButtonClick();
 
 protected:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/SonarLevels.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
 
@@ -73,7 +74,7 @@ Ledger ComputeLedger(const RunRequest& q)
         if (k > 0) {
             // As in the run: the gates leave a stage's model out, never its
             // depth attenuation.
-            if (q.depthOn) depth *= DepthFactor(k, q.p);
+            if (q.DepthApplies()) depth *= DepthFactor(k, q.p);
             if (q.gates[k - 1]) {
                 ApplyStage(q, k, spectrum, N);
                 energy = CopyWithEnergy(spectrum, work, N);
@@ -85,6 +86,8 @@ Ledger ComputeLedger(const RunRequest& q)
         row.energy = CheckFinite(energy * depth * depth);
         row.peak = peak * depth;
         row.peakTime = at * ledger.Dt;
+        // The sonar equation's records are time gates that follow the wave.
+        if (q.levels.On()) row.peakTime += RecordStart(q, k, false, N);
     }
     const long double probe = ledger.rows[0].energy;
     for (int k = 0; k <= kLastStage; ++k) {

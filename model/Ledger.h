@@ -19,7 +19,8 @@ struct LedgerRow {
     std::optional<long double> dbProbe;  // 10 lg(energy / probe's), none for a zero energy
     std::optional<long double> dbStep;   // 10 lg(energy / previous stage's); 0 at stage 0
     long double peak = 0;                // largest |x[m]|
-    long double peakTime = 0;            // m Dt of the first sample with that value
+    long double peakTime = 0;            // m Dt of the first sample with that value (the gate's time
+                                         // added in the sonar-equation mode)
 };
 
 struct Ledger {

@@ -153,6 +153,18 @@ const std::vector<std::string>& ModelParameters::NormItems()
     return items;
 }
 
+const std::vector<std::string>& ModelParameters::LevelModelItems()
+{
+    static const std::vector<std::string> items = {"Учебная (исходная)", "Уравнение гидролокации"};
+    return items;
+}
+
+const std::vector<std::string>& ModelParameters::AbsorptionItems()
+{
+    static const std::vector<std::string> items = {"Формула программы", "Франсуа – Гаррисон"};
+    return items;
+}
+
 ModelParameters::ModelParameters()
 {
     // The window's creation: every value is read from its control's text,
@@ -334,6 +346,48 @@ void ModelParameters::SetSnrPosition(int position)
     // The track bar keeps its position within 1 .. 100.
     snrPosition = position < 1 ? 1 : (position > 100 ? 100 : position);
     snrHint = FormatGeneral(Snr(), 15);
+}
+
+void ModelParameters::SetLevelModel(int item)
+{
+    if (item < 0 || item >= static_cast<int>(LevelModelItems().size())) RaiseListIndex(item);
+    levels.model = item;
+}
+
+void ModelParameters::SetSlText(const std::string& text)
+{
+    slText = text;
+    levels.SL = ToDouble(StrToFloat(text));
+}
+
+void ModelParameters::SetNlText(const std::string& text)
+{
+    nlText = text;
+    levels.NL = ToDouble(StrToFloat(text));
+}
+
+void ModelParameters::SetDiText(const std::string& text)
+{
+    diText = text;
+    levels.DI = ToDouble(StrToFloat(text));
+}
+
+void ModelParameters::SetAbsorptionItem(int item)
+{
+    if (item < 0 || item >= static_cast<int>(AbsorptionItems().size())) RaiseListIndex(item);
+    levels.absorption = item;
+}
+
+void ModelParameters::SetSeaDepthText(const std::string& text)
+{
+    seaDepthText = text;
+    levels.depth = ToDouble(StrToFloat(text));
+}
+
+void ModelParameters::SetPhText(const std::string& text)
+{
+    phText = text;
+    levels.pH = ToDouble(StrToFloat(text));
 }
 
 }  // namespace sonavir

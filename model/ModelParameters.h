@@ -22,6 +22,26 @@ inline constexpr std::array<double, 3> GruntKoefTable = {0.041, 0.5, 0.7};
 
 // The target's radial velocity is taken within +-50 m/s.
 inline constexpr int kMaxVelocity = 50;
+// "Модель уровней": the program's own teaching levels, or the levels of the
+// active sonar equation (model/SonarLevels.h).
+enum LevelModelKind { kTeachingLevels = 0, kSonarEquation = 1 };
+// The absorption the sonar-equation mode takes: the water model's own formula
+// or Francois and Garrison's.
+enum AbsorptionKind { kProgramAbsorption = 0, kFrancoisGarrison = 1 };
+
+// The values the sonar-equation mode reads.
+struct SonarLevels {
+    int model = kTeachingLevels;
+    double SL = 210;  // source level, dB re 1 uPa at 1 m
+    double NL = 60;   // noise spectral level, dB re 1 uPa^2/Hz
+    double DI = 10;   // the receiving array's gain against the noise, dB
+    int absorption = kProgramAbsorption;
+    double depth = 100;  // m, for Francois-Garrison
+    double pH = 8;
+
+    bool On() const { return model == kSonarEquation; }
+    bool operator==(const SonarLevels&) const = default;
+};
 
 // The Barker duration for a duration tc: a whole number of 13-chip groups of
 // whole carrier periods, cut toward zero. tc is the duration as typed or as a
@@ -59,6 +79,8 @@ public:
     static const std::vector<std::string>& FilterItems();
     static const std::vector<std::string>& NoiseItems();
     static const std::vector<std::string>& NormItems();
+    static const std::vector<std::string>& LevelModelItems();
+    static const std::vector<std::string>& AbsorptionItems();
 
     // Control state.
     int signalItem = kLfmPulse;
@@ -85,6 +107,9 @@ public:
     bool filterMode = false;       // "Согласовывать с эхо-сигналом"
     bool depthOn = false;          // "Учитывать затухания от глубины"
     StageGates gates = AllGatesOn();
+    // "Уровни": the level model and the sonar equation's values with their texts.
+    SonarLevels levels;
+    std::string slText = "210", nlText = "60", diText = "10", seaDepthText = "100", phText = "8";
 
     // The "Память" figures, written at the start of every run.
     std::string realSizeText = "0", paddedSizeText = "0", bytesText = "0";
@@ -124,6 +149,13 @@ public:
     void SetWindowItem(int item);           // throws for an item not in the list
     void SetDtText(const std::string& text);
     void SetSnrPosition(int position);      // also rewrites the hint
+    void SetLevelModel(int item);           // throws for an item not in the list
+    void SetSlText(const std::string& text);
+    void SetNlText(const std::string& text);
+    void SetDiText(const std::string& text);
+    void SetAbsorptionItem(int item);       // throws for an item not in the list
+    void SetSeaDepthText(const std::string& text);
+    void SetPhText(const std::string& text);
 };
 
 }  // namespace sonavir

@@ -66,7 +66,8 @@ long double ReferenceValue(const HeldReference& ref, PlotKind plot, bool db, lon
 
 ForeignPoints ReferencePointsOn(const HeldReference& ref, const ShownPlots& shown, PlotKind plot)
 {
-    const PointAxis own = plot == PlotKind::Time ? PointAxis::Time(ref.Dt, ref.N) : PointAxis::Frequency(ref.Dt, ref.N);
+    const PointAxis own =
+        plot == PlotKind::Time ? PointAxis::Time(ref.Dt, ref.N, ref.t0) : PointAxis::Frequency(ref.Dt, ref.N);
     return ForeignPoints::On(own, shown.Axis(plot));
 }
 
@@ -151,11 +152,17 @@ std::string PlotReadout::PointText(const ShownPlots& shown, PlotKind plot, long 
     const long long neighbour = point + 1 < axis.Count() ? point + 1 : point - 1;
     const std::string coordinate = CoordinateText(axis.At(point), axis.At(std::max(0LL, neighbour)));
     const bool wave = plot == PlotKind::Time;
+    // An echo at its true delay also reads as the range c·t/2.
+    std::string unit = wave ? "с" : "Гц";
+    if (wave && shown.axes.soundSpeed > 0) {
+        const long double half = shown.axes.soundSpeed / 2;
+        unit += "   r = " + CoordinateText(axis.At(point) * half, axis.At(std::max(0LL, neighbour)) * half) + " м";
+    }
     std::vector<ReadoutValue> values = {
         Read(shown, plot, CurveSymbol(wave ? shown.waveCaption : shown.spectrumCaption), RawValue(shown, plot, point))};
     if (ref && refPoint >= 0)
         values.push_back(Read(shown, plot, kReferenceSymbol, ReferenceValue(*ref, plot, shown.Db(plot), refPoint)));
-    return prefix + ReadoutText(wave ? "t" : "f", coordinate, wave ? "с" : "Гц", values);
+    return prefix + ReadoutText(wave ? "t" : "f", coordinate, unit, values);
 }
 
 std::string PlotReadout::At(const MainState& state, int x, int y)

@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "model/SonarLevels.h"
 #include "signal/Errors.h"
 
 namespace sonavir {
@@ -56,8 +57,12 @@ void PlotScene::DrawPlot(const RunResult& result, RunPlot& plot, const PlotObser
     axes.Fmax = q.p.Fmax;
     axes.KofDiscret = q.p.KofDiscret;
     axes.imageLeft = imageLeft;
+    // Both plots share the axes: the waveform's gate belongs to them whichever comes first.
+    for (const RunPlot& p : result.plots)
+        if (p.kind == PlotKind::Time) axes.t0 = p.t0;
+    if (q.levels.On()) axes.soundSpeed = kSonarSoundSpeed;
     const bool wave = plot.kind == PlotKind::Time;
-    const PlotSpan span = ZoomSpan(plot.kind, wave ? PointAxis::Time(q.p.Dt, N) : PointAxis::Frequency(q.p.Dt, N));
+    const PlotSpan span = ZoomSpan(plot.kind, wave ? axes.TimeAxis(N) : PointAxis::Frequency(q.p.Dt, N));
 
     PlotExtras extras;
     bool exact = plot.envelopeExact;
@@ -114,6 +119,7 @@ const PlotReference* PlotScene::ReferenceFor(PlotKind plot, PlotReference& ref, 
     HeldReference& h = *reference_;
     ref.N = h.N;
     ref.Dt = h.Dt;
+    ref.t0 = h.t0;
     ref.data = plot == PlotKind::Time ? &h.wave : &h.spectrum;
     if (plot == PlotKind::Time && settings_.db) {
         if (!h.hasEnvelope) {
@@ -139,6 +145,7 @@ void PlotScene::HoldReference()
     h.id = ++references_;
     h.N = s.N;
     h.Dt = s.axes.Dt;
+    h.t0 = s.axes.t0;
     h.waveCaption = s.waveCaption;
     h.spectrumCaption = s.spectrumCaption;
     h.spectrumOfWave = s.spectrumOfWave;

@@ -70,7 +70,7 @@ struct ShownPlots {
     // Positions of the plot's points: sample times or column frequencies.
     PointAxis Axis(PlotKind plot) const
     {
-        return plot == PlotKind::Time ? PointAxis::Time(axes.Dt, N) : PointAxis::Frequency(axes.Dt, N);
+        return plot == PlotKind::Time ? axes.TimeAxis(N) : PointAxis::Frequency(axes.Dt, N);
     }
     const PlotSpan& Span(PlotKind plot) const { return plot == PlotKind::Time ? waveSpan : spectrumSpan; }
     bool Db(PlotKind plot) const { return plot == PlotKind::Time ? waveDb : spectrumDb; }
@@ -88,6 +88,7 @@ struct HeldReference {
     std::uint64_t id = 0;      // from 1, one per reference taken
     int N = 0;                 // columns of its buffers
     long double Dt = 0;        // its sample step
+    long double t0 = 0;        // its waveform's time of sample 0
     TSignalData wave, spectrum;
     std::string waveCaption, spectrumCaption;
     bool spectrumOfWave = false;  // as ShownPlots

@@ -73,6 +73,7 @@ PulseCompression MeasureShown(const MainState& state)
     const TSignalData& e = kept ? shown->envelope : envelope;
     m.envelope = m.uncompressed ? MeasurePulse(e, shown->N, shown->axes.Dt)
                                 : MeasureEnvelope(e, shown->N, shown->axes.Dt);
+    m.envelope.peakTime += shown->axes.t0;  // a time-gated record's true time
     if (shown->modelItem == 0) {
         m.bt = TimeBandwidth(shown->signalItem, shown->p);
         if (*m.bt > 0) m.gainDb = CheckFinite(10 * std::log10(*m.bt));

@@ -14,6 +14,7 @@
 #include "signal/Propagation.h"
 #include "signal/TimeScale.h"
 #include "signal/Weighting.h"
+#include "model/SonarLevels.h"
 
 namespace sonavir {
 
@@ -75,7 +76,9 @@ double PlanWeight(const RunRequest& q, const Plan& plan)
     if (q.modelItem != 0) return w + kModel + kTransform + (q.envelope ? kTransform : 0);
     if (plan.filter)
         w += kGenerate + kTransform + plan.gatedEcho * kModel + plan.motionEcho + kModel + (q.windowItem ? kPass : 0);
-    if (!plan.reuseEcho) w += kGenerate + (q.noiseOn ? kNoise : 0);
+    if (!plan.reuseEcho) w += kGenerate;
+    // The receiver's noise of the sonar equation comes after the reuse.
+    if (q.noiseOn && (!plan.reuseEcho || q.levels.On())) w += kNoise;
     if (q.pathStage == 0) {
         if (plan.filter) w += 2 * kTransform + kFilter;
         return w + kPass + kTransform + (q.envelope ? kTransform : 0);
@@ -160,8 +163,9 @@ public:
         // reference pass leaves exactly the spectrum that generating the
         // probe again and carrying it along the path would give, operation
         // for operation; on long records that saves half of the run's work.
-        // A weighted reference is no longer the echo.
-        plan.reuseEcho = plan.filter && q_.filterMode && !q_.noiseOn && q_.pathStage > 0 &&
+        // A weighted reference is no longer the echo; the sonar equation's
+        // noise joins after the stages, so it never stops the reuse.
+        plan.reuseEcho = plan.filter && q_.filterMode && (!q_.noiseOn || q_.levels.On()) && q_.pathStage > 0 &&
                          !ScalesWithDepth(q_, q_.pathStage) && q_.windowItem == 0;
         for (int i = 1; i <= q_.pathStage && q_.modelItem == 0; ++i) {
             plan.gated += q_.gates[i - 1];
@@ -198,6 +202,8 @@ private:
 
     void SignalRun(const Plan& plan)
     {
+        const bool sonar = q_.levels.On();
+        if (sonar) waveStart_ = RecordStart(q_, q_.pathStage, plan.filter, N_);
         TSignalData filterRef;
         long double referenceEnergy = 0;
         if (plan.filter) {
@@ -210,13 +216,14 @@ private:
             progress_.Step(kStepProbe, kGenerate);
             GenerateProbe(q_, signal_, N_, M_);
             r_.signalEnergy = BufferEnergy(signal_, N_);  // before any noise
-            if (q_.noiseOn) {
+            if (q_.noiseOn && !sonar) {
                 progress_.Step(kStepNoise, kNoise);
                 AddNormalNoise(signal_, N_, q_.snr, q_.noiseSeed);
             }
         }
 
         if (q_.pathStage == 0) {
+            if (sonar) ReceiverNoise(false);
             if (plan.filter) {
                 progress_.Step(kStepForward, kTransform);
                 FFT(signal_, N_, +1);
@@ -241,6 +248,7 @@ private:
                 ApplyStage(q_, i, signal_, N_);
             }
         }
+        if (sonar) ReceiverNoise(true);
         if (plan.filter) {
             progress_.Step(kStepFilter, kFilter);
             ApplyMatchedFilter(signal_, N_, filterRef);
@@ -256,6 +264,15 @@ private:
         const bool scaled = ScalesWithDepth(q_, q_.pathStage) || q_.normOn;
         TimePlot("S(t)", scaled || !r_.keep ? nullptr : &spectrum.data, false);
         r_.spectrumOfWave = !scaled;
+    }
+
+    // The sonar equation's noise at the receiver, after the last stage, to the
+    // waveform or its spectrum.
+    void ReceiverNoise(bool spectrum)
+    {
+        if (!q_.noiseOn) return;
+        progress_.Step(kStepNoise, kNoise);
+        AddWhiteNoise(signal_, N_, ReceiverNoiseSigma(q_), spectrum, q_.noiseSeed);
     }
 
     // The probe's stage: the waveform's plot comes first, its spectrum after.
@@ -326,6 +343,7 @@ private:
         RunPlot plot;
         plot.kind = kind;
         plot.caption = caption;
+        if (kind == PlotKind::Time) plot.t0 = waveStart_;
         if (!TryCopy(signal_, N_, plot.data)) {
             r_.keep = false;
             try {
@@ -339,11 +357,12 @@ private:
     }
 
     // The last plot takes over a buffer.
-    static RunPlot PlotOf(PlotKind kind, const char* caption, TSignalData& data)
+    RunPlot PlotOf(PlotKind kind, const char* caption, TSignalData& data) const
     {
         RunPlot plot;
         plot.kind = kind;
         plot.caption = caption;
+        if (kind == PlotKind::Time) plot.t0 = waveStart_;
         plot.data[0].swap(data[0]);
         plot.data[1].swap(data[1]);
         return plot;
@@ -368,6 +387,7 @@ private:
     Progress& progress_;
     int M_ = 0, N_ = 0;
     TSignalData signal_;
+    long double waveStart_ = 0;  // the time of the waveform's sample 0
 };
 
 }  // namespace
@@ -390,6 +410,7 @@ RunRequest RunRequest::Of(const ModelParameters& params, int modelItem, int path
     q.modelItem = modelItem;
     q.pathStage = modelItem == 0 ? pathStage : 0;
     q.tcText = params.tcText;
+    q.levels = params.levels;
     return q;
 }
 
@@ -446,10 +467,15 @@ void GenerateProbe(const RunRequest& q, TSignalData& data, int N, int M)
     default:
         break;
     }
+    if (q.levels.On()) ToSourceLevel(q, data, N, M);
 }
 
 void ApplyChannelModel(ChannelModel model, const RunRequest& q, bool apply, TSignalData& data, int N)
 {
+    if (q.levels.On()) {
+        ApplySonarModel(model, q, apply, data, N);
+        return;
+    }
     switch (model) {
     case ChannelModel::Antenna:
         if (q.antennaItem == 0)
@@ -480,7 +506,7 @@ void ApplyStage(const RunRequest& q, int stage, TSignalData& data, int N)
 
 bool ScalesWithDepth(const RunRequest& q, int lastStage)
 {
-    if (!q.depthOn) return false;
+    if (!q.DepthApplies()) return false;
     for (int i = 1; i <= lastStage; ++i)
         if (DepthFactor(i, q.p) != 1.0L) return true;
     return false;
@@ -488,7 +514,7 @@ bool ScalesWithDepth(const RunRequest& q, int lastStage)
 
 void ApplyDepthAttenuation(const RunRequest& q, int lastStage, TSignalData& data, int N)
 {
-    if (!q.depthOn) return;
+    if (!q.DepthApplies()) return;
     for (int i = 1; i <= lastStage; ++i) {
         const long double factor = DepthFactor(i, q.p);
         if (factor != 1.0L) ScaleBuffer(data, N, factor);

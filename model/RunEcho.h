@@ -40,6 +40,8 @@ struct RunRequest {
     // The duration box's text as the run started: the run writes the
     // duration back only if the user has not typed another meanwhile.
     std::string tcText = "0,01";
+    // The level model and the sonar equation's values (model/SonarLevels.h).
+    SonarLevels levels;
 
     // The parameter set's values and switches with the main window's choices.
     static RunRequest Of(const ModelParameters& params, int modelItem, int pathStage);
@@ -48,6 +50,9 @@ struct RunRequest {
     // Whether both ask for the same computation (the view's envelope and
     // the duration's text aside).
     bool SameRun(const RunRequest& other) const;
+    // Whether the depth attenuation scales the waveforms: switched on, and
+    // with the teaching levels (the sonar equation spreads in the water).
+    bool DepthApplies() const { return depthOn && !levels.On(); }
 };
 
 // One plot of a result: its data, laid out as the plot draws it.
@@ -55,6 +60,9 @@ struct RunPlot {
     PlotKind kind = PlotKind::None;
     std::string caption;  // "S(t)", "|S(jw)|", "h(t)", "|K(jw)|"
     TSignalData data;
+    // A waveform's time of sample 0, s: 0, or in the sonar-equation mode the
+    // record's gate (model/SonarLevels.h).
+    long double t0 = 0;
     // A waveform's envelope, when the request asked for one; exact: it is
     // Envelope(data)'s bit for bit, as the measures need.
     bool hasEnvelope = false, envelopeExact = false;

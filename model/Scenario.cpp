@@ -109,6 +109,13 @@ ParameterKey SpinKey(const char* name, int lo, int hi, int Params::*field, void 
             }};
 }
 
+// An item of a choice that lives in the sonar equation's values.
+ParameterKey LevelsItemKey(const char* name, int hi, int SonarLevels::*field, void (Params::*set)(int))
+{
+    return {name, Kind::Item, 0, hi, nullptr, [field](const Params& m) { return std::to_string(m.levels.*field); },
+            [hi, set](Params& m, const std::string& t) { (m.*set)(Item(t, 0, hi)); }};
+}
+
 ParameterKey KofDiscretKey()
 {
     const auto& items = Params::KofDiscretItems();
@@ -236,6 +243,7 @@ const std::vector<ScenarioKey>& ScenarioKeys()
                                &PictureSettings::SetF));
         k.push_back(TickCount("FrequencyTickCount", &PictureSettings::fCount));
         k.push_back(SettingsSwitch("DbScale", &PictureSettings::db, &PictureSettings::SetDb));
+        k.push_back(SettingsSwitch("RangeAxis", &PictureSettings::rangeAxis, &PictureSettings::SetRangeAxis));
         k.push_back({"PictureSize", [](const Scenario& s) { return SizeText(s.size); },
                      [](Scenario& s, const std::string& t) { s.size = PictureSizeText(t, true); }});
         return k;
@@ -267,6 +275,15 @@ const std::vector<ParameterKey>& ParameterKeys()
         TextKey("V", &Params::vText, &Params::SetVText),
         ItemKey("Snr", 1, 100, &Params::snrPosition, &Params::SetSnrPosition),
         ItemKey("Window", 0, kWindowKinds - 1, &Params::windowItem, &Params::SetWindowItem),
+        // The sonar equation's levels. The depth of its absorption is SeaDepth:
+        // "Depth" has long been the depth attenuation's switch.
+        LevelsItemKey("LevelModel", 1, &SonarLevels::model, &Params::SetLevelModel),
+        TextKey("SL", &Params::slText, &Params::SetSlText),
+        TextKey("NL", &Params::nlText, &Params::SetNlText),
+        TextKey("DI", &Params::diText, &Params::SetDiText),
+        LevelsItemKey("Absorption", 1, &SonarLevels::absorption, &Params::SetAbsorptionItem),
+        TextKey("SeaDepth", &Params::seaDepthText, &Params::SetSeaDepthText),
+        TextKey("pH", &Params::phText, &Params::SetPhText),
     };
     return keys;
 }

@@ -163,4 +163,25 @@ void WidebandAntenna(bool apply, TSignalData& data, int N, const TModelParams& p
     detail::ForColumnBlocks(apply, re, im, 1, N, fast, slow);
 }
 
+long double NarrowbandAntennaGain(const TModelParams& p, long double w)
+{
+    long double re, im;
+    Resonance(p.W0, p.Q).At(w, re, im);
+    return CheckFinite(std::hypot(re, im));
+}
+
+long double WidebandAntennaGain(const TModelParams& p, const std::string& kwText, long double w)
+{
+    const long double w1 = p.W0 - CheckedDiv(StrToFloat(kwText) * p.F0, p.Q);
+    const long double w2 = TruncWhole(p.W0 + CheckedDiv(StrToFloat(kwText) * p.F0, p.Q));
+    long double ar, ai, tr, ti;
+    Resonance(p.W0, p.Q).At(w, ar, ai);
+    double kr = detail::ToStored(ar), ki = detail::ToStored(ai);
+    Resonance(w1, p.Q).At(w, tr, ti);
+    kr = detail::ToStored(kr + tr);
+    ki = detail::ToStored(ki + ti);
+    Resonance(w2, p.Q).At(w, tr, ti);
+    return CheckFinite(std::hypot(kr + tr, ki + ti));
+}
+
 }  // namespace sonavir

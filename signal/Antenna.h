@@ -17,4 +17,10 @@ void NarrowbandAntenna(bool apply, TSignalData& data, int N, const TModelParams&
 void WidebandAntenna(bool apply, TSignalData& data, int N, const TModelParams& p,
                      const std::string& kwText);
 
+// |K| at angular frequency w of the two models above, as their columns have
+// it (the wide-band sum rounded after each term): the narrow-band one is 1 at
+// W0, the wide-band one a little more, from its side resonances.
+long double NarrowbandAntennaGain(const TModelParams& p, long double w);
+long double WidebandAntennaGain(const TModelParams& p, const std::string& kwText, long double w);
+
 }  // namespace sonavir

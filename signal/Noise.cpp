@@ -51,11 +51,14 @@ std::uint32_t Distance(std::uint32_t from, std::uint32_t to)
     return dist;
 }
 
-// Adds noise to the samples of columns [b, e), drawing from `source`.
-void AddNoiseColumns(double* row0, double* row1, int b, int e, LcgSource& source, long double sigma)
+// Adds noise to the samples of columns [b, e), drawing from `source`: of
+// standard deviation sigma0 in column 0, sigma in the others.
+void AddNoiseColumns(double* row0, double* row1, int b, int e, LcgSource& source, long double sigma0,
+                     long double sigma)
 {
     constexpr long double twoPi = 2 * std::numbers::pi_v<long double>;
     for (int i = b; i < e; ++i) {
+        const long double s = i == 0 ? sigma0 : sigma;
         for (double* x : {row0 + i, row1 + i}) {
             long double u1 = source.Next();
             // ln 0 does not exist; the one zero state of the cycle is skipped.
@@ -65,7 +68,7 @@ void AddNoiseColumns(double* row0, double* row1, int b, int e, LcgSource& source
             // much, and the result differs by rounding only.
             const double shape = std::sqrt(-2 * std::log(static_cast<double>(u1))) *
                                  std::cos(static_cast<double>(twoPi * source.Next()));
-            *x = detail::ToStored(*x + shape * sigma);
+            *x = detail::ToStored(*x + shape * s);
         }
     }
 }
@@ -78,10 +81,12 @@ std::uint32_t ClockSeed()
     return static_cast<std::uint32_t>(ticks);
 }
 
-void AddNormalNoise(TSignalData& data, int N, long double snr, std::optional<std::uint32_t> seed)
+namespace {
+
+// The noise of both public forms: four draws per column in column order,
+// from `start`.
+void AddNoise(TSignalData& data, int N, std::uint32_t start, long double sigma0, long double sigma)
 {
-    const std::uint32_t start = seed ? *seed : ClockSeed();
-    const long double sigma = CheckedDiv(SamplePeak(data, N), snr);
     double* row0 = data[0].data();
     double* row1 = data[1].data();
     const std::uint64_t draws = 4ULL * static_cast<std::uint64_t>(N);
@@ -93,7 +98,7 @@ void AddNormalNoise(TSignalData& data, int N, long double snr, std::optional<std
         FpFlagGuard guard;
         for (int b = 0; b < N; b += detail::kCheckColumns) {
             const int e = std::min(N, b + detail::kCheckColumns);
-            AddNoiseColumns(row0, row1, b, e, source, sigma);
+            AddNoiseColumns(row0, row1, b, e, source, sigma0, sigma);
             StepProgress(e, N);
         }
         guard.Check();
@@ -103,8 +108,33 @@ void AddNormalNoise(TSignalData& data, int N, long double snr, std::optional<std
     // straight to its own part of the sequence.
     detail::ForColumns(0, N, [&](int b, int e) {
         LcgSource source(LcgAdvance(start, 4ULL * static_cast<std::uint64_t>(b)));
-        AddNoiseColumns(row0, row1, b, e, source, sigma);
+        AddNoiseColumns(row0, row1, b, e, source, sigma0, sigma);
     });
+}
+
+}  // namespace
+
+void AddNormalNoise(TSignalData& data, int N, long double snr, std::optional<std::uint32_t> seed)
+{
+    const std::uint32_t start = seed ? *seed : ClockSeed();
+    const long double sigma = CheckedDiv(SamplePeak(data, N), snr);
+    AddNoise(data, N, start, sigma, sigma);
+}
+
+void AddWhiteNoise(TSignalData& data, int N, long double sigma, bool spectrum, std::optional<std::uint32_t> seed)
+{
+    const std::uint32_t start = seed ? *seed : ClockSeed();
+    CheckFinite(sigma);
+    if (sigma < 0) RaiseInvalidOp();
+    if (!spectrum) {
+        AddNoise(data, N, start, sigma, sigma);
+        return;
+    }
+    // The transform of 2N independent samples of variance sigma^2 (with its
+    // 1/2N): the real and imaginary parts of each column are independent, of
+    // variance sigma^2 / 4N, the zero-frequency and Nyquist values of sigma^2 / 2N.
+    const long double n = static_cast<long double>(N);
+    AddNoise(data, N, start, sigma / std::sqrt(2 * n), sigma / std::sqrt(4 * n));
 }
 
 void NormalizeEnergy(TSignalData& data, int N, long double E)

@@ -40,6 +40,16 @@ std::uint32_t ClockSeed();
 void AddNormalNoise(TSignalData& data, int N, long double snr,
                     std::optional<std::uint32_t> seed = std::nullopt);
 
+// Adds white Gaussian noise of standard deviation sigma per sample (the same
+// draws and seeding as AddNormalNoise): to the 2N samples of a waveform, or,
+// with `spectrum`, to the N columns of its spectrum as the transform of such
+// noise (each part of columns 1 .. N-1 of deviation sigma / sqrt(4N), both
+// values of column 0 of sigma / sqrt(2N)), so that the inverse transform
+// holds exactly such noise. A sigma that is negative or not finite fails
+// with the standard messages.
+void AddWhiteNoise(TSignalData& data, int N, long double sigma, bool spectrum,
+                   std::optional<std::uint32_t> seed = std::nullopt);
+
 // Scales the buffer so that its energy (BufferEnergy) equals E, the emitted
 // probe's energy. A buffer of zero energy stays as it is.
 void NormalizeEnergy(TSignalData& data, int N, long double E);

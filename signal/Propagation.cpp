@@ -26,19 +26,55 @@ long double Power(long double base, long double exponent)
     return CheckedExp(CheckFinite(exponent * CheckedLn(base)));
 }
 
+WaterAbsorption::WaterAbsorption(const TModelParams& p)
+{
+    fT = 21.9L * Power(10, 6 - CheckedDiv(1520, static_cast<long double>(std::int64_t{p.Temperature} + 273)));
+    Pf = 1 - (6.54L / Power(10, 4)) * p.StaticP;
+    salt = p.Sln * 0.0203L * fT;
+    fT2 = fT * fT;
+    // Constant factors are folded once, leaving one division per column.
+    freshK = CheckedDiv(Power(10, -2) * 2.93L, fT);
+}
+
+long double WaterAbsorption::operator()(long double frequency) const
+{
+    const long double f = CheckFinite(frequency) / 1000;
+    const long double f2 = CheckFinite(f * f);
+    return CheckFinite((f2 * salt / (fT2 + f2) + f2 * freshK) * Pf);
+}
+
+void WaterAbsorption::Columns(int N, long double Dt, double* alpha) const
+{
+    const long double dfk = CheckedDiv(1, 2 * static_cast<long double>(N) * Dt) / 1000;
+    using detail::FitsDouble;
+    const bool fast = FitsDouble(dfk) && FitsDouble(salt) && FitsDouble(fT2) && FitsDouble(freshK) && FitsDouble(Pf);
+    const double dfkD = static_cast<double>(dfk), saltD = static_cast<double>(salt);
+    const double fT2D = static_cast<double>(fT2), freshD = static_cast<double>(freshK);
+    const double PfD = static_cast<double>(Pf);
+    detail::ForColumns(0, N, [&](int b, int e) {
+        for (int i = b; i < e; ++i) {
+            if (fast) {
+                const double f = i * dfkD, f2 = f * f;
+                const double a = (f2 * saltD / (fT2D + f2) + f2 * freshD) * PfD;
+                if (std::isfinite(a)) {
+                    alpha[i] = a;
+                    continue;
+                }
+            }
+            const long double f = i * dfk, f2 = f * f;
+            alpha[i] = detail::ToStored((f2 * salt / (fT2 + f2) + f2 * freshK) * Pf);
+        }
+    });
+}
+
 void WaterMedium(bool apply, TSignalData& data, int N, const TModelParams& p)
 {
     const long double df = KiloHertzStep(N, p);
     const long double Dt = p.Dt;
-    const long double fT =
-        21.9L * Power(10, 6 - CheckedDiv(1520, static_cast<long double>(std::int64_t{p.Temperature} + 273)));
-    const long double Pf = 1 - (6.54L / Power(10, 4)) * p.StaticP;
-    const long double salt = p.Sln * 0.0203L * fT;
-    const long double fT2 = fT * fT;
-    const long double fresh = Power(10, -2) * 2.93L;
-    // Constant factors are folded once, leaving one division per column.
+    const WaterAbsorption absorption(p);
+    const long double Pf = absorption.Pf, salt = absorption.salt, fT2 = absorption.fT2;
+    const long double freshK = absorption.freshK;
     const long double dfk = df / 1000;
-    const long double freshK = CheckedDiv(fresh, fT);
     const long double toExp2 = -p.R / 10 * std::log2(10.0L);
     // A shift by two samples, 2 pi f 2 Dt 1000.
     const auto phase = [df, Dt](int i) {

@@ -25,6 +25,7 @@
 #include "model/AmbiguityStudy.h"
 #include "model/MainState.h"
 #include "model/Scenario.h"
+#include "model/SonarBudget.h"
 #include "signal/Errors.h"
 #include "tests/support/TempDir.h"
 
@@ -215,6 +216,31 @@ TEST(CliExe, AmbiguityWritesTheMapOfItsSpansAndItsCsvFiles)
     EXPECT_EQ(Lines(map).size(), 1 + 11 * static_cast<std::size_t>(expected.map.columns));
     const QImage picture(QString::fromStdString(dir / "a.png"));
     EXPECT_EQ(picture.size(), QSize(700, 500));
+}
+
+// The budget of the sonar-equation levels: one row per term, the same as the
+// window's budget of the situation the options set up.
+TEST(CliExe, RenderWritesTheSonarBudget)
+{
+    TempDir dir;
+    Result r = RunExe(dir, {"render", "--set", "LevelModel=1", "--set", "Signal=0", "--set", "R=2", "--seed", "4",
+                            "--budget", dir / "b.csv", "-o", dir / "p.bmp"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string csv = ReadAll(dir / "b.csv");
+    const auto lines = Lines(csv);
+    const char* names[] = {"SL", "TL_out", "TS", "TL_back", "EL", "NL", "DI", "SNR_in", "PG", "SNR_out"};
+    ASSERT_EQ(lines.size(), std::size(names) + 1);
+    EXPECT_EQ(lines[0], "term,equation_db,simulated_db,difference_db");
+    for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(lines[i + 1].rfind(names[i] + std::string(","), 0), 0u);
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state(params, settings, picture);
+    params.SetLevelModel(kSonarEquation);
+    params.SetSignalItem(kRadioPulse);
+    params.SetRText("2");
+    state.noiseSeed = 4;
+    EXPECT_EQ(csv, BudgetCsv(ComputeBudget(state)));
 }
 
 // The dB view and a reference are ways of drawing: the picture changes,
@@ -655,6 +681,9 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {{"ambiguity", "--measures", out, "-o", out}, "--measures and -o name the same file"},
         {{"render", "--map", dir / "m.csv", "-o", out}, "--map is an option of ambiguity"},
         {{"evaluate", "--measures", dir / "m.csv", "-o", out}, "--measures is an option of render and ambiguity"},
+        // The teaching levels have no budget; not even the scenario is written.
+        {{"render", "--budget", dir / "b.csv", "--save-scenario", dir / "s.svr", "-o", out}, "--budget: "},
+        {{"render", "--set", "LevelModel=1", "--budget", dir / "b.csv"}, "-o FILE is required with --budget"},
     };
     for (const auto& [args, message] : bad) {
         Result r = RunExe(dir, args);

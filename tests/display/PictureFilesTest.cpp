@@ -170,6 +170,33 @@ TEST(PictureFilesTest, ReplayDrawsWhatThePictureShows)
     }
 }
 
+// The time axis of a record gated at 2 s reads its true times, or with the
+// range setting and a sound speed the ranges c·t/2 (1500 m at its start); a
+// record without a sound speed keeps its times.
+TEST(PictureFilesTest, GatedTimeAxisReadsTrueTimesOrRanges)
+{
+    struct Case {
+        bool rangeAxis;
+        long double soundSpeed;
+        std::vector<const char*> texts;
+    };
+    const Case cases[] = {{false, 1500, {"t, с", "2,003"}}, {true, 1500, {"r, м", "1500", "1503"}},
+                          {true, 0, {"t, с", "2,003"}}};
+    for (const Case& c : cases) {
+        TempDir dir;
+        Picture p;
+        PictureSettings s;
+        s.rangeAxis = c.rangeAxis;
+        PlotAxes axes = DefaultAxes();
+        axes.t0 = 2;
+        axes.soundSpeed = c.soundSpeed;
+        DrawTimePlot(p, s, axes, Buffer(512, Sine), 512, "S(t)");
+        const std::string text = testsupport::ReadSvg(Saved(p, PictureFormat::Svg, dir, "t.svg")).text;
+        for (const char* t : c.texts) EXPECT_NE(text.find(t), std::string::npos) << t;
+        EXPECT_EQ(text.find(c.texts[0][0] == 't' ? "r, м" : "t, с"), std::string::npos);
+    }
+}
+
 TEST(PictureFilesTest, SvgDrawsThePlotsWithTheirTextsAndGeometry)
 {
     TempDir dir;

@@ -1046,6 +1046,21 @@ TEST(PlotSpanTest, ColumnsAndPointsAgreeWithTheCurve)
     EXPECT_EQ(RangeOfColumns(axis, {100, 71}, X0, Wp, X0 + 20, X0 + 40), (PlotRange{51, 52}));
 }
 
+// A time-gated record's points lie at their true times: a range picks them
+// there, and a reference gated elsewhere (half the step, 3 s later) meets the
+// plot where its times fall.
+TEST(PlotSpanTest, GatedRecordsMeetAtTheirTrueTimes)
+{
+    const PointAxis plot = PointAxis::Time(0.5L, 64, 100), record = PointAxis::Time(0.25L, 64, 103);
+    EXPECT_EQ(PointsWithin(plot, {101, 102}), (PlotSpan{2, 3}));
+    EXPECT_EQ(plot.IndexOf(plot.At(17)), 17);
+    const ForeignPoints points = ForeignPoints::On(record, plot);
+    for (long long i : {0LL, 5LL, 40LL}) EXPECT_EQ(points.Column({0, 128}, 128, i), 6 + i / 2.0L) << i;
+    EXPECT_EQ(points.Nearest(8), 4);
+    EXPECT_EQ(points.Nearest(5), -1);  // before the reference's record
+    EXPECT_EQ(points.FirstFrom({0, 128}, 128, 10), 8);
+}
+
 TEST(PlotSpanTest, NumberTextsTellNeighboursApart)
 {
     EXPECT_EQ(DistinctNumberTexts({0, 0.00346L, 0.00691L}, 3), (std::vector<std::string>{"0", "0,00346", "0,00691"}));

@@ -12,6 +12,7 @@
 #include "gui/QtText.h"
 #include "model/Ledger.h"
 #include "model/PulseCompression.h"
+#include "model/SonarBudget.h"
 #include "signal/NumberText.h"
 
 using namespace sonavir;
@@ -101,6 +102,32 @@ private slots:
         QVERIFY(w.LedgerGrid->isEnabled());
         const Ledger ledger = ComputeLedger(p.main);
         QCOMPARE(Text(w.LedgerGrid, 7, 2), Q(FormatGeneral(*ledger.rows[7].dbStep, 4)));
+    }
+
+    // The sonar equation's budget shows in that level model only, term by
+    // term with its three figures, and its note says what the differences are.
+    void showsTheSonarBudgetInThatLevelModelOnly()
+    {
+        ProgramWindows p;
+        p.ShowStartWindows();
+        LedgerWindow& w = *p.ledgerWindow;
+        p.mainWindow->LedgerItem->trigger();
+        QVERIFY(!w.BudgetGrid->isVisible() && !w.BudgetNote->isVisible());
+        p.params.SetLevelModel(kSonarEquation);
+        p.mainWindow->StartSpeedButtonClick();
+        p.mainWindow->WaitForRun();
+        QVERIFY(w.BudgetGrid->isVisible());
+        const SonarBudget b = ComputeBudget(p.main);
+        QCOMPARE(w.BudgetGrid->rowCount(), static_cast<int>(b.terms.size()));
+        const int el = 10;  // SL, TL_out and its three shares, TS, TL_back and its shares, EL
+        QCOMPARE(w.BudgetGrid->verticalHeaderItem(el)->text(), Q(b.terms[el].label));
+        QCOMPARE(Text(w.BudgetGrid, el, 0), Q(FormatGeneral(b.terms[el].equation, 4)));
+        QCOMPARE(Text(w.BudgetGrid, el, 1), Q(FormatGeneral(*b.terms[el].simulated, 4)));
+        QCOMPARE(w.BudgetNote->text(), Q(b.note));  // the default LFM pulse: broadband
+        QVERIFY(w.BudgetNote->text().contains(QStringLiteral("Широкополосный")));
+        // The echo's energy, some 150 dB below the source's, is a figure, not 0.
+        const Ledger ledger = ComputeLedger(p.main);
+        QCOMPARE(Text(w.LedgerGrid, 7, 0), Q(FormatGeneral(ledger.rows[7].energy, 4)));
     }
 };
 

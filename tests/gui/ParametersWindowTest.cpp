@@ -76,6 +76,7 @@ private slots:
     void focusReturnsToTheFieldAfterTheErrorBox();
     void switchesGatesAndTrackBarWriteTheState();
     void evaluationLockDisablesListedControls();
+    void sonarLevelsGreyWhatTheyDoNotUseAndSayWhy();
 };
 
 void ParametersWindowTest::defaultsShowTheParameterSet()
@@ -396,6 +397,31 @@ void ParametersWindowTest::evaluationLockDisablesListedControls()
     // Unlocking must not undo the antenna kind's greying.
     QVERIFY(LooksGreyed(f.KComboBox));
     QVERIFY(!f.Label19->isEnabled());
+}
+
+// The sonar equation's noise comes from NL and DI: the SNR slider and the
+// depth attenuation are greyed with a tooltip why, the sonar values are not;
+// the depth and pH serve Francois-Garrison only. Back to the teaching levels,
+// all as it was.
+void ParametersWindowTest::sonarLevelsGreyWhatTheyDoNotUseAndSayWhy()
+{
+    Fixture fx;
+    ParametersWindow& f = *fx.form;
+    QVERIFY(LooksGreyed(f.NlEdit) && LooksGreyed(f.SlEdit) && f.NoiseTrackBar->isEnabled());
+    Choose(f.LevelModelComboBox, kSonarEquation);
+    QVERIFY(fx.params.levels.On());
+    QVERIFY(LooksGreyed(f.NoiseTrackBar) && LooksGreyed(f.MinCheckBox));
+    QVERIFY(f.NoiseTrackBar->toolTip().contains("NL"));
+    QVERIFY(f.NlEdit->isEnabled() && f.SlEdit->isEnabled() && LooksGreyed(f.SeaDepthEdit));
+    Retype(f.NlEdit, "55,5");
+    QCOMPARE(fx.params.levels.NL, 55.5);
+    Choose(f.AbsorptionComboBox, kFrancoisGarrison);
+    Retype(f.SeaDepthEdit, "2000");
+    QCOMPARE(fx.params.levels.depth, 2000.0);
+    Choose(f.LevelModelComboBox, kTeachingLevels);
+    QVERIFY(f.NoiseTrackBar->isEnabled() && f.MinCheckBox->isEnabled() && LooksGreyed(f.SeaDepthEdit));
+    QCOMPARE(f.NoiseTrackBar->toolTip(), QString::fromStdString(fx.params.snrHint));
+    QCOMPARE(fx.errors.size(), size_t(2));  // only the two cleared fields
 }
 
 QTEST_MAIN(ParametersWindowTest)

@@ -70,6 +70,13 @@ TEST(Scenario, RoundTripKeepsEveryValueAndTheDerivedOnes)
     settings.SetTc(false);
     settings.fCount = 23;
     settings.SetDb(true);
+    params.SetLevelModel(kSonarEquation);
+    params.SetSlText("195,5");
+    params.SetDiText("-3");
+    params.SetAbsorptionItem(kFrancoisGarrison);
+    params.SetSeaDepthText("2500");
+    params.SetPhText("7,9");
+    settings.SetRangeAxis(true);
 
     const Scenario saved = Scenario::Capture(state, {false, 640, 360});
     const std::string text = FormatScenario(saved);
@@ -94,6 +101,8 @@ TEST(Scenario, RoundTripKeepsEveryValueAndTheDerivedOnes)
     EXPECT_EQ(settings2.PlotBackColor, kWhite);
     EXPECT_FALSE(settings2.tcSpinEnabled);
     EXPECT_TRUE(settings2.db);
+    EXPECT_EQ(params2.levels, params.levels);
+    EXPECT_TRUE(settings2.rangeAxis);
     EXPECT_NE(text.find("\nDbScale=1\n"), std::string::npos);
     EXPECT_EQ(FormatScenario(Scenario::Capture(state2, read.scenario.size)), text);
 }

@@ -6,9 +6,11 @@
 #include <functional>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "signal/Errors.h"
 #include "signal/Propagation.h"
+#include "signal/SonarPath.h"
 #include "tests/support/DirectModels.h"
 #include "tests/support/FailureOf.h"
 
@@ -218,4 +220,32 @@ TEST(PropagationModels, LongRunsMatchTheColumnByColumnFormula)
             }
         }
     }
+}
+
+// The sonar equation's water, one way: an impulse comes out scaled by the
+// transmission loss TL = 20 lg(R / 1 m) + alpha R of the textbooks, with
+// alpha in dB/km the same in every column.
+TEST(SonarWater, ImpulseLosesTheTransmissionLoss)
+{
+    struct Case {
+        long double range, alpha;  // m, dB/km
+    };
+    const int N = 256, at = 37;
+    for (const Case c : {Case{1, 0}, Case{1000, 0}, Case{5000, 0}, Case{1000, 3}, Case{2500, 40}}) {
+        const std::vector<double> alpha(N, static_cast<double>(c.alpha));
+        TSignalData d;
+        AllocateSignal(d, N);
+        d[at % 2][at / 2] = 1;
+        FFT(d, N, 1);
+        SpreadingAndAbsorption(true, d, N, alpha.data(), c.alpha, c.range);
+        FFT(d, N, -1);
+        const long double tl = 20 * std::log10(c.range) + c.alpha * c.range / 1000;
+        const double gain = static_cast<double>(std::pow(10.0L, -tl / 20));
+        for (int m = 0; m < 2 * N; ++m)
+            ASSERT_NEAR(d[m % 2][m / 2], m == at ? gain : 0.0, 1e-12 * gain) << c.range << " m, sample " << m;
+    }
+    std::vector<double> alpha(4, 0);
+    TSignalData d;
+    AllocateSignal(d, 4);
+    EXPECT_EQ(FailureOf([&] { SpreadingAndAbsorption(true, d, 4, alpha.data(), 0, 0); }), msg::kDivByZero);
 }
