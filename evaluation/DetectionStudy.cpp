@@ -362,7 +362,7 @@ ChartAxis PdAxis()
 XYChart PdSnrChart(const DetectionResult& result)
 {
     XYChart chart;
-    chart.x.title = "ОСШ A²/(2σ²), дБ";
+    chart.x.title = "ОСШ A²/(2·сигма²), дБ";
     ChartPanel panel;
     panel.key = "pd";
     panel.y = PdAxis();
@@ -370,7 +370,7 @@ XYChart PdSnrChart(const DetectionResult& result)
         chart.panels.push_back(panel);
         return chart;
     }
-    chart.x.secondTitle = "шум, пик/σ";
+    chart.x.secondTitle = "нижняя строка: шум программы, пик/сигма";
     chart.x.secondFactor = result.scene.ProgramSnrFor(0);
     long double lo = result.rows.front().snrDb, hi = lo;
     std::vector<long double> pfas;
@@ -395,6 +395,8 @@ XYChart PdSnrChart(const DetectionResult& result)
             measured.bars.push_back({row->pdInterval.low, row->pdInterval.high});
         }
         theory.pen = PenStyle::Dot;
+        theory.name = "теория";
+        theory.legend = false;
         const int steps = std::clamp(static_cast<int>((hi - lo) * 10), 1, 2000);
         for (int i = 0; i <= steps; ++i) {
             const long double db = lo + (hi - lo) * i / steps;
@@ -430,6 +432,8 @@ XYChart RocChart(const DetectionResult& result)
             measured.bars.push_back({curve.pdInterval[g].low, curve.pdInterval[g].high});
         }
         theory.pen = PenStyle::Dot;
+        theory.name = "теория";
+        theory.legend = false;
         for (int i = 0; i <= 160; ++i) {
             const long double pfa = std::pow(10.0L, -8 + 8 * i / 160.0L) * (i == 160 ? 0.999L : 1);
             theory.x.push_back(pfa);

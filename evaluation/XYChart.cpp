@@ -50,10 +50,9 @@ void Span(const Extent& e, bool log, bool pad, long double& u0, long double& u1)
     }
     u0 = U(e.lo, log);
     u1 = U(e.hi, log);
-    if (log) {
-        u0 = std::floor(u0 + 1e-9L);
-        u1 = std::ceil(u1 - 1e-9L);
-        if (u1 <= u0) u1 = u0 + 1;
+    if (log && u1 <= u0) {
+        u0 -= 0.5L;
+        u1 += 0.5L;
         return;
     }
     if (u1 <= u0) {
@@ -63,7 +62,7 @@ void Span(const Extent& e, bool log, bool pad, long double& u0, long double& u1)
         return;
     }
     if (pad) {
-        const long double d = (u1 - u0) * 0.05L;
+        const long double d = (u1 - u0) * (log ? 0.03L : 0.05L);
         u0 -= d;
         u1 += d;
     }
@@ -78,13 +77,19 @@ std::vector<long double> Ticks(long double u0, long double u1, bool log, int pix
     if (log) {
         const long double decades = u1 - u0;
         const int every = std::max(1, static_cast<int>(std::ceil(decades / std::max(1, pixels / room))));
-        for (long double d = std::ceil(u0 - 1e-9L); d <= u1 + 1e-9L; d += every) {
-            ticks.push_back(d);
-            if (decades <= 2 && every == 1)
-                for (long double m : {2.0L, 5.0L})
-                    if (d + std::log10(m) <= u1 + 1e-9L) ticks.push_back(d + std::log10(m));
-        }
-        std::sort(ticks.begin(), ticks.end());
+        std::vector<long double> multiples = {1};
+        if (decades <= 2) multiples = {1, 2, 5};
+        if (decades <= 0.7L) multiples = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+        for (long double d = std::floor(u0); d <= u1 + 1e-9L; d += (multiples.size() > 1 ? 1 : every))
+            for (long double m : multiples) {
+                const long double t = d + std::log10(m);
+                if (t >= u0 - 1e-9L && t <= u1 + 1e-9L) ticks.push_back(t);
+            }
+        if (ticks.size() >= 2) return ticks;
+        // Less than a few steps of a decade: even steps of the value itself.
+        ticks.clear();
+        for (long double v : Ticks(std::pow(10.0L, u0), std::pow(10.0L, u1), false, pixels, room))
+            if (v > 0) ticks.push_back(std::log10(v));
         return ticks;
     }
     const long double raw = (u1 - u0) / std::max(1, pixels / room);
@@ -184,7 +189,7 @@ void Legend(Canvas& c, const ChartPanelPlace& p, const ChartPanel& panel, const 
 {
     std::vector<const ChartSeries*> named;
     for (const auto& s : panel.series)
-        if (!s.name.empty()) named.push_back(&s);
+        if (!s.name.empty() && s.legend) named.push_back(&s);
     const bool reference = !panel.reference.empty();
     const int rows = static_cast<int>(named.size()) + (reference ? 1 : 0);
     if (rows == 0) return;
@@ -374,8 +379,7 @@ ChartLayout DrawChart(Canvas& c, const PictureSettings& settings, const XYChart&
                     sl.push_back(FormatPicture(chart.x.secondFactor * std::pow(10.0L, v / 20)));
                 }
                 DrawLabelsCentred(c, xs, sl, p.bottom + 4 + kSecondRow);
-                c.TextOut(p.left - c.TextWidth(chart.x.secondTitle) - 6, p.bottom + 4 + kSecondRow,
-                          chart.x.secondTitle);
+                c.TextOut(p.left, p.bottom + 22 + kSecondRow, chart.x.secondTitle);
             }
             c.TextOut(p.right - c.TextWidth(chart.x.title), p.bottom + 22 + (second ? kSecondRow : 0),
                       chart.x.title);
@@ -409,14 +413,20 @@ std::string ChartReadout(const XYChart& chart, const ChartLayout& layout, int x,
     const ChartPanelPlace& p = layout.panels[static_cast<std::size_t>(k)];
     std::string text;
     std::string values;
+    long double shownX = 0;
     const auto add = [&](const std::vector<ChartSeries>& list, bool reference) {
         for (const auto& s : list) {
             const long long i = NearestPoint(s, p, x);
             if (i < 0) continue;
             const auto at = static_cast<std::size_t>(i);
-            if (text.empty()) text = chart.x.title + " = " + XText(chart.x, s.x[at]);
+            if (text.empty()) {
+                text = chart.x.title + " = " + XText(chart.x, s.x[at]);
+                shownX = s.x[at];
+            }
             const std::string name = reference ? "эталон" : s.name.empty() ? panel.key : s.name;
             values += "   " + name + " = " + Number(*s.y[at]);
+            // A point of another abscissa says where it lies.
+            if (s.x[at] != shownX) values += " (" + chart.x.title + " = " + XText(chart.x, s.x[at]) + ")";
             if (at < s.bars.size()) values += " (" + Number(s.bars[at].from) + " .. " + Number(s.bars[at].to) + ")";
         }
     };
@@ -430,6 +440,18 @@ PlotRange ChartRangeOfColumns(const ChartLayout& layout, int panel, int x1, int 
     const ChartPanelPlace& p = layout.panels.at(static_cast<std::size_t>(panel));
     const int a = std::clamp(std::min(x1, x2), p.left, p.right), b = std::clamp(std::max(x1, x2), p.left, p.right);
     return {p.ValueX(a), p.ValueX(b)};
+}
+
+void ChartScene::Draw(Canvas& picture, const PictureSettings& settings)
+{
+    layout_ = DrawChart(picture, settings, chart, zoom);
+}
+
+void ChartScene::ZoomToColumns(int panel, int x1, int x2)
+{
+    if (panel < 0 || panel >= static_cast<int>(layout_.panels.size()) || std::abs(x1 - x2) < 3) return;
+    const PlotRange range = ChartRangeOfColumns(layout_, panel, x1, x2);
+    if (range.from < range.to) zoom = range;
 }
 
 }  // namespace sonavir

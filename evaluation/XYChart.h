@@ -40,7 +40,8 @@ struct ChartAxis {
 
 // One curve. A point without a value (an empty measure) breaks the line.
 struct ChartSeries {
-    std::string name;  // the legend's text; empty: not in the legend
+    std::string name;  // the legend's and the readout's text
+    bool legend = true;  // whether the legend lists it (when named)
     std::vector<long double> x;
     std::vector<std::optional<long double>> y;
     // An interval per point (a measured probability's), drawn as a bar.
@@ -93,5 +94,27 @@ PlotRange ChartRangeOfColumns(const ChartLayout& layout, int panel, int x1, int 
 
 // The data's own range of the horizontal axis (the zoom's "whole").
 std::optional<PlotRange> ChartXRange(const XYChart& chart);
+
+// A chart on a picture with its zoom, as a window keeps it: drawn again for
+// a new chart, a zoom or a new size, read under the cursor.
+class ChartScene {
+public:
+    XYChart chart;
+    std::optional<PlotRange> zoom;
+
+    bool Empty() const { return chart.panels.empty(); }
+    // The picture filled and the chart drawn for the zoom (nothing but the
+    // background while there is no chart).
+    void Draw(Canvas& picture, const PictureSettings& settings);
+    int PanelAt(int x, int y) const { return ChartPanelAt(layout_, x, y); }
+    const ChartLayout& Layout() const { return layout_; }
+    // A drag across a panel's columns: the zoom (drawn at the next Draw);
+    // a drag shorter than a few pixels changes nothing.
+    void ZoomToColumns(int panel, int x1, int x2);
+    std::string Readout(int x, int y) const { return ChartReadout(chart, layout_, x, y); }
+
+private:
+    ChartLayout layout_;
+};
 
 }  // namespace sonavir

@@ -323,6 +323,8 @@ void MainWindow::BuildMenu()
     ModelItem->addSeparator();
     ParametrItem = ModelItem->addAction(QStringLiteral("Параметры..."));
     LedgerItem = ModelItem->addAction(QStringLiteral("Баланс по этапам"));
+    SweepItem = ModelItem->addAction(QStringLiteral("Серия по параметру"));
+    DetectionItem = ModelItem->addAction(QStringLiteral("Обнаружение"));
     ImageItem = menuBar()->addMenu(QStringLiteral("Изображение"));
     SaveItem = ImageItem->addAction(QStringLiteral("Сохранить"));
     ImageItem->addSeparator();
@@ -354,6 +356,8 @@ void MainWindow::BuildMenu()
     connect(AutoRunItem, &QAction::toggled, this, &MainWindow::AutoRunItemClick);
     connect(ParametrItem, &QAction::triggered, this, &MainWindow::ParametrItemClick);
     connect(LedgerItem, &QAction::triggered, this, &MainWindow::LedgerItemClick);
+    connect(SweepItem, &QAction::triggered, this, &MainWindow::SweepItemClick);
+    connect(DetectionItem, &QAction::triggered, this, &MainWindow::DetectionItemClick);
     connect(SaveItem, &QAction::triggered, this, &MainWindow::SaveToFileSpeedButtonClick);
     connect(ImageSizeItem, &QAction::triggered, this, &MainWindow::ImageSizeItemClick);
     connect(ImageOptionItem, &QAction::triggered, this, &MainWindow::ImageOptionItemClick);
@@ -652,6 +656,16 @@ void MainWindow::LedgerItemClick()
     ledgerWindow_->show();
     ledgerWindow_->raise();
     ledgerWindow_->activateWindow();
+}
+
+void MainWindow::SweepItemClick()
+{
+    if (openSweep_) openSweep_(0);
+}
+
+void MainWindow::DetectionItemClick()
+{
+    if (openSweep_) openSweep_(1);
 }
 
 void MainWindow::ExitItemClick()

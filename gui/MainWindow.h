@@ -119,6 +119,8 @@ public:
     QAction* AutoRunItem;    // "Пересчитывать при изменении"
     QAction* ParametrItem;
     QAction* LedgerItem;  // "Баланс по этапам"
+    QAction* SweepItem;      // "Серия по параметру"
+    QAction* DetectionItem;  // "Обнаружение"
     QMenu* ImageItem;
     QAction* SaveItem;
     QAction* ImageSizeItem;
@@ -162,6 +164,8 @@ public:
                     AboutWindow* aboutWindow);
     // The ledger window, opened from "Модель" -> "Баланс по этапам".
     void SetLedgerWindow(QWidget* ledgerWindow) { ledgerWindow_ = ledgerWindow; }
+    // The sweep window, opened on its tab 0 ("Серия") or 1 ("Обнаружение").
+    void SetSweepWindow(std::function<void(int tab)> open) { openSweep_ = std::move(open); }
     // The parameters window's "Вкл" boxes that mirror the three switches.
     void SetMirrors(QCheckBox* filterOn, QCheckBox* noiseOn, QCheckBox* normOn);
 
@@ -184,6 +188,8 @@ public:
     void NormCheckBoxClick(bool on);
     void ParametrItemClick();
     void LedgerItemClick();
+    void SweepItemClick();
+    void DetectionItemClick();
     void ExitItemClick();
     void OpenScenarioItemClick();
     void SaveScenarioItemClick();
@@ -255,6 +261,7 @@ private:
 
     QWidget* parametersWindow_ = nullptr;
     QWidget* ledgerWindow_ = nullptr;
+    std::function<void(int)> openSweep_;
     PictureSizeWindow* sizeWindow_ = nullptr;
     PictureSettingsWindow* settingsWindow_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;

@@ -14,6 +14,7 @@
 #include "gui/ParametersWindow.h"
 #include "gui/PictureSettingsWindow.h"
 #include "gui/PictureSizeWindow.h"
+#include "gui/SweepWindow.h"
 #include "gui/WindowBus.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
@@ -49,6 +50,7 @@ public:
     std::unique_ptr<AboutWindow> aboutWindow;
     std::unique_ptr<EvaluationWindow> evaluationWindow;
     std::unique_ptr<LedgerWindow> ledgerWindow;  // "Баланс по этапам", on demand
+    std::unique_ptr<SweepWindow> sweepWindow;    // "Серия по параметру" and "Обнаружение"
 };
 
 }  // namespace sonavir

@@ -105,6 +105,7 @@ std::vector<std::string> ParseMeasures(const std::string& text)
 {
     const auto& names = SweepMeasureNames();
     std::vector<std::string> chosen;
+    if (Trim(text).empty()) Refuse("не выбрано ни одной величины; допустимы: " + NameList(names));
     for (const std::string& name : SplitList(text, ',')) {
         if (std::find(names.begin(), names.end(), name) == names.end())
             Refuse("неизвестная величина '" + name + "'; допустимы: " + NameList(names));
