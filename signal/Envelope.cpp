@@ -1,11 +1,14 @@
 #include "signal/Envelope.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <new>
 #include <vector>
 
+#include "signal/ColumnLoops.h"
 #include "signal/Errors.h"
+#include "signal/RunControl.h"
 
 namespace sonavir {
 
@@ -17,6 +20,8 @@ inline double At(const TSignalData& d, long long m) { return d[m & 1][m >> 1]; }
 // f(x[m]) for the samples m of [first, last) in order, a column (two samples)
 // at a time where it can: the long passes of the measures run over hundreds
 // of millions of samples.
+// One thread, in order (the sums keep their order), with a checkpoint every
+// few thousand columns.
 template <typename F>
 void ForSamples(const TSignalData& d, long long first, long long last, F f)
 {
@@ -25,11 +30,34 @@ void ForSamples(const TSignalData& d, long long first, long long last, F f)
     const double* r1 = d[1].data();
     if (first & 1) f(r1[first++ >> 1]);
     const long long columns = (last - first) >> 1;
-    for (long long j = first >> 1, end = j + columns; j < end; ++j) {
-        f(r0[j]);
-        f(r1[j]);
+    for (long long j = first >> 1, end = j + columns; j < end;) {
+        for (const long long stop = std::min(end, j + detail::kCheckColumns); j < stop; ++j) {
+            f(r0[j]);
+            f(r1[j]);
+        }
+        Checkpoint();
     }
     if ((last - first) & 1) f(r0[(last - 1) >> 1]);
+}
+
+// Every few thousand steps of a scan that walks sample by sample.
+inline void CheckEvery(long long& steps)
+{
+    if (++steps % detail::kCheckColumns == 0) Checkpoint();
+}
+
+// Elementwise passes over columns [first, last): shared among threads for
+// long buffers, checkpoints between stretches; the values check themselves.
+template <typename Body>
+void ForEachColumn(int first, int last, Body body)
+{
+    detail::LoopCuts cuts;
+    cuts.unit = 1;
+    cuts.parallel = kThreadedColumns;
+    cuts.watchFlags = false;
+    detail::ForCuts(first, last, cuts, [&body](long long b, long long e) {
+        for (long long i = b; i < e; ++i) body(static_cast<int>(i));
+    });
 }
 
 // Sum of squares of samples [first, last) in extended precision.
@@ -46,19 +74,22 @@ long double SquareSum(const TSignalData& d, long long first, long long last)
 void FinishEnvelope(const TSignalData& wave, int N, TSignalData& envelope)
 {
     FFT(envelope, N, -1);
-    for (int r = 0; r < 2; ++r) {
-        const double* x = wave[r].data();
-        double* h = envelope[r].data();
-        for (int i = 0; i < N; ++i) {
-            double v = std::sqrt(x[i] * x[i] + h[i] * h[i]);
+    // Each value on its own: long buffers are shared among threads. The flags
+    // are not watched, since squares beyond the range of a double take the
+    // careful way to a sound value.
+    const double* x[2] = {wave[0].data(), wave[1].data()};
+    double* h[2] = {envelope[0].data(), envelope[1].data()};
+    ForEachColumn(0, N, [&](int i) {
+        for (int r = 0; r < 2; ++r) {
+            double v = std::sqrt(x[r][i] * x[r][i] + h[r][i] * h[r][i]);
             if (!(v <= DBL_MAX)) {
                 // Squares beyond the range of a double: the slow, careful way.
-                v = std::hypot(x[i], h[i]);
+                v = std::hypot(x[r][i], h[r][i]);
                 if (!(v <= DBL_MAX)) RaiseOverflow();
             }
-            h[i] = v;
+            h[r][i] = v;
         }
-    }
+    });
 }
 
 // `first` and `second` (N values of each) as the two rows of `to`.
@@ -84,11 +115,11 @@ void Envelope(const TSignalData& wave, int N, TSignalData& envelope)
     double* re = envelope[0].data();
     double* im = envelope[1].data();
     re[0] = im[0] = 0;
-    for (int k = 1; k < N; ++k) {
+    ForEachColumn(1, N, [re, im](int k) {
         const double a = re[k];
         re[k] = im[k];
         im[k] = -a;
-    }
+    });
     FinishEnvelope(wave, N, envelope);
 }
 
@@ -100,7 +131,7 @@ void EnvelopeFromSpectrum(const TSignalData& wave, const TSignalData& spectrum, 
     double* re = envelope[0].data();
     double* im = envelope[1].data();
     re[0] = im[0] = 0;
-    for (int k = 1; k < N; ++k) im[k] = -im[k];
+    ForEachColumn(1, N, [im](int k) { im[k] = -im[k]; });
     FinishEnvelope(wave, N, envelope);
 }
 
@@ -120,10 +151,11 @@ EnvelopeMeasures MeasureEnvelope(const TSignalData& e, int N, long double Dt)
 
     // The crossings of peak / sqrt(2) nearest the peak.
     const long double level = peak / std::sqrt(2.0L);
+    long long steps = 0;
     long long left = p - 1;
-    while (left >= 0 && At(e, left) > level) --left;
+    while (left >= 0 && At(e, left) > level) --left, CheckEvery(steps);
     long long right = p + 1;
-    while (right < count && At(e, right) > level) ++right;
+    while (right < count && At(e, right) > level) ++right, CheckEvery(steps);
     if (left >= 0 && right < count) {
         const long double a = At(e, left), b = At(e, left + 1);
         const long double tl = left + (level - a) / (b - a);
@@ -135,9 +167,9 @@ EnvelopeMeasures MeasureEnvelope(const TSignalData& e, int N, long double Dt)
     // Main lobe: downhill from the peak, across level stretches, to the first
     // sample from which the envelope rises again.
     long long first = p;
-    while (first > 0 && At(e, first - 1) <= At(e, first)) --first;
+    while (first > 0 && At(e, first - 1) <= At(e, first)) --first, CheckEvery(steps);
     long long last = p;
-    while (last + 1 < count && At(e, last + 1) <= At(e, last)) ++last;
+    while (last + 1 < count && At(e, last + 1) <= At(e, last)) ++last, CheckEvery(steps);
     r.lobeFirst = static_cast<int>(first);
     r.lobeLast = static_cast<int>(last);
 

@@ -77,6 +77,23 @@ private slots:
         QVERIFY(!w.LedgerMessage->text().isEmpty());
         QVERIFY(Text(w.LedgerGrid, 0, 0).isEmpty());
     }
+
+    void aLongRecordsLedgerComesFromTheWorkerWithTheSameFigures()
+    {
+        ProgramWindows p;
+        p.ShowStartWindows();
+        LedgerWindow& w = *p.ledgerWindow;
+        p.params.SetFDText("6024");
+        p.params.SetKofDiscretItem(4);
+        p.params.SetTcText("0,2");  // 2^19 columns
+        p.mainWindow->LedgerItem->trigger();
+        QVERIFY(w.Computing());
+        QVERIFY(!w.LedgerGrid->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Computing(), 30000);
+        QVERIFY(w.LedgerGrid->isEnabled());
+        const Ledger ledger = ComputeLedger(p.main);
+        QCOMPARE(Text(w.LedgerGrid, 7, 2), Q(FormatGeneral(*ledger.rows[7].dbStep, 4)));
+    }
 };
 
 QTEST_MAIN(LedgerWindowTest)

@@ -140,7 +140,7 @@ struct WaveFigures {
 
 WaveFigures FiguresOf(const TSignalData& wave, int N)
 {
-    WaveFigures f{BufferEnergy(wave, N), PeakValue(wave, N, 1), -1};
+    WaveFigures f{BufferEnergy(wave, N), SamplePeak(wave, N), -1};
     for (long long m = 0; m < 2LL * N && f.at < 0; ++m)
         if (std::abs(wave[m % 2][m / 2]) == f.peak) f.at = m;
     return f;

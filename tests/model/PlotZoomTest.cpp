@@ -213,7 +213,7 @@ TEST(MainStateReference, HeldUnderLaterRunsReadAndLetGo)
     const ShownPlots& s = *r.state.Shown();
     EXPECT_EQ(s.waveReference, h.id);
     EXPECT_EQ(s.spectrumReference, h.id);
-    EXPECT_EQ(s.waveScale, std::max(WavePeak(s.wave, s.N), WavePeak(h.wave, h.N)));
+    EXPECT_EQ(s.waveScale, std::max(SamplePeak(s.wave, s.N), SamplePeak(h.wave, h.N)));
     EXPECT_EQ(s.spectrumScale, std::max(SpectrumPeak(s.spectrum, s.N), SpectrumPeak(h.spectrum, h.N)));
 
     // The readout: the largest |value| of each curve in the column (the
