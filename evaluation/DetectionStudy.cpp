@@ -68,7 +68,7 @@ DetectionScene MakeDetectionScene(const RunRequest& q, int stage)
     s.programSnr = q.snr;
     AllocateSignal(s.probe, N);
     GenerateProbe(q, s.probe, N, M);
-    s.sigma = CheckedDiv(PeakValue(s.probe, N, 1), q.snr);
+    s.sigma = CheckedDiv(SamplePeak(s.probe, N), q.snr);
     FFT(s.probe, N, +1);
     AllocateSignal(s.filter, N);
     if (q.filterMode) {

@@ -64,7 +64,7 @@ TEST(Sweep, EachPointIsWhatThatPointAloneGives)
         TSignalData probe;
         AllocateSignal(probe, N);
         LfmPulse(probe, N, M, q.params.p);
-        const long double sigma = PeakValue(probe, N, 1) / q.params.Snr();
+        const long double sigma = SamplePeak(probe, N) / q.params.Snr();
         EXPECT_NEAR(*point.values[4], 10 * std::log10(BufferEnergy(probe, N) / (2 * sigma * sigma)), 0.01);
     }
     // The 0,886/(2 FD) law of the compressed LFM pulse, within a few per cent.
