@@ -315,6 +315,7 @@ XYChart SweepChart(const SweepResult& r, const SweepResult* reference)
             const auto it = std::find(held.begin(), held.end(), panel.key);
             if (it != held.end()) panel.reference = CurvesOf(*reference, static_cast<std::size_t>(it - held.begin()), false);
         }
+        if (panel.key == "pd") panel.y.fixed = PlotRange{0, 1};
         if ((panel.key == "energy" || panel.key == "peak") && WantsLog(panel.series))
             panel.y.scale = AxisScale::Log;
         chart.panels.push_back(std::move(panel));

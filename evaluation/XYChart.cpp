@@ -92,7 +92,7 @@ std::vector<long double> Ticks(long double u0, long double u1, bool log, int pix
             if (v > 0) ticks.push_back(std::log10(v));
         return ticks;
     }
-    const long double raw = (u1 - u0) / std::max(1, pixels / room);
+    const long double raw = (u1 - u0) / std::max(4, pixels / room);
     const long double p = std::pow(10.0L, std::floor(std::log10(raw)));
     long double step = p;
     for (long double m : {1.0L, 2.0L, 5.0L, 10.0L})
@@ -299,7 +299,7 @@ ChartLayout DrawChart(Canvas& c, const PictureSettings& settings, const XYChart&
         ex.Add(whole->to);
     }
     long double u0 = 0, u1 = 1;
-    Span(ex, xLog, !zoom && !chart.x.fixed, u0, u1);
+    Span(ex, xLog, !zoom, u0, u1);
     if (!chart.x.categories.empty() && !xLog && !zoom) {
         u0 = std::min(u0, ex.lo - 0.25L);
         u1 = std::max(u1, ex.hi + 0.25L);
@@ -334,7 +334,8 @@ ChartLayout DrawChart(Canvas& c, const PictureSettings& settings, const XYChart&
                         ey.Add(*s.y[i]);
                     }
         }
-        Span(ey, p.yLog, !panel.y.fixed, p.v0, p.v1);
+        // Padded also when fixed, so that a curve along an end stays in sight.
+        Span(ey, p.yLog, true, p.v0, p.v1);
         layout.panels.push_back(p);
 
         // Frame, ticks and labels.

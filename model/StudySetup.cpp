@@ -117,7 +117,9 @@ std::vector<std::string> ParseMeasures(const std::string& text)
 const std::vector<std::string>* ItemNames(const ParameterKey& key)
 {
     if (key.kind != ParameterKey::Kind::Item) return nullptr;
-    if (key.name == "Signal") return &ModelParameters::SignalItems();
+    // The probe kinds by their short names, as the energy-ratio table gives them.
+    static const std::vector<std::string> probeKinds = {"Радиоимпульс", "ЛЧМ сигнал", "Код Баркера"};
+    if (key.name == "Signal") return &probeKinds;
     if (key.name == "Antenna") return &ModelParameters::AntennaItems();
     if (key.name == "Grunt") return &ModelParameters::GruntItems();
     return nullptr;
