@@ -27,7 +27,7 @@ constexpr int kSideBySideColumns = 1 << 18;
 
 void SetCell(EvaluationState& eval, int row, int col, long double value)
 {
-    eval.result[row][col] = FormatTable(CheckFinite(value));
+    eval.SetResult(row, col, CheckFinite(value));
 }
 
 // Range and thickness are doubles: a cell beyond their range would become
@@ -376,6 +376,7 @@ void ApplySeries(MainState& main, EvaluationState& eval, SeriesResult& r)
     main.MatchToEcho = r.matchToEcho;
     main.SeriesSignalKind = r.seriesSignalKind;
     eval.result = r.eval.result;
+    eval.resultValues = r.eval.resultValues;
     eval.EnergyRatios = r.eval.EnergyRatios;
     eval.SeriesRatios = r.failure ? std::vector<long double>{} : r.eval.SeriesRatios;
     if (r.failure) std::rethrow_exception(r.failure);

@@ -216,7 +216,7 @@ void EvaluationWindow::SyncFromState()
         NumberSpinEdit->setValue(eval_.pointCount);
     }
     SyncTable(ModelStringGrid, eval_.series, true);
-    SyncTable(ResultStringGrid, eval_.result, false);
+    SyncTable(ResultStringGrid, eval_.ShownResult(), false);
 }
 
 void EvaluationWindow::ModelComboBoxChange(int item)

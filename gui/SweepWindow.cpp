@@ -26,7 +26,7 @@
 
 #include <charconv>
 
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "gui/ErrorBox.h"
 #include "gui/MainWindow.h"
 #include "gui/QtText.h"

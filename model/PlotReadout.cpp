@@ -167,8 +167,10 @@ std::string PlotReadout::At(const MainState& state, int x, int y)
     const PlotPlace place = PlaceOfPlot(state.picture, shown.axes, plot);
     const PlotSpan& span = shown.Span(plot);
     const PlotSpan column = PointsInColumn(span, place.X0, place.Wp, x);
+    // A column that holds a point reads what is drawn in it; the nearest
+    // point to its left edge may be the one drawn a column before.
     const long long point =
-        column.count >= 2 ? LargestIn(shown, plot, column) : NearestPoint(span, place.X0, place.Wp, x);
+        column.count >= 1 ? LargestIn(shown, plot, column) : NearestPoint(span, place.X0, place.Wp, x);
     const HeldReference* ref = ReferenceUnder(state, shown, plot);
     long long refPoint = -1;
     if (ref) {

@@ -50,7 +50,7 @@ std::vector<long double> ParseNumbers(const std::string& text, const char* field
 {
     std::vector<long double> values;
     try {
-        for (const std::string& item : SplitList(text)) {
+        for (const std::string& item : SplitValues(text)) {
             long double v = 0;
             if (!TryStrToFloat(item, v) || !std::isfinite(v)) Refuse("'" + item + "' не число");
             values.push_back(v);
@@ -86,7 +86,7 @@ std::vector<std::string> SweepParameterNames()
     return names;
 }
 
-std::vector<std::string> SplitList(const std::string& text, char separator)
+std::vector<std::string> SplitValues(const std::string& text, char separator)
 {
     std::vector<std::string> items;
     std::size_t start = 0;
@@ -106,7 +106,7 @@ std::vector<std::string> ParseMeasures(const std::string& text)
     const auto& names = SweepMeasureNames();
     std::vector<std::string> chosen;
     if (Trim(text).empty()) Refuse("не выбрано ни одной величины; допустимы: " + NameList(names));
-    for (const std::string& name : SplitList(text, ',')) {
+    for (const std::string& name : SplitValues(text, ',')) {
         if (std::find(names.begin(), names.end(), name) == names.end())
             Refuse("неизвестная величина '" + name + "'; допустимы: " + NameList(names));
         if (std::find(chosen.begin(), chosen.end(), name) == chosen.end()) chosen.push_back(name);
@@ -160,7 +160,7 @@ void ApplySweepValue(const ParameterKey& key, ModelParameters& params, const std
 std::vector<SweepValue> CurveValues(const ParameterKey& key, const std::string& list, const ModelParameters& params)
 {
     std::vector<SweepValue> values;
-    for (const std::string& text : SplitList(list)) {
+    for (const std::string& text : SplitValues(list)) {
         ModelParameters trial = params;
         ApplySweepValue(key, trial, text);
         values.push_back({text, NumberOf(key, text)});

@@ -63,7 +63,7 @@ std::vector<std::string> SweepParameterNames();
 
 // "a;b;c" into its items, blanks around each dropped. An empty item (or an
 // empty text) is refused: "пустое значение в списке '...'".
-std::vector<std::string> SplitList(const std::string& text, char separator = ';');
+std::vector<std::string> SplitValues(const std::string& text, char separator = ';');
 
 // The measures named, checked: an unknown name is refused with the list of
 // valid ones; a name given twice counts once; none at all is refused.

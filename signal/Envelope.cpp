@@ -135,10 +135,11 @@ void EnvelopeFromSpectrum(const TSignalData& wave, const TSignalData& spectrum, 
     FinishEnvelope(wave, N, envelope);
 }
 
-EnvelopeMeasures MeasureEnvelope(const TSignalData& e, int N, long double Dt)
+namespace {
+
+// The first sample with the largest value, into r; its index.
+long long FindPeak(const TSignalData& e, long long count, long double Dt, EnvelopeMeasures& r)
 {
-    const long long count = 2LL * N;
-    EnvelopeMeasures r;
     long long p = 0, m = 0;
     double peak = At(e, 0);
     ForSamples(e, 0, count, [&](double x) {
@@ -148,6 +149,17 @@ EnvelopeMeasures MeasureEnvelope(const TSignalData& e, int N, long double Dt)
     if (!(peak > 0)) RaiseDivByZero();  // silent: no level to refer to
     r.peak = peak;
     r.peakTime = p * Dt;
+    return p;
+}
+
+}  // namespace
+
+EnvelopeMeasures MeasureEnvelope(const TSignalData& e, int N, long double Dt)
+{
+    const long long count = 2LL * N;
+    EnvelopeMeasures r;
+    const long long p = FindPeak(e, count, Dt, r);
+    const double peak = static_cast<double>(r.peak);
 
     // The crossings of peak / sqrt(2) nearest the peak.
     const long double level = peak / std::sqrt(2.0L);
@@ -183,6 +195,33 @@ EnvelopeMeasures MeasureEnvelope(const TSignalData& e, int N, long double Dt)
         const long double inside = SquareSum(e, first, last + 1);
         r.islDb = CheckFinite(10 * std::log10(outside / inside));
     }
+    return r;
+}
+
+EnvelopeMeasures MeasurePulse(const TSignalData& e, int N, long double Dt)
+{
+    const long long count = 2LL * N;
+    EnvelopeMeasures r;
+    FindPeak(e, count, Dt, r);
+    const long double level = r.peak / std::sqrt(2.0L);
+    long long steps = 0;
+    long long first = 0;
+    while (At(e, first) <= level) ++first, CheckEvery(steps);  // the peak itself lies above
+    long long last = count - 1;
+    while (At(e, last) <= level) --last, CheckEvery(steps);
+    long double tl = first;
+    if (first > 0) {
+        const long double a = At(e, first - 1), b = At(e, first);
+        tl = first - 1 + (level - a) / (b - a);
+    }
+    long double tr = last;
+    if (last + 1 < count) {
+        const long double c = At(e, last), d = At(e, last + 1);
+        tr = last + (c - level) / (c - d);
+    }
+    r.width3db = (tr - tl) * Dt;
+    r.lobeFirst = static_cast<int>(first);
+    r.lobeLast = static_cast<int>(last);
     return r;
 }
 

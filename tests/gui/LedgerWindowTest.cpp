@@ -63,6 +63,14 @@ private slots:
         QCOMPARE(Text(w.CompressionGrid, 0, 5), QStringLiteral("20,48"));
         QCOMPARE(w.CompressionLabel->text(), QStringLiteral("Сжатие импульса: Сигнал - Модель"));
 
+        // Without the filter: the pulse's own length in ms, no PSL, and why.
+        p.mainWindow->FilterCheckBox->setChecked(false);
+        p.mainWindow->StartSpeedButtonClick();
+        p.mainWindow->WaitForRun();
+        QVERIFY(w.CompressionMessage->isVisible() && w.CompressionMessage->text() == Q(kUncompressedNote));
+        QVERIFY(Text(w.CompressionGrid, 0, 2).endsWith(QStringLiteral(" мс")));
+        QVERIFY(Text(w.CompressionGrid, 0, 3).isEmpty());
+
         // The evaluation's chart takes the waveform, and its measures, away.
         EvaluationStart(p.main, p.evaluation);
         emit p.bus.changed();

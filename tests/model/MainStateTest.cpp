@@ -684,6 +684,24 @@ TEST(MainStateShown, MatchedProbesCompressAsTheTheorySays)
     }
 }
 
+// Without the filter nothing is compressed: the -3 dB width is the pulse's
+// own length (a Barker pulse dips at each change of phase and still measures
+// whole); no sidelobes, so PSL and ISL stay empty and their CSV cells say why.
+TEST(MainStateShown, UncompressedPulsesMeasureTheirOwnLength)
+{
+    const std::string empty = std::string(",") + kUncompressedCell;
+    for (int kind : {kRadioPulse, kLfmPulse, kBarkerPulse}) {
+        SCOPED_TRACE(kind);
+        Harness h;
+        h.params.SetSignalItem(kind);
+        h.RunStage(0);
+        const PulseCompression m = MeasureShown(h.state);
+        EXPECT_TRUE(m.uncompressed && m.envelope.width3db && !m.envelope.pslDb && !m.envelope.islDb);
+        EXPECT_NEAR(m.envelope.width3db.value_or(0), h.params.p.Tc, 2 * h.params.p.Dt);
+        EXPECT_NE(CsvLines(MeasuresCsv(m))[1].find(empty + empty + ","), std::string::npos);
+    }
+}
+
 TEST(MainStateNavigation, ForwardToTheEndAndBackOnce)
 {
     Harness h;
