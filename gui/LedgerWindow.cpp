@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -166,12 +165,6 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
     }
 }
 
-LedgerWindow::~LedgerWindow()
-{
-    work_.Stop();
-    work_.Wait();
-}
-
 void LedgerWindow::FitSize()
 {
     FitTable(LedgerGrid);
@@ -213,11 +206,11 @@ void LedgerWindow::ShowLedger()
     if (sizing.empty() && N >= kBackgroundColumns) {
         // A long record: the window keeps its old figures, greyed, meanwhile.
         LedgerGrid->setEnabled(false);
-        if (!pollTimer_) {
-            pollTimer_ = new QTimer(this);
-            pollTimer_->setInterval(30);
-            connect(pollTimer_, &QTimer::timeout, this, &LedgerWindow::PollLedger);
-        }
+        work_.onFinished = [this](bool stopped) {
+            LedgerGrid->setEnabled(true);
+            if (!stopped) ShowLedgerResult(pending_, pendingFailure_);
+            FitSize();
+        };
         work_.Start([this, request](RunControl&) {
             pendingFailure_ = FailureOf([&] {
                 try {
@@ -226,24 +219,11 @@ void LedgerWindow::ShowLedger()
                 }
             });
         });
-        if (work_.Finished()) PollLedger();
-        else pollTimer_->start();
         return;
     }
     Ledger ledger;
     const std::string failure = sizing.empty() ? FailureOf([&] { ledger = ComputeLedger(request); }) : sizing;
     ShowLedgerResult(ledger, failure);
-}
-
-void LedgerWindow::PollLedger()
-{
-    if (!work_.Finished()) return;
-    if (pollTimer_) pollTimer_->stop();
-    const bool stopped = work_.Stopped();
-    work_.Collect();
-    LedgerGrid->setEnabled(true);
-    if (!stopped) ShowLedgerResult(pending_, pendingFailure_);
-    FitSize();
 }
 
 void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& failure)
