@@ -1,12 +1,12 @@
 #include "gui/SweepWindow.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,7 +21,6 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <charconv>
@@ -192,9 +191,13 @@ SweepWindow::SweepWindow(MainState& main, WindowBus* bus, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 6, 6, 6);
     column->addWidget(Tabs);
-    pollTimer_ = new QTimer(this);
-    pollTimer_->setInterval(30);
-    connect(pollTimer_, &QTimer::timeout, this, &SweepWindow::PollWork);
+    work_.onProgress = [this](const RunControl& control) {
+        QProgressBar* bar = workIsSweep_ ? SweepProgressBar : DetectProgressBar;
+        bar->setFormat(Q(control.StepName()) + QStringLiteral(" %p%"));
+        bar->setValue(control.Percent());
+    };
+    // The results say themselves whether they were stopped.
+    work_.onFinished = [this](bool) { FinishWork(); };
 
     setMinimumSize(800, 560);
     QSize size(1000, 720);
@@ -207,12 +210,6 @@ SweepWindow::SweepWindow(MainState& main, WindowBus* bus, QWidget* parent)
         resize(size);
     }
     SyncFromState();
-}
-
-SweepWindow::~SweepWindow()
-{
-    work_.Stop();
-    work_.Wait();
 }
 
 QWidget* SweepWindow::BuildSweepPage()
@@ -600,47 +597,14 @@ void SweepWindow::StartWork(bool sweep)
         const DetectionRequest q = DetectionRequest::Of(main_);
         work_.Start([this, q](RunControl& control) { pendingDetection_ = RunDetection(q, control); }, runSeam);
     }
-    if (work_.Finished()) FinishWork();
-    else pollTimer_->start();
 }
 
-void SweepWindow::PollWork()
-{
-    if (!Running()) {
-        pollTimer_->stop();
-        return;
-    }
-    if (work_.Finished()) {
-        FinishWork();
-        return;
-    }
-    if (const RunControl* control = work_.Control()) {
-        QProgressBar* bar = workIsSweep_ ? SweepProgressBar : DetectProgressBar;
-        bar->setFormat(Q(control->StepName()) + QStringLiteral(" %p%"));
-        bar->setValue(control->Percent());
-    }
-}
+void SweepWindow::WaitForRun() { work_.WaitForRun(); }
 
-void SweepWindow::WaitForRun()
-{
-    while (Running()) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (work_.Finished()) FinishWork();
-    }
-}
-
-void SweepWindow::StopRun()
-{
-    if (!Running()) return;
-    work_.Stop();
-    work_.Wait();
-    FinishWork();
-}
+void SweepWindow::StopRun() { work_.StopAndFinish(); }
 
 void SweepWindow::FinishWork()
 {
-    pollTimer_->stop();
-    work_.Collect();
     ShowRunning(false);
     std::string error;
     const auto message = [](const std::exception_ptr& failure) {

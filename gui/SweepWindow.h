@@ -15,7 +15,7 @@
 #include "evaluation/DetectionStudy.h"
 #include "evaluation/Sweep.h"
 #include "evaluation/XYChart.h"
-#include "model/BackgroundWork.h"
+#include "gui/WorkWatcher.h"
 #include "model/MainState.h"
 
 class QCheckBox;
@@ -29,7 +29,6 @@ class QRadioButton;
 class QSpinBox;
 class QTabWidget;
 class QTableWidget;
-class QTimer;
 
 namespace sonavir {
 
@@ -61,7 +60,6 @@ class SweepWindow : public QWidget {
     Q_OBJECT
 public:
     SweepWindow(MainState& main, WindowBus* bus, QWidget* parent = nullptr);
-    ~SweepWindow() override;
 
     static constexpr int kSweepTab = 0, kDetectionTab = 1;
     void ShowTab(int tab);
@@ -116,7 +114,7 @@ public:
     // A seam for tests: given each run's control before it starts.
     std::function<void(RunControl&)> runSeam;
 
-    bool Running() const { return work_.Busy(); }
+    bool Running() const { return work_.Running(); }
     void WaitForRun();
     void StopRun();
 
@@ -144,7 +142,6 @@ private:
     QWidget* BuildDetectionPage();
     void Changed();
     void StartWork(bool sweep);
-    void PollWork();
     void FinishWork();
     void ShowRunning(bool running);
     void ShowSweep();
@@ -155,13 +152,12 @@ private:
     MainState& main_;
     WindowBus* bus_;
     bool syncing_ = false;
-    BackgroundWork work_;
     bool workIsSweep_ = true;
     SweepResult pendingSweep_;  // written by the worker, read once it has returned
     DetectionResult pendingDetection_;
+    WorkWatcher work_;  // after what it writes: it waits for the worker as it goes
     std::optional<SweepResult> sweep_, reference_;
     std::optional<DetectionResult> detection_;
-    QTimer* pollTimer_ = nullptr;
     QString lastTableName_, lastChartName_, lastChartFilter_;
 };
 
