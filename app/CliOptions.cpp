@@ -36,6 +36,18 @@ int ParseInt(const std::string& option, const std::string& text, int lo, int hi)
     return Take(option, [&] { return WholeInRange(text, lo, hi); });
 }
 
+// A list of the detection set-up, checked on its own in the default set-up,
+// so that a fault is named by its option.
+std::string TrialList(const char* option, const std::string& text, std::string DetectionSetup::*field,
+                      int thresholdMode = 0)
+{
+    DetectionSetup setup;
+    setup.*field = text;
+    setup.thresholdMode = thresholdMode;
+    Take(option, [&] { return ParseDetectionLists(setup); });
+    return text;
+}
+
 std::uint32_t ParseSeed(const std::string& text)
 {
     return static_cast<std::uint32_t>(Take("--seed", [&] {
@@ -335,19 +347,21 @@ const std::vector<CliOption>& CliOptionTable()
          "theory's SNR A^2/(2 sigma^2) in dB, separated by ';': A the\n"
          "echo's peak on the envelope of the filter's output, sigma^2\n"
          "the variance of each quadrature of the filtered noise",
-         [](O& o, const std::string& v) { o.snrDb = v; }},
+         [](O& o, const std::string& v) { o.snrDb = TrialList("--snr-db", v, &DetectionSetup::snrDb); }},
         {"--pfa", "LIST", kSweep | kDetect, false, Out::No,
          "wanted false-alarm probabilities (\"1E-6;1E-4\"): the\n"
          "threshold sigma*sqrt(-2 ln Pfa); pd of a sweep takes the first",
-         [](O& o, const std::string& v) { o.pfa = v; }},
+         [](O& o, const std::string& v) { o.pfa = TrialList("--pfa", v, &DetectionSetup::pfa); }},
         {"--levels", "LIST", kDetect, false, Out::No, "or the thresholds given directly, as T/sigma",
-         [](O& o, const std::string& v) { o.levels = v; }},
+         [](O& o, const std::string& v) { o.levels = TrialList("--levels", v, &DetectionSetup::levels, 2); }},
         {"--measured-sigma", nullptr, kDetect, false, Out::No,
          "sigma measured on trials of noise alone, not worked out\n"
          "from the filter",
          [](O& o, const std::string&) { o.measuredSigma = true; }},
         {"--roc-snr-db", "LIST", kDetect, false, Out::No, "the ROC curves' SNRs in dB (default those of --snr-db)",
-         [](O& o, const std::string& v) { o.rocSnrDb = v; }},
+         [](O& o, const std::string& v) {
+             o.rocSnrDb = TrialList("--roc-snr-db", v, &DetectionSetup::rocSnrDb);
+         }},
         {"--trials", "K", kSweep | kDetect, false, Out::No, "trials with independent noise per SNR (default 2000)",
          [](O& o, const std::string& v) { o.trials = ParseInt("--trials", v, 1, 1 << 30); }},
         {"--gate", "G", kSweep | kDetect, false, Out::No,

@@ -309,7 +309,7 @@ void CheckSweepSetup(const MainState& state)
         Usage("--curves", [&] { return CurveValues(*curve, s.curveValues, state.params); });
     }
     if (std::find(measures.begin(), measures.end(), "pd") != measures.end())
-        Usage("--pfa", [&] { return ParseDetectionLists(state.detection); });
+        Usage("--scenario", [&] { return ParseDetectionLists(state.detection); });
 }
 
 // A study's result that did not come to its end: a stop ends the command
@@ -476,7 +476,8 @@ int RunDetect(const CliOptions& o, RunControl& control, OutputSet& outputs)
     // The ROC curves at the SNRs asked for, unless told otherwise.
     if (o.snrDb && !o.rocSnrDb) d.rocSnrDb = d.snrDb;
     if (o.stage) d.stage = *o.stage;
-    Usage(o.snrDb ? "--snr-db" : "--pfa", [&] { return ParseDetectionLists(d); });
+    // Each list given was checked as it was read; what is left is the scenario's.
+    Usage("--scenario", [&] { return ParseDetectionLists(d); });
 
     AddScenarioOutput(o, state, size, outputs);
     if (o.output.empty()) return 0;

@@ -621,7 +621,7 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {{"sweep", "--param", "FD", "--values", "1", "--range", "1;2", "-o", out}, "--values and --range"},
         {{"sweep", "--param", "FD", "--values", "512", "--measure", "pd", "--pfa", "0", "-o", out}, "--pfa: "},
         {{"detect", "--snr-db", "abc", "--table", dir / "d.csv", "-o", out}, "--snr-db: "},
-        {{"detect", "--pfa", "2", "-o", out}, "--pfa: "},
+        {{"detect", "--snr-db", "10", "--pfa", "2", "-o", out}, "--pfa: "},
         {{"detect", "--chart", "x", "-o", out}, "--chart: "},
         {{"detect", "--levels", "3", "--pfa", "1E-3", "-o", out}, "--levels gives the thresholds"},
         {{"detect", "--filter", "-o", out}, "--filter is an option of render and sweep"},
