@@ -64,6 +64,8 @@ void SetText(QLineEdit* edit, const std::string& text)
     if (edit->text() != Q(text)) {
         const QSignalBlocker block(edit);
         edit->setText(Q(text));
+        // A long list shows its beginning, not where a typist would stop.
+        edit->setCursorPosition(0);
     }
 }
 
