@@ -12,7 +12,9 @@
 // new command is a value of CliOptions::Command, one row of the command table
 // (its name, its bit, the heading of its part of the usage, its own checks
 // and its run, declared in app/CommandLine.h), its bit in kEvery when the
-// common options apply to it, and the rows of its own options.
+// common options apply to it, and the rows of its own options. A name that
+// means another thing to another command (`--range` of evaluate and of
+// sweep) is a row of its own for each; the parser takes the command's row.
 
 #include <array>
 #include <cstdint>
