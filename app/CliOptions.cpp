@@ -10,6 +10,7 @@
 #include "model/AmbiguityStudy.h"
 #include "model/EchoPath.h"
 #include "model/Scenario.h"
+#include "model/StudySetup.h"
 #include "signal/Errors.h"
 #include "signal/TextValues.h"
 
@@ -34,6 +35,25 @@ auto Take(const std::string& option, Parse parse)
 int ParseInt(const std::string& option, const std::string& text, int lo, int hi)
 {
     return Take(option, [&] { return WholeInRange(text, lo, hi); });
+}
+
+// A list of the detection set-up, checked on its own in the default set-up,
+// so that a fault is named by its option.
+std::string TrialList(const char* option, const std::string& text, std::string DetectionSetup::*field,
+                      int thresholdMode = 0)
+{
+    DetectionSetup setup;
+    setup.*field = text;
+    setup.thresholdMode = thresholdMode;
+    Take(option, [&] { return ParseDetectionLists(setup); });
+    return text;
+}
+
+std::uint32_t ParseSeed(const std::string& text)
+{
+    return static_cast<std::uint32_t>(Take("--seed", [&] {
+        return WholeInRange(text, 0LL, static_cast<long long>(std::numeric_limits<std::uint32_t>::max()));
+    }));
 }
 
 std::array<int, 2> ParseSize(const std::string& text)
@@ -77,7 +97,9 @@ CliSetting ParseSetting(const std::string& text, const std::string& option = "--
 constexpr unsigned kRender = 1u << 0;
 constexpr unsigned kEvaluate = 1u << 1;
 constexpr unsigned kAmbiguity = 1u << 2;
-constexpr unsigned kEvery = kRender | kEvaluate | kAmbiguity;
+constexpr unsigned kSweep = 1u << 3;
+constexpr unsigned kDetect = 1u << 4;
+constexpr unsigned kEvery = kRender | kEvaluate | kAmbiguity | kSweep | kDetect;
 
 using Out = CliOption::Output;
 
@@ -94,6 +116,18 @@ void CheckEvaluate(const CliOptions& o)
                 ") не равно числу точек (" + std::to_string(n) + ")");
     for (const auto& s : o.settings)
         if (!SeriesReads(s.name, o.mode)) Bad("--set " + s.name + ": a parameter the series does not read");
+}
+
+void CheckSweep(const CliOptions& o)
+{
+    if (o.sweepValues && o.sweepRange) Bad("--values and --range: the values are one or the other");
+    if ((o.sweepCount || o.sweepLog) && o.sweepValues) Bad("--count and --log go with --range, not --values");
+}
+
+void CheckDetect(const CliOptions& o)
+{
+    if (o.levels && (o.pfa || o.measuredSigma))
+        Bad("--levels gives the thresholds: not with --pfa or --measured-sigma");
 }
 
 // "render and evaluate", the commands that take an option.
@@ -251,6 +285,10 @@ const std::vector<CliCommand>& CliCommands()
          RunEvaluate},
         {CliOptions::Command::Ambiguity, "ambiguity", "the map of the window \"Функция неопределенности\"",
          kAmbiguity, nullptr, RunAmbiguity},
+        {CliOptions::Command::Sweep, "sweep", "a sweep of a parameter (\"Серия по параметру\")", kSweep, CheckSweep,
+         RunSweepCommand},
+        {CliOptions::Command::Detect, "detect", "detection trials (\"Обнаружение\")", kDetect, CheckDetect,
+         RunDetect},
     };
     return commands;
 }
@@ -297,6 +335,68 @@ const std::vector<CliOption>& CliOptionTable()
          "\"Нормировка\" off: the echo is not rescaled to the\n"
          "spectral peak of the probe",
          [](O& o, const std::string&) { o.noNorm = true; }},
+        {"--stage", "K", kSweep | kDetect, false, Out::No, "the stage measured, 0 .. 7 (default 7)",
+         [](O& o, const std::string& v) { o.stage = ParseInt("--stage", v, 0, kLastStage); }},
+        {"--param", "NAME", kSweep, false, Out::No,
+         "the parameter swept, by its --set name (F0, FD, R, Radius,\n"
+         "Grunt, Snr, ...)",
+         [](O& o, const std::string& v) { o.sweepParam = v; }},
+        {"--values", "LIST", kSweep, false, Out::No, "its values separated by ';', each as --set takes it",
+         [](O& o, const std::string& v) { o.sweepValues = v; }},
+        {"--range", "A;B", kSweep, false, Out::No,
+         "or --count values from A to B, evenly spaced (an item or\n"
+         "a spin value the nearest whole ones, each once)",
+         [](O& o, const std::string& v) {
+             const auto ends = Take("--range", [&] { return SplitList(v, ';', 2); });
+             o.sweepRange = std::array<std::string, 2>{ends[0], ends[1]};
+         }},
+        {"--count", "K", kSweep, false, Out::No, "the range's values, 2 .. 1000 (default 5)",
+         [](O& o, const std::string& v) { o.sweepCount = ParseInt("--count", v, 2, kMaxSweepPoints); }},
+        {"--log", nullptr, kSweep, false, Out::No, "the range's values evenly on a logarithmic scale",
+         [](O& o, const std::string&) { o.sweepLog = true; }},
+        {"--curves", "NAME=LIST", kSweep, false, Out::No, "one curve per value of a second parameter",
+         [](O& o, const std::string& v) {
+             const auto eq = v.find('=');
+             if (eq == std::string::npos) Bad("--curves: expected NAME=LIST, got '" + v + "'");
+             o.sweepCurves = CliSetting{v.substr(0, eq), v.substr(eq + 1)};
+         }},
+        {"--measure", "LIST", kSweep, false, Out::No,
+         "the measures of the stage, separated by ',': energy,\n"
+         "db_probe, peak, peak_time, width_3db, psl_db, isl_db,\n"
+         "snr_out_db, pd (default width_3db)",
+         [](O& o, const std::string& v) { o.sweepMeasures = v; }},
+        {"--snr-db", "LIST", kDetect, false, Out::No,
+         "theory's SNR A^2/(2 sigma^2) in dB, separated by ';': A the\n"
+         "echo's peak on the envelope of the filter's output, sigma^2\n"
+         "the variance of each quadrature of the filtered noise",
+         [](O& o, const std::string& v) { o.snrDb = TrialList("--snr-db", v, &DetectionSetup::snrDb); }},
+        {"--pfa", "LIST", kSweep | kDetect, false, Out::No,
+         "wanted false-alarm probabilities (\"1E-6;1E-4\"): the\n"
+         "threshold sigma*sqrt(-2 ln Pfa); pd of a sweep takes the first",
+         [](O& o, const std::string& v) { o.pfa = TrialList("--pfa", v, &DetectionSetup::pfa); }},
+        {"--levels", "LIST", kDetect, false, Out::No, "or the thresholds given directly, as T/sigma",
+         [](O& o, const std::string& v) { o.levels = TrialList("--levels", v, &DetectionSetup::levels, 2); }},
+        {"--measured-sigma", nullptr, kDetect, false, Out::No,
+         "sigma measured on trials of noise alone, not worked out\n"
+         "from the filter",
+         [](O& o, const std::string&) { o.measuredSigma = true; }},
+        {"--roc-snr-db", "LIST", kDetect, false, Out::No, "the ROC curves' SNRs in dB (default those of --snr-db)",
+         [](O& o, const std::string& v) {
+             o.rocSnrDb = TrialList("--roc-snr-db", v, &DetectionSetup::rocSnrDb);
+         }},
+        {"--trials", "K", kSweep | kDetect, false, Out::No, "trials with independent noise per SNR (default 2000)",
+         [](O& o, const std::string& v) { o.trials = ParseInt("--trials", v, 1, 1 << 30); }},
+        {"--gate", "G", kSweep | kDetect, false, Out::No,
+         "the gate around the echo's peak, give or take G samples\n"
+         "(default 0)",
+         [](O& o, const std::string& v) { o.gate = ParseInt("--gate", v, 0, 100000); }},
+        {"--chart", "KIND", kDetect, false, Out::No,
+         "what -o draws: roc, Pd against the measured Pfa for each\n"
+         "ROC SNR (default); pd, Pd against the SNR for each Pfa",
+         [](O& o, const std::string& v) {
+             if (v != "roc" && v != "pd") Bad("--chart: expected roc or pd, got '" + v + "'");
+             o.pdChart = v == "pd";
+         }},
         {"--set", "NAME=TEXT", kEvery, true, Out::No,
          "a parameter exactly as typed into its control: F0, FD, Tc,\n"
          "KofDiscret (2, 4, 8, 16, 64), Q, K, Sln, Temperature, R,\n"
@@ -307,23 +407,23 @@ const std::vector<CliOption>& CliOptionTable()
          [](O& o, const std::string& v) { o.settings.push_back(ParseSetting(v, "--set")); }, kEvaluate,
          "only what a series reads: not Dt, R, GruntHeight, Radius,\n"
          "Antenna, Q, K, Snr or V, and not Signal with --mode 1"},
-        {"--filter", nullptr, kRender, false, Out::No, "the matched filter on (\"Фильтр\")",
+        {"--filter", nullptr, kRender | kSweep, false, Out::No, "the matched filter on (\"Фильтр\")",
          [](O& o, const std::string&) { o.filter = true; }},
-        {"--echo-filter", nullptr, kRender, false, Out::No, "the filter matched to the echo, not to the probe",
+        {"--echo-filter", nullptr, kRender | kSweep | kDetect, false, Out::No, "the filter matched to the echo, not to the probe",
          [](O& o, const std::string&) { o.echoFilter = true; }},
-        {"--noise", nullptr, kRender, false, Out::No, "noise on (\"Шум\"), at the ratio of --set Snr",
+        {"--noise", nullptr, kRender | kSweep, false, Out::No, "noise on (\"Шум\"), at the ratio of --set Snr",
          [](O& o, const std::string&) { o.noise = true; }},
         {"--seed", "S", kRender, false, Out::No, "noise seed, 0 .. 4294967295, to repeat a noisy run",
-         [](O& o, const std::string& v) {
-             o.seed = static_cast<std::uint32_t>(Take("--seed", [&] {
-                 return WholeInRange(v, 0LL, static_cast<long long>(std::numeric_limits<std::uint32_t>::max()));
-             }));
-         }},
-        {"--norm", nullptr, kRender, false, Out::No, "energy normalisation on (\"Нормировка\")",
+         [](O& o, const std::string& v) { o.seed = ParseSeed(v); }},
+        {"--seed", "S", kSweep | kDetect, false, Out::No,
+         "seed of the noise and the trials, 0 .. 4294967295, to\n"
+         "repeat them; without it every command draws new noise",
+         [](O& o, const std::string& v) { o.seed = ParseSeed(v); }},
+        {"--norm", nullptr, kRender | kSweep, false, Out::No, "energy normalisation on (\"Нормировка\")",
          [](O& o, const std::string&) { o.norm = true; }},
-        {"--depth", nullptr, kRender, false, Out::No, "attenuation by range and layer thickness on",
+        {"--depth", nullptr, kRender | kSweep, false, Out::No, "attenuation by range and layer thickness on",
          [](O& o, const std::string&) { o.depth = true; }},
-        {"--gate-off", "I", kRender, true, Out::No, "leaves out stage model I (0 .. 6); may be repeated",
+        {"--gate-off", "I", kRender | kSweep | kDetect, true, Out::No, "leaves out stage model I (0 .. 6); may be repeated",
          [](O& o, const std::string& v) { o.gatesOff.push_back(ParseInt("--gate-off", v, 0, kGateCount - 1)); }},
         {"--colors", "C", kEvery, false, Out::No, "0 white on black, 1 black on white",
          [](O& o, const std::string& v) { o.colors = ParseInt("--colors", v, 0, 1); }},
@@ -401,6 +501,11 @@ const std::vector<CliOption>& CliOptionTable()
          "the map's measures beside their theory, as CSV:\n"
          "measure,value,theory",
          [](O& o, const std::string& v) { o.measuresFile = v; }},
+        {"--table", "FILE", kSweep | kDetect, false, Out::Run,
+         "the table as CSV: the parameter, the curve parameter and\n"
+         "one column per measure (sweep); snr_db,pfa,threshold,trials,\n"
+         "pd,pd_low,pd_high,pfa_measured,pd_theory (detect)",
+         [](O& o, const std::string& v) { o.tableFile = v; }},
         {"--save-scenario", "FILE", kEvery, false, Out::Alone,
          "writes the situation as all the options set it up;\n"
          "without -o nothing runs and only the scenario is written",

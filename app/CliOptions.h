@@ -1,6 +1,6 @@
 #pragma once
-// The command line taken apart: what `sonavir render`, `sonavir evaluate` and
-// `sonavir ambiguity` were asked to do, checked for shape before anything runs. One table of
+// The command line taken apart: what `sonavir render`, `evaluate`,
+// `ambiguity`, `sweep` and `detect` were asked to do, checked for shape before anything runs. One table of
 // options (CliOptionTable) and one of commands (CliCommands) give the parser,
 // the usage text and the rules of the outputs. Running the options is
 // app/CommandLine.cpp's job.
@@ -12,8 +12,10 @@
 // new command is a value of CliOptions::Command, one row of the command table
 // (its name, its bit, the heading of its part of the usage, its own checks
 // and its run, declared in app/CommandLine.h), its bit in kEvery when the
-// common options apply to it, and the rows of its own options. Two commands
-// may each have a row of one name (--measures), each with its own help.
+// common options apply to it, and the rows of its own options. A name that
+// means another thing to another command (`--range` of evaluate and of
+// sweep, `--measures` of render and of ambiguity) is a row of its own for
+// each, with its own help; the parser takes the command's row.
 
 #include <array>
 #include <cstdint>
@@ -43,10 +45,10 @@ struct CliSetting {
 };
 
 struct CliOptions {
-    enum class Command { Help, Version, Render, Evaluate, Ambiguity };
+    enum class Command { Help, Version, Render, Evaluate, Ambiguity, Sweep, Detect };
     Command command = Command::Help;
 
-    // Both subcommands.
+    // Every command.
     // Options not given leave the scenario's value (or the default) alone.
     std::string scenarioFile;          // --scenario: applied first
     std::vector<CliSetting> settings;  // in the order given
@@ -56,7 +58,7 @@ struct CliOptions {
     std::string saveScenarioFile;      // --save-scenario
     bool quiet = false;                // --quiet: no progress line
 
-    // render
+    // render (the stage and the run's switches also sweep and detect)
     std::optional<int> model;
     std::optional<int> stage;
     bool filter = false, echoFilter = false, noise = false, norm = false, depth = false;
@@ -82,7 +84,21 @@ struct CliOptions {
     std::optional<int> points;
     std::optional<std::vector<std::string>> rangeCells, thicknessCells;
     bool noNorm = false;
-    std::string tableFile;
+    std::string tableFile;  // and sweep, detect
+
+    // sweep: the fields of its set-up given (the others stay the scenario's).
+    std::optional<std::string> sweepParam, sweepValues, sweepMeasures;
+    std::optional<std::array<std::string, 2>> sweepRange;  // from, to, as typed
+    std::optional<int> sweepCount;
+    bool sweepLog = false;
+    std::optional<CliSetting> sweepCurves;  // NAME and its list
+
+    // detect (and the trials of sweep's pd)
+    std::optional<std::string> snrDb, pfa, rocSnrDb, levels;
+    bool measuredSigma = false;  // the threshold on the sigma measured on noise alone
+    std::optional<long long> trials;
+    std::optional<int> gate;
+    bool pdChart = false;  // -o draws Pd against the SNR, not the ROC curves
 
     // ambiguity (its --measures is measuresFile)
     std::optional<PlotRange> delayRange, dopplerRange;  // s, Hz

@@ -26,15 +26,19 @@
 #include "display/PictureFiles.h"
 #include "display/PictureSettings.h"
 #include "display/PlotSpan.h"
+#include "evaluation/DetectionStudy.h"
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
 #include "model/AmbiguityStudy.h"
+#include "evaluation/Sweep.h"
+#include "evaluation/XYChart.h"
 #include "model/Ledger.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
 #include "model/PulseCompression.h"
 #include "model/Scenario.h"
 #include "model/SonarBudget.h"
+#include "model/StudySetup.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
 #include "signal/RunControl.h"
@@ -245,6 +249,90 @@ void HoldReferenceRun(const CliOptions& o, MainState& state, RunControl& control
     state.SelectPath(stage);
 }
 
+// --set and the run's switches: a switch option turns its switch on;
+// without it the scenario's state stands.
+void ApplyRunOptions(const CliOptions& o, MainState& state)
+{
+    for (const auto& s : o.settings) ApplySetting(state.params, s);
+    if (o.filter) state.params.filterOn = true;
+    if (o.noise) state.params.noiseOn = true;
+    if (o.norm) state.params.normOn = true;
+    if (o.depth) state.params.depthOn = true;
+    if (o.echoFilter) state.SetFilterMode(true);
+    for (int gate : o.gatesOff) state.params.gates[gate] = false;
+}
+
+// A set-up the options (or the scenario) got wrong is a bad command line:
+// the message goes behind the option that sets it.
+template <class Check>
+auto Usage(const std::string& option, Check check)
+{
+    try {
+        return check();
+    } catch (const SonavirError& e) {
+        throw CliUsageError(option + ": " + e.what());
+    }
+}
+
+// The trials' options, shared by detect and the pd of a sweep.
+void ApplyTrialOptions(const CliOptions& o, DetectionSetup& d)
+{
+    if (o.snrDb) d.snrDb = *o.snrDb;
+    if (o.pfa) d.pfa = *o.pfa;
+    if (o.levels) {
+        d.levels = *o.levels;
+        d.thresholdMode = 2;
+    }
+    if (o.measuredSigma) d.thresholdMode = 1;
+    if (o.rocSnrDb) d.rocSnrDb = *o.rocSnrDb;
+    if (o.trials) d.trials = *o.trials;
+    if (o.gate) d.gate = *o.gate;
+    if (o.seed) {
+        d.seeded = true;
+        d.seed = *o.seed;
+    }
+}
+
+void CheckSweepSetup(const MainState& state)
+{
+    const SweepSetup& s = state.sweep;
+    const std::string params = "; valid names: " + NameList(SweepParameterNames());
+    if (s.param.empty()) throw CliUsageError("--param NAME is required" + params);
+    const ParameterKey* key = FindParameterKey(s.param);
+    if (!key) throw CliUsageError("--param: unknown parameter '" + s.param + "'" + params);
+    const auto& names = SweepMeasureNames();
+    for (const std::string& m : Usage("--measure", [&] { return SplitValues(s.measures, ','); }))
+        if (std::find(names.begin(), names.end(), m) == names.end())
+            throw CliUsageError("--measure: unknown measure '" + m + "'; valid names: " + NameList(names));
+    const auto measures = Usage("--measure", [&] { return ParseMeasures(s.measures); });
+    Usage(s.range ? "--range" : "--values", [&] { return SweepValues(*key, s, state.params); });
+    if (!s.curveParam.empty()) {
+        const ParameterKey* curve = FindParameterKey(s.curveParam);
+        if (!curve) throw CliUsageError("--curves: unknown parameter '" + s.curveParam + "'" + params);
+        Usage("--curves", [&] { return CurveValues(*curve, s.curveValues, state.params); });
+    }
+    if (std::find(measures.begin(), measures.end(), "pd") != measures.end())
+        Usage("--scenario", [&] { return ParseDetectionLists(state.detection); });
+}
+
+// A study's result that did not come to its end: a stop ends the command
+// with 130, a failure with 1, nothing written either way.
+template <class Result>
+void CheckFinished(const Result& r)
+{
+    if (r.stopped) {
+        Checkpoint();
+        throw RunStopped();
+    }
+    if (r.failure) std::rethrow_exception(r.failure);
+}
+
+void WriteChart(const CliOptions& o, MainState& state, const XYChart& chart, OutputFile& file)
+{
+    DrawChart(state.picture, state.settings, chart);
+    WritePicture(state.picture, PictureFormatOf(o.output), file);
+}
+
 }  // namespace
 
 int RunRender(const CliOptions& o, RunControl& control, OutputSet& outputs)
@@ -262,14 +350,7 @@ int RunRender(const CliOptions& o, RunControl& control, OutputSet& outputs)
         settings.tcCount = PictureSettings::ClampCount((*o.ticks)[1]);
         settings.fCount = PictureSettings::ClampCount((*o.ticks)[2]);
     }
-    for (const auto& s : o.settings) ApplySetting(params, s);
-    // A switch option turns its switch on; without it the scenario's state stands.
-    if (o.filter) params.filterOn = true;
-    if (o.noise) params.noiseOn = true;
-    if (o.norm) params.normOn = true;
-    if (o.depth) params.depthOn = true;
-    if (o.echoFilter) state.SetFilterMode(true);
-    for (int gate : o.gatesOff) params.gates[gate] = false;
+    ApplyRunOptions(o, state);
     state.noiseSeed = o.seed;
     if (o.model) state.SelectModel(*o.model);
     if (o.stage) state.SelectPath(*o.stage);  // a single model has no path: ignored
@@ -392,6 +473,75 @@ int RunAmbiguity(const CliOptions& o, RunControl& control, OutputSet& outputs)
     const int width = o.size ? (*o.size)[0] : kAmbiguityWidth, height = o.size ? (*o.size)[1] : kAmbiguityHeight;
     WriteAmbiguityPicture(PlotDataOf(result), settings, std::max(width, kAmbiguityMinWidth),
                           std::max(height, kAmbiguityMinHeight), PictureFormatOf(o.output), pictureFile);
+    return 0;
+}
+
+int RunSweepCommand(const CliOptions& o, RunControl& control, OutputSet& outputs)
+{
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state(params, settings, picture);
+
+    const PictureSizeChoice size = SetUp(o, state);
+    ApplyRunOptions(o, state);
+    SweepSetup& s = state.sweep;
+    if (o.sweepParam) s.param = *o.sweepParam;
+    if (o.sweepValues) {
+        s.values = *o.sweepValues;
+        s.range = false;
+    }
+    if (o.sweepRange) {
+        s.from = (*o.sweepRange)[0];
+        s.to = (*o.sweepRange)[1];
+        s.range = true;
+    }
+    if (o.sweepCount) s.count = *o.sweepCount;
+    if (o.sweepLog) s.log = true;
+    if (o.sweepCurves) {
+        s.curveParam = o.sweepCurves->name;
+        s.curveValues = o.sweepCurves->text;
+    }
+    if (o.sweepMeasures) s.measures = *o.sweepMeasures;
+    if (o.stage) s.stage = *o.stage;
+    ApplyTrialOptions(o, state.detection);
+    if (o.seed) state.noiseSeed = o.seed;
+    CheckSweepSetup(state);
+
+    AddScenarioOutput(o, state, size, outputs);
+    if (o.output.empty()) return 0;
+    OutputFile& chartFile = outputs.Add(o.output);
+    const SweepResult r = RunSweep(SweepRequest::Of(state), control);
+    CheckFinished(r);
+    WriteChart(o, state, SweepChart(r), chartFile);
+    if (!o.tableFile.empty()) outputs.Add(o.tableFile).Write(SweepCsv(r));
+    return 0;
+}
+
+int RunDetect(const CliOptions& o, RunControl& control, OutputSet& outputs)
+{
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state(params, settings, picture);
+
+    const PictureSizeChoice size = SetUp(o, state);
+    ApplyRunOptions(o, state);
+    DetectionSetup& d = state.detection;
+    ApplyTrialOptions(o, d);
+    // The ROC curves at the SNRs asked for, unless told otherwise.
+    if (o.snrDb && !o.rocSnrDb) d.rocSnrDb = d.snrDb;
+    if (o.stage) d.stage = *o.stage;
+    // Each list given was checked as it was read; what is left is the scenario's.
+    Usage("--scenario", [&] { return ParseDetectionLists(d); });
+
+    AddScenarioOutput(o, state, size, outputs);
+    if (o.output.empty()) return 0;
+    OutputFile& chartFile = outputs.Add(o.output);
+    const DetectionResult r = RunDetection(DetectionRequest::Of(state), control);
+    CheckFinished(r);
+    WriteChart(o, state, o.pdChart ? PdSnrChart(r) : RocChart(r), chartFile);
+    if (!o.tableFile.empty()) outputs.Add(o.tableFile).Write(DetectionCsv(r));
     return 0;
 }
 

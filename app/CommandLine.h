@@ -1,6 +1,6 @@
 #pragma once
-// The command-line mode: `sonavir render ...`, `sonavir evaluate ...`,
-// `sonavir ambiguity ...`, `--help`, `--version`. It runs the same code as the windows, without a
+// The command-line mode: `sonavir render ...`, `evaluate ...`, `ambiguity ...`,
+// `sweep ...`, `detect ...`, `--help`, `--version`. It runs the same code as the windows, without a
 // display.
 
 #include <optional>
@@ -16,6 +16,8 @@ class RunControl;
 int RunRender(const CliOptions& options, RunControl& control, OutputSet& outputs);
 int RunEvaluate(const CliOptions& options, RunControl& control, OutputSet& outputs);
 int RunAmbiguity(const CliOptions& options, RunControl& control, OutputSet& outputs);
+int RunSweepCommand(const CliOptions& options, RunControl& control, OutputSet& outputs);
+int RunDetect(const CliOptions& options, RunControl& control, OutputSet& outputs);
 
 // The exit status when the arguments ask for the command-line mode, or
 // nothing when the program should start its windows (no arguments, or one

@@ -320,6 +320,8 @@ void MainWindow::BuildMenu()
     ParametrItem = ModelItem->addAction(QStringLiteral("Параметры..."));
     LedgerItem = ModelItem->addAction(QStringLiteral("Баланс по этапам"));
     AmbiguityItem = ModelItem->addAction(QStringLiteral("Функция неопределенности"));
+    SweepItem = ModelItem->addAction(QStringLiteral("Серия по параметру"));
+    DetectionItem = ModelItem->addAction(QStringLiteral("Обнаружение"));
     ImageItem = menuBar()->addMenu(QStringLiteral("Изображение"));
     SaveItem = ImageItem->addAction(QStringLiteral("Сохранить"));
     ImageItem->addSeparator();
@@ -352,6 +354,8 @@ void MainWindow::BuildMenu()
     connect(ParametrItem, &QAction::triggered, this, &MainWindow::ParametrItemClick);
     connect(LedgerItem, &QAction::triggered, this, &MainWindow::LedgerItemClick);
     connect(AmbiguityItem, &QAction::triggered, this, &MainWindow::AmbiguityItemClick);
+    connect(SweepItem, &QAction::triggered, this, &MainWindow::SweepItemClick);
+    connect(DetectionItem, &QAction::triggered, this, &MainWindow::DetectionItemClick);
     connect(SaveItem, &QAction::triggered, this, &MainWindow::SaveToFileSpeedButtonClick);
     connect(ImageSizeItem, &QAction::triggered, this, &MainWindow::ImageSizeItemClick);
     connect(ImageOptionItem, &QAction::triggered, this, &MainWindow::ImageOptionItemClick);
@@ -636,6 +640,16 @@ void MainWindow::AmbiguityItemClick()
     ambiguityWindow_->show();
     ambiguityWindow_->raise();
     ambiguityWindow_->activateWindow();
+}
+
+void MainWindow::SweepItemClick()
+{
+    if (openSweep_) openSweep_(0);
+}
+
+void MainWindow::DetectionItemClick()
+{
+    if (openSweep_) openSweep_(1);
 }
 
 void MainWindow::ExitItemClick()

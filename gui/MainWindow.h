@@ -120,6 +120,8 @@ public:
     QAction* ParametrItem;
     QAction* LedgerItem;  // "Баланс по этапам"
     QAction* AmbiguityItem;  // "Функция неопределенности"
+    QAction* SweepItem;      // "Серия по параметру"
+    QAction* DetectionItem;  // "Обнаружение"
     QMenu* ImageItem;
     QAction* SaveItem;
     QAction* ImageSizeItem;
@@ -165,6 +167,8 @@ public:
     void SetLedgerWindow(QWidget* ledgerWindow) { ledgerWindow_ = ledgerWindow; }
     // The ambiguity window, from "Модель" -> "Функция неопределенности".
     void SetAmbiguityWindow(QWidget* ambiguityWindow) { ambiguityWindow_ = ambiguityWindow; }
+    // The sweep window, opened on its tab 0 ("Серия") or 1 ("Обнаружение").
+    void SetSweepWindow(std::function<void(int tab)> open) { openSweep_ = std::move(open); }
     // The parameters window's "Вкл" boxes that mirror the three switches.
     void SetMirrors(QCheckBox* filterOn, QCheckBox* noiseOn, QCheckBox* normOn);
 
@@ -188,6 +192,8 @@ public:
     void ParametrItemClick();
     void LedgerItemClick();
     void AmbiguityItemClick();
+    void SweepItemClick();
+    void DetectionItemClick();
     void ExitItemClick();
     void OpenScenarioItemClick();
     void SaveScenarioItemClick();
@@ -260,6 +266,7 @@ private:
     QWidget* parametersWindow_ = nullptr;
     QWidget* ledgerWindow_ = nullptr;
     QWidget* ambiguityWindow_ = nullptr;
+    std::function<void(int)> openSweep_;
     PictureSizeWindow* sizeWindow_ = nullptr;
     PictureSettingsWindow* settingsWindow_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;

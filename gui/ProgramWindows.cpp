@@ -33,10 +33,12 @@ ProgramWindows::ProgramWindows()
     evaluationWindow = std::make_unique<EvaluationWindow>(main, evaluation, &bus);
     ledgerWindow = std::make_unique<LedgerWindow>(main);
     ambiguityWindow = std::make_unique<AmbiguityWindow>(main);
+    sweepWindow = std::make_unique<SweepWindow>(main, &bus);
 
     mainWindow->SetWindows(parametersWindow.get(), pictureSizeWindow.get(), pictureSettingsWindow.get(), aboutWindow.get());
     mainWindow->SetLedgerWindow(ledgerWindow.get());
     mainWindow->SetAmbiguityWindow(ambiguityWindow.get());
+    mainWindow->SetSweepWindow([this](int tab) { sweepWindow->ShowTab(tab); });
 
     // Every window shows the shared state after any handler changed it.
     QObject::connect(&bus, &WindowBus::changed, mainWindow.get(), &MainWindow::SyncFromState);
@@ -46,6 +48,7 @@ ProgramWindows::ProgramWindows()
     QObject::connect(&bus, &WindowBus::changed, evaluationWindow.get(), &EvaluationWindow::SyncFromState);
     QObject::connect(&bus, &WindowBus::changed, ledgerWindow.get(), &LedgerWindow::SyncFromState);
     QObject::connect(&bus, &WindowBus::changed, ambiguityWindow.get(), &AmbiguityWindow::SyncFromState);
+    QObject::connect(&bus, &WindowBus::changed, sweepWindow.get(), &SweepWindow::SyncFromState);
     // The ledger follows every Start while it is open.
     QObject::connect(mainWindow.get(), &MainWindow::started, ledgerWindow.get(), [this] {
         if (ledgerWindow->isVisible()) ledgerWindow->Recompute();
@@ -89,6 +92,7 @@ ProgramWindows::~ProgramWindows()
     main.onMemoryFigures = nullptr;
     // Windows go in reverse order of creation, before the state they show.
     ambiguityWindow.reset();
+    sweepWindow.reset();
     ledgerWindow.reset();
     evaluationWindow.reset();
     aboutWindow.reset();

@@ -15,6 +15,7 @@
 #include "gui/ParametersWindow.h"
 #include "gui/PictureSettingsWindow.h"
 #include "gui/PictureSizeWindow.h"
+#include "gui/SweepWindow.h"
 #include "gui/WindowBus.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
@@ -51,6 +52,7 @@ public:
     std::unique_ptr<EvaluationWindow> evaluationWindow;
     std::unique_ptr<LedgerWindow> ledgerWindow;  // "Баланс по этапам", on demand
     std::unique_ptr<AmbiguityWindow> ambiguityWindow;  // "Функция неопределенности", on demand
+    std::unique_ptr<SweepWindow> sweepWindow;    // "Серия по параметру" and "Обнаружение"
 };
 
 }  // namespace sonavir

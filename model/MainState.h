@@ -17,6 +17,7 @@
 #include "model/ModelParameters.h"
 #include "model/PlotScene.h"
 #include "model/RunEcho.h"
+#include "model/StudySetup.h"
 #include "signal/WinFFT.h"
 
 namespace sonavir {
@@ -53,6 +54,11 @@ public:
 
     // "Пересчитывать при изменении": every accepted change starts a run.
     bool autoRun = false;
+
+    // The set-ups of the sweep and the detection windows, which scenario
+    // files keep with the rest.
+    SweepSetup sweep;
+    DetectionSetup detection;
 
     // A fixed noise seed makes runs repeatable; by default each noise call
     // reseeds from the clock.

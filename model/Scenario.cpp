@@ -131,6 +131,8 @@ struct ScenarioKey {
     std::function<std::string(const Scenario&)> text;
     // Takes the value as its control would; throws with the reason.
     std::function<void(Scenario&, const std::string&)> apply;
+    // Whether a file writes it; empty: always.
+    std::function<bool(const Scenario&)> written = {};
 };
 
 // The scenario's stricter reading of a parameter's text: a file holds what a
@@ -197,6 +199,117 @@ std::string SizeText(const PictureSizeChoice& size)
     return std::to_string(size.width) + "x" + std::to_string(size.height);
 }
 
+// ---------------------------------------------------------------- sweep and detection
+
+std::uint32_t Seed(const std::string& text)
+{
+    return static_cast<std::uint32_t>(WholeInRange(text, 0LL, 4294967295LL));
+}
+
+std::string ParameterName(const std::string& text)
+{
+    if (!text.empty() && !FindParameterKey(text))
+        Refuse("нет такого параметра: '" + text + "'; допустимы: " + NameList(SweepParameterNames()));
+    return text;
+}
+
+template <typename Field>
+ScenarioKey SweepKey(const char* name, Field field)
+{
+    ScenarioKey key = field(name);
+    key.written = [](const Scenario& s) { return !(s.sweep == SweepSetup{}); };
+    return key;
+}
+
+template <typename Field>
+ScenarioKey DetectKey(const char* name, Field field)
+{
+    ScenarioKey key = field(name);
+    key.written = [](const Scenario& s) { return !(s.detection == DetectionSetup{}); };
+    return key;
+}
+
+// A text field of a set-up, checked by `check` on a copy before it is taken.
+template <typename Setup>
+auto TextField(Setup Scenario::*setup, std::string Setup::*field,
+               std::function<void(const Setup&)> check = {})
+{
+    return [=](const char* name) {
+        return ScenarioKey{name, [=](const Scenario& s) { return (s.*setup).*field; },
+                           [=](Scenario& s, const std::string& t) {
+                               Setup copy = s.*setup;
+                               copy.*field = t;
+                               if (check) check(copy);
+                               s.*setup = copy;
+                           }};
+    };
+}
+
+template <typename Setup>
+auto FlagField(Setup Scenario::*setup, bool Setup::*field)
+{
+    return [=](const char* name) {
+        return ScenarioKey{name, [=](const Scenario& s) { return Bit((s.*setup).*field); },
+                           [=](Scenario& s, const std::string& t) { (s.*setup).*field = Flag(t); }};
+    };
+}
+
+template <typename Setup, typename Int>
+auto WholeField(Setup Scenario::*setup, Int Setup::*field, int lo, int hi)
+{
+    return [=](const char* name) {
+        return ScenarioKey{name, [=](const Scenario& s) { return std::to_string((s.*setup).*field); },
+                           [=](Scenario& s, const std::string& t) { (s.*setup).*field = Item(t, lo, hi); }};
+    };
+}
+
+void AddStudyKeys(std::vector<ScenarioKey>& k)
+{
+    using Sw = SweepSetup;
+    using De = DetectionSetup;
+    const auto sweep = &Scenario::sweep;
+    const auto detect = &Scenario::detection;
+    k.push_back(SweepKey("SweepParam", TextField<Sw>(sweep, &Sw::param, [](const Sw& s) { ParameterName(s.param); })));
+    k.push_back(SweepKey("SweepValues", TextField<Sw>(sweep, &Sw::values)));
+    k.push_back(SweepKey("SweepRange", FlagField<Sw>(sweep, &Sw::range)));
+    k.push_back(SweepKey("SweepFrom", TextField<Sw>(sweep, &Sw::from)));
+    k.push_back(SweepKey("SweepTo", TextField<Sw>(sweep, &Sw::to)));
+    k.push_back(SweepKey("SweepCount", WholeField<Sw>(sweep, &Sw::count, 2, kMaxSweepPoints)));
+    k.push_back(SweepKey("SweepLog", FlagField<Sw>(sweep, &Sw::log)));
+    k.push_back(SweepKey("SweepCurveParam",
+                         TextField<Sw>(sweep, &Sw::curveParam, [](const Sw& s) { ParameterName(s.curveParam); })));
+    k.push_back(SweepKey("SweepCurveValues", TextField<Sw>(sweep, &Sw::curveValues)));
+    k.push_back(SweepKey("SweepStage", WholeField<Sw>(sweep, &Sw::stage, 0, kLastStage)));
+    k.push_back(SweepKey("SweepMeasures",
+                         TextField<Sw>(sweep, &Sw::measures, [](const Sw& s) { ParseMeasures(s.measures); })));
+    const auto lists = [](const De& d) { ParseDetectionLists(d); };
+    k.push_back(DetectKey("DetectThreshold", WholeField<De>(detect, &De::thresholdMode, 0, 2)));
+    k.push_back(DetectKey("DetectSnrDb", TextField<De>(detect, &De::snrDb, lists)));
+    k.push_back(DetectKey("DetectPfa", TextField<De>(detect, &De::pfa, lists)));
+    k.push_back(DetectKey("DetectRocSnrDb", TextField<De>(detect, &De::rocSnrDb, lists)));
+    k.push_back(DetectKey("DetectLevels", TextField<De>(detect, &De::levels, lists)));
+    k.push_back(DetectKey("DetectTrials", [](const char* name) {
+        return ScenarioKey{name, [](const Scenario& s) { return std::to_string(s.detection.trials); },
+                           [](Scenario& s, const std::string& t) { s.detection.trials = Item(t, 1, 1 << 30); }};
+    }));
+    k.push_back(DetectKey("DetectSeeded", FlagField<De>(detect, &De::seeded)));
+    k.push_back(DetectKey("DetectSeed", [](const char* name) {
+        return ScenarioKey{name, [](const Scenario& s) { return std::to_string(s.detection.seed); },
+                           [](Scenario& s, const std::string& t) { s.detection.seed = Seed(t); }};
+    }));
+    k.push_back(DetectKey("DetectGate", WholeField<De>(detect, &De::gate, 0, 100000)));
+    k.push_back(DetectKey("DetectStage", WholeField<De>(detect, &De::stage, 0, kLastStage)));
+    k.push_back(DetectKey("DetectPd", [](const char* name) {
+        return ScenarioKey{name, [](const Scenario& s) { return FormatGeneral(s.detection.wantedPd, 6); },
+                           [](Scenario& s, const std::string& t) {
+                               long double v = 0;
+                               if (!TryStrToFloat(t, v) || !(v > 0 && v < 1))
+                                   Refuse("ожидается число больше 0 и меньше 1, получено '" + t + "'");
+                               s.detection.wantedPd = static_cast<double>(v);
+                           }};
+    }));
+}
+
 // Every key, in the order of application: the signal kind first, then the
 // values the derivation reads (the duration last, so that a Barker snap
 // starts from its text), then the step, which only a typed value replaces.
@@ -246,6 +359,7 @@ const std::vector<ScenarioKey>& ScenarioKeys()
         k.push_back(SettingsSwitch("RangeAxis", &PictureSettings::rangeAxis, &PictureSettings::SetRangeAxis));
         k.push_back({"PictureSize", [](const Scenario& s) { return SizeText(s.size); },
                      [](Scenario& s, const std::string& t) { s.size = PictureSizeText(t, true); }});
+        AddStudyKeys(k);
         return k;
     }();
     return keys;
@@ -304,6 +418,8 @@ Scenario Scenario::Capture(const MainState& state, const PictureSizeChoice& size
     s.pathStage = state.pathStage;
     s.autoRun = state.autoRun;
     s.size = size;
+    s.sweep = state.sweep;
+    s.detection = state.detection;
     return s;
 }
 
@@ -321,6 +437,8 @@ void Scenario::ApplyTo(MainState& state) const
     state.SelectModel(modelItem);
     state.SelectPath(pathStage);
     state.autoRun = autoRun;
+    state.sweep = sweep;
+    state.detection = detection;
 }
 
 ScenarioRead ParseScenario(const std::string& text)
@@ -407,6 +525,7 @@ std::string FormatScenario(const Scenario& scenario)
     text += '\n';
     text += std::string(kVersionKey) + "=" + std::to_string(kScenarioVersion) + "\n";
     for (const ScenarioKey& key : ScenarioKeys()) {
+        if (key.written && !key.written(scenario)) continue;
         const std::string value = key.text(scenario);
         if (value.find_first_of("\r\n") != std::string::npos || !IsUtf8(value))
             Refuse("Текст ключа " + key.name + " нельзя сохранить в сценарии: '" + value + "'");

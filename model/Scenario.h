@@ -22,6 +22,7 @@
 #include "display/PictureSizing.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
+#include "model/StudySetup.h"
 
 namespace sonavir {
 
@@ -35,6 +36,10 @@ struct Scenario {
     int pathStage = 0;
     bool autoRun = false;  // "Пересчитывать при изменении"
     PictureSizeChoice size;
+    // The sweep's and the detection's set-ups; a file writes each only when
+    // it is not the default, so a plain situation's file stays as it was.
+    SweepSetup sweep;
+    DetectionSetup detection;
 
     // The situation the program is in.
     static Scenario Capture(const MainState& state, const PictureSizeChoice& size);

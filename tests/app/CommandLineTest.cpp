@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 
 #include <cstdio>
@@ -684,6 +685,23 @@ TEST(CliExe, BadCommandLinesExitTwo)
         // The teaching levels have no budget; not even the scenario is written.
         {{"render", "--budget", dir / "b.csv", "--save-scenario", dir / "s.svr", "-o", out}, "--budget: "},
         {{"render", "--set", "LevelModel=1", "--budget", dir / "b.csv"}, "-o FILE is required with --budget"},
+        // Sweeps and trials: names are refused with the valid ones, the
+        // set-up whole before anything runs.
+        {{"sweep", "--param", "Foo", "--values", "1", "-o", out}, "--param: unknown parameter 'Foo'; valid names: Signal, F0,"},
+        {{"sweep", "--values", "512", "-o", out}, "--param NAME is required; valid names: Signal"},
+        {{"sweep", "--param", "FD", "--values", "512", "--measure", "peak,foo", "--table", dir / "t.csv", "-o", out},
+         "--measure: unknown measure 'foo'; valid names: energy, db_probe, peak,"},
+        {{"sweep", "--param", "FD", "--values", "512", "--curves", "Foo=1", "-o", out}, "--curves: unknown parameter 'Foo'"},
+        {{"sweep", "--param", "FD", "--values", "512;x", "-o", out}, "--values: FD=x"},
+        {{"sweep", "--param", "FD", "--range", "1;2;3", "-o", out}, "--range: "},
+        {{"sweep", "--param", "FD", "--values", "1", "--range", "1;2", "-o", out}, "--values and --range"},
+        {{"sweep", "--param", "FD", "--values", "512", "--measure", "pd", "--pfa", "0", "-o", out}, "--pfa: "},
+        {{"detect", "--snr-db", "abc", "--table", dir / "d.csv", "-o", out}, "--snr-db: "},
+        {{"detect", "--snr-db", "10", "--pfa", "2", "-o", out}, "--pfa: "},
+        {{"detect", "--chart", "x", "-o", out}, "--chart: "},
+        {{"detect", "--levels", "3", "--pfa", "1E-3", "-o", out}, "--levels gives the thresholds"},
+        {{"detect", "--filter", "-o", out}, "--filter is an option of render and sweep"},
+        {{"evaluate", "--snr-db", "1", "-o", out}, "--snr-db is an option of detect"},
     };
     for (const auto& [args, message] : bad) {
         Result r = RunExe(dir, args);
@@ -702,6 +720,58 @@ TEST(CliExe, BadCommandLinesExitTwo)
                   .err.find("sonavir: --size: Горизонтальный размер изображения должен быть от 360 до 20000 точек"),
               std::string::npos);
     EXPECT_TRUE(Files(dir).empty());
+}
+
+// A second path to the same figures: each point run alone by render, its
+// ledger and measures CSV.
+TEST(CliExe, SweepTableHoldsTheFiguresOfEachPointRunAlone)
+{
+    TempDir dir;
+    Result r = RunExe(dir, {"sweep", "--param", "FD", "--values", "512;2048", "--filter", "--measure",
+                            "energy,db_probe,peak_time,peak,width_3db,psl_db,isl_db", "--table", dir / "t.csv",
+                            "-o", dir / "c.svg"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto table = Lines(ReadAll(dir / "t.csv"));
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(table[0], "FD,energy,db_probe,peak_time,peak,width_3db,psl_db,isl_db");
+    for (const auto& [row, fd] : {std::pair{1, "512"}, {2, "2048"}}) {
+        ASSERT_EQ(RunExe(dir, {"render", "--set", std::string("FD=") + fd, "--filter", "--stage", "7", "--ledger",
+                               dir / "l.csv", "--measures", dir / "m.csv", "-o", dir / "p.bmp"})
+                      .status,
+                  0);
+        const std::string stage = Lines(ReadAll(dir / "l.csv"))[8];  // "7,energy,db_probe,..."
+        const std::string m = Lines(ReadAll(dir / "m.csv"))[1];      // peak_time,...,isl_db,bt
+        const std::string ledger = stage.substr(2, stage.find(',', stage.find(',', 2) + 1) - 2);
+        EXPECT_EQ(table[row], fd + ("," + ledger) + "," + m.substr(0, m.rfind(','))) << fd;
+    }
+}
+
+TEST(CliExe, DetectTableRepeatsWithItsSeedAndMeetsMarcumsQ)
+{
+    TempDir dir;
+    auto table = [&](const std::string& seed) {
+        Result r = RunExe(dir, {"detect", "--snr-db", "8;13", "--pfa", "1E-3", "--trials", "4000", "--seed", seed,
+                                "--table", dir / "d.csv", "-o", dir / "roc.png"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return ReadAll(dir / "d.csv");
+    };
+    const std::string a = table("3");
+    EXPECT_EQ(a, table("3"));
+    EXPECT_NE(a, table("4"));
+    const auto lines = Lines(a);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "snr_db,pfa,threshold,trials,pd,pd_low,pd_high,pfa_measured,pd_theory");
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::vector<double> v;
+        std::istringstream in(lines[i]);
+        for (std::string cell; std::getline(in, cell, ',');) v.push_back(std::stod(cell));
+        ASSERT_EQ(v.size(), 9u);
+        EXPECT_NEAR(v[2], std::sqrt(-2 * std::log(1e-3)), 1e-12);  // T/sigma from the wanted Pfa
+        EXPECT_LE(v[5], v[4]) << lines[i];  // the interval holds the measured Pd
+        EXPECT_GE(v[6], v[4]) << lines[i];
+        // Marcum's Q within 3,3 binomial sigmas (one miss in a thousand).
+        EXPECT_NEAR(v[4], v[8], 3.3 * std::sqrt(v[8] * (1 - v[8]) / v[3])) << lines[i];
+    }
 }
 
 TEST(CliExe, NoiseSeedMakesRunsRepeatable)

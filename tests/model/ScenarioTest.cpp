@@ -217,3 +217,19 @@ TEST(Scenario, FileNames)
     EXPECT_FALSE(IsScenarioFileName("render"));
     EXPECT_FALSE(IsScenarioFileName("--x.svr"));
 }
+
+TEST(Scenario, SweepAndDetectionSetUpsAreKeptOnlyWhenSet)
+{
+    Scenario s;
+    EXPECT_EQ(FormatScenario(s).find("Sweep"), std::string::npos);
+    EXPECT_EQ(FormatScenario(s).find("Detect"), std::string::npos);
+    s.sweep = {"FD", "", true, "128", "6024", 7, true, "Signal", "1;2", 0, "width_3db,pd"};
+    s.detection.seeded = true;
+    s.detection.seed = 4000000000u;
+    s.detection.pfa = "1E-6;1E-4";
+    const Scenario back = ParseScenario(FormatScenario(s)).scenario;
+    EXPECT_EQ(back.sweep, s.sweep);
+    EXPECT_EQ(back.detection, s.detection);
+    for (const char* bad : {"SweepParam=Nope", "SweepCount=1", "DetectPfa=1E-6;2", "DetectTrials=0"})
+        EXPECT_NE(FailureOf([&] { ParseScenario(kHead + bad + "\n"); }).find("строка 3"), std::string::npos) << bad;
+}
