@@ -129,7 +129,28 @@ QLineEdit* FigureEdit(QWidget* parent, const char* hint)
     return edit;
 }
 
+// A field's tooltip: the quantity with its unit on the first line, then what
+// it takes and what it does.
+QString Tip(const char* quantity, const char* range, const char* does)
+{
+    return QString::fromUtf8(quantity) + u'\n' + QString::fromUtf8(range) + u'\n' + QString::fromUtf8(does);
+}
+
+void SetTip(QWidget* field, const QString& tip, QWidget* label = nullptr)
+{
+    field->setToolTip(tip);
+    if (label) label->setToolTip(tip);
+}
+
 }  // namespace
+
+QString SnrTip(const std::string& snr)
+{
+    return QStringLiteral("Отношение сигнал / шум: ") + Q(snr) +
+           QStringLiteral("\nот 0,1 до 10 (положение ползунка / 10)\n"
+                          "Во сколько раз сигнал сильнее шума, который добавляется к отраженному сигналу "
+                          "при включенном шуме");
+}
 
 ParametersWindow::ParametersWindow(ModelParameters& params, MainState& main, WindowBus* bus, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), params_(params), main_(main), bus_(bus)
@@ -172,6 +193,8 @@ ParametersWindow::ParametersWindow(ModelParameters& params, MainState& main, Win
     BuildCommonPage();
     BuildModelsPage();
 
+    SetTips();
+
     // The controls start from the parameter set's defaults, which already hold
     // the derived values.
     SyncFromState();
@@ -194,7 +217,6 @@ void ParametersWindow::BuildSignalPage()
     auto* grid = PageGrid(p);
     SignalComboBox = PickList(p, ModelParameters::SignalItems());
     TcComboBox = EditableList(p, ModelParameters::TcItems());
-    TcComboBox->setToolTip(QString::fromUtf8("с"));
     TcLabel = Label(p, "Длительность", TcComboBox);
     KofDiscretComboBox = PickList(p, ModelParameters::KofDiscretItems());
     KofDiscretLabel = Label(p, "Коэф дискретизации", KofDiscretComboBox);
@@ -205,10 +227,8 @@ void ParametersWindow::BuildSignalPage()
     fg->setHorizontalSpacing(6);
     fg->setVerticalSpacing(3);
     F0ComboBox = EditableList(FrequencyGroupBox, ModelParameters::F0Items());
-    F0ComboBox->setToolTip(QString::fromUtf8("Гц"));
     Label1 = Label(FrequencyGroupBox, "Центральная", F0ComboBox);
     FDComboBox = EditableList(FrequencyGroupBox, ModelParameters::FDItems());
-    FDComboBox->setToolTip(QString::fromUtf8("Гц"));
     Label2 = Label(FrequencyGroupBox, "Девиации", FDComboBox);
     fg->addWidget(Label1, 0, 0);
     fg->addWidget(F0ComboBox, 0, 1);
@@ -252,12 +272,9 @@ void ParametersWindow::BuildMediumPage()
     RangeComboBox = PickList(p, ModelParameters::RangeItems());
     SlnSpinEdit = new SpinEdit(p);
     SlnSpinEdit->setRange(0, 50);
-    SlnSpinEdit->setToolTip(QString::fromUtf8("Промилле"));
     TemperatureSpinEdit = new SpinEdit(p);
     TemperatureSpinEdit->setRange(0, 100);
-    TemperatureSpinEdit->setToolTip(QString::fromUtf8("Град."));
     REdit = new QLineEdit(p);
-    REdit->setToolTip(QString::fromUtf8("Км"));
     StaticPEdit = new QLineEdit(p);
     SetGreyedLook(StaticPEdit, true);
 
@@ -282,7 +299,6 @@ void ParametersWindow::BuildGruntPage()
     GruntComboBox = PickList(p, ModelParameters::GruntItems());
     NComboBox = EditableList(p, ModelParameters::NItems());
     GruntHeightComboBox = EditableList(p, ModelParameters::GruntHeightItems());
-    GruntHeightComboBox->setToolTip(QString::fromUtf8("м"));
     grid->addWidget(GruntComboBox, 0, 0, 1, 2);
     grid->addWidget(Label(p, "Порядок затухания", NComboBox), 1, 0);
     grid->addWidget(NComboBox, 1, 1);
@@ -298,7 +314,6 @@ void ParametersWindow::BuildObjectPage()
     auto* grid = PageGrid(p);
     ObjectComboBox = PickList(p, ModelParameters::ObjectItems());
     RadiusEdit = new QLineEdit(p);
-    RadiusEdit->setToolTip(QString::fromUtf8("м"));
     grid->addWidget(ObjectComboBox, 0, 0, 1, 2);
     grid->addWidget(Label(p, "Радиус", RadiusEdit), 1, 0);
     grid->addWidget(RadiusEdit, 1, 1);
@@ -385,7 +400,6 @@ void ParametersWindow::BuildCommonPage()
     auto* grid = PageGrid(p);
     MinCheckBox = new QCheckBox(QString::fromUtf8("Учитывать затухания от глубины"), p);
     DtEdit = new QLineEdit(p);
-    DtEdit->setToolTip(QStringLiteral("c"));  // seconds, a Latin letter
     grid->addWidget(MinCheckBox, 0, 0, 1, 2);
     grid->addWidget(Label(p, "Шаг дискретизации", DtEdit), 1, 0);
     grid->addWidget(DtEdit, 1, 1);
@@ -532,7 +546,7 @@ void ParametersWindow::SyncFromState()
         QSignalBlocker block(NoiseTrackBar);
         NoiseTrackBar->setValue(s.snrPosition);
     }
-    NoiseTrackBar->setToolTip(Q(s.snrHint));
+    NoiseTrackBar->setToolTip(SnrTip(s.snrHint));
     ShowItem(NormComboBox, 0);
     ShowChecked(NormOnCheckBox, s.normOn);
 
@@ -548,6 +562,72 @@ void ParametersWindow::SyncFromState()
         const Qt::CheckState want = s.gates[i] ? Qt::Checked : Qt::Unchecked;
         if (ModelCheckListBox->item(i)->checkState() != want) ModelCheckListBox->item(i)->setCheckState(want);
     }
+}
+
+void ParametersWindow::SetTips()
+{
+    // The label that names a field, where it has one.
+    const auto labelOf = [this](QWidget* field) -> QWidget* {
+        for (QLabel* label : findChildren<QLabel*>())
+            if (label->buddy() == field) return label;
+        return nullptr;
+    };
+    const auto tip = [&](QWidget* field, const char* quantity, const char* range, const char* does) {
+        SetTip(field, Tip(quantity, range, does), labelOf(field));
+    };
+    tip(SignalComboBox, "Вид зондирующего сигнала", "радиоимпульс, ЛЧМ-импульс или код Баркера (13 элементов)",
+        "Какой импульс излучает антенна");
+    tip(F0ComboBox, "Центральная частота F0, Гц", "в списке 3700 и 10300; можно ввести любое положительное число",
+        "Несущая частота импульса; от нее зависят шаг дискретизации и длительность элемента кода Баркера");
+    tip(FDComboBox, "Девиация частоты FD, Гц", "в списке от 128 до 6024; только для ЛЧМ-импульса",
+        "Частота ЛЧМ-импульса проходит от F0 - FD до F0 + FD; база сигнала BT = 2·FD·Tc");
+    tip(TcComboBox, "Длительность импульса Tc, с", "в списке от 0,01 до 8",
+        "Для кода Баркера округляется вниз до целого числа элементов по целому числу периодов");
+    tip(KofDiscretComboBox, "Коэффициент дискретизации, отсчетов на период", "2, 4, 8, 16 или 64",
+        "Отсчетов на период наибольшей частоты сигнала: шаг Dt = 1 / (коэффициент · Fmax)");
+    tip(AntennaComboBox, "Вид антенны", "узкополосная (один резонанс) или широкополосная (три резонанса)",
+        "Частотная характеристика антенны при излучении и приеме");
+    tip(QComboBox_, "Добротность Q, безразмерная", "в списке 5 и 15; положительное число",
+        "Ширина резонанса антенны: полоса около F0 / Q");
+    tip(KComboBox, "Коэффициент широкополосности, безразмерный", "в списке от 0,75 до 6,28; только для широкополосной",
+        "Как далеко от F0 лежат боковые резонансы широкополосной антенны (F0 · K / Q)");
+    tip(RangeComboBox, "Среда распространения", "вода", "Водная среда между антенной и целью");
+    tip(SlnSpinEdit, "Соленость, ‰ (промилле)", "от 0 до 50", "Соленость воды; от нее зависит поглощение звука");
+    tip(TemperatureSpinEdit, "Температура, °C", "от 0 до 100", "Температура воды; от нее зависит поглощение звука");
+    tip(REdit, "Глубина: дальность до цели R, км", "положительное число, например 1",
+        "Путь сигнала в воде в одну сторону: поглощение и (на вкладке «Общие») затухание от расстояния");
+    tip(StaticPEdit, "Статическое давление", "только для чтения", "Давление в среде, как оно задано в модели");
+    tip(GruntComboBox, "Вид грунта", "ил-глина, песок или смешанные частицы",
+        "Коэффициент затухания k в грунте: 0,041, 0,5 или 0,7");
+    tip(NComboBox, "Порядок затухания n, безразмерный", "в списке 0,5, 1 и 2",
+        "Затухание в грунте k · f^n дБ на метр слоя, f в кГц");
+    tip(GruntHeightComboBox, "Глубина: толщина слоя грунта, м", "в списке от 0,01 до 10",
+        "Толщина слоя, который сигнал проходит до цели и обратно");
+    tip(ObjectComboBox, "Цель", "сфера", "Отражающий объект: жесткая сфера");
+    tip(RadiusEdit, "Радиус сферы, м", "положительное число, например 0,06", "Размер цели; от него зависит отражение");
+    tip(FilterComboBox, "Фильтр", "согласованный", "Сжатие эхо-сигнала согласованным фильтром");
+    tip(FilterOnCheckBox, "Фильтр: вкл/выкл", "то же, что «Фильтр» в главном окне",
+        "Пропускает принятый сигнал через согласованный фильтр");
+    tip(FilterModeCheckBox, "Опорный сигнал фильтра", "выкл: зондирующий сигнал; вкл: эхо-сигнал",
+        "С чем согласован фильтр");
+    tip(SpeedButton1, "Оценить", "окно «Согласованный фильтр»", "Серия расчетов по дальностям и толщинам грунта");
+    tip(NoiseComboBox, "Шум", "нормальный", "Гауссов шум, добавляемый к принятому сигналу");
+    tip(NoiseOnCheckBox, "Шум: вкл/выкл", "то же, что «Шум» в главном окне",
+        "Добавляет шум с отношением сигнал / шум, заданным ползунком");
+    tip(NormComboBox, "Нормировка", "энергетическая", "Приведение сигнала к энергии излученного");
+    tip(NormOnCheckBox, "Нормировка: вкл/выкл", "то же, что «Нормировка» в главном окне",
+        "Масштабирует принятый сигнал по энергии излученного");
+    tip(RealSignalSizeEdit, "Реальных отсчетов, шт", "только для чтения, после расчета",
+        "Отсчетов в записи сигнала");
+    tip(SignalSizeEdit, "Дополненных отсчетов, шт", "только для чтения, после расчета",
+        "Длина записи, дополненная до степени двойки для преобразования Фурье");
+    tip(SignalDataSizeEdit, "Объем памяти, байт", "только для чтения, после расчета", "Память, которую занимает сигнал");
+    tip(MinCheckBox, "Затухание от глубины: вкл/выкл", "выкл по умолчанию",
+        "Учитывает ослабление сигнала с расстоянием и толщиной грунта");
+    tip(DtEdit, "Шаг дискретизации Dt, c", "положительное число; выводится из F0 и коэффициента дискретизации",
+        "Время между отсчетами; можно ввести свой шаг");
+    tip(ModelCheckListBox, "Этапы пути сигнала", "отметка: этап учитывается",
+        "Снятая отметка исключает модель этапа из расчета");
 }
 
 void ParametersWindow::SetEvaluationLock(bool locked)
