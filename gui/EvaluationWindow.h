@@ -8,6 +8,7 @@
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
 #include "model/BackgroundWork.h"
+#include "gui/TableExport.h"
 #include "gui/WindowBus.h"
 #include "model/MainState.h"
 
@@ -36,6 +37,9 @@ public:
     QPushButton* CloseSpeedButton;
     QTableWidget* ResultStringGrid;
     QProgressBar* SeriesProgressBar;  // "Точка 3 из 15" while a series runs
+    // Copy and "Сохранить как CSV…" of both tables; tests set the CSV chooser.
+    TableActions SeriesActions, ResultActions;
+    std::function<QString()> chooseCsvFile;
 
     // A series goes on a worker thread; these tell and wait (tests, closing).
     bool Running() const { return run_.Busy(); }
@@ -59,6 +63,8 @@ public:
 
 signals:
     void lockChanged(bool locked);
+    // A series has ended and drawn its chart.
+    void seriesFinished();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -76,7 +82,6 @@ private:
     MainState& main_;
     EvaluationState& eval_;
     WindowBus* bus_;
-    bool placed_ = false;
     std::string closeError_;  // a failed derive of the close box, reported by the hide
     BackgroundWork run_;
     SeriesResult pending_;  // written by the worker, read once it has returned

@@ -127,6 +127,8 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
                             QStringLiteral("Выигрыш от сжатия, 10·lg BT")});
     CompressionGrid->setVerticalHeaderLabels({QStringLiteral("S(t)")});
     CompressionMessage = new QLabel(this);
+    LedgerActions = AddTableExport(LedgerGrid, QStringLiteral("Сохранить баланс"), &chooseCsvFile);
+    CompressionActions = AddTableExport(CompressionGrid, QStringLiteral("Сохранить показатели сжатия"), &chooseCsvFile);
     for (QLabel* label : {LedgerMessage, CompressionMessage}) {
         label->setWordWrap(true);
         label->hide();

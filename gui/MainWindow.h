@@ -40,8 +40,10 @@ class AboutWindow;
 class ResultImageWidget : public QWidget {
 public:
     ResultImageWidget(const Picture& picture, QWidget* parent);
-    std::function<void(QPoint, Qt::MouseButton)> onMouseDown, onMouseUp;
+    std::function<void(QPoint, Qt::MouseButton, Qt::KeyboardModifiers)> onMouseDown;
+    std::function<void(QPoint, Qt::MouseButton)> onMouseUp;
     std::function<void(QPoint)> onMouseMove, onDoubleClick;
+    std::function<void(QPoint, int)> onWheel;  // the wheel's turn in eighths of a degree
     std::function<void()> onLeave;
 
     // A span being selected: shown inverted over the bitmap, never drawn
@@ -56,6 +58,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     const Picture& picture_;
@@ -110,6 +113,7 @@ public:
     QProgressBar* RunProgressBar;  // a run's step and per cent, after kProgressDelay
 
     QMenu* FileItem;
+    QAction* NewScenarioItem;  // "Новый сценарий": the built-in defaults
     QAction* OpenScenarioItem;
     QAction* SaveScenarioItem;
     QAction* ExitItem;
@@ -124,9 +128,13 @@ public:
     QAction* ImageSizeItem;
     QAction* ImageOptionItem;
     QAction* WholeSignalItem;  // "Весь сигнал", also Escape
+    QAction* ZoomBackItem;     // "Предыдущий масштаб", Backspace
+    QAction* PeakCursorItem;   // "Курсор на пик", P
+    QAction* ClearCursorsItem;  // "Убрать курсоры", also Escape
     QAction* HoldReferenceItem;  // "Запомнить как эталон"
     QAction* DropReferenceItem;  // "Убрать эталон"
     QMenu* HelpItem;
+    QAction* GuideItem;  // "Руководство", F1
     QAction* N1;
     QAction* N7;
     QAction* N4;
@@ -142,6 +150,9 @@ public:
     // The scenario file choosers (open, save); tests replace them.
     std::function<QString(bool save, const QString& lastName)> chooseScenarioFile;
     QString lastScenarioName;
+    // Asked before "Новый сценарий" clears a picture that holds a run; tests
+    // replace it. True: go on.
+    std::function<bool()> confirmNewScenario;
 
     // Runs go on a worker thread; these tell and wait (tests, closing).
     bool Running() const { return run_.Busy(); }
@@ -162,6 +173,11 @@ public:
                     AboutWindow* aboutWindow);
     // The ledger window, opened from "Модель" -> "Баланс по этапам".
     void SetLedgerWindow(QWidget* ledgerWindow) { ledgerWindow_ = ledgerWindow; }
+    // The user guide, opened from "Справка" -> "Руководство" and F1.
+    void SetGuideWindow(QWidget* guideWindow) { guideWindow_ = guideWindow; }
+    // Tool windows are placed beside the picture when first shown; this
+    // shows one (placing it the first time) and brings it forward.
+    std::function<void(QWidget*)> showToolWindow;
     // The parameters window's "Вкл" boxes that mirror the three switches.
     void SetMirrors(QCheckBox* filterOn, QCheckBox* noiseOn, QCheckBox* normOn);
 
@@ -185,6 +201,9 @@ public:
     void ParametrItemClick();
     void LedgerItemClick();
     void ExitItemClick();
+    void NewScenarioItemClick();
+    // The built-in defaults of every setting, the picture blank as at start.
+    void NewScenario();
     void OpenScenarioItemClick();
     void SaveScenarioItemClick();
     // Opens a scenario into every window; a refused file shows its message
@@ -203,7 +222,13 @@ public:
     // settings (after the double-click time, when the plot is zoomed and a
     // double click may follow); a double click on a zoomed plot shows its
     // whole run again. Moving reads values under the cursor.
-    void ResultImagePress(QPoint position, Qt::MouseButton button);
+    // With Shift a left press on a plot places a cursor; a middle-button
+    // drag, or a left one with Ctrl, pans a zoomed plot; the wheel zooms the
+    // plot under the mouse around it.
+    void ResultImagePress(QPoint position, Qt::MouseButton button, Qt::KeyboardModifiers modifiers = {});
+    void ResultImageWheel(QPoint position, int angleDelta);
+    static constexpr double kWheelStep = 0.8;  // the span's factor per notch in
+    static constexpr int kWheelJoinMs = 600;   // notches this close are one step back
     void ResultImageMove(QPoint position);
     void ResultImageRelease(QPoint position, Qt::MouseButton button);
     void ResultImageDoubleClick(QPoint position);
@@ -211,6 +236,14 @@ public:
     void WholeSignalItemClick();
     void HoldReferenceItemClick();
     void DropReferenceItemClick();
+    void ZoomBackItemClick();
+    void PeakCursorItemClick();
+    void ClearCursorsItemClick();
+    void GuideItemClick();
+    // Escape, in one order: it stops a run in progress; otherwise it clears
+    // the cursors; otherwise it shows the whole signal. The item it belongs
+    // to shows it.
+    void ShowEscape();
     // A drag shorter than this is a click.
     static constexpr int kDragDistance = 3;
     void N1Click();
@@ -255,6 +288,8 @@ private:
 
     QWidget* parametersWindow_ = nullptr;
     QWidget* ledgerWindow_ = nullptr;
+    QWidget* guideWindow_ = nullptr;
+    void ShowToolWindow(QWidget* window);
     PictureSizeWindow* sizeWindow_ = nullptr;
     PictureSettingsWindow* settingsWindow_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;
@@ -267,7 +302,12 @@ private:
         PlotKind plot;
         QPoint from;
         bool moved = false;
+        bool pan = false;     // moves a zoomed plot instead of selecting
+        QPoint last;          // where the pan has got to
+        Qt::MouseButton button = Qt::LeftButton;
     };
+    QTimer* wheelTimer_ = nullptr;  // running: the next notch joins the last step
+    bool runningShown_ = false;     // the controls show a run in progress
     std::optional<Drag> drag_;
     QTimer* clickTimer_ = nullptr;  // a click that a double click may still undo
     QPoint clickAt_;
