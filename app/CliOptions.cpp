@@ -1,17 +1,16 @@
 #include "app/CliOptions.h"
 
 #include <algorithm>
-#include <charconv>
-#include <filesystem>
-#include <iterator>
 #include <limits>
-#include <system_error>
 #include <utility>
 
+#include "app/CommandLine.h"
 #include "display/PictureSizing.h"
+#include "files/OutputFiles.h"
 #include "model/EchoPath.h"
 #include "model/Scenario.h"
-#include "signal/NumberText.h"
+#include "signal/Errors.h"
+#include "signal/TextValues.h"
 
 namespace sonavir {
 
@@ -19,62 +18,34 @@ namespace {
 
 [[noreturn]] void Bad(const std::string& what) { throw CliUsageError(what); }
 
-// A whole decimal number, nothing around it.
-bool ParseWhole(const std::string& text, long long& value)
+// A value's text by one of the parsers scenario files use too; their message
+// goes behind the option's name.
+template <class Parse>
+auto Take(const std::string& option, Parse parse)
 {
-    if (text.empty()) return false;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (*first == '+') ++first;
-    auto [ptr, ec] = std::from_chars(first, last, value);
-    return ec == std::errc() && ptr == last && first != last;
+    try {
+        return parse();
+    } catch (const SonavirError& e) {
+        Bad(option + ": " + e.what());
+    }
 }
 
 int ParseInt(const std::string& option, const std::string& text, int lo, int hi)
 {
-    long long v = 0;
-    if (!ParseWhole(text, v) || v < lo || v > hi)
-        Bad(option + ": expected a whole number from " + std::to_string(lo) + " to " +
-            std::to_string(hi) + ", got '" + text + "'");
-    return static_cast<int>(v);
-}
-
-std::vector<std::string> Split(const std::string& text, char sep)
-{
-    std::vector<std::string> parts;
-    std::string::size_type start = 0;
-    for (;;) {
-        const auto pos = text.find(sep, start);
-        parts.push_back(text.substr(start, pos - start));
-        if (pos == std::string::npos) break;
-        start = pos + 1;
-    }
-    return parts;
+    return Take(option, [&] { return WholeInRange(text, lo, hi); });
 }
 
 std::array<int, 2> ParseSize(const std::string& text)
 {
-    const auto x = text.find_first_of("xX");
-    if (x == std::string::npos) Bad("--size: expected WxH, got '" + text + "'");
-    long long w = 0, h = 0;
-    if (!ParseWhole(text.substr(0, x), w) || !ParseWhole(text.substr(x + 1), h) ||
-        w < kMinPictureWidth || h < kMinPictureHeight || w > kMaxPictureSide || h > kMaxPictureSide)
-        Bad("--size: expected WxH with a width from " + std::to_string(kMinPictureWidth) + " to " +
-            std::to_string(kMaxPictureSide) + " and a height from " +
-            std::to_string(kMinPictureHeight) + " to " + std::to_string(kMaxPictureSide) +
-            ", got '" + text + "'");
-    return {static_cast<int>(w), static_cast<int>(h)};
+    const PictureSizeChoice size = Take("--size", [&] { return PictureSizeText(text, false); });
+    return {size.width, size.height};
 }
 
 // "FROM;TO" as the series cells are written (decimal comma), FROM < TO.
-PlotRange ParseRange(const std::string& option, const std::string& text, const char* unit)
+PlotRange ParseRange(const std::string& option, const std::string& text)
 {
-    const auto parts = Split(text, ';');
-    long double from = 0, to = 0;
-    if (parts.size() != 2 || !TryStrToFloat(parts[0], from) || !TryStrToFloat(parts[1], to) || !(from < to))
-        Bad(option + ": expected FROM;TO in " + unit + " with FROM below TO, numbers with the decimal comma, got '" +
-            text + "'");
-    return {from, to};
+    const TextRange r = Take(option, [&] { return RangeText(text); });
+    return {r.from, r.to};
 }
 
 // Values no control could hold are refused before anything is applied.
@@ -83,9 +54,7 @@ void CheckSetting(const CliSetting& s)
     const ParameterKey* key = FindParameterKey(s.name);
     if (!key) Bad("--set: unknown parameter '" + s.name + "'");
     if (key->kind == ParameterKey::Kind::Item) ParseInt("--set " + s.name, s.text, key->lo, key->hi);
-    if (key->kind == ParameterKey::Kind::List &&
-        std::find(key->items->begin(), key->items->end(), s.text) == key->items->end())
-        Bad("--set " + s.name + ": not an item of the list: '" + s.text + "'");
+    if (key->kind == ParameterKey::Kind::List) Take("--set " + s.name, [&] { return ListItem(*key->items, s.text); });
 }
 
 CliSetting ParseSetting(const std::string& text, const std::string& option = "--set")
@@ -102,34 +71,290 @@ CliSetting ParseSetting(const std::string& text, const std::string& option = "--
     return s;
 }
 
-// The file a name will reach, however it is spelled ("a.csv", "./a.csv",
-// a link to it).
-std::filesystem::path Destination(const std::string& name)
+// The commands' bits; kEvery, the commands the common options (-o, --set,
+// --scenario, ...) belong to, whose explanations form the common part.
+constexpr unsigned kRender = 1u << 0;
+constexpr unsigned kEvaluate = 1u << 1;
+constexpr unsigned kEvery = kRender | kEvaluate;
+
+using Out = CliOption::Output;
+
+void CheckEvaluate(const CliOptions& o)
 {
-    std::error_code ec;
-    auto p = std::filesystem::weakly_canonical(name, ec);
-    if (ec) p = std::filesystem::absolute(name, ec).lexically_normal();
-    return ec ? std::filesystem::path(name) : p;
+    // Every point needs its own cell: a short list would leave the window's
+    // default cells in the last points.
+    const std::size_t n = static_cast<std::size_t>(o.points.value_or(6));
+    const std::pair<const char*, const std::optional<std::vector<std::string>>*> lists[] = {
+        {"--range", &o.rangeCells}, {"--thickness", &o.thicknessCells}};
+    for (const auto& [option, cells] : lists)
+        if (*cells && (*cells)->size() != n)
+            Bad(std::string(option) + ": число ячеек (" + std::to_string((*cells)->size()) +
+                ") не равно числу точек (" + std::to_string(n) + ")");
+    for (const auto& s : o.settings)
+        if (!SeriesReads(s.name, o.mode)) Bad("--set " + s.name + ": a parameter the series does not read");
 }
 
-// Two outputs written to one file would overwrite each other.
-void CheckDistinctOutputs(const CliOptions& o)
+// "render and evaluate", the commands that take an option.
+std::string CommandsOf(unsigned bits)
 {
-    const std::pair<const char*, const std::string*> outputs[] = {
-        {"-o", &o.output}, {"--wave", &o.waveFile}, {"--spectrum", &o.spectrumFile},
-        {"--ledger", &o.ledgerFile}, {"--measures", &o.measuresFile}, {"--table", &o.tableFile},
-        {"--save-scenario", &o.saveScenarioFile}};
-    for (std::size_t i = 0; i < std::size(outputs); ++i)
-        for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
-            const std::string& a = *outputs[i].second;
-            const std::string& b = *outputs[j].second;
-            if (!a.empty() && !b.empty() && Destination(a) == Destination(b))
-                Bad(std::string(outputs[i].first) + " and " + outputs[j].first +
-                    " name the same file '" + b + "'");
+    std::vector<std::string> names;
+    for (const CliCommand& c : CliCommands())
+        if (bits & c.bit) names.push_back(c.name);
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    return text;
+}
+
+// The outputs' rules: the picture is what makes a run, so an output of the
+// run without it would be silently dropped; and two outputs into one file,
+// however its name is spelled, would overwrite each other.
+void CheckOutputs(const CliOptions& o, const CliCommand& command)
+{
+    const CliOption* picture = nullptr;
+    for (const CliOption& row : CliOptionTable())
+        if (row.output == Out::Picture && (row.commands & command.bit)) picture = &row;
+    auto rowOf = [](const std::string& name) {
+        for (const CliOption& row : CliOptionTable())
+            if (name == row.name) return &row;
+        return static_cast<const CliOption*>(nullptr);
+    };
+    if (picture) {
+        const bool hasPicture = std::any_of(o.outputs.begin(), o.outputs.end(),
+                                            [&](const auto& out) { return out.option == picture->name; });
+        const bool alone = std::any_of(o.outputs.begin(), o.outputs.end(),
+                                       [&](const auto& out) { return rowOf(out.option)->output == Out::Alone; });
+        const std::string required = std::string(picture->name) + " " + picture->argument + " is required";
+        if (!hasPicture) {
+            for (const auto& out : o.outputs)
+                if (rowOf(out.option)->output == Out::Run) Bad(required + " with " + out.option);
+            if (!alone) Bad(required);
         }
+    }
+    std::vector<std::string> targets;
+    for (const auto& out : o.outputs) targets.push_back(OutputTarget(out.path));
+    for (std::size_t i = 0; i < targets.size(); ++i)
+        for (std::size_t j = i + 1; j < targets.size(); ++j)
+            if (targets[i] == targets[j])
+                Bad(o.outputs[i].option + " and " + o.outputs[j].option + " name the same file '" +
+                    o.outputs[j].path + "'");
+}
+
+// ---- The usage text, from the tables -------------------------------------------
+
+constexpr std::size_t kSynopsisWidth = 86;  // the synopsis as it was laid out by hand
+constexpr std::size_t kSynopsisIndent = 17;
+constexpr std::size_t kHelpColumn = 19;
+
+std::string SynopsisOf(const CliCommand& command)
+{
+    std::vector<std::string> items;
+    std::string last;  // the picture, which the run needs, closes the line
+    for (const CliOption& row : CliOptionTable()) {
+        if (!(row.commands & command.bit)) continue;
+        std::string item = row.name;
+        if (row.argument) item += std::string(" ") + row.argument;
+        if (row.output == Out::Picture) last = item;
+        else items.push_back("[" + item + "]" + (row.repeatable ? "..." : ""));
+    }
+    if (!last.empty()) items.push_back(last);
+    std::string text = "  sonavir " + std::string(command.name);
+    std::size_t lineStart = 0;
+    for (const std::string& item : items) {
+        if (text.size() - lineStart + 1 + item.size() > kSynopsisWidth) {
+            text += "\n";
+            lineStart = text.size();
+            text += std::string(kSynopsisIndent - 1, ' ');
+        }
+        text += " " + item;
+    }
+    return text + "\n";
+}
+
+// "  --ticks NA,NT,NF tick counts ...": the names, then the lines of the
+// explanation at their column.
+std::string HelpEntry(const std::string& head, const std::string& help)
+{
+    std::string text = "  " + head;
+    text += text.size() < kHelpColumn ? std::string(kHelpColumn - text.size(), ' ') : "  ";
+    for (std::size_t i = 0; i < help.size(); ++i) {
+        text += help[i];
+        if (help[i] == '\n') text += std::string(kHelpColumn, ' ');
+    }
+    return text + "\n";
+}
+
+// The explanations in one part of the usage: the options of every command
+// (COMMON), or those of the command BITS that not every command takes, with
+// its notes on common ones.
+std::string HelpPart(unsigned bits, bool common)
+{
+    std::string text, names;
+    for (const CliOption& row : CliOptionTable()) {
+        const bool here = common ? row.commands == kEvery : row.commands != kEvery && (row.commands & bits);
+        if (here) {
+            names += (names.empty() ? "" : ", ") + std::string(row.name);
+            if (*row.help) {
+                const std::string head = names + (row.argument ? std::string(" ") + row.argument : "");
+                text += HelpEntry(head, row.help);
+                names.clear();
+            }
+        }
+        if (!common && row.note && (row.noteCommand & bits)) text += HelpEntry(row.name, row.note);
+    }
+    return text;
+}
+
+// ---- The tables ---------------------------------------------------------------
+
+std::array<int, 3> ParseTicks(const std::string& text)
+{
+    const auto parts = Take("--ticks", [&] { return SplitList(text, ',', 3); });
+    std::array<int, 3> ticks{};
+    // Counts out of range are brought into it, as the settings window does.
+    for (int k = 0; k < 3; ++k) {
+        const long long v = Take("--ticks", [&] { return WholeNumber(parts[k]); });
+        ticks[k] = v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()
+                       ? ParseInt("--ticks", parts[k], std::numeric_limits<int>::min(), std::numeric_limits<int>::max())
+                       : static_cast<int>(v);
+    }
+    return ticks;
 }
 
 }  // namespace
+
+const std::vector<CliCommand>& CliCommands()
+{
+    static const std::vector<CliCommand> commands = {
+        {CliOptions::Command::Render, "render", "one Start of the main window", kRender, nullptr, RunRender},
+        {CliOptions::Command::Evaluate, "evaluate", "one Start of the evaluation window", kEvaluate, CheckEvaluate,
+         RunEvaluate},
+    };
+    return commands;
+}
+
+const CliCommand& CliCommandOf(CliOptions::Command command)
+{
+    for (const CliCommand& c : CliCommands())
+        if (c.command == command) return c;
+    throw std::logic_error("not a command that runs");
+}
+
+const std::vector<CliOption>& CliOptionTable()
+{
+    using O = CliOptions;
+    static const std::vector<CliOption> rows = {
+        {"-o", "FILE", kEvery, false, Out::Picture,
+         "the picture (required, unless only --save-scenario is\n"
+         "asked for): PNG, SVG or PDF by the name's extension (.png,\n"
+         ".svg, .pdf, in any case), a BMP file for any other name",
+         [](O& o, const std::string& v) { o.output = v; }},
+        {"--scenario", "FILE", kEvery, false, Out::No,
+         "a scenario file (.svr), applied first; the other options\n"
+         "then override it",
+         [](O& o, const std::string& v) { o.scenarioFile = v; }},
+        {"--model", "M", kRender, false, Out::No, "0 Сигнал, 1 Антенна, 2 Среда, 3 Грунт, 4 Объект",
+         [](O& o, const std::string& v) {
+             o.model = ParseInt("--model", v, 0, static_cast<int>(kModelViews.size()) - 1);
+         }},
+        {"--stage", "K", kRender, false, Out::No, "stage of the echo path, 0 .. 7 (with model 0)",
+         [](O& o, const std::string& v) { o.stage = ParseInt("--stage", v, 0, kLastStage); }},
+        {"--mode", "M", kEvaluate, false, Out::No, "0 peak to energy ratio, 1 energy ratio",
+         [](O& o, const std::string& v) { o.mode = ParseInt("--mode", v, 0, 1); }},
+        {"--propagation", "P", kEvaluate, false, Out::No, "0 water, 1 seabed, 2 water and seabed",
+         [](O& o, const std::string& v) { o.propagation = ParseInt("--propagation", v, 0, 2); }},
+        {"--points", "N", kEvaluate, false, Out::No, "3 .. 15 series points (default 6)",
+         [](O& o, const std::string& v) { o.points = ParseInt("--points", v, 3, 15); }},
+        {"--range", "LIST", kEvaluate, false, Out::No, "",
+         [](O& o, const std::string& v) { o.rangeCells = SplitList(v, ';'); }},
+        {"--thickness", "LIST", kEvaluate, false, Out::No,
+         "one cell per point, separated by ';': ranges in\n"
+         "km, thicknesses in m (default for six points: 0;1;2;4;8;16)",
+         [](O& o, const std::string& v) { o.thicknessCells = SplitList(v, ';'); }},
+        {"--no-norm", nullptr, kEvaluate, false, Out::No,
+         "\"Нормировка\" off: the echo is not rescaled to the\n"
+         "spectral peak of the probe",
+         [](O& o, const std::string&) { o.noNorm = true; }},
+        {"--set", "NAME=TEXT", kEvery, true, Out::No,
+         "a parameter exactly as typed into its control: F0, FD, Tc,\n"
+         "KofDiscret (2, 4, 8, 16, 64), Q, K, Sln, Temperature, R,\n"
+         "GruntHeight, NOrder, Radius, Dt; item numbers for Signal (0 .. 2),\n"
+         "Antenna (0 .. 1), Grunt (0 .. 2); Snr as a position 1 .. 100.\n"
+         "Applied in the order given, as if typed one after another",
+         [](O& o, const std::string& v) { o.settings.push_back(ParseSetting(v, "--set")); }, kEvaluate,
+         "only what a series reads: not Dt, R, GruntHeight, Radius,\n"
+         "Antenna, Q, K or Snr, and not Signal with --mode 1"},
+        {"--filter", nullptr, kRender, false, Out::No, "the matched filter on (\"Фильтр\")",
+         [](O& o, const std::string&) { o.filter = true; }},
+        {"--echo-filter", nullptr, kRender, false, Out::No, "the filter matched to the echo, not to the probe",
+         [](O& o, const std::string&) { o.echoFilter = true; }},
+        {"--noise", nullptr, kRender, false, Out::No, "noise on (\"Шум\"), at the ratio of --set Snr",
+         [](O& o, const std::string&) { o.noise = true; }},
+        {"--seed", "S", kRender, false, Out::No, "noise seed, 0 .. 4294967295, to repeat a noisy run",
+         [](O& o, const std::string& v) {
+             o.seed = static_cast<std::uint32_t>(Take("--seed", [&] {
+                 return WholeInRange(v, 0LL, static_cast<long long>(std::numeric_limits<std::uint32_t>::max()));
+             }));
+         }},
+        {"--norm", nullptr, kRender, false, Out::No, "energy normalisation on (\"Нормировка\")",
+         [](O& o, const std::string&) { o.norm = true; }},
+        {"--depth", nullptr, kRender, false, Out::No, "attenuation by range and layer thickness on",
+         [](O& o, const std::string&) { o.depth = true; }},
+        {"--gate-off", "I", kRender, true, Out::No, "leaves out stage model I (0 .. 6); may be repeated",
+         [](O& o, const std::string& v) { o.gatesOff.push_back(ParseInt("--gate-off", v, 0, kGateCount - 1)); }},
+        {"--colors", "C", kEvery, false, Out::No, "0 white on black, 1 black on white",
+         [](O& o, const std::string& v) { o.colors = ParseInt("--colors", v, 0, 1); }},
+        {"--no-scale", nullptr, kRender, false, Out::No,
+         "\"Шкала\" off: no frames, ticks or labels, the curves alone",
+         [](O& o, const std::string&) { o.noScale = true; }},
+        {"--db", nullptr, kRender, false, Out::No,
+         "\"Шкала в дБ\": the waveform's envelope from 0 to -60 dB\n"
+         "of its peak, the spectrum from 0 to -80 dB",
+         [](O& o, const std::string&) { o.db = true; }},
+        {"--ticks", "NA,NT,NF", kRender, false, Out::No, "tick counts of amplitude, time and frequency (1 .. 30)",
+         [](O& o, const std::string& v) { o.ticks = ParseTicks(v); }},
+        {"--size", "WxH", kEvery, false, Out::No, "picture width and height in pixels (default 785x484)",
+         [](O& o, const std::string& v) { o.size = ParseSize(v); }},
+        {"--time-range", "T0;T1", kRender, false, Out::No,
+         "zooms the waveform into T0 .. T1 seconds, held to the\n"
+         "run's record (\"0,005;0,012\"); its amplitudes keep the scale\n"
+         "of the whole signal",
+         [](O& o, const std::string& v) { o.timeRange = ParseRange("--time-range", v); }},
+        {"--freq-range", "F0;F1", kRender, false, Out::No, "zooms the spectrum into F0 .. F1 hertz likewise",
+         [](O& o, const std::string& v) { o.freqRange = ParseRange("--freq-range", v); }},
+        {"--reference-stage", "K", kRender, false, Out::No,
+         "draws under the run, dotted, stage K (0 .. 7) of the\n"
+         "same settings as a reference (\"Запомнить как эталон\"):\n"
+         "both on the scale of the larger peak, the reference at its\n"
+         "own times and frequencies (the probe under the echo:\n"
+         "--stage 7 --reference-stage 0)",
+         [](O& o, const std::string& v) { o.referenceStage = ParseInt("--reference-stage", v, 0, kLastStage); }},
+        {"--reference-set", "NAME=TEXT", kRender, true, Out::No,
+         "the reference is the run with this parameter\n"
+         "changed, as --set takes it; may be repeated, and joined\n"
+         "with --reference-stage. No output file changes by a reference",
+         [](O& o, const std::string& v) { o.referenceSettings.push_back(ParseSetting(v, "--reference-set")); }},
+        {"--wave", "FILE", kRender, false, Out::Run, "", [](O& o, const std::string& v) { o.waveFile = v; }},
+        {"--spectrum", "FILE", kRender, false, Out::Run,
+         "the plotted waveform or spectrum as CSV; with a\n"
+         "range, only its rows: samples m with T0 <= m*Dt <= T1,\n"
+         "columns k with F0 <= k/(2N*Dt) <= F1",
+         [](O& o, const std::string& v) { o.spectrumFile = v; }},
+        {"--ledger", "FILE", kRender, false, Out::Run, "energy and peak after each stage of the echo path, as CSV",
+         [](O& o, const std::string& v) { o.ledgerFile = v; }},
+        {"--measures", "FILE", kRender, false, Out::Run, "pulse-compression measures of the plotted waveform, as CSV",
+         [](O& o, const std::string& v) { o.measuresFile = v; }},
+        {"--table", "FILE", kEvaluate, false, Out::Run, "the result table, cells separated by ';'",
+         [](O& o, const std::string& v) { o.tableFile = v; }},
+        {"--save-scenario", "FILE", kEvery, false, Out::Alone,
+         "writes the situation as all the options set it up;\n"
+         "without -o nothing runs and only the scenario is written",
+         [](O& o, const std::string& v) { o.saveScenarioFile = v; }},
+        {"--quiet", nullptr, kEvery, false, Out::No, "no progress line (shown on a terminal for work over 1 s)",
+         [](O& o, const std::string&) { o.quiet = true; }},
+    };
+    return rows;
+}
 
 std::string OneLine(const std::string& text)
 {
@@ -182,87 +407,22 @@ std::string CliVersion() { return "Версия 2.06 (build 242)"; }
 
 std::string CliUsage()
 {
-    return "Usage:\n"
-           "  sonavir                      start the windows\n"
-           "  sonavir FILE.svr             start the windows with a scenario\n"
-           "  sonavir --help | --version\n"
-           "  sonavir render [--scenario FILE] [--model M] [--stage K] [--set NAME=TEXT]...\n"
-           "                 [--filter] [--echo-filter] [--noise] [--seed S] [--norm] [--depth]\n"
-           "                 [--gate-off I]... [--colors C] [--no-scale] [--db] [--ticks NA,NT,NF]\n"
-           "                 [--size WxH] [--time-range T0;T1] [--freq-range F0;F1]\n"
-           "                 [--reference-stage K] [--reference-set NAME=TEXT]...\n"
-           "                 [--wave FILE] [--spectrum FILE] [--ledger FILE]\n"
-           "                 [--measures FILE] [--save-scenario FILE] [--quiet] -o FILE\n"
-           "  sonavir evaluate [--scenario FILE] [--mode M] [--propagation P] [--points N]\n"
-           "                 [--range LIST] [--thickness LIST] [--no-norm] [--set NAME=TEXT]...\n"
-           "                 [--colors C] [--size WxH] [--table FILE] [--save-scenario FILE]\n"
-           "                 [--quiet] -o FILE\n"
-           "\n"
-           "Numbers take the decimal comma, as in the windows: Tc=0,5, not Tc=0.5.\n"
-           "\n"
-           "Both commands:\n"
-           "  -o FILE          the picture (required, unless only --save-scenario is\n"
-           "                   asked for): PNG, SVG or PDF by the name's extension (.png,\n"
-           "                   .svg, .pdf, in any case), a BMP file for any other name\n"
-           "  --scenario FILE  a scenario file (.svr), applied first; the other options\n"
-           "                   then override it\n"
-           "  --save-scenario FILE  writes the situation as all the options set it up;\n"
-           "                   without -o nothing runs and only the scenario is written\n"
-           "  --set NAME=TEXT  a parameter exactly as typed into its control: F0, FD, Tc,\n"
-           "                   KofDiscret (2, 4, 8, 16, 64), Q, K, Sln, Temperature, R,\n"
-           "                   GruntHeight, NOrder, Radius, Dt; item numbers for Signal (0 .. 2),\n"
-           "                   Antenna (0 .. 1), Grunt (0 .. 2); Snr as a position 1 .. 100.\n"
-           "                   Applied in the order given, as if typed one after another\n"
-           "  --colors C       0 white on black, 1 black on white\n"
-           "  --size WxH       picture width and height in pixels (default 785x484)\n"
-           "  --quiet          no progress line (shown on a terminal for work over 1 s)\n"
-           "\n"
-           "render, one Start of the main window:\n"
-           "  --model M        0 Сигнал, 1 Антенна, 2 Среда, 3 Грунт, 4 Объект\n"
-           "  --stage K        stage of the echo path, 0 .. 7 (with model 0)\n"
-           "  --filter         the matched filter on (\"Фильтр\")\n"
-           "  --echo-filter    the filter matched to the echo, not to the probe\n"
-           "  --noise          noise on (\"Шум\"), at the ratio of --set Snr\n"
-           "  --seed S         noise seed, 0 .. 4294967295, to repeat a noisy run\n"
-           "  --norm           energy normalisation on (\"Нормировка\")\n"
-           "  --depth          attenuation by range and layer thickness on\n"
-           "  --gate-off I     leaves out stage model I (0 .. 6); may be repeated\n"
-           "  --no-scale       \"Шкала\" off: no frames, ticks or labels, the curves alone\n"
-           "  --db             \"Шкала в дБ\": the waveform's envelope from 0 to -60 dB\n"
-           "                   of its peak, the spectrum from 0 to -80 dB\n"
-           "  --ticks NA,NT,NF tick counts of amplitude, time and frequency (1 .. 30)\n"
-           "  --time-range T0;T1  zooms the waveform into T0 .. T1 seconds, held to the\n"
-           "                   run's record (\"0,005;0,012\"); its amplitudes keep the scale\n"
-           "                   of the whole signal\n"
-           "  --freq-range F0;F1  zooms the spectrum into F0 .. F1 hertz likewise\n"
-           "  --reference-stage K  draws under the run, dotted, stage K (0 .. 7) of the\n"
-           "                   same settings as a reference (\"Запомнить как эталон\"):\n"
-           "                   both on the scale of the larger peak, the reference at its\n"
-           "                   own times and frequencies (the probe under the echo:\n"
-           "                   --stage 7 --reference-stage 0)\n"
-           "  --reference-set NAME=TEXT  the reference is the run with this parameter\n"
-           "                   changed, as --set takes it; may be repeated, and joined\n"
-           "                   with --reference-stage. No output file changes by a reference\n"
-           "  --wave, --spectrum FILE   the plotted waveform or spectrum as CSV; with a\n"
-           "                   range, only its rows: samples m with T0 <= m*Dt <= T1,\n"
-           "                   columns k with F0 <= k/(2N*Dt) <= F1\n"
-           "  --ledger FILE    energy and peak after each stage of the echo path, as CSV\n"
-           "  --measures FILE  pulse-compression measures of the plotted waveform, as CSV\n"
-           "\n"
-           "evaluate, one Start of the evaluation window:\n"
-           "  --mode M         0 peak to energy ratio, 1 energy ratio\n"
-           "  --propagation P  0 water, 1 seabed, 2 water and seabed\n"
-           "  --points N       3 .. 15 series points (default 6)\n"
-           "  --range, --thickness LIST  one cell per point, separated by ';': ranges in\n"
-           "                   km, thicknesses in m (default for six points: 0;1;2;4;8;16)\n"
-           "  --no-norm        \"Нормировка\" off: the echo is not rescaled to the\n"
-           "                   spectral peak of the probe\n"
-           "  --set            only what a series reads: not Dt, R, GruntHeight, Radius,\n"
-           "                   Antenna, Q, K or Snr, and not Signal with --mode 1\n"
-           "  --table FILE     the result table, cells separated by ';'\n"
-           "\n"
-           "Exit status: 0 done, 1 the run failed (nothing written), 2 bad command line,\n"
-           "130 interrupted (Ctrl+C: nothing written).\n";
+    std::string text = "Usage:\n"
+                       "  sonavir                      start the windows\n"
+                       "  sonavir FILE.svr             start the windows with a scenario\n"
+                       "  sonavir --help | --version\n";
+    for (const CliCommand& c : CliCommands()) text += SynopsisOf(c);
+    text += "\n"
+            "Numbers take the decimal comma, as in the windows: Tc=0,5, not Tc=0.5.\n"
+            "\n";
+    text += CliCommands().size() == 2 ? "Both commands:\n" : "Every command:\n";
+    text += HelpPart(kEvery, true);
+    for (const CliCommand& c : CliCommands())
+        text += "\n" + std::string(c.name) + ", " + c.heading + ":\n" + HelpPart(c.bit, false);
+    text += "\n"
+            "Exit status: 0 done, 1 the run failed (nothing written), 2 bad command line,\n"
+            "130 interrupted (Ctrl+C: nothing written).\n";
+    return text;
 }
 
 bool SeriesReads(const std::string& name, int mode)
@@ -297,98 +457,32 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
         o.command = CliOptions::Command::Version;
         return o;
     }
-    if (args[0] == "render") o.command = CliOptions::Command::Render;
-    else if (args[0] == "evaluate") o.command = CliOptions::Command::Evaluate;
-    else Bad("unknown command '" + args[0] + "'");
-    const bool render = o.command == CliOptions::Command::Render;
+    const auto& commands = CliCommands();
+    const auto command = std::find_if(commands.begin(), commands.end(),
+                                      [&](const CliCommand& c) { return args[0] == c.name; });
+    if (command == commands.end()) Bad("unknown command '" + args[0] + "'");
+    o.command = command->command;
 
+    const auto& table = CliOptionTable();
+    std::vector<int> given(table.size(), 0);
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&]() -> const std::string& {
+        const auto row = std::find_if(table.begin(), table.end(), [&](const CliOption& r) { return a == r.name; });
+        if (row == table.end()) Bad("unknown option '" + a + "'");
+        if (!(row->commands & command->bit)) Bad(a + " is an option of " + CommandsOf(row->commands));
+        std::string value;
+        if (row->argument) {
             if (i + 1 >= args.size()) Bad(a + " needs a value");
-            return args[++i];
-        };
-        auto renderOnly = [&] {
-            if (!render) Bad(a + " is an option of render");
-        };
-        auto evaluateOnly = [&] {
-            if (render) Bad(a + " is an option of evaluate");
-        };
-
-        if (a == "-o") o.output = value();
-        else if (a == "--scenario") o.scenarioFile = value();
-        else if (a == "--save-scenario") o.saveScenarioFile = value();
-        else if (a == "--quiet") o.quiet = true;
-        else if (a == "--set") o.settings.push_back(ParseSetting(value()));
-        else if (a == "--colors") o.colors = ParseInt(a, value(), 0, 1);
-        else if (a == "--size") o.size = ParseSize(value());
-        else if (a == "--model") { renderOnly(); o.model = ParseInt(a, value(), 0, static_cast<int>(kModelViews.size()) - 1); }
-        else if (a == "--stage") { renderOnly(); o.stage = ParseInt(a, value(), 0, kLastStage); }
-        else if (a == "--filter") { renderOnly(); o.filter = true; }
-        else if (a == "--echo-filter") { renderOnly(); o.echoFilter = true; }
-        else if (a == "--noise") { renderOnly(); o.noise = true; }
-        else if (a == "--norm") { renderOnly(); o.norm = true; }
-        else if (a == "--depth") { renderOnly(); o.depth = true; }
-        else if (a == "--seed") {
-            renderOnly();
-            long long v = 0;
-            const std::string& t = value();
-            if (!ParseWhole(t, v) || v < 0 || v > std::numeric_limits<std::uint32_t>::max())
-                Bad("--seed: expected a whole number from 0 to 4294967295, got '" + t + "'");
-            o.seed = static_cast<std::uint32_t>(v);
-        } else if (a == "--gate-off") { renderOnly(); o.gatesOff.push_back(ParseInt(a, value(), 0, kGateCount - 1)); }
-        else if (a == "--no-scale") { renderOnly(); o.noScale = true; }
-        else if (a == "--db") { renderOnly(); o.db = true; }
-        else if (a == "--ticks") {
-            renderOnly();
-            const std::string& t = value();
-            const auto parts = Split(t, ',');
-            if (parts.size() != 3) Bad("--ticks: expected NA,NT,NF, got '" + t + "'");
-            std::array<int, 3> ticks{};
-            for (int k = 0; k < 3; ++k) {
-                long long v = 0;
-                if (!ParseWhole(parts[k], v) || v < std::numeric_limits<int>::min() ||
-                    v > std::numeric_limits<int>::max())
-                    Bad("--ticks: expected three whole numbers, got '" + t + "'");
-                ticks[k] = static_cast<int>(v);
-            }
-            o.ticks = ticks;
-        } else if (a == "--time-range") { renderOnly(); o.timeRange = ParseRange(a, value(), "seconds"); }
-        else if (a == "--freq-range") { renderOnly(); o.freqRange = ParseRange(a, value(), "hertz"); }
-        else if (a == "--reference-stage") { renderOnly(); o.referenceStage = ParseInt(a, value(), 0, kLastStage); }
-        else if (a == "--reference-set") { renderOnly(); o.referenceSettings.push_back(ParseSetting(value(), a)); }
-        else if (a == "--wave") { renderOnly(); o.waveFile = value(); }
-        else if (a == "--spectrum") { renderOnly(); o.spectrumFile = value(); }
-        else if (a == "--ledger") { renderOnly(); o.ledgerFile = value(); }
-        else if (a == "--measures") { renderOnly(); o.measuresFile = value(); }
-        else if (a == "--mode") { evaluateOnly(); o.mode = ParseInt(a, value(), 0, 1); }
-        else if (a == "--propagation") { evaluateOnly(); o.propagation = ParseInt(a, value(), 0, 2); }
-        else if (a == "--points") { evaluateOnly(); o.points = ParseInt(a, value(), 3, 15); }
-        else if (a == "--range") { evaluateOnly(); o.rangeCells = Split(value(), ';'); }
-        else if (a == "--thickness") { evaluateOnly(); o.thicknessCells = Split(value(), ';'); }
-        else if (a == "--no-norm") { evaluateOnly(); o.noNorm = true; }
-        else if (a == "--table") { evaluateOnly(); o.tableFile = value(); }
-        else Bad("unknown option '" + a + "'");
+            value = args[++i];
+            // The last one would silently win.
+            if (++given[static_cast<std::size_t>(row - table.begin())] > 1 && !row->repeatable)
+                Bad(a + " is given twice: it takes a single value");
+        }
+        row->take(o, value);
+        if (row->output != CliOption::Output::No) o.outputs.push_back({a, value});
     }
-
-    // A scenario alone may be written without running anything.
-    const bool otherOutputs = !o.waveFile.empty() || !o.spectrumFile.empty() || !o.tableFile.empty();
-    if (o.output.empty() && (o.saveScenarioFile.empty() || otherOutputs)) Bad("-o FILE is required");
-    CheckDistinctOutputs(o);
-    if (!render) {
-        // Every point needs its own cell: a short list would leave the
-        // window's default cells in the last points.
-        const std::size_t n = static_cast<std::size_t>(o.points.value_or(6));
-        const std::pair<const char*, const std::optional<std::vector<std::string>>*> lists[] = {
-            {"--range", &o.rangeCells}, {"--thickness", &o.thicknessCells}};
-        for (const auto& [option, cells] : lists)
-            if (*cells && (*cells)->size() != n)
-                Bad(std::string(option) + ": " + std::to_string((*cells)->size()) +
-                    " cells for " + std::to_string(n) + " points");
-        for (const auto& s : o.settings)
-            if (!SeriesReads(s.name, o.mode))
-                Bad("--set " + s.name + ": a parameter the series does not read");
-    }
+    CheckOutputs(o, *command);
+    if (command->check) command->check(o);
     return o;
 }
 

@@ -1,7 +1,18 @@
 #pragma once
 // The command line taken apart: what `sonavir render` and `sonavir evaluate`
-// were asked to do, checked for shape before anything runs. Running the
-// options is app/CommandLine.cpp's job.
+// were asked to do, checked for shape before anything runs. One table of
+// options (CliOptionTable) and one of commands (CliCommands) give the parser,
+// the usage text and the rules of the outputs. Running the options is
+// app/CommandLine.cpp's job.
+//
+// A new option is one row of the option table (in CliOptions.cpp, at its
+// place in the synopsis), with a handler that puts its value into a field of
+// CliOptions for the run to read; an output row's file is then checked,
+// compared with the other outputs and required to be written by the run. A
+// new command is a value of CliOptions::Command, one row of the command table
+// (its name, its bit, the heading of its part of the usage, its own checks
+// and its run, declared in app/CommandLine.h), its bit in kEvery when the
+// common options apply to it, and the rows of its own options.
 
 #include <array>
 #include <cstdint>
@@ -20,6 +31,9 @@ class CliUsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+class OutputSet;
+class RunControl;
 
 // One `--set NAME=TEXT`.
 struct CliSetting {
@@ -67,7 +81,54 @@ struct CliOptions {
     std::optional<std::vector<std::string>> rangeCells, thicknessCells;
     bool noNorm = false;
     std::string tableFile;
+
+    // Every file asked for, in the order given: the option and the name.
+    struct Output {
+        std::string option, path;
+    };
+    std::vector<Output> outputs;
 };
+
+// What an option is, to the parser, the usage text and the rules of outputs.
+struct CliOption {
+    // Whether the option names a file the command writes, and when.
+    enum class Output {
+        No,
+        Picture,  // the run's picture (-o): without it nothing runs
+        Run,      // written by the run, so only with the picture
+        Alone,    // written before any run, and may be asked for alone
+    };
+    const char* name;
+    const char* argument;  // "FILE", "K"; nullptr for a switch
+    unsigned commands;     // the bits of the commands that take it
+    bool repeatable;       // may be given more than once ("...")
+    Output output;
+    // The lines of its explanation in the usage; "" when the next row's
+    // explanation covers both ("--wave, --spectrum FILE").
+    const char* help;
+    void (*take)(CliOptions& options, const std::string& value);  // the value, "" for a switch
+    // A further explanation in the part of one command (its bit).
+    unsigned noteCommand = 0;
+    const char* note = nullptr;
+};
+
+struct CliCommand {
+    CliOptions::Command command;
+    const char* name;      // as typed: "render"
+    const char* heading;   // of its part of the usage
+    unsigned bit;
+    void (*check)(const CliOptions& options);  // its own rules after parsing; may be null
+    // Adds every output asked for to OUTPUTS and writes it; the caller
+    // commits them together. Returns the exit status.
+    int (*run)(const CliOptions& options, RunControl& control, OutputSet& outputs);
+};
+
+// The rows in the order of the usage's synopsis; an option's explanation
+// goes to the part of the commands it belongs to, or to the common part when
+// it belongs to every command.
+const std::vector<CliOption>& CliOptionTable();
+const std::vector<CliCommand>& CliCommands();
+const CliCommand& CliCommandOf(CliOptions::Command command);
 
 // The arguments after the program name. Throws CliUsageError.
 CliOptions ParseCommandLine(const std::vector<std::string>& args);

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "app/CliOptions.h"
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "display/Picture.h"
 #include "display/PictureFiles.h"
 #include "display/PictureSettings.h"
@@ -207,7 +207,7 @@ PictureSizeChoice SetUp(const CliOptions& o, MainState& state)
     if (!o.scenarioFile.empty()) {
         const ScenarioRead read = ReadScenarioFile(o.scenarioFile);
         if (!read.unknownKeys.empty())
-            std::cerr << "sonavir: " << o.scenarioFile << ": " << SkippedKeysNote(read.unknownKeys) << '\n';
+            std::cerr << OneLine("sonavir: " + o.scenarioFile + ": " + SkippedKeysNote(read.unknownKeys)) << '\n';
         read.scenario.ApplyTo(state);
         size = read.scenario.size;
     }
@@ -241,7 +241,9 @@ void HoldReferenceRun(const CliOptions& o, MainState& state, RunControl& control
     state.SelectPath(stage);
 }
 
-int RunRender(const CliOptions& o, RunControl& control)
+}  // namespace
+
+int RunRender(const CliOptions& o, RunControl& control, OutputSet& outputs)
 {
     ModelParameters params;
     PictureSettings settings;
@@ -270,12 +272,8 @@ int RunRender(const CliOptions& o, RunControl& control)
 
     // Every output joins one set: they land together once the run is done,
     // or, on any failure, none of them does.
-    OutputSet outputs;
     AddScenarioOutput(o, state, size, outputs);
-    if (o.output.empty()) {  // only a scenario was asked for
-        outputs.CommitAll();
-        return 0;
-    }
+    if (o.output.empty()) return 0;  // only a scenario was asked for
     OutputFile& pictureFile = outputs.Add(o.output);
     if (o.Reference()) HoldReferenceRun(o, state, control);
     // A range zooms the picture and picks the rows of the CSV files: those
@@ -306,12 +304,10 @@ int RunRender(const CliOptions& o, RunControl& control)
     if (measures) measures->Write(MeasuresCsv(MeasureShown(state)));
     if (ledger) ledger->Write(LedgerCsv(ComputeLedger(state)));
     WritePicture(picture, PictureFormatOf(o.output), pictureFile);
-    Checkpoint();
-    outputs.CommitAll();
     return 0;
 }
 
-int RunEvaluate(const CliOptions& o, RunControl& control)
+int RunEvaluate(const CliOptions& o, RunControl& control, OutputSet& outputs)
 {
     ModelParameters params;
     PictureSettings settings;
@@ -321,12 +317,8 @@ int RunEvaluate(const CliOptions& o, RunControl& control)
 
     const PictureSizeChoice size = SetUp(o, state);
     for (const auto& s : o.settings) ApplySetting(params, s);
-    OutputSet outputs;  // as in RunRender
-    AddScenarioOutput(o, state, size, outputs);
-    if (o.output.empty()) {
-        outputs.CommitAll();
-        return 0;
-    }
+    AddScenarioOutput(o, state, size, outputs);  // as in RunRender
+    if (o.output.empty()) return 0;
     eval.SetModeText(EvaluationState::ModeItems()[o.mode]);
     eval.propagationItem = o.propagation;
     eval.filterNorm = !o.noNorm;
@@ -343,9 +335,22 @@ int RunEvaluate(const CliOptions& o, RunControl& control)
 
     WritePicture(picture, PictureFormatOf(o.output), outputs.Add(o.output));
     if (!o.tableFile.empty()) WriteTable(outputs.Add(o.tableFile), eval);
-    Checkpoint();
-    outputs.CommitAll();
     return 0;
+}
+
+namespace {
+
+// Every output asked for is written, or the command fails and writes none.
+int RunAndCommit(const CliOptions& o, RunControl& control)
+{
+    OutputSet outputs;
+    const int status = CliCommandOf(o.command).run(o, control, outputs);
+    Checkpoint();  // Ctrl+C: nothing lands
+    for (const auto& out : o.outputs)
+        if (!outputs.Holds(out.path))
+            throw SonavirError("Cannot create file \"" + out.path + "\". " + out.option + " was not written");
+    outputs.CommitAll();
+    return status;
 }
 
 }  // namespace
@@ -396,8 +401,7 @@ std::optional<int> RunCommandLine(int argc, char** argv)
     // The progress line is wiped before any message is printed.
     auto work = [&] {
         const ProgressLine progress(control, !options.quiet);
-        return options.command == CliOptions::Command::Render ? RunRender(options, control)
-                                                               : RunEvaluate(options, control);
+        return RunAndCommit(options, control);
     };
     try {
         return work();

@@ -75,7 +75,7 @@ void BM_Noise(benchmark::State& state)
 
 void BM_NoiseDirect(benchmark::State& state)
 {
-    TimeOnCopy(state, [](TSignalData& d, int N) { direct::AddNoise(d, N, PeakValue(d, N, 1) / 5, 12345u); });
+    TimeOnCopy(state, [](TSignalData& d, int N) { direct::AddNoise(d, N, SamplePeak(d, N) / 5, 12345u); });
 }
 
 // "<family>/ours" against "<family>/ref": the main of the benchmark program

@@ -60,7 +60,7 @@ void PeakEnergyPass(benchmark::State& state, int N)
 {
     const TSignalData& data = BenchBuffer(N);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(PeakValue(data, N, 1));
+        benchmark::DoNotOptimize(SamplePeak(data, N));
         benchmark::DoNotOptimize(BufferEnergy(data, N));
     }
     state.SetItemsProcessed(state.iterations() * 2LL * N);

@@ -1,8 +1,8 @@
 # The floors of the program, bottom to top. A folder may include its own
 # headers and those of the floors below it, never those above; the headless
-# floors never include QtWidgets, and signal/ includes no Qt at all. The check
+# floors never include QtWidgets, and signal/ and files/ include no Qt at all. The check
 # runs as part of building each library, so a stray include fails the build.
-set(SONAVIR_FLOORS signal display model evaluation gui app)
+set(SONAVIR_FLOORS signal files display model evaluation gui app)
 
 # sonavir_layer_library(<floor> <sources...>): the floor's static library,
 # with its layering check.
@@ -22,7 +22,7 @@ function(sonavir_layer_library floor)
       list(APPEND _above ${_f})
     endforeach()
   endif()
-  if(floor STREQUAL "signal")
+  if(floor STREQUAL "signal" OR floor STREQUAL "files")
     set(_qt none)
   elseif(floor STREQUAL "gui")
     set(_qt any)

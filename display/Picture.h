@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "display/Canvas.h"
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "display/PictureSettings.h"
 
 namespace sonavir {

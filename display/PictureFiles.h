@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "display/Picture.h"
 
 namespace sonavir {

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "signal/Errors.h"
+#include "signal/TextValues.h"
 
 namespace sonavir {
 
@@ -57,6 +58,20 @@ void CheckPictureSize(int width, int height)
 {
     CheckSide(width, kMinPictureWidth, "Горизонтальный");
     CheckSide(height, kMinPictureHeight, "Вертикальный");
+}
+
+PictureSizeChoice PictureSizeText(const std::string& text, bool autoAllowed)
+{
+    if (autoAllowed && text == "auto") return {};
+    const auto x = text.find_first_of("xX");
+    long long w = 0, h = 0;
+    if (x == std::string::npos || !TryWholeNumber(text.substr(0, x), w) || !TryWholeNumber(text.substr(x + 1), h))
+        throw SonavirError(std::string("ожидается ") + (autoAllowed ? "auto или " : "") + "ШИРИНАxВЫСОТА, получено '" +
+                           text + "'");
+    // Beyond an int a side is merely too large.
+    auto side = [](long long v) { return static_cast<int>(std::clamp<long long>(v, -1, kMaxPictureSide + 1LL)); };
+    CheckPictureSize(side(w), side(h));
+    return {false, static_cast<int>(w), static_cast<int>(h)};
 }
 
 void PictureSizing::Show(const Picture& picture)

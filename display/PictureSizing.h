@@ -37,6 +37,12 @@ struct PictureSizeChoice {
 // A fixed size the size window accepts; otherwise its message.
 void CheckPictureSize(int width, int height);
 
+// A size as the command line and scenario files write it: "WIDTHxHEIGHT", or
+// "auto" where AUTO is allowed. A text of another shape throws "ожидается
+// ШИРИНАxВЫСОТА, получено 'T'" (with "auto или" where allowed), a size the
+// size window would refuse its message.
+PictureSizeChoice PictureSizeText(const std::string& text, bool autoAllowed);
+
 class PictureSizing {
 public:
     // ImageAutoSize of the main window: a resize of the window refills the

@@ -465,18 +465,6 @@ void DrawLine(Canvas& picture, int x1, int y1, int x2, int y2)
     picture.LineTo(x2, y2);
 }
 
-long double WavePeak(const TSignalData& samples, int N)
-{
-    const double* row0 = samples[0].data();
-    const double* row1 = samples[1].data();
-    double lo0, hi0, lo1, hi1;
-    lo0 = hi0 = row0[0];
-    lo1 = hi1 = row1[0];
-    RowRange(row0, 0, N, lo0, hi0);
-    RowRange(row1, 0, N, lo1, hi1);
-    return std::max({-lo0, hi0, -lo1, hi1});
-}
-
 long double SpectrumPeak(const TSignalData& spectrum, int N)
 {
     long double peak;
@@ -664,7 +652,7 @@ long double DrawTimePlot(Canvas& picture, const PictureSettings& settings, const
             Envelope(samples, N, ownEnvelope);
             envelope = &ownEnvelope;
         }
-        long double peak = WavePeak(*envelope, N);
+        long double peak = SamplePeak(*envelope, N);
         CheckFinite(peak);
         if (!(peak > 0)) RaiseDivByZero();  // a silent waveform has no level to refer to
         const TSignalData* refEnvelope = ref ? ref->envelope : nullptr;
@@ -672,15 +660,15 @@ long double DrawTimePlot(Canvas& picture, const PictureSettings& settings, const
             Envelope(*ref->data, ref->N, ownRefEnvelope);
             refEnvelope = &ownRefEnvelope;
         }
-        if (ref) peak = std::max(peak, CheckFinite(WavePeak(*refEnvelope, ref->N)));
+        if (ref) peak = std::max(peak, CheckFinite(SamplePeak(*refEnvelope, ref->N)));
         return DrawDbPlot(picture, settings, axes, L, caption, N, shown, whole, peak, kWaveFloorDb, WaveOf(*envelope),
                           ref, refEnvelope ? WaveOf(*refEnvelope) : WaveSource{}, extras.cursors);
     }
-    double peak = static_cast<double>(WavePeak(samples, N));
+    double peak = static_cast<double>(SamplePeak(samples, N));
     CheckFinite(peak);
     if (ref) {
         if (!(peak > 0)) RaiseDivByZero();
-        peak = std::max(peak, static_cast<double>(CheckFinite(WavePeak(*ref->data, ref->N))));
+        peak = std::max(peak, static_cast<double>(CheckFinite(SamplePeak(*ref->data, ref->N))));
     }
     return DrawLinearPlot(picture, settings, axes, L, caption, N, shown, whole, peak, WaveOf(samples), ref,
                           ref ? WaveOf(*ref->data) : WaveSource{}, extras.cursors);

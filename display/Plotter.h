@@ -104,9 +104,10 @@ long double DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, c
                              const TSignalData& spectrum, int N, const std::string& caption,
                              const PlotSpan& span = {}, const PlotExtras& extras = {});
 
-// The peaks the two plots scale to: the largest |sample| of the 2N, the
-// largest modulus of the N columns.
-long double WavePeak(const TSignalData& samples, int N);
+// The peak the spectrum plot scales to: the largest modulus of the N
+// columns, from double squares (extended only where they leave the double
+// range), as the plot's pixels have always been placed; the waveform's is
+// SamplePeak (signal/SampleBuffer.h).
 long double SpectrumPeak(const TSignalData& spectrum, int N);
 
 // The two plots of a picture: the waveform in the upper band, the spectrum

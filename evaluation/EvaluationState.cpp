@@ -1,6 +1,9 @@
 #include "evaluation/EvaluationState.h"
 
 #include <algorithm>
+#include <cmath>
+
+#include "signal/NumberText.h"
 
 namespace sonavir {
 
@@ -77,6 +80,35 @@ void EvaluationState::SetPointCount(int n)
         series[2][j] = "0";
         result[0][j] = std::to_string(j);
     }
+}
+
+void EvaluationState::SetResult(int row, int col, long double value)
+{
+    result[row][col] = FormatTable(value);
+    if (resultValues.size() < result.size()) resultValues.resize(result.size());
+    auto& values = resultValues[row];
+    if (values.size() <= static_cast<std::size_t>(col)) values.resize(col + 1);
+    values[col] = value;
+}
+
+std::vector<std::vector<std::string>> EvaluationState::ShownResult() const
+{
+    std::vector<std::vector<std::string>> shown = result;
+    for (std::size_t r = 0; r < shown.size() && r < resultValues.size(); ++r) {
+        // Only a figure its cell still shows counts: cleared or rewritten
+        // cells have left theirs behind.
+        std::vector<std::optional<long double>> figures(shown[r].size());
+        long double largest = 0;
+        for (std::size_t c = 0; c < shown[r].size() && c < resultValues[r].size(); ++c) {
+            const std::optional<long double>& v = resultValues[r][c];
+            if (!v || FormatTable(*v) != shown[r][c]) continue;
+            figures[c] = v;
+            largest = std::max(largest, std::fabs(*v));
+        }
+        for (std::size_t c = 0; c < shown[r].size(); ++c)
+            if (figures[c]) shown[r][c] = FormatReadable(*figures[c], largest);
+    }
+    return shown;
 }
 
 void EvaluationState::SetModeText(const std::string& text)

@@ -27,7 +27,7 @@ constexpr int kSideBySideColumns = 1 << 18;
 
 void SetCell(EvaluationState& eval, int row, int col, long double value)
 {
-    eval.result[row][col] = FormatTable(CheckFinite(value));
+    eval.SetResult(row, col, CheckFinite(value));
 }
 
 // Range and thickness are doubles: a cell beyond their range would become
@@ -56,8 +56,6 @@ void ApplyPropagation(int propagationItem, TSignalData& s, int N, const TModelPa
 }
 
 long double Energy(const TSignalData& s, int N) { return CheckFinite(BufferEnergy(s, N)); }
-long double SpectralPeak(const TSignalData& s, int N) { return PeakValue(s, N, 2); }
-long double SamplePeak(const TSignalData& s, int N) { return PeakValue(s, N, 1); }
 
 // Timing of one probe kind without touching the parameters window's fields:
 // the energy-ratio run leaves the step field and memory figures alone.
@@ -190,9 +188,9 @@ public:
                     Generate(kind, *point, b.signal, N, M);
                     FFT(b.signal, N, 1);
                     long double p0 = 0;
-                    if (norm) p0 = SpectralPeak(b.signal, N);
+                    if (norm) p0 = ColumnPeak(b.signal, N);
                     ApplyPropagation(propagation, b.signal, N, *point);
-                    if (norm) ScaleSignal(b.signal, N, p0, SpectralPeak(b.signal, N));
+                    if (norm) ScaleSignal(b.signal, N, p0, ColumnPeak(b.signal, N));
                     FFT(b.signal, N, -1);
                     first.ein = Energy(b.signal, N);
                     first.failedAt = 1;
@@ -207,9 +205,9 @@ public:
                     Generate(kind, *point, b.signal, N, M);
                     FFT(b.signal, N, 1);
                     long double p0 = 0;
-                    if (norm) p0 = SpectralPeak(b.signal, N);
+                    if (norm) p0 = ColumnPeak(b.signal, N);
                     ApplyPropagation(propagation, b.signal, N, *point);
-                    if (norm) ScaleSignal(b.signal, N, p0, SpectralPeak(b.signal, N));
+                    if (norm) ScaleSignal(b.signal, N, p0, ColumnPeak(b.signal, N));
                     BuildMatchedFilter(b.signal, N, point->Dt, b.filterRef);
                     Generate(kind, *point, b.signal, N, M);
                     FFT(b.signal, N, 1);
@@ -378,6 +376,7 @@ void ApplySeries(MainState& main, EvaluationState& eval, SeriesResult& r)
     main.MatchToEcho = r.matchToEcho;
     main.SeriesSignalKind = r.seriesSignalKind;
     eval.result = r.eval.result;
+    eval.resultValues = r.eval.resultValues;
     eval.EnergyRatios = r.eval.EnergyRatios;
     eval.SeriesRatios = r.failure ? std::vector<long double>{} : r.eval.SeriesRatios;
     if (r.failure) std::rethrow_exception(r.failure);

@@ -13,7 +13,6 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QTableWidget>
-#include <QTimer>
 #include <new>
 #include <string>
 
@@ -123,9 +122,11 @@ EvaluationWindow::EvaluationWindow(MainState& main, EvaluationState& eval, Windo
     SeriesProgressBar->setRange(0, 100);
     SeriesProgressBar->setGeometry(328, 62, 201, 22);
     SeriesProgressBar->hide();
-    pollTimer_ = new QTimer(this);
-    pollTimer_->setInterval(30);
-    connect(pollTimer_, &QTimer::timeout, this, &EvaluationWindow::PollRun);
+    run_.onProgress = [this](const RunControl& control) {
+        SeriesProgressBar->setFormat(Q(control.StepName()));
+        SeriesProgressBar->setValue(control.Percent());
+    };
+    run_.onFinished = [this](bool) { FinishRun(); };
 
     ResultStringGrid = MakeGrid(this, 9, kResultDefaultWidth, 18);
     ResultStringGrid->setObjectName("ResultStringGrid");
@@ -151,13 +152,6 @@ EvaluationWindow::EvaluationWindow(MainState& main, EvaluationState& eval, Windo
     connect(NumberSpinEdit, &QSpinBox::valueChanged, this, &EvaluationWindow::NumberSpinEditChange);
     connect(StartSpeedButton, &QPushButton::clicked, this, &EvaluationWindow::StartSpeedButtonClick);
     connect(CloseSpeedButton, &QPushButton::clicked, this, &EvaluationWindow::CloseSpeedButtonClick);
-}
-
-EvaluationWindow::~EvaluationWindow()
-{
-    // The worker writes into this window's members: it ends before they go.
-    run_.Stop();
-    run_.Wait();
 }
 
 void EvaluationWindow::SyncTable(QTableWidget* grid, const std::vector<std::vector<std::string>>& cells,
@@ -218,7 +212,7 @@ void EvaluationWindow::SyncFromState()
         NumberSpinEdit->setValue(eval_.pointCount);
     }
     SyncTable(ModelStringGrid, eval_.series, true);
-    SyncTable(ResultStringGrid, eval_.result, false);
+    SyncTable(ResultStringGrid, eval_.ShownResult(), false);
 }
 
 void EvaluationWindow::ModelComboBoxChange(int item)
@@ -272,46 +266,14 @@ void EvaluationWindow::StartSpeedButtonClick()
     const SeriesRequest request = SeriesRequest::Of(main_, eval_);
     ShowRunning(true);
     run_.Start([this, request](RunControl& control) { pending_ = RunSeries(request, control); }, runSeam);
-    if (run_.Finished()) FinishRun();  // a refused thread ran it here and now
-    else pollTimer_->start();
 }
 
-void EvaluationWindow::PollRun()
-{
-    if (!Running()) {
-        pollTimer_->stop();
-        return;
-    }
-    if (run_.Finished()) {
-        FinishRun();
-        return;
-    }
-    if (const RunControl* control = run_.Control()) {
-        SeriesProgressBar->setFormat(Q(control->StepName()));
-        SeriesProgressBar->setValue(control->Percent());
-    }
-}
+void EvaluationWindow::WaitForRun() { run_.WaitForRun(); }
 
-void EvaluationWindow::WaitForRun()
-{
-    while (Running()) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (run_.Finished()) FinishRun();
-    }
-}
-
-void EvaluationWindow::StopRun()
-{
-    if (!Running()) return;
-    run_.Stop();
-    run_.Wait();
-    FinishRun();
-}
+void EvaluationWindow::StopRun() { run_.StopAndFinish(); }
 
 void EvaluationWindow::FinishRun()
 {
-    pollTimer_->stop();
-    run_.Collect();
     ShowRunning(false);
     SeriesResult result = std::move(pending_);
     pending_ = SeriesResult{};

@@ -7,8 +7,8 @@
 
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
-#include "model/BackgroundWork.h"
 #include "gui/TableExport.h"
+#include "gui/WorkWatcher.h"
 #include "gui/WindowBus.h"
 #include "model/MainState.h"
 
@@ -26,7 +26,6 @@ class EvaluationWindow : public QWidget {
     Q_OBJECT
 public:
     EvaluationWindow(MainState& main, EvaluationState& eval, WindowBus* bus, QWidget* parent = nullptr);
-    ~EvaluationWindow() override;
 
     QComboBox* ModelComboBox;
     QComboBox* ModeComboBox;
@@ -42,7 +41,7 @@ public:
     std::function<QString()> chooseCsvFile;
 
     // A series goes on a worker thread; these tell and wait (tests, closing).
-    bool Running() const { return run_.Busy(); }
+    bool Running() const { return run_.Running(); }
     void WaitForRun();
     void StopRun();
     // A seam for tests: given each series' control before it starts.
@@ -73,7 +72,6 @@ protected:
 
 private:
     void SetShown(bool shown);
-    void PollRun();
     void FinishRun();
     void ShowRunning(bool running);
     void SyncTable(QTableWidget* grid, const std::vector<std::vector<std::string>>& cells,
@@ -83,9 +81,8 @@ private:
     EvaluationState& eval_;
     WindowBus* bus_;
     std::string closeError_;  // a failed derive of the close box, reported by the hide
-    BackgroundWork run_;
     SeriesResult pending_;  // written by the worker, read once it has returned
-    QTimer* pollTimer_ = nullptr;
+    WorkWatcher run_;       // after pending_: it waits for the worker as it goes
 };
 
 }  // namespace sonavir

@@ -5,9 +5,10 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
 #include <new>
 #include <string>
 
@@ -21,8 +22,6 @@ namespace sonavir {
 
 namespace {
 
-constexpr int kDecibelDigits = 4;
-constexpr int kValueDigits = 7;
 
 QTableWidget* Grid(QWidget* parent, int rows, const QStringList& columns, const QStringList& tips)
 {
@@ -45,9 +44,26 @@ QTableWidget* Grid(QWidget* parent, int rows, const QStringList& columns, const 
     return grid;
 }
 
-QString Cell(const std::optional<long double>& value, int digits)
+// A figure as a person reads it (signal/NumberText.h), 0 when it is nothing
+// beside the largest of its column; a time with its unit.
+QString Cell(const std::optional<long double>& value, long double largest)
 {
-    return value ? Q(FormatGeneral(*value, digits)) : QString();
+    return value ? Q(FormatReadable(*value, largest)) : QString();
+}
+
+QString TimeCell(const std::optional<long double>& value, long double largest)
+{
+    return value ? Q(FormatDuration(*value, largest)) : QString();
+}
+
+// The largest magnitude of a column.
+template <typename Value>
+long double Largest(const Ledger& ledger, Value value)
+{
+    long double most = 0;
+    for (const LedgerRow& row : ledger.rows)
+        if (const std::optional<long double> v = value(row)) most = std::max(most, std::fabs(*v));
+    return most;
 }
 
 void ClearCells(QTableWidget* grid)
@@ -100,7 +116,7 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
     LedgerGrid = Grid(this, MainState::kLastStage + 1,
                       {QStringLiteral("Энергия"), QStringLiteral("К излученному, дБ"),
                        QStringLiteral("К предыдущему, дБ"), QStringLiteral("Пик"),
-                       QStringLiteral("Время пика, с")},
+                       QStringLiteral("Время пика")},
                       {QStringLiteral("Сумма квадратов отсчетов сигнала после этапа"),
                        QStringLiteral("Уровень энергии относительно излученного сигнала"),
                        QStringLiteral("Изменение энергии на этом этапе"),
@@ -113,8 +129,8 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
 
     CompressionLabel = new QLabel(QStringLiteral("Сжатие импульса"), this);
     CompressionGrid = Grid(this, 1,
-                           {QStringLiteral("Время пика, с"), QStringLiteral("Пик"),
-                            QStringLiteral("Ширина -3 дБ, с"), QStringLiteral("УБЛ, дБ"),
+                           {QStringLiteral("Время пика"), QStringLiteral("Пик"),
+                            QStringLiteral("Ширина -3 дБ"), QStringLiteral("УБЛ, дБ"),
                             QStringLiteral("ИУБЛ, дБ"), QStringLiteral("BT"),
                             QStringLiteral("Выигрыш, дБ")},
                            {QStringLiteral("Время и значение пика огибающей"),
@@ -149,12 +165,6 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
-}
-
-LedgerWindow::~LedgerWindow()
-{
-    work_.Stop();
-    work_.Wait();
 }
 
 void LedgerWindow::FitSize()
@@ -198,11 +208,11 @@ void LedgerWindow::ShowLedger()
     if (sizing.empty() && N >= kBackgroundColumns) {
         // A long record: the window keeps its old figures, greyed, meanwhile.
         LedgerGrid->setEnabled(false);
-        if (!pollTimer_) {
-            pollTimer_ = new QTimer(this);
-            pollTimer_->setInterval(30);
-            connect(pollTimer_, &QTimer::timeout, this, &LedgerWindow::PollLedger);
-        }
+        work_.onFinished = [this](bool stopped) {
+            LedgerGrid->setEnabled(true);
+            if (!stopped) ShowLedgerResult(pending_, pendingFailure_);
+            FitSize();
+        };
         work_.Start([this, request](RunControl&) {
             pendingFailure_ = FailureOf([&] {
                 try {
@@ -211,24 +221,11 @@ void LedgerWindow::ShowLedger()
                 }
             });
         });
-        if (work_.Finished()) PollLedger();
-        else pollTimer_->start();
         return;
     }
     Ledger ledger;
     const std::string failure = sizing.empty() ? FailureOf([&] { ledger = ComputeLedger(request); }) : sizing;
     ShowLedgerResult(ledger, failure);
-}
-
-void LedgerWindow::PollLedger()
-{
-    if (!work_.Finished()) return;
-    if (pollTimer_) pollTimer_->stop();
-    const bool stopped = work_.Stopped();
-    work_.Collect();
-    LedgerGrid->setEnabled(true);
-    if (!stopped) ShowLedgerResult(pending_, pendingFailure_);
-    FitSize();
 }
 
 void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& failure)
@@ -238,11 +235,16 @@ void LedgerWindow::ShowLedgerResult(const Ledger& ledger, const std::string& fai
         ClearCells(LedgerGrid);
         return;
     }
+    using Field = std::optional<long double>;
+    const long double energy = Largest(ledger, [](const LedgerRow& r) { return Field(r.energy); });
+    const long double dbProbe = Largest(ledger, [](const LedgerRow& r) { return r.dbProbe; });
+    const long double dbStep = Largest(ledger, [](const LedgerRow& r) { return r.dbStep; });
+    const long double peak = Largest(ledger, [](const LedgerRow& r) { return Field(r.peak); });
+    const long double time = Largest(ledger, [](const LedgerRow& r) { return Field(r.peakTime); });
     for (int k = 0; k <= MainState::kLastStage; ++k) {
         const LedgerRow& row = ledger.rows[k];
-        const QString cells[] = {Cell(row.energy, kValueDigits), Cell(row.dbProbe, kDecibelDigits),
-                                 Cell(row.dbStep, kDecibelDigits), Cell(row.peak, kValueDigits),
-                                 Cell(row.peakTime, kValueDigits)};
+        const QString cells[] = {Cell(row.energy, energy), Cell(row.dbProbe, dbProbe), Cell(row.dbStep, dbStep),
+                                 Cell(row.peak, peak), TimeCell(row.peakTime, time)};
         for (int c = 0; c < 5; ++c) LedgerGrid->item(k, c)->setText(cells[c]);
     }
 }
@@ -263,16 +265,17 @@ void LedgerWindow::ShowMeasures()
 
     PulseCompression m;
     const std::string failure = FailureOf([&] { m = MeasureShown(main_); });
-    ShowMessage(CompressionMessage, failure);
+    ShowMessage(CompressionMessage, failure.empty() && m.uncompressed ? kUncompressedNote : failure);
     if (!failure.empty()) {
         ClearCells(CompressionGrid);
         return;
     }
+    // One row: each figure is the largest of its column.
     const EnvelopeMeasures& e = m.envelope;
-    const QString cells[] = {Cell(e.peakTime, kValueDigits), Cell(e.peak, kValueDigits),
-                             Cell(e.width3db, kValueDigits), Cell(e.pslDb, kDecibelDigits),
-                             Cell(e.islDb, kDecibelDigits), Cell(m.bt, kValueDigits),
-                             Cell(m.gainDb, kDecibelDigits)};
+    auto cell = [](const std::optional<long double>& v) { return Cell(v, v ? *v : 0); };
+    auto time = [](const std::optional<long double>& v) { return TimeCell(v, v ? *v : 0); };
+    const QString cells[] = {time(e.peakTime), cell(e.peak),  time(e.width3db), cell(e.pslDb),
+                             cell(e.islDb),    cell(m.bt),    cell(m.gainDb)};
     for (int c = 0; c < 7; ++c) CompressionGrid->item(0, c)->setText(cells[c]);
 }
 

@@ -8,13 +8,12 @@
 #include <optional>
 
 #include "gui/TableExport.h"
-#include "model/BackgroundWork.h"
+#include "gui/WorkWatcher.h"
 #include "model/Ledger.h"
 #include "model/MainState.h"
 
 class QLabel;
 class QTableWidget;
-class QTimer;
 
 namespace sonavir {
 
@@ -22,12 +21,11 @@ class LedgerWindow : public QWidget {
     Q_OBJECT
 public:
     explicit LedgerWindow(MainState& main, QWidget* parent = nullptr);
-    ~LedgerWindow() override;
 
     // Ledgers of long records are worked out on a worker thread from this
     // many columns on; shorter ones at once.
     static constexpr int kBackgroundColumns = 1 << 18;
-    bool Computing() const { return work_.Busy(); }
+    bool Computing() const { return work_.Running(); }
 
     // Both tables afresh, on opening and after every Start (the measures only
     // when the plots are not those measured already).
@@ -51,15 +49,13 @@ protected:
 private:
     void ShowLedger();
     void ShowLedgerResult(const Ledger& ledger, const std::string& failure);
-    void PollLedger();
     void ShowMeasures();
     void FitSize();
 
     MainState& main_;
-    BackgroundWork work_;
     Ledger pending_;  // written by the worker, read once it has returned
     std::string pendingFailure_;
-    QTimer* pollTimer_ = nullptr;
+    WorkWatcher work_;  // after what it writes: it waits for the worker as it goes
     // The run whose waveform the measures show (none when they show none).
     std::optional<std::uint64_t> measuredRun_;
 };

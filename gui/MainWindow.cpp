@@ -215,9 +215,8 @@ MainWindow::MainWindow(MainState& state, WindowBus* bus, QWidget* parent)
     RunProgressBar->hide();
     ModelStatusBar->addPermanentWidget(RunProgressBar);
     setStatusBar(ModelStatusBar);
-    pollTimer_ = new QTimer(this);
-    pollTimer_->setInterval(30);
-    connect(pollTimer_, &QTimer::timeout, this, &MainWindow::PollRun);
+    run_.onProgress = [this](const RunControl& control) { ShowProgress(control); };
+    run_.onFinished = [this](bool) { FinishRun(); };
     autoRunTimer_ = new QTimer(this);
     autoRunTimer_->setSingleShot(true);
     connect(autoRunTimer_, &QTimer::timeout, this, [this] {
@@ -266,9 +265,6 @@ MainWindow::MainWindow(MainState& state, WindowBus* bus, QWidget* parent)
 
 MainWindow::~MainWindow()
 {
-    // The worker writes into this window's members: it ends before they go.
-    run_.Stop();
-    run_.Wait();
     state.onStatusChanged = nullptr;
 }
 
@@ -566,18 +562,10 @@ void MainWindow::StopRun()
 {
     if (!Running()) return;
     autoRunTimer_->stop();
-    run_.Stop();
-    run_.Wait();
-    FinishRun();
+    run_.StopAndFinish();
 }
 
-void MainWindow::WaitForRun()
-{
-    while (Running()) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (run_.Finished()) FinishRun();
-    }
-}
+void MainWindow::WaitForRun() { run_.WaitForRun(); }
 
 void MainWindow::AutoRunItemClick(bool on)
 {
@@ -595,32 +583,18 @@ void MainWindow::StartRun(bool automatic)
     ShowRunning(true);
     const RunRequest request = *lastRequest_;
     run_.Start([this, request](RunControl& control) { pending_ = RunEcho(request, control); }, runSeam);
-    // A refused thread did the run here and now.
-    if (run_.Finished()) FinishRun();
-    else pollTimer_->start();
 }
 
-void MainWindow::PollRun()
+void MainWindow::ShowProgress(const RunControl& control)
 {
-    if (!Running()) {
-        pollTimer_->stop();
-        return;
-    }
-    if (run_.Finished()) {
-        FinishRun();
-        return;
-    }
-    const RunControl* control = run_.Control();
-    if (!control || run_.Elapsed() < std::chrono::milliseconds(kProgressDelayMs)) return;
-    RunProgressBar->setFormat(Q(control->StepName()) + QStringLiteral(" %p%"));
-    RunProgressBar->setValue(control->Percent());
+    if (run_.Elapsed() < std::chrono::milliseconds(kProgressDelayMs)) return;
+    RunProgressBar->setFormat(Q(control.StepName()) + QStringLiteral(" %p%"));
+    RunProgressBar->setValue(control.Percent());
     RunProgressBar->show();
 }
 
 void MainWindow::FinishRun()
 {
-    pollTimer_->stop();
-    run_.Collect();
     ShowRunning(false);
     RunResult result = std::move(pending_);
     pending_ = RunResult{};

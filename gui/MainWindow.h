@@ -11,7 +11,7 @@
 
 #include "display/PictureFiles.h"
 #include "display/PictureSizing.h"
-#include "model/BackgroundWork.h"
+#include "gui/WorkWatcher.h"
 #include "model/MainState.h"
 #include "model/RunEcho.h"
 #include "model/PlotReadout.h"
@@ -155,7 +155,7 @@ public:
     std::function<bool()> confirmNewScenario;
 
     // Runs go on a worker thread; these tell and wait (tests, closing).
-    bool Running() const { return run_.Busy(); }
+    bool Running() const { return run_.Running(); }
     // Serves the event loop until the run in progress has been finished.
     void WaitForRun();
     // Stops the run in progress, if any, and waits until it has ended.
@@ -279,7 +279,7 @@ private:
     void PictureMayHaveChanged(unsigned changesBefore);
     // The run on the worker thread, its polling and its end.
     void StartRun(bool automatic);
-    void PollRun();
+    void ShowProgress(const RunControl& control);
     void FinishRun();
     void ShowRunning(bool running);
     // Auto-run: after any change of the shared state, a run when what a run
@@ -314,10 +314,9 @@ private:
     std::optional<QPoint> mouseAt_;  // the cursor over the picture
     PlotReadout readout_;
 
-    BackgroundWork run_;
     RunResult pending_;          // written by the worker, read once it has returned
     bool pendingAutomatic_ = false;  // the run in progress was started by auto-run
-    QTimer* pollTimer_ = nullptr;
+    WorkWatcher run_;            // after pending_: it waits for the worker as it goes
     QTimer* autoRunTimer_ = nullptr;
     std::optional<RunRequest> lastRequest_;  // of the last run started
     PictureSettings lastSettings_;          // as the picture was last drawn

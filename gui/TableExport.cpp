@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <new>
 
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "gui/ErrorBox.h"
 #include "gui/QtText.h"
 #include "gui/SaveDialogs.h"

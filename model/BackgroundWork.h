@@ -33,8 +33,8 @@ public:
     void Start(std::function<void(RunControl&)> work, const std::function<void(RunControl&)>& prepare = {});
     // Started and not yet collected.
     bool Busy() const { return busy_; }
-    // The work has returned; its results may be read.
-    bool Finished() const { return finished_ && finished_->load(std::memory_order_acquire); }
+    // The work has returned and is not yet collected; its results may be read.
+    bool Finished() const { return busy_ && finished_ && finished_->load(std::memory_order_acquire); }
     // Asks the work to stop; returns at once. Stopped() tells afterwards.
     void Stop();
     bool Stopped() const { return control_ && control_->StopRequested(); }

@@ -34,21 +34,6 @@ long double CopyWithEnergy(const TSignalData& from, TSignalData& to, int N)
     return 2.0L * N * (column0 + 2 * sum);
 }
 
-// The largest |x[m]| of the 2N samples and the first m that has it.
-void FindPeak(const TSignalData& wave, int N, long double& peak, long long& at)
-{
-    const double* r0 = wave[0].data();
-    const double* r1 = wave[1].data();
-    double best = std::fabs(r0[0]);
-    long long m = 0;
-    for (int j = 0; j < N; ++j) {
-        if (std::fabs(r0[j]) > best) best = std::fabs(r0[j]), m = 2LL * j;
-        if (std::fabs(r1[j]) > best) best = std::fabs(r1[j]), m = 2LL * j + 1;
-    }
-    peak = best;
-    at = m;
-}
-
 std::optional<long double> Decibels(long double energy, long double reference)
 {
     if (!(energy > 0) || !(reference > 0)) return std::nullopt;
@@ -79,7 +64,7 @@ Ledger ComputeLedger(const RunRequest& q)
     GenerateProbe(q, spectrum, N, M);
     long double peak = 0;
     long long at = 0;
-    FindPeak(spectrum, N, peak, at);  // the probe is its own waveform
+    peak = SamplePeakAt(spectrum, N, at);  // the probe is its own waveform
     FFT(spectrum, N, +1);
     long double energy = CopyWithEnergy(spectrum, work, N);
 
@@ -93,7 +78,7 @@ Ledger ComputeLedger(const RunRequest& q)
                 ApplyStage(q, k, spectrum, N);
                 energy = CopyWithEnergy(spectrum, work, N);
                 FFT(work, N, -1);
-                FindPeak(work, N, peak, at);
+                peak = SamplePeakAt(work, N, at);
             }
         }
         LedgerRow& row = ledger.rows[k];

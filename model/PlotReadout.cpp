@@ -71,7 +71,9 @@ long long PointUnderColumn(const ShownPlots& shown, PlotKind plot, const PlotPla
 {
     const PlotSpan& span = shown.Span(plot);
     const PlotSpan column = PointsInColumn(span, place.X0, place.Wp, x);
-    return column.count >= 2 ? LargestPoint(shown, plot, column) : NearestPoint(span, place.X0, place.Wp, x);
+    // A column that holds a point reads what is drawn in it; the nearest
+    // point to its left edge may be the one drawn a column before.
+    return column.count >= 1 ? LargestPoint(shown, plot, column) : NearestPoint(span, place.X0, place.Wp, x);
 }
 
 ReadoutValue ReadShown(const ShownPlots& shown, PlotKind plot, std::string symbol, long double raw)

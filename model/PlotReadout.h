@@ -66,9 +66,9 @@ std::string CoordinateText(long double position, long double neighbour);
 class PlotReadout {
 public:
     // Over a shown plot: the position of the point under the cursor and its
-    // value. Where a pixel column holds several points, the one of largest
-    // magnitude among them (the tip of the stroke drawn there); otherwise
-    // the nearest. Elsewhere Peak(); "" when the picture shows no plots, or
+    // value. Where a pixel column holds points, the one of largest magnitude
+    // among them (the tip of the stroke drawn there, or the one point drawn
+    // in it); in a column between points, the nearest. Elsewhere Peak(); "" when the picture shows no plots, or
     // over a waveform drawn in the dB view whose envelope was not kept.
     // Where the plot was drawn over the held reference, the reference's
     // value follows, "эталон = ...", read the same way from its points in

@@ -45,7 +45,10 @@ PulseCompression MeasureShown(const MainState& state)
     const bool kept = shown->hasEnvelope && shown->envelopeExact;
     TSignalData envelope;
     if (!kept) Envelope(shown->wave, shown->N, envelope);
-    m.envelope = MeasureEnvelope(kept ? shown->envelope : envelope, shown->N, shown->axes.Dt);
+    m.uncompressed = shown->modelItem == 0 && !shown->compressed;
+    const TSignalData& e = kept ? shown->envelope : envelope;
+    m.envelope = m.uncompressed ? MeasurePulse(e, shown->N, shown->axes.Dt)
+                                : MeasureEnvelope(e, shown->N, shown->axes.Dt);
     if (shown->modelItem == 0) {
         m.bt = TimeBandwidth(shown->signalItem, shown->p);
         if (*m.bt > 0) m.gainDb = CheckFinite(10 * std::log10(*m.bt));
@@ -60,8 +63,12 @@ std::string MeasuresCsv(const PulseCompression& m)
     text.push_back(',');
     AppendCsvNumber(text, m.envelope.peak);
     AppendCell(text, m.envelope.width3db);
-    AppendCell(text, m.envelope.pslDb);
-    AppendCell(text, m.envelope.islDb);
+    if (m.uncompressed) {
+        for (int cell = 0; cell < 2; ++cell) text += std::string(",") + kUncompressedCell;
+    } else {
+        AppendCell(text, m.envelope.pslDb);
+        AppendCell(text, m.envelope.islDb);
+    }
     AppendCell(text, m.bt);
     text.push_back('\n');
     return text;

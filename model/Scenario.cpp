@@ -7,15 +7,18 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <charconv>
-#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <map>
 #include <optional>
+#include <unordered_set>
 
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
+#include "signal/TextValues.h"
 
 namespace sonavir {
 
@@ -31,33 +34,34 @@ using Kind = ParameterKey::Kind;
 
 [[noreturn]] void Refuse(const std::string& reason) { throw SonavirError(reason); }
 
-// A whole decimal number, nothing around it.
-std::optional<int> WholeNumber(const std::string& text)
+[[noreturn]] void CannotOpen(const std::string& path, const char* reason)
 {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first != last && *first == '+') ++first;
-    int value = 0;
-    const auto [ptr, ec] = std::from_chars(first, last, value);
-    if (first == last || ec != std::errc() || ptr != last) return std::nullopt;
-    return value;
+    throw SonavirError("Cannot open file \"" + path + "\". " + reason);
 }
 
-// An item number as the scenario checks it.
-int Item(const std::string& text, int lo, int hi)
+// The skipped keys a note names; the others are counted.
+constexpr std::size_t kNamedKeys = 5;
+constexpr std::size_t kKeyCharacters = 40;
+
+// A key as a note shows it: control bytes as \xNN, a long one cut at a
+// character's end.
+std::string ShownKey(const std::string& key)
 {
-    const auto v = WholeNumber(text);
-    if (!v || *v < lo || *v > hi)
-        Refuse("ожидается целое число от " + std::to_string(lo) + " до " + std::to_string(hi) +
-               ", получено '" + text + "'");
-    return *v;
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    std::size_t characters = 0;
+    for (const char c : key) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b & 0xC0) != 0x80 && ++characters > kKeyCharacters) return out + "…";
+        if (b < 0x20 || b == 0x7F) out += std::string("\\x") + kHex[b >> 4] + kHex[b & 0xF];
+        else out += c;
+    }
+    return out;
 }
 
-bool Flag(const std::string& text)
-{
-    if (text != "0" && text != "1") Refuse("ожидается 0 или 1, получено '" + text + "'");
-    return text == "1";
-}
+int Item(const std::string& text, int lo, int hi) { return WholeInRange(text, lo, hi); }
+
+bool Flag(const std::string& text) { return SwitchText(text); }
 
 std::string Bit(bool on) { return on ? "1" : "0"; }
 
@@ -89,13 +93,7 @@ ParameterKey TextKey(const char* name, std::string Params::*field, void (Params:
 ParameterKey ItemKey(const char* name, int lo, int hi, int Params::*field, void (Params::*set)(int))
 {
     return {name, Kind::Item, lo, hi, nullptr, [field](const Params& m) { return std::to_string(m.*field); },
-            [lo, hi, set](Params& m, const std::string& t) {
-                const auto v = WholeNumber(t);
-                if (!v || *v < lo || *v > hi)
-                    Refuse("expected a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) +
-                           ", got '" + t + "'");
-                (m.*set)(*v);
-            }};
+            [lo, hi, set](Params& m, const std::string& t) { (m.*set)(Item(t, lo, hi)); }};
 }
 
 // Taken as typed, then brought into range as when the field loses the focus.
@@ -115,11 +113,7 @@ ParameterKey KofDiscretKey()
     const auto& items = Params::KofDiscretItems();
     return {"KofDiscret", Kind::List, 0, 0, &items,
             [&items](const Params& m) { return items[static_cast<std::size_t>(m.kofDiscretItem)]; },
-            [&items](Params& m, const std::string& t) {
-                const auto it = std::find(items.begin(), items.end(), t);
-                if (it == items.end()) Refuse("not an item of the list: '" + t + "'");
-                m.SetKofDiscretItem(static_cast<int>(it - items.begin()));
-            }};
+            [&items](Params& m, const std::string& t) { m.SetKofDiscretItem(static_cast<int>(ListItem(items, t))); }};
 }
 
 // ---------------------------------------------------------------- scenario keys
@@ -144,11 +138,7 @@ void ApplyParameter(const ParameterKey& key, Params& m, const std::string& t)
         Item(t, key.lo, key.hi);
         break;
     case Kind::List:
-        if (std::find(key.items->begin(), key.items->end(), t) == key.items->end()) {
-            std::string list;
-            for (const auto& item : *key.items) list += (list.empty() ? "" : ", ") + item;
-            Refuse("ожидается один из пунктов списка (" + list + "), получено '" + t + "'");
-        }
+        ListItem(*key.items, t);
         break;
     }
     // The step field shows the derived step with 10 digits; taking that text
@@ -199,17 +189,6 @@ std::string SizeText(const PictureSizeChoice& size)
     return std::to_string(size.width) + "x" + std::to_string(size.height);
 }
 
-PictureSizeChoice ParseSize(const std::string& text)
-{
-    if (text == "auto") return {};
-    const auto x = text.find('x');
-    const auto w = x == std::string::npos ? std::nullopt : WholeNumber(text.substr(0, x));
-    const auto h = x == std::string::npos ? std::nullopt : WholeNumber(text.substr(x + 1));
-    if (!w || !h) Refuse("ожидается auto или ШИРИНАxВЫСОТА, получено '" + text + "'");
-    CheckPictureSize(*w, *h);
-    return {false, *w, *h};
-}
-
 // Every key, in the order of application: the signal kind first, then the
 // values the derivation reads (the duration last, so that a Barker snap
 // starts from its text), then the step, which only a typed value replaces.
@@ -257,7 +236,7 @@ const std::vector<ScenarioKey>& ScenarioKeys()
         k.push_back(TickCount("FrequencyTickCount", &PictureSettings::fCount));
         k.push_back(SettingsSwitch("DbScale", &PictureSettings::db, &PictureSettings::SetDb));
         k.push_back({"PictureSize", [](const Scenario& s) { return SizeText(s.size); },
-                     [](Scenario& s, const std::string& t) { s.size = ParseSize(t); }});
+                     [](Scenario& s, const std::string& t) { s.size = PictureSizeText(t, true); }});
         return k;
     }();
     return keys;
@@ -331,6 +310,7 @@ ScenarioRead ParseScenario(const std::string& text)
         std::string text;
     };
     std::map<std::string, Value> values;
+    std::unordered_set<std::string> skipped;  // a file may name a great many
     std::optional<Value> version;
     ScenarioRead read;
     bool inSection = false;
@@ -360,6 +340,10 @@ ScenarioRead ParseScenario(const std::string& text)
         }
         const auto eq = line.find('=');
         const std::string key = eq == std::string::npos ? std::string() : Trim(line.substr(0, eq));
+        // A CR inside a line ends it for an editor but not here, and a value
+        // holding one could not be written back: both sides refuse it.
+        if (line.find('\r') != std::string::npos)
+            Refuse(at + (key.empty() ? "" : ", ключ " + key) + ": знак возврата каретки (CR) внутри строки");
         if (key.empty()) Refuse(at + ": ожидается строка вида ИМЯ=ЗНАЧЕНИЕ");
         if (!inSection) Refuse(at + ", ключ " + key + ": ключи пишутся после строки " + kSection);
         const Value value{number, Trim(line.substr(eq + 1))};
@@ -372,15 +356,17 @@ ScenarioRead ParseScenario(const std::string& text)
             const auto [it, added] = values.emplace(key, value);
             if (!added)
                 Refuse(at + ", ключ " + key + ": ключ уже задан в строке " + std::to_string(it->second.line));
-        } else if (std::find(read.unknownKeys.begin(), read.unknownKeys.end(), key) == read.unknownKeys.end()) {
+        } else if (skipped.insert(key).second) {
             read.unknownKeys.push_back(key);
         }
     }
     if (!inSection) Refuse("нет строки " + std::string(kSection));
     if (!version) Refuse("нет строки " + std::string(kVersionKey) + "=");
-    if (const auto v = WholeNumber(version->text); !v || *v < 1)
-        Refuse("строка " + std::to_string(version->line) + ", ключ " + kVersionKey +
-               ": ожидается целое число от 1, получено '" + version->text + "'");
+    try {
+        WholeAtLeast(version->text, 1);
+    } catch (const SonavirError& e) {
+        Refuse("строка " + std::to_string(version->line) + ", ключ " + kVersionKey + ": " + e.what());
+    }
 
     for (const ScenarioKey& key : ScenarioKeys()) {
         const auto it = values.find(key.name);
@@ -411,17 +397,27 @@ std::string FormatScenario(const Scenario& scenario)
 
 ScenarioRead ReadScenarioFile(const std::string& path)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) throw SonavirError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+    // Without waiting for a writer: a pipe or a device is refused before
+    // anything is read from it, as the outputs refuse them.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) CannotOpen(path, std::strerror(errno));
+    struct stat st {};
+    const int statErr = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
     std::string text;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
-           text.size() <= static_cast<std::size_t>(kMaxScenarioBytes))
-        text.append(buffer, got);
-    const int err = std::ferror(file) ? errno : 0;
-    std::fclose(file);
-    if (err) throw SonavirError("Cannot open file \"" + path + "\". " + std::strerror(err));
+    int err = statErr;
+    if (!err && S_ISREG(st.st_mode)) {
+        char buffer[4096];
+        while (text.size() <= static_cast<std::size_t>(kMaxScenarioBytes)) {
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) err = errno;
+            if (got <= 0) break;
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    ::close(fd);
+    if (err) CannotOpen(path, std::strerror(err));
+    if (!S_ISREG(st.st_mode)) CannotOpen(path, "Not a regular file");
     const std::string name = "Сценарий \"" + path + "\"";
     if (text.size() > static_cast<std::size_t>(kMaxScenarioBytes)) Refuse(name + ": файл слишком велик");
     try {
@@ -439,7 +435,9 @@ void WriteScenarioFile(const std::string& path, const Scenario& scenario)
 std::string SkippedKeysNote(const std::vector<std::string>& keys)
 {
     std::string note = "Пропущены неизвестные ключи: ";
-    for (std::size_t i = 0; i < keys.size(); ++i) note += (i ? ", " : "") + keys[i];
+    for (std::size_t i = 0; i < keys.size() && i < kNamedKeys; ++i) note += (i ? ", " : "") + ShownKey(keys[i]);
+    if (keys.size() > kNamedKeys)
+        note += " и ещё " + FormatGeneral(static_cast<long double>(keys.size() - kNamedKeys), 15);
     return note;
 }
 

@@ -404,19 +404,7 @@ AmbiguityMap Ambiguity::Map(const AmbiguityGrid& grid) const
     }
     work(true, errors[0]);
     for (auto& t : threads) t.join();
-    // A stop is no failure: a real failure of another worker comes first.
-    std::exception_ptr stopped;
-    for (auto& e : errors) {
-        if (!e) continue;
-        try {
-            std::rethrow_exception(e);
-        } catch (const RunStopped&) {
-            stopped = e;
-        } catch (...) {
-            throw;
-        }
-    }
-    if (stopped) std::rethrow_exception(stopped);
+    RethrowWorkerErrors(errors);
     return map;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -18,7 +19,7 @@
 #include "signal/Errors.h"
 #include "signal/RunControl.h"
 #include "signal/Threads.h"
-#include "signal/WinFFT.h"
+#include "signal/SampleBuffer.h"
 
 namespace sonavir::detail {
 
@@ -75,52 +76,60 @@ inline double PowerD(long double base, long double exponent)
 // few microseconds, and the per cent moves smoothly.
 inline constexpr int kCheckColumns = 32 * kPhaseBlock;
 
-// Rethrows what the workers of a loop caught, once they are all joined. A
-// stop is no failure: a real failure of any worker comes first.
-inline void RethrowWorkerErrors(const std::vector<std::exception_ptr>& errors)
-{
-    std::exception_ptr stopped;
-    for (const auto& e : errors) {
-        if (!e) continue;
-        try {
-            std::rethrow_exception(e);
-        } catch (const RunStopped&) {
-            stopped = e;
-        }
-    }
-    if (stopped) std::rethrow_exception(stopped);
-}
+// Where a long loop may be cut: into one range per worker and, within each,
+// into stretches between two checkpoints. Cuts fall on origin + k * unit
+// only (or on the loop's own ends), so a body whose result depends on where
+// a range starts sees the same ranges whatever the split.
+struct LoopCuts {
+    long long unit = kPhaseBlock;
+    // Values between two checkpoints: a multiple of unit.
+    long long check = kCheckColumns;
+    // Loops shorter than this run on the calling thread alone.
+    long long parallel = kParallelColumns;
+    long long origin = 0;
+    // Each worker clears its floating-point flags first and fails on the ones
+    // its share raised (FpFlagGuard). Off for loops that check their values
+    // themselves and may raise a flag on the way to a sound value.
+    bool watchFlags = true;
+};
 
-// Runs body(begin, end) over [first, last), split into block-aligned ranges,
-// one per worker for long loops (WorkThreads()). Floating-point flags are per
-// thread, so each worker watches its own and the first failure is rethrown
-// here. Each worker calls the body a few thousand columns at a time with a
-// checkpoint between; the first reports the step's progress.
+// Runs body(begin, end) over [first, last), split into ranges cut as `cuts`
+// says, one per worker for long loops (WorkThreads()). Each worker calls the
+// body a stretch at a time with a checkpoint between; the first reports the
+// step's progress. Floating-point flags are per thread, so each worker
+// watches its own; a real failure of any worker is rethrown before a stop,
+// the first worker's first.
 template <typename Body>
-void ForColumns(int first, int last, Body body)
+void ForCuts(long long first, long long last, const LoopCuts& cuts, Body body)
 {
-    const int count = last - first;
+    const long long count = last - first;
     if (count <= 0) return;
     unsigned workers = static_cast<unsigned>(WorkThreads());
-    if (count < kParallelColumns) workers = 1;
+    if (count < cuts.parallel) workers = 1;
     RunControl* const control = CurrentRun();
     const bool reports = ReportsProgress();
-    auto run = [&body, control, reports](int b, int e, bool lead, std::exception_ptr& error) {
+    // The largest cut at or below x.
+    const auto cutBelow = [&cuts](long long x, long long step) {
+        const long long k = x - cuts.origin;
+        return cuts.origin + (k >= 0 ? k / step : -((-k + step - 1) / step)) * step;
+    };
+    auto run = [&body, &cuts, &cutBelow, control, reports](long long b, long long e, bool lead,
+                                                           std::exception_ptr& error) {
         try {
             const RunScope scope(control, reports && lead);
-            FpFlagGuard guard;
-            for (int c = b; c < e;) {
-                // Cut at fixed columns, as the blocks are: the split never
-                // changes which way a block is computed.
-                const int ce = static_cast<int>(
-                    std::min<long long>(e, (static_cast<long long>(c) / kCheckColumns + 1) * kCheckColumns));
+            std::optional<FpFlagGuard> guard;
+            if (cuts.watchFlags) guard.emplace();
+            for (long long c = b; c < e;) {
+                // Cut at fixed places: the split never changes which way a
+                // stretch is computed.
+                const long long ce = std::min(e, cutBelow(c, cuts.check) + cuts.check);
                 body(c, ce);
                 c = ce;
                 // The lead worker's share stands for the whole loop's.
                 if (lead) StepProgress(c - b, e - b);
                 else Checkpoint();
             }
-            guard.Check();
+            if (guard) guard->Check();
         } catch (...) {
             error = std::current_exception();
         }
@@ -131,12 +140,10 @@ void ForColumns(int first, int last, Body body)
         if (error) std::rethrow_exception(error);
         return;
     }
-    // Range boundaries fall on phase blocks so every worker anchors alike.
-    std::vector<int> bounds{first};
+    std::vector<long long> bounds{first};
     for (unsigned w = 1; w < workers; ++w) {
-        long long cut = first + static_cast<long long>(count) * w / workers;
-        cut = cut / kPhaseBlock * kPhaseBlock;
-        bounds.push_back(static_cast<int>(std::clamp<long long>(cut, bounds.back(), last)));
+        const long long cut = cutBelow(first + count * w / workers, cuts.unit);
+        bounds.push_back(std::clamp(cut, bounds.back(), last));
     }
     bounds.push_back(last);
     std::vector<std::exception_ptr> errors(workers);
@@ -154,7 +161,16 @@ void ForColumns(int first, int last, Body body)
     }
     run(bounds[0], bounds[1], true, errors[0]);
     for (auto& t : threads) t.join();
-    RethrowWorkerErrors(errors);
+    sonavir::RethrowWorkerErrors(errors);
+}
+
+// ForCuts for the column loops: ranges begin on phase blocks so every worker
+// anchors alike, and each worker watches its own floating-point flags.
+template <typename Body>
+void ForColumns(int first, int last, Body body)
+{
+    ForCuts(first, last, LoopCuts{},
+            [&body](long long b, long long e) { body(static_cast<int>(b), static_cast<int>(e)); });
 }
 
 // cos and sin of a ramp phi(i) that is linear in the column index, from

@@ -45,4 +45,15 @@ struct EnvelopeMeasures {
 // the plot of a silent waveform does.
 EnvelopeMeasures MeasureEnvelope(const TSignalData& envelope, int N, long double Dt);
 
+// Measures of the envelope of a pulse that no filter has compressed: the
+// peak as above, and as the -3 dB width the pulse's own length, from the
+// first crossing of peak/sqrt(2) to the last (interpolated as above). The
+// outermost crossings, not those nearest the peak: such a pulse may dip
+// inside, as a Barker pulse does at each change of phase. An envelope above
+// the level at the record's first (or last) sample is taken to start (end)
+// there: the probe starts at the first sample. The main lobe is the pulse's
+// span above the level; without sidelobes there is no PSL and no ISL. Fails
+// like MeasureEnvelope for an all-zero envelope.
+EnvelopeMeasures MeasurePulse(const TSignalData& envelope, int N, long double Dt);
+
 }  // namespace sonavir

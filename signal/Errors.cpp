@@ -5,6 +5,20 @@
 
 namespace sonavir {
 
+namespace {
+
+std::string WithoutNul(const std::string& text)
+{
+    if (text.find('\0') == std::string::npos) return text;
+    std::string out;
+    for (char c : text) out += c == '\0' ? std::string("\\x00") : std::string(1, c);
+    return out;
+}
+
+}  // namespace
+
+SonavirError::SonavirError(const std::string& what) : std::runtime_error(WithoutNul(what)) {}
+
 void RaiseDivByZero() { throw SonavirError(msg::kDivByZero); }
 void RaiseInvalidOp() { throw SonavirError(msg::kInvalidOp); }
 void RaiseOverflow() { throw SonavirError(msg::kOverflow); }

@@ -10,7 +10,11 @@ namespace sonavir {
 
 class SonavirError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    // A NUL byte in the text (a file's bytes quoted in a message) is kept as
+    // the four characters \x00, as the other control characters are shown:
+    // what() is a C string and would end there.
+    explicit SonavirError(const std::string& what);
+    explicit SonavirError(const char* what) : std::runtime_error(what) {}
 };
 
 namespace msg {

@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <numbers>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 
+#include "signal/ColumnLoops.h"
 #include "signal/Errors.h"
-#include "signal/Threads.h"
 
 namespace sonavir {
 
@@ -22,7 +19,7 @@ namespace {
 // enough that the rotation error stays around 1e-16 (the step rotor's own
 // drift compounds quadratically into the sample rotor).
 constexpr std::int64_t kBlock = 128;
-// Below this many pulse samples a second thread costs more than it saves.
+// Pulses of this many samples and more start afresh at their middle.
 constexpr std::int64_t kThreadedSamples = std::int64_t{1} << 20;
 
 struct PhaseLaw {
@@ -130,24 +127,35 @@ void Generate(TSignalData& data, int N, int M, const PhaseLaw& law)
         // sample can become NaN, and the worker threads have nothing to throw.
         CheckFinite(law.At(0));
         CheckFinite(law.At(pulse));
-        if (pulse >= kThreadedSamples) {
-            const std::int64_t half = pulse / 2;
-            std::thread worker;
-            try {
-                worker = StartThread(FillPulse<Sign>, r0, r1, half, pulse, std::cref(law), std::cref(sign));
-            } catch (const std::system_error&) {
-                // No thread to be had: this one does the second half too.
-                FillPulse(r0, r1, half, pulse, law, sign);
+        // Workers and checkpoints cut the pulse on anchors only, so they
+        // change no sample. Long pulses have always started afresh at their
+        // middle too (where the first two threads once met), and keep doing
+        // so for the same bits.
+        const std::int64_t restart = pulse >= kThreadedSamples ? pulse / 2 : -1;
+        detail::LoopCuts cuts;
+        cuts.unit = kBlock;
+        cuts.check = 128 * kBlock;
+        cuts.parallel = kThreadedColumns;
+        cuts.origin = law.centre;
+        cuts.watchFlags = false;
+        detail::ForCuts(0, pulse, cuts, [&](long long b, long long e) {
+            if (b < restart && restart < e) {
+                FillPulse(r0, r1, b, restart, law, sign);
+                FillPulse(r0, r1, restart, e, law, sign);
+            } else {
+                FillPulse(r0, r1, b, e, law, sign);
             }
-            FillPulse(r0, r1, 0, half, law, sign);
-            if (worker.joinable()) worker.join();
-        } else {
-            FillPulse(r0, r1, 0, pulse, law, sign);
-        }
+        });
     }
     // The pulse is a whole number of sample pairs; the rest is padding.
-    std::fill(r0 + pulse / 2, r0 + N, 0.0);
-    std::fill(r1 + pulse / 2, r1 + N, 0.0);
+    detail::LoopCuts cuts;
+    cuts.unit = 1;
+    cuts.parallel = kThreadedColumns;
+    cuts.watchFlags = false;
+    detail::ForCuts(pulse / 2, N, cuts, [&](long long b, long long e) {
+        std::fill(r0 + b, r0 + e, 0.0);
+        std::fill(r1 + b, r1 + e, 0.0);
+    });
 }
 
 PhaseLaw CarrierLaw(const TModelParams& p)

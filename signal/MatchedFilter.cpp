@@ -38,13 +38,15 @@ void ApplyMatchedFilter(TSignalData& data, int N, const TSignalData& filterRef)
     double* im = data[1].data();
     const double* fr = filterRef[0].data();
     const double* fi = filterRef[1].data();
-    FpFlagGuard guard;
-    for (int i = 0; i < N; ++i) {
-        const long double a = re[i], b = im[i];
-        re[i] = detail::ToStored(a * fr[i] - b * fi[i]);
-        im[i] = detail::ToStored(a * fi[i] + b * fr[i]);
-    }
-    guard.Check();
+    // Column by column, so long buffers are shared among threads; each
+    // worker watches its own flags.
+    detail::ForColumns(0, N, [&](int b, int e) {
+        for (int i = b; i < e; ++i) {
+            const long double a = re[i], c = im[i];
+            re[i] = detail::ToStored(a * fr[i] - c * fi[i]);
+            im[i] = detail::ToStored(a * fi[i] + c * fr[i]);
+        }
+    });
 }
 
 }  // namespace sonavir

@@ -1,5 +1,6 @@
 #include "signal/Noise.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <numbers>
@@ -80,7 +81,7 @@ std::uint32_t ClockSeed()
 void AddNormalNoise(TSignalData& data, int N, long double snr, std::optional<std::uint32_t> seed)
 {
     const std::uint32_t start = seed ? *seed : ClockSeed();
-    const long double sigma = CheckedDiv(PeakValue(data, N, 1), snr);
+    const long double sigma = CheckedDiv(SamplePeak(data, N), snr);
     double* row0 = data[0].data();
     double* row1 = data[1].data();
     const std::uint64_t draws = 4ULL * static_cast<std::uint64_t>(N);
@@ -90,7 +91,11 @@ void AddNormalNoise(TSignalData& data, int N, long double snr, std::optional<std
         // draw, so the samples are taken strictly in order.
         LcgSource source(start);
         FpFlagGuard guard;
-        AddNoiseColumns(row0, row1, 0, N, source, sigma);
+        for (int b = 0; b < N; b += detail::kCheckColumns) {
+            const int e = std::min(N, b + detail::kCheckColumns);
+            AddNoiseColumns(row0, row1, b, e, source, sigma);
+            StepProgress(e, N);
+        }
         guard.Check();
         return;
     }

@@ -33,7 +33,7 @@ std::uint32_t LcgAdvance(std::uint32_t state, std::uint64_t steps);
 // A fresh seed from the high-resolution clock.
 std::uint32_t ClockSeed();
 
-// Adds noise of standard deviation PeakValue(mode 1) / snr to all 2N samples,
+// Adds noise of standard deviation SamplePeak / snr to all 2N samples,
 // in waveform order, two draws per sample (magnitude, then angle; cosine half
 // of Box-Muller). Reseeds from the clock on every call, or from `seed` when
 // one is given, so a run can be repeated on request.

@@ -187,6 +187,34 @@ std::string FormatPicture(long double value) { return FormatGeneral(value, 3); }
 
 std::string FormatTable(long double value) { return FormatGeneral(value, 8); }
 
+namespace {
+
+bool Negligible(long double value, long double largest)
+{
+    return std::fabs(value) < 1e-12L * std::fabs(largest);
+}
+
+}  // namespace
+
+std::string FormatReadable(long double value, long double largest)
+{
+    return Negligible(value, largest) ? "0" : FormatGeneral(value, kReadableDigits);
+}
+
+std::string FormatDuration(long double seconds, long double largest)
+{
+    const bool zero = seconds == 0 || Negligible(seconds, largest);
+    // The unit goes by the value as shown: 999,96 us reads 1 ms.
+    const long double basis = zero && std::isfinite(largest) ? largest : seconds;
+    if (!std::isfinite(basis)) return FormatGeneral(seconds, kReadableDigits);
+    const long double shown = std::fabs(StrToFloat(FormatGeneral(basis, kReadableDigits)));
+    long double scale = 1;
+    const char* unit = "с";
+    if (shown < 1e-3L) scale = 1e6L, unit = "мкс";
+    else if (shown < 10) scale = 1e3L, unit = "мс";
+    return (zero ? std::string("0") : FormatGeneral(seconds * scale, kReadableDigits)) + " " + unit;
+}
+
 void AppendCsvNumber(std::string& line, long double value)
 {
     const double v = static_cast<double>(CheckFinite(value));

@@ -34,6 +34,17 @@ std::string FormatPicture(long double value);
 // The evaluation table: the general format with 8 digits.
 std::string FormatTable(long double value);
 
+// Figures in the windows' tables, for a person to read: 4 significant digits,
+// and 0 for a value below 1e-12 of the largest magnitude shown beside it (the
+// rounding left over from nothing, which would read 4,92E-17).
+inline constexpr int kReadableDigits = 4;
+std::string FormatReadable(long double value, long double largest);
+// A time or a width read so, with its unit: microseconds below a
+// millisecond, milliseconds below 10 s, seconds beyond, by the value as
+// rounded ("398,5 мкс", "10,37 мс"); a time shown as 0 takes the largest's
+// unit.
+std::string FormatDuration(long double seconds, long double largest);
+
 // CSV files for other programs: a decimal point whatever the locale and 17
 // significant digits, as printf's %.17g writes a double; a value beyond the
 // range of a double fails with "Floating point overflow".

@@ -1,5 +1,7 @@
 #include "signal/Threads.h"
 
+#include "signal/RunControl.h"
+
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -36,5 +38,19 @@ WorkThreadsScope::WorkThreadsScope(int threads) noexcept : previous_(threadLimit
 }
 
 WorkThreadsScope::~WorkThreadsScope() { threadLimit = previous_; }
+
+void RethrowWorkerErrors(const std::vector<std::exception_ptr>& errors)
+{
+    std::exception_ptr stopped;
+    for (const auto& e : errors) {
+        if (!e) continue;
+        try {
+            std::rethrow_exception(e);
+        } catch (const RunStopped&) {
+            stopped = e;
+        }
+    }
+    if (stopped) std::rethrow_exception(stopped);
+}
 
 }  // namespace sonavir

@@ -4,15 +4,27 @@
 // and the caller does that work on its own thread. Tests refuse every thread
 // to walk those paths.
 
+#include <exception>
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace sonavir {
 
 bool ThreadsRefused();
 // Makes every StartThread fail as a refusing system does; for tests.
 void RefuseThreads(bool refuse);
+
+// Rethrows what the workers of a loop caught, once they are all joined. A
+// stop is no failure: a real failure of any worker comes first (the first
+// worker's first), then a stop.
+void RethrowWorkerErrors(const std::vector<std::exception_ptr>& errors);
+
+// Passes over a buffer share their work among threads from this many
+// columns (4 MiB of samples); below it a second thread costs more than it
+// saves and the pass is over within a few milliseconds anyway.
+inline constexpr long long kThreadedColumns = 1LL << 18;
 
 // How many threads one loop may use at most: the machine's cores (at most
 // 8), unless set. Results never depend on it: loops split their work at

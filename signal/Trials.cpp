@@ -528,7 +528,7 @@ TrialResults RunTrials(const TrialSetup& setup)
     }
     work(0);
     for (auto& t : threads) t.join();
-    detail::RethrowWorkerErrors(errors);
+    RethrowWorkerErrors(errors);
 
     // Bins to counts at or above each threshold, in the caller's order.
     r.cellsAbove.assign(J, 0);

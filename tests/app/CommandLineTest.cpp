@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,9 @@
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
 #include "model/MainState.h"
+#include "model/Scenario.h"
+#include "signal/Errors.h"
+#include "tests/support/TempDir.h"
 
 using namespace sonavir;
 namespace fs = std::filesystem;
@@ -48,36 +52,25 @@ std::string Quote(const std::string& a)
     return q + "'";
 }
 
-// A fresh directory per test; removed with everything in it.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string tmpl = (fs::temp_directory_path() / "sonavir-cli-XXXXXX").string();
-        path_ = mkdtemp(tmpl.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    const fs::path& Path() const { return path_; }
-    std::vector<std::string> Files() const
-    {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(path_))
-            if (e.path().filename() != "stdout" && e.path().filename() != "stderr")
-                names.push_back(e.path().filename().string());
-        return names;
-    }
+using testsupport::TempDir;
 
-private:
-    fs::path path_;
-};
+// The folder's entries but the captured output of the last run.
+std::vector<std::string> Files(const TempDir& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path))
+        if (e.path().filename() != "stdout" && e.path().filename() != "stderr")
+            names.push_back(e.path().filename().string());
+    return names;
+}
 
-// `env`: NAME=VALUE settings for this run only.
+// In the folder DIR; `env`: NAME=VALUE settings (or a command such as
+// `timeout 10`) for this run only.
 Result RunExe(const TempDir& dir, const std::vector<std::string>& args, const std::string& env = "")
 {
-    std::string cmd = env + " " + Quote(SONAVIR_EXE);
+    std::string cmd = "cd " + Quote(dir.path.string()) + " && " + env + " " + Quote(SONAVIR_EXE);
     for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote((dir / "stdout").string()) + " 2>" + Quote((dir / "stderr").string());
+    cmd += " >" + Quote(dir / "stdout") + " 2>" + Quote(dir / "stderr");
     const int raw = std::system(cmd.c_str());
     Result r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -137,8 +130,8 @@ TEST(CliExe, VersionAndHelp)
 TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
 {
     TempDir dir;
-    Result r = RunExe(dir, {"render", "--size", "361x265", "--wave", (dir / "w.csv").string(),
-                         "--spectrum", (dir / "s.csv").string(), "-o", (dir / "p.bmp").string()});
+    Result r = RunExe(dir, {"render", "--size", "361x265", "--wave", dir / "w.csv",
+                         "--spectrum", dir / "s.csv", "-o", dir / "p.bmp"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
 
@@ -169,8 +162,8 @@ TEST(CliExe, RenderWritesBmpOfTheAskedSizeAndTheCsvOfEachPlot)
 TEST(CliExe, RenderWritesTheLedgerAndTheMeasures)
 {
     TempDir dir;
-    Result r = RunExe(dir, {"render", "--set", "Signal=2", "--filter", "--ledger", (dir / "l.csv").string(),
-                         "--measures", (dir / "m.csv").string(), "-o", (dir / "p.bmp").string()});
+    Result r = RunExe(dir, {"render", "--set", "Signal=2", "--filter", "--ledger", dir / "l.csv",
+                         "--measures", dir / "m.csv", "-o", dir / "p.bmp"});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto ledger = Lines(ReadAll(dir / "l.csv"));
     ASSERT_EQ(ledger.size(), 9u);
@@ -200,9 +193,9 @@ TEST(CliExe, DbViewAndReferenceChangeThePictureAndNoFigure)
     auto run = [&](const std::string& tag, std::vector<std::string> extra) {
         std::vector<std::string> args = {"render", "--set", "Signal=2", "--stage", "7", "--filter"};
         for (const char* out : {"wave", "spectrum", "ledger", "measures"})
-            args.insert(args.end(), {std::string("--") + out, (dir / (tag + out)).string()});
+            args.insert(args.end(), {std::string("--") + out, dir / (tag + out)});
         args.insert(args.end(), extra.begin(), extra.end());
-        args.insert(args.end(), {"-o", (dir / (tag + ".bmp")).string()});
+        args.insert(args.end(), {"-o", dir / (tag + ".bmp")});
         const Result r = RunExe(dir, args);
         EXPECT_EQ(r.status, 0) << r.err;
     };
@@ -221,7 +214,7 @@ TEST(CliExe, DbViewAndReferenceChangeThePictureAndNoFigure)
 TEST(CliExe, ReferenceStageDrawsTheHeldStageUnderTheRun)
 {
     TempDir dir;
-    Result r = RunExe(dir, {"render", "--stage", "7", "--reference-stage", "0", "-o", (dir / "p.bmp").string()});
+    Result r = RunExe(dir, {"render", "--stage", "7", "--reference-stage", "0", "-o", dir / "p.bmp"});
     ASSERT_EQ(r.status, 0) << r.err;
     ModelParameters params;
     PictureSettings settings;
@@ -231,15 +224,15 @@ TEST(CliExe, ReferenceStageDrawsTheHeldStageUnderTheRun)
     state.HoldReference();
     state.SelectPath(7);
     state.Start();
-    picture.Save((dir / "q.bmp").string());
+    picture.Save(dir / "q.bmp");
     EXPECT_EQ(ReadAll(dir / "p.bmp"), ReadAll(dir / "q.bmp"));
 }
 
 TEST(CliExe, CsvFilesHoldTheBuffersOfTheRun)
 {
     TempDir dir;
-    Result r = RunExe(dir, {"render", "--stage", "3", "--filter", "--wave", (dir / "w.csv").string(),
-                         "--spectrum", (dir / "s.csv").string(), "-o", (dir / "p.bmp").string()});
+    Result r = RunExe(dir, {"render", "--stage", "3", "--filter", "--wave", dir / "w.csv",
+                         "--spectrum", dir / "s.csv", "-o", dir / "p.bmp"});
     ASSERT_EQ(r.status, 0) << r.err;
 
     // The same run in this process, its plotted buffers kept.
@@ -283,9 +276,9 @@ TEST(CliExe, RangesZoomThePictureAndPickTheCsvRows)
 {
     TempDir dir;
     auto render = [&](const std::string& tag, std::vector<std::string> ranges) {
-        std::vector<std::string> args = {"render", "--stage", "7", "--wave", (dir / (tag + "w.csv")).string(),
-                                         "--spectrum", (dir / (tag + "s.csv")).string(), "-o",
-                                         (dir / (tag + "p.bmp")).string()};
+        std::vector<std::string> args = {"render", "--stage", "7", "--wave", dir / (tag + "w.csv"),
+                                         "--spectrum", dir / (tag + "s.csv"), "-o",
+                                         dir / (tag + "p.bmp")};
         args.insert(args.end(), ranges.begin(), ranges.end());
         const Result r = RunExe(dir, args);
         EXPECT_EQ(r.status, 0) << r.err;
@@ -316,7 +309,7 @@ TEST(CliExe, RangesZoomThePictureAndPickTheCsvRows)
     state.zoom.time = PlotRange{0.004L, 0.0061L};
     state.zoom.frequency = PlotRange{9000, 11000.5L};
     state.Start();
-    picture.Save((dir / "window.bmp").string());
+    picture.Save(dir / "window.bmp");
     EXPECT_EQ(ReadAll(dir / "zoomp.bmp"), ReadAll(dir / "window.bmp"));
     EXPECT_NE(ReadAll(dir / "zoomp.bmp"), ReadAll(dir / "fullp.bmp"));
 
@@ -340,8 +333,8 @@ TEST(CliExe, EvaluateTableIsTheTableOfTheSameSeries)
         {{"--no-norm", "--propagation", "2", "--set", "Signal=2"}, false, 2, kBarkerPulse}};
     for (const Case& c : cases) {
         TempDir dir;
-        std::vector<std::string> args = {"evaluate", "--table", (dir / "t.csv").string(), "-o",
-                                         (dir / "c.bmp").string()};
+        std::vector<std::string> args = {"evaluate", "--table", dir / "t.csv", "-o",
+                                         dir / "c.bmp"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         Result r = RunExe(dir, args);
         ASSERT_EQ(r.status, 0) << r.err;
@@ -371,7 +364,7 @@ TEST(CliExe, DefaultPictureSizeAndModelView)
 {
     TempDir dir;
     Result r = RunExe(dir, {"render", "--model", "2", "--colors", "1", "--no-scale", "-o",
-                         (dir / "p.bmp").string()});
+                         dir / "p.bmp"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string bmp = ReadAll(dir / "p.bmp");
     ASSERT_GT(bmp.size(), 54u);
@@ -385,17 +378,17 @@ TEST(CliExe, PictureFormatFollowsTheExtension)
 {
     TempDir dir;
     for (const char* name : {"p.bmp", "p.PNG", "p.svg", "p.Pdf", "p.jpg"}) {
-        Result r = RunExe(dir, {"render", "--colors", "1", "-o", (dir / name).string()});
+        Result r = RunExe(dir, {"render", "--colors", "1", "-o", dir / name});
         ASSERT_EQ(r.status, 0) << name << ": " << r.err;
     }
     EXPECT_EQ(ReadAll(dir / "p.jpg"), ReadAll(dir / "p.bmp"));
-    const QImage png(QString::fromStdString((dir / "p.PNG").string()), "PNG");
+    const QImage png(QString::fromStdString(dir / "p.PNG"), "PNG");
     EXPECT_EQ(png.format(), QImage::Format_Indexed8);
-    EXPECT_TRUE(png == QImage(QString::fromStdString((dir / "p.bmp").string()), "BMP"));
+    EXPECT_TRUE(png == QImage(QString::fromStdString(dir / "p.bmp"), "BMP"));
     EXPECT_NE(ReadAll(dir / "p.svg").find("f, </text>"), std::string::npos);
     EXPECT_EQ(ReadAll(dir / "p.Pdf").substr(0, 5), "%PDF-");
 
-    Result e = RunExe(dir, {"evaluate", "-o", (dir / "e.svg").string()});
+    Result e = RunExe(dir, {"evaluate", "-o", dir / "e.svg"});
     ASSERT_EQ(e.status, 0) << e.err;
     EXPECT_NE(ReadAll(dir / "e.svg").find(">Глубина, км</text>"), std::string::npos);
 }
@@ -403,21 +396,21 @@ TEST(CliExe, PictureFormatFollowsTheExtension)
 TEST(CliExe, RejectedParameterTextExitsOneWithTheControlsMessage)
 {
     TempDir dir;
-    Result r = RunExe(dir, {"render", "--set", "R=0.5", "--wave", (dir / "w.csv").string(), "-o",
-                         (dir / "p.bmp").string()});
+    Result r = RunExe(dir, {"render", "--set", "R=0.5", "--wave", dir / "w.csv", "-o",
+                         dir / "p.bmp"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "'0.5' is not a valid floating point value\n");
-    EXPECT_TRUE(dir.Files().empty());
+    EXPECT_TRUE(Files(dir).empty());
 
     // The same value with the decimal comma is taken.
-    Result ok = RunExe(dir, {"render", "--set", "R=0,5", "-o", (dir / "p.bmp").string()});
+    Result ok = RunExe(dir, {"render", "--set", "R=0,5", "-o", dir / "p.bmp"});
     EXPECT_EQ(ok.status, 0) << ok.err;
 
     // A reference's parameters are taken by the same controls.
-    Result ref = RunExe(dir, {"render", "--reference-set", "R=0.5", "-o", (dir / "q.bmp").string()});
+    Result ref = RunExe(dir, {"render", "--reference-set", "R=0.5", "-o", dir / "q.bmp"});
     EXPECT_EQ(ref.status, 1);
     EXPECT_EQ(ref.err, "'0.5' is not a valid floating point value\n");
-    EXPECT_EQ(dir.Files(), std::vector<std::string>{"p.bmp"});
+    EXPECT_EQ(Files(dir), std::vector<std::string>{"p.bmp"});
 }
 
 TEST(CliExe, FailedRunWritesNothing)
@@ -425,22 +418,22 @@ TEST(CliExe, FailedRunWritesNothing)
     TempDir dir;
     // A Barker code shorter than its 13 chips leaves an empty pulse.
     Result r = RunExe(dir, {"render", "--set", "Signal=2", "--set", "Tc=0,001", "--wave",
-                         (dir / "w.csv").string(), "--ledger", (dir / "l.csv").string(), "--measures",
-                         (dir / "m.csv").string(), "-o", (dir / "p.bmp").string()});
+                         dir / "w.csv", "--ledger", dir / "l.csv", "--measures",
+                         dir / "m.csv", "-o", dir / "p.bmp"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Floating point division by zero\n");
-    EXPECT_TRUE(dir.Files().empty());
+    EXPECT_TRUE(Files(dir).empty());
 }
 
 TEST(CliExe, FailedPictureSaveLeavesNoCsvBehind)
 {
     TempDir dir;
-    Result r = RunExe(dir, {"render", "--stage", "7", "--wave", (dir / "w.csv").string(), "--spectrum",
-                         (dir / "s.csv").string(), "-o", (dir / "missing" / "p.bmp").string()});
+    Result r = RunExe(dir, {"render", "--stage", "7", "--wave", dir / "w.csv", "--spectrum",
+                         dir / "s.csv", "-o", dir / "missing/p.bmp"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(Lines(r.err).size(), 1u);
     EXPECT_NE(r.err.find("Cannot create file"), std::string::npos) << r.err;
-    EXPECT_TRUE(dir.Files().empty());
+    EXPECT_TRUE(Files(dir).empty());
 }
 
 TEST(CliExe, OutputThatIsADirectoryWritesNothing)
@@ -448,11 +441,11 @@ TEST(CliExe, OutputThatIsADirectoryWritesNothing)
     TempDir dir;
     fs::create_directory(dir / "w.csv");
     std::ofstream(dir / "p.bmp") << "the old picture";
-    Result r = RunExe(dir, {"render", "--wave", (dir / "w.csv").string(), "--spectrum",
-                         (dir / "s.csv").string(), "-o", (dir / "p.bmp").string()});
+    Result r = RunExe(dir, {"render", "--wave", dir / "w.csv", "--spectrum",
+                         dir / "s.csv", "-o", dir / "p.bmp"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Cannot create file \"" + (dir / "w.csv").string() + "\". Is a directory\n");
-    auto files = dir.Files();
+    EXPECT_EQ(r.err, "Cannot create file \"" + dir / "w.csv" + "\". Is a directory\n");
+    auto files = Files(dir);
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::string>{"p.bmp", "w.csv"}));
     EXPECT_TRUE(fs::is_directory(dir / "w.csv"));
@@ -466,19 +459,19 @@ TEST(CliExe, TemporaryFilesTakeNoNameOfTheUsers)
 {
     TempDir dir;
     std::ofstream(dir / "d.csv.part") << "mine";
-    Result failed = RunExe(dir, {"render", "--set", "R=x", "--wave", (dir / "d.csv").string(), "-o",
-                              (dir / "p.bmp").string()});
+    Result failed = RunExe(dir, {"render", "--set", "R=x", "--wave", dir / "d.csv", "-o",
+                              dir / "p.bmp"});
     EXPECT_EQ(failed.status, 1);
-    Result r = RunExe(dir, {"render", "--wave", (dir / "d.csv").string(), "-o",
-                         (dir / "d.csv.part").string()});
+    Result r = RunExe(dir, {"render", "--wave", dir / "d.csv", "-o",
+                         dir / "d.csv.part"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Lines(ReadAll(dir / "d.csv"))[0], "m,x");
     EXPECT_EQ(ReadAll(dir / "d.csv.part").substr(0, 2), "BM");
 
     const std::string longest(250, 'n');
-    Result l = RunExe(dir, {"render", "-o", (dir / longest).string()});
+    Result l = RunExe(dir, {"render", "-o", dir / longest});
     EXPECT_EQ(l.status, 0) << l.err;
-    EXPECT_EQ(dir.Files().size(), 3u);
+    EXPECT_EQ(Files(dir).size(), 3u);
 }
 
 // A signal while a long waveform is being written: SIGTERM ends the run at
@@ -489,7 +482,7 @@ TEST(CliExe, InterruptedRunLeavesNoTemporaryFile)
     for (const int sig : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(sig);
         TempDir dir;
-        const std::string wave = (dir / "big.csv").string(), picture = (dir / "p.bmp").string();
+        const std::string wave = dir / "big.csv", picture = dir / "p.bmp";
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
@@ -501,7 +494,7 @@ TEST(CliExe, InterruptedRunLeavesNoTemporaryFile)
         // Waits for the temporary file of the waveform, seconds of writing.
         bool writing = false;
         for (int i = 0; i < 60000 && !writing; ++i) {
-            writing = !dir.Files().empty();
+            writing = !Files(dir).empty();
             if (!writing) usleep(1000);
         }
         kill(pid, sig);
@@ -515,7 +508,7 @@ TEST(CliExe, InterruptedRunLeavesNoTemporaryFile)
             ASSERT_TRUE(WIFEXITED(status));
             EXPECT_EQ(WEXITSTATUS(status), 130);
         }
-        EXPECT_TRUE(dir.Files().empty());
+        EXPECT_TRUE(Files(dir).empty());
     }
 }
 
@@ -524,19 +517,19 @@ TEST(CliExe, InterruptedRunLeavesNoTemporaryFile)
 TEST(CliExe, MessagesQuoteControlCharactersEscaped)
 {
     TempDir dir;
-    const std::string out = (dir / "p.bmp").string();
+    const std::string out = dir / "p.bmp";
     Result text = RunExe(dir, {"render", "--set", "R=1\n2", "-o", out});
     EXPECT_EQ(text.status, 1);
     EXPECT_EQ(text.err, "'1\\n2' is not a valid floating point value\n");
-    const std::string folder = (dir / "no\x1b[2J").string();
+    const std::string folder = dir / "no\x1b[2J";
     Result file = RunExe(dir, {"render", "-o", folder + "/p.bmp"});
     EXPECT_EQ(file.status, 1);
-    EXPECT_EQ(file.err, "Cannot create file \"" + (dir / "no\\x1b[2J").string() +
+    EXPECT_EQ(file.err, "Cannot create file \"" + dir / "no\\x1b[2J" +
                             "/p.bmp\". No such file or directory\n");
     Result option = RunExe(dir, {"render", "--x\ry", "-o", out});
     EXPECT_EQ(option.status, 2);
     EXPECT_EQ(Lines(option.err)[0], "sonavir: unknown option '--x\\ry'");
-    EXPECT_TRUE(dir.Files().empty());
+    EXPECT_TRUE(Files(dir).empty());
 
     EXPECT_EQ(OneLine("Привет\t\x7f\xc2\x9b\xff\xc0\xaf\xed\xa0\x80|\xf0\x9f\x98\x80"),
               "Привет\\t\\x7f\\u009b\\xff\\xc0\\xaf\\xed\\xa0\\x80|\xf0\x9f\x98\x80");
@@ -545,73 +538,94 @@ TEST(CliExe, MessagesQuoteControlCharactersEscaped)
 TEST(CliExe, BadCommandLinesExitTwo)
 {
     TempDir dir;
-    const std::string out = (dir / "p.bmp").string();
-    const std::vector<std::vector<std::string>> bad = {
-        {"render", "--set", "Foo=1", "-o", out},
-        {"render", "--set", "KofDiscret=32", "-o", out},
-        {"render", "--set", "Signal=3", "-o", out},
-        {"render", "--set", "Snr=0", "-o", out},
-        {"render", "--size", "0x10", "-o", out},
-        {"render", "--size", "20001x300", "-o", out},
-        {"render", "--size", "359x300", "-o", out},
-        {"render", "--size", "400x263", "-o", out},
-        {"render", "--size", "100", "-o", out},
-        {"render", "--stage", "8", "-o", out},
-        {"render", "--gate-off", "7", "-o", out},
-        {"render"},
-        {"render", "--points", "5", "-o", out},
-        {"evaluate", "--points", "3", "--range", "0;1;2;3", "-o", out},
-        {"evaluate", "--points", "16", "-o", out},
-        // A short list would leave the last points at the window's cells.
-        {"evaluate", "--points", "8", "--range", "1;2;3;4;5;6;7", "-o", out},
-        {"evaluate", "--thickness", "0;1", "-o", out},
-        // Parameters that no series reads.
-        {"evaluate", "--set", "Dt=1", "-o", out},
-        {"evaluate", "--set", "Radius=x", "-o", out},
-        {"evaluate", "--mode", "1", "--set", "Signal=2", "-o", out},
-        // Two outputs into one file, however the name is spelled.
-        {"render", "--wave", out, "-o", out},
-        {"render", "--wave", (dir / "a.csv").string(), "--spectrum",
-         (dir.Path() / "." / "a.csv").string(), "-o", out},
-        {"evaluate", "--table", (dir / "t.txt").string(), "-o", (dir / "t.txt").string()},
-        {"render", "--ledger", out, "-o", out},
-        {"render", "--measures", (dir / "a.csv").string(), "--ledger", (dir / "a.csv").string(), "-o", out},
-        {"evaluate", "--ledger", (dir / "l.csv").string(), "-o", out},
-        {"render", "--save-scenario", out, "-o", out},
-        // Without -o only a scenario may be written.
-        {"render", "--save-scenario", (dir / "a.svr").string(), "--wave", (dir / "w.csv").string()},
-        {"draw", "-o", out},
-        // Ranges: reversed, empty, not numbers, a decimal point, one end.
-        {"render", "--time-range", "0,01;0,005", "--wave", (dir / "w.csv").string(), "-o", out},
-        {"render", "--freq-range", "9000;9000", "-o", out},
-        {"render", "--time-range", "a;0,5", "-o", out},
-        {"render", "--time-range", "0.001;0.002", "-o", out},
-        {"render", "--freq-range", "1000", "-o", out},
-        {"render", "--freq-range", "1;2;3", "-o", out},
-        {"evaluate", "--time-range", "0;1", "-o", out},
-        // A reference: refused like --stage and --set.
-        {"render", "--reference-stage", "8", "-o", out},
-        {"render", "--reference-set", "Foo=1", "-o", out},
-        {"render", "--reference-set", "R", "-o", out},
-        {"render", "--reference-set", "Signal=3", "-o", out},
-        {"evaluate", "--reference-stage", "0", "-o", out},
-        {"evaluate", "--db", "-o", out},
+    const std::string out = dir / "p.bmp";
+    // A link to a file that does not exist yet, in a folder of its own.
+    TempDir other;
+    fs::create_symlink("x.bmp", other / "link.csv");
+    struct Bad {
+        std::vector<std::string> args;
+        std::string message;  // how the first line begins: it names the offending option
     };
-    for (const auto& args : bad) {
+    const std::vector<Bad> bad = {
+        {{"render", "--set", "Foo=1", "-o", out}, "--set: unknown parameter"},
+        {{"render", "--set", "KofDiscret=32", "-o", out}, "--set KofDiscret: "},
+        {{"render", "--set", "Signal=3", "-o", out}, "--set Signal: "},
+        {{"render", "--set", "Snr=0", "-o", out}, "--set Snr: "},
+        {{"render", "--size", "0x10", "-o", out}, "--size: "},
+        {{"render", "--size", "20001x300", "-o", out}, "--size: "},
+        {{"render", "--size", "359x300", "-o", out}, "--size: "},
+        {{"render", "--size", "400x263", "-o", out}, "--size: "},
+        {{"render", "--size", "100", "-o", out}, "--size: "},
+        {{"render", "--stage", "8", "-o", out}, "--stage: "},
+        {{"render", "--gate-off", "7", "-o", out}, "--gate-off: "},
+        {{"render"}, "-o FILE is required"},
+        {{"render", "--points", "5", "-o", out}, "--points is an option of evaluate"},
+        {{"evaluate", "--points", "3", "--range", "0;1;2;3", "-o", out}, "--range: "},
+        {{"evaluate", "--points", "16", "-o", out}, "--points: "},
+        // A short list would leave the last points at the window's cells.
+        {{"evaluate", "--points", "8", "--range", "1;2;3;4;5;6;7", "-o", out}, "--range: "},
+        {{"evaluate", "--thickness", "0;1", "-o", out}, "--thickness: "},
+        // Parameters that no series reads.
+        {{"evaluate", "--set", "Dt=1", "-o", out}, "--set Dt: "},
+        {{"evaluate", "--set", "Radius=x", "-o", out}, "--set Radius: "},
+        {{"evaluate", "--mode", "1", "--set", "Signal=2", "-o", out}, "--set Signal: "},
+        // Two outputs into one file, however the name is spelled: as given,
+        // through ".", relative to the working folder, through a link to a
+        // file still to be made.
+        {{"render", "--wave", out, "-o", out}, "--wave and -o name the same file"},
+        {{"render", "--wave", dir / "a.csv", "--spectrum",
+          (dir.path / "." / "a.csv").string(), "-o", out}, "--wave and --spectrum name the same file"},
+        {{"render", "-o", "x.bmp", "--wave", "./x.bmp"}, "-o and --wave name the same file"},
+        {{"render", "-o", dir / "x.bmp", "--wave", "x.bmp"}, "-o and --wave name the same file"},
+        {{"render", "-o", other / "x.bmp", "--spectrum", other / "link.csv"}, "-o and --spectrum name the same file"},
+        {{"evaluate", "--table", dir / "t.txt", "-o", dir / "t.txt"}, "--table and -o name the same file"},
+        {{"render", "--ledger", out, "-o", out}, "--ledger and -o name the same file"},
+        {{"render", "--measures", dir / "a.csv", "--ledger", dir / "a.csv", "-o", out},
+         "--measures and --ledger name the same file"},
+        {{"evaluate", "--ledger", dir / "l.csv", "-o", out}, "--ledger is an option of render"},
+        {{"render", "--save-scenario", out, "-o", out}, "--save-scenario and -o name the same file"},
+        // Without -o only a scenario may be written; nothing asked is dropped.
+        {{"render", "--save-scenario", dir / "a.svr", "--wave", dir / "w.csv"}, "-o FILE is required with --wave"},
+        {{"render", "--save-scenario", dir / "s.svr", "--ledger", dir / "l.csv", "--measures", dir / "m.csv"},
+         "-o FILE is required with --ledger"},
+        // One value each: the last one would silently win.
+        {{"render", "-o", dir / "a.bmp", "-o", dir / "b.bmp"}, "-o is given twice"},
+        {{"render", "--wave", dir / "a.csv", "--wave", dir / "b.csv", "-o", out}, "--wave is given twice"},
+        {{"render", "--stage", "1", "--stage", "2", "-o", out}, "--stage is given twice"},
+        {{"draw", "-o", out}, "unknown command 'draw'"},
+        // Ranges: reversed, empty, not numbers, a decimal point, one end.
+        {{"render", "--time-range", "0,01;0,005", "--wave", dir / "w.csv", "-o", out}, "--time-range: "},
+        {{"render", "--freq-range", "9000;9000", "-o", out}, "--freq-range: "},
+        {{"render", "--time-range", "a;0,5", "-o", out}, "--time-range: "},
+        {{"render", "--time-range", "0.001;0.002", "-o", out}, "--time-range: "},
+        {{"render", "--freq-range", "1000", "-o", out}, "--freq-range: "},
+        {{"render", "--freq-range", "1;2;3", "-o", out}, "--freq-range: "},
+        {{"evaluate", "--time-range", "0;1", "-o", out}, "--time-range is an option of render"},
+        // A reference: refused like --stage and --set.
+        {{"render", "--reference-stage", "8", "-o", out}, "--reference-stage: "},
+        {{"render", "--reference-set", "Foo=1", "-o", out}, "--reference-set: "},
+        {{"render", "--reference-set", "R", "-o", out}, "--reference-set: "},
+        {{"render", "--reference-set", "Signal=3", "-o", out}, "--reference-set Signal: "},
+        {{"evaluate", "--reference-stage", "0", "-o", out}, "--reference-stage is an option of render"},
+        {{"evaluate", "--db", "-o", out}, "--db is an option of render"},
+    };
+    for (const auto& [args, message] : bad) {
         Result r = RunExe(dir, args);
         EXPECT_EQ(r.status, 2) << args[1];
         EXPECT_NE(r.err.find("Usage"), std::string::npos);
+        EXPECT_EQ(r.err.rfind("sonavir: " + message, 0), 0u) << r.err.substr(0, r.err.find('\n'));
     }
+    EXPECT_EQ(Files(other), std::vector<std::string>{"link.csv"});
     const std::string foo = RunExe(dir, {"render", "--reference-set", "Foo=1", "-o", out}).err;
     EXPECT_EQ(foo.substr(0, foo.find('\n')), "sonavir: --reference-set: unknown parameter 'Foo'");
     Result unread = RunExe(dir, {"evaluate", "--set", "GruntHeight=2", "-o", out});
     EXPECT_EQ(unread.err.substr(0, unread.err.find('\n')),
               "sonavir: --set GruntHeight: a parameter the series does not read");
-    // A size names the range of each side.
+    // A size names the range of the side that is out of it.
     EXPECT_NE(RunExe(dir, {"render", "--size", "359x300", "-o", out})
-                  .err.find("a width from 360 to 20000 and a height from 264 to 20000"),
+                  .err.find("sonavir: --size: Горизонтальный размер изображения должен быть от 360 до 20000 точек"),
               std::string::npos);
-    EXPECT_TRUE(dir.Files().empty());
+    EXPECT_TRUE(Files(dir).empty());
 }
 
 TEST(CliExe, NoiseSeedMakesRunsRepeatable)
@@ -619,7 +633,7 @@ TEST(CliExe, NoiseSeedMakesRunsRepeatable)
     TempDir dir;
     auto wave = [&](const std::string& seed) {
         Result r = RunExe(dir, {"render", "--noise", "--seed", seed, "--set", "Snr=10", "--wave",
-                             (dir / "w.csv").string(), "-o", (dir / "p.bmp").string()});
+                             dir / "w.csv", "-o", dir / "p.bmp"});
         EXPECT_EQ(r.status, 0) << r.err;
         return ReadAll(dir / "w.csv");
     };
@@ -632,8 +646,8 @@ TEST(CliExe, EvaluateWritesTheResultTable)
 {
     TempDir dir;
     Result r = RunExe(dir, {"evaluate", "--mode", "1", "--points", "3", "--range", "0;1;2",
-                         "--thickness", "0;1;2", "--table", (dir / "t.txt").string(), "-o",
-                         (dir / "c.bmp").string()});
+                         "--thickness", "0;1;2", "--table", dir / "t.txt", "-o",
+                         dir / "c.bmp"});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto rows = Lines(ReadAll(dir / "t.txt"));
     ASSERT_EQ(rows.size(), 9u);
@@ -645,17 +659,17 @@ TEST(CliExe, EvaluateWritesTheResultTable)
 
     // A cell that is no number stops the run; nothing is written.
     TempDir bad;
-    Result f = RunExe(bad, {"evaluate", "--range", "0;x;2;4;8;16", "--table", (bad / "t.txt").string(), "-o",
-                         (bad / "c.bmp").string()});
+    Result f = RunExe(bad, {"evaluate", "--range", "0;x;2;4;8;16", "--table", bad / "t.txt", "-o",
+                         bad / "c.bmp"});
     EXPECT_EQ(f.status, 1);
     EXPECT_EQ(f.err, "'x' is not a valid floating point value\n");
-    EXPECT_TRUE(bad.Files().empty());
+    EXPECT_TRUE(Files(bad).empty());
 }
 
 TEST(CliExe, ScenarioRoundTripGivesTheSameRunByteForByte)
 {
     TempDir dir;
-    auto path = [&](const std::string& name) { return (dir / name).string(); };
+    auto path = [&](const std::string& name) { return dir / name; };
     // One of nearly everything, the situation saved as the options set it up.
     const std::vector<std::string> situation = {
         "render", "--set", "Signal=0", "--set", "F0=3700", "--set", "Tc=0,05", "--set", "KofDiscret=8",
@@ -697,23 +711,39 @@ TEST(CliExe, ScenarioRoundTripGivesTheSameRunByteForByte)
 TEST(CliExe, BadOrMissingScenarioExitsOneAndWritesNothing)
 {
     TempDir dir;
-    const std::string bad = (dir / "bad.svr").string();
+    const std::string bad = dir / "bad.svr";
     std::ofstream(bad) << "[Scenario]\nVersion=1\nSignal=1\nR=0.5\n";
-    Result r = RunExe(dir, {"render", "--scenario", bad, "--save-scenario", (dir / "s.svr").string(), "-o",
-                           (dir / "p.bmp").string()});
+    Result r = RunExe(dir, {"render", "--scenario", bad, "--save-scenario", dir / "s.svr", "-o",
+                           dir / "p.bmp"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Сценарий \"" + bad + "\", строка 4, ключ R: '0.5' is not a valid floating point value\n");
-    Result m = RunExe(dir, {"evaluate", "--scenario", (dir / "none.svr").string(), "-o", (dir / "p.bmp").string()});
+    Result m = RunExe(dir, {"evaluate", "--scenario", dir / "none.svr", "-o", dir / "p.bmp"});
     EXPECT_EQ(m.status, 1);
     EXPECT_EQ(m.err.rfind("Cannot open file", 0), 0u) << m.err;
-    EXPECT_EQ(dir.Files(), std::vector<std::string>{"bad.svr"});
+    EXPECT_EQ(Files(dir), std::vector<std::string>{"bad.svr"});
 
     // Keys of a newer version are skipped with a note.
-    const std::string newer = (dir / "newer.svr").string();
+    const std::string newer = dir / "newer.svr";
     std::ofstream(newer) << "[Scenario]\nVersion=2\nGridLines=1\n";
-    Result n = RunExe(dir, {"render", "--scenario", newer, "-o", (dir / "p.bmp").string()});
+    Result n = RunExe(dir, {"render", "--scenario", newer, "-o", dir / "p.bmp"});
     EXPECT_EQ(n.status, 0);
     EXPECT_EQ(n.err, "sonavir: " + newer + ": Пропущены неизвестные ключи: GridLines\n");
+}
+
+// A pipe is refused before it is read (it would wait for a writer forever),
+// and the keys a file names are quoted escaped.
+TEST(CliExe, PipeAsScenarioIsRefusedAndSkippedKeysAreQuotedEscaped)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.svr").c_str(), 0600), 0);
+    Result pipe = RunExe(dir, {"render", "--scenario", dir / "fifo.svr", "-o", dir / "p.bmp"}, "timeout 20");
+    EXPECT_EQ(pipe.status, 1);
+    EXPECT_EQ(pipe.err, "Cannot open file \"" + dir / "fifo.svr" + "\". Not a regular file\n");
+
+    std::ofstream(dir / "keys.svr") << "[Scenario]\nVersion=1\nG\x1b[2J=1\n";
+    Result keys = RunExe(dir, {"render", "--scenario", dir / "keys.svr", "-o", dir / "p.bmp"});
+    EXPECT_EQ(keys.status, 0);
+    EXPECT_EQ(keys.err, "sonavir: " + dir / "keys.svr" + ": Пропущены неизвестные ключи: G\\x1b[2J\n");
 }
 
 // The picture's face is built in: a machine whose fontconfig finds no fonts at
@@ -731,8 +761,8 @@ TEST(CliExe, PictureIsTheSameWhateverFontconfigFinds)
                "</match></fontconfig>\n";
     }
     auto render = [&](const std::string& config, const std::string& name) {
-        const std::string env = config.empty() ? "" : "FONTCONFIG_FILE=" + Quote((dir / config).string());
-        Result r = RunExe(dir, {"render", "-o", (dir / name).string()}, env);
+        const std::string env = config.empty() ? "" : "FONTCONFIG_FILE=" + Quote(dir / config);
+        Result r = RunExe(dir, {"render", "-o", dir / name}, env);
         EXPECT_EQ(r.status, 0) << r.err;
         return ReadAll(dir / name);
     };
@@ -768,6 +798,37 @@ TEST(CliParse, OptionsAndSettingsKeepTheirOrder)
     EXPECT_THROW(ParseCommandLine({"evaluate", "--stage", "1", "-o", "x"}), CliUsageError);
     EXPECT_THROW(ParseCommandLine({"render", "--seed", "-1", "-o", "x"}), CliUsageError);
     EXPECT_THROW(ParseCommandLine({"render", "--ticks", "1,2", "-o", "x"}), CliUsageError);
+}
+
+// A text is refused in the same words whether an option or a scenario line
+// gives it: one parser reads both.
+TEST(CliParse, OptionsAndScenarioLinesRefuseATextAlike)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--set", "Signal=3"}, "Signal=3"},        {{"--set", "KofDiscret=32"}, "KofDiscret=32"},
+        {{"--stage", "8"}, "Stage=8"},              {{"--colors", "+-1"}, "Colors=+-1"},
+        {{"--size", "359x300"}, "PictureSize=359x300"},
+        {{"--size", "400x99999999999"}, "PictureSize=400x99999999999"},
+        {{"--set", "Snr=1e2"}, "Snr=1e2"}};
+    for (const auto& [option, line] : cases) {
+        std::vector<std::string> args = {"render", "-o", "x"};
+        args.insert(args.end(), option.begin(), option.end());
+        std::string cli, file;
+        try {
+            ParseCommandLine(args);
+        } catch (const CliUsageError& e) {
+            cli = e.what();
+        }
+        try {
+            ParseScenario("[Scenario]\nVersion=1\n" + line + "\n");
+        } catch (const SonavirError& e) {
+            file = e.what();
+        }
+        const std::string key = line.substr(0, line.find('='));
+        ASSERT_EQ(file.rfind("строка 3, ключ " + key + ": ", 0), 0u) << file;
+        const std::string name = option[0] == "--set" ? "--set " + key : option[0];
+        EXPECT_EQ(cli, name + ": " + file.substr(file.find(": ") + 2)) << line;
+    }
 }
 
 TEST(CliParse, SpinEditSettingsAreClampedLikeTheControl)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "evaluation/EvaluationState.h"
 
 namespace sonavir {
@@ -87,6 +89,21 @@ TEST(EvaluationState, ModeTextSelectsOnlyAnExactItem)
     EXPECT_EQ(eval.modeText, "Отношение энерги");
     eval.SetModeText("Отношение макс значения к энергии");
     EXPECT_EQ(eval.modeItem, 0);
+}
+
+// The window's figures: 4 digits, 0 below 1e-12 of the row's largest; the
+// cells keep 8 digits, and a cell written over shows what it holds.
+TEST(EvaluationState, ShownResultIsReadableAndTheCellsKeepTheirDigits)
+{
+    EvaluationState eval;
+    const std::tuple<int, int, long double> figures[] = {
+        {1, 1, 246.99812152533735L}, {1, 2, 4.92e-17L}, {2, 1, 0.015347826L}, {2, 2, 2e-14L}, {3, 1, 7}};
+    for (const auto& [row, col, value] : figures) eval.SetResult(row, col, value);
+    eval.result[3][1] = "-";
+    const auto shown = eval.ShownResult();
+    EXPECT_EQ(eval.result[1][2], "4,92E-17");
+    EXPECT_EQ(shown[1], (Row{"Вх энергия", "247", "0", "", "", "", ""}));
+    EXPECT_EQ((Row{shown[2][1], shown[2][2], shown[3][1]}), (Row{"0,01535", "2E-14", "-"}));
 }
 
 }  // namespace

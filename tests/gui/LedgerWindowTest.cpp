@@ -63,6 +63,14 @@ private slots:
         QCOMPARE(Text(w.CompressionGrid, 0, 5), QStringLiteral("20,48"));
         QCOMPARE(w.CompressionLabel->text(), QStringLiteral("Сжатие импульса: Сигнал - Модель"));
 
+        // Without the filter: the pulse's own length in ms, no PSL, and why.
+        p.mainWindow->FilterCheckBox->setChecked(false);
+        p.mainWindow->StartSpeedButtonClick();
+        p.mainWindow->WaitForRun();
+        QVERIFY(w.CompressionMessage->isVisible() && w.CompressionMessage->text() == Q(kUncompressedNote));
+        QVERIFY(Text(w.CompressionGrid, 0, 2).endsWith(QStringLiteral(" мс")));
+        QVERIFY(Text(w.CompressionGrid, 0, 3).isEmpty());
+
         // The evaluation's chart takes the waveform, and its measures, away.
         EvaluationStart(p.main, p.evaluation);
         emit p.bus.changed();
@@ -76,6 +84,23 @@ private slots:
         QVERIFY(w.LedgerMessage->isVisible());
         QVERIFY(!w.LedgerMessage->text().isEmpty());
         QVERIFY(Text(w.LedgerGrid, 0, 0).isEmpty());
+    }
+
+    void aLongRecordsLedgerComesFromTheWorkerWithTheSameFigures()
+    {
+        ProgramWindows p;
+        p.ShowStartWindows();
+        LedgerWindow& w = *p.ledgerWindow;
+        p.params.SetFDText("6024");
+        p.params.SetKofDiscretItem(4);
+        p.params.SetTcText("0,2");  // 2^19 columns
+        p.mainWindow->LedgerItem->trigger();
+        QVERIFY(w.Computing());
+        QVERIFY(!w.LedgerGrid->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Computing(), 30000);
+        QVERIFY(w.LedgerGrid->isEnabled());
+        const Ledger ledger = ComputeLedger(p.main);
+        QCOMPARE(Text(w.LedgerGrid, 7, 2), Q(FormatGeneral(*ledger.rows[7].dbStep, 4)));
     }
 };
 

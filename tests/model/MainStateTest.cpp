@@ -140,7 +140,7 @@ struct WaveFigures {
 
 WaveFigures FiguresOf(const TSignalData& wave, int N)
 {
-    WaveFigures f{BufferEnergy(wave, N), PeakValue(wave, N, 1), -1};
+    WaveFigures f{BufferEnergy(wave, N), SamplePeak(wave, N), -1};
     for (long long m = 0; m < 2LL * N && f.at < 0; ++m)
         if (std::abs(wave[m % 2][m / 2]) == f.peak) f.at = m;
     return f;
@@ -681,6 +681,24 @@ TEST(MainStateShown, MatchedProbesCompressAsTheTheorySays)
         ASSERT_EQ(lines.size(), 2u);
         EXPECT_EQ(lines[0], "peak_time,peak,width_3db,psl_db,isl_db,bt");
         EXPECT_EQ(std::stod(lines[1].substr(lines[1].rfind(',') + 1)), static_cast<double>(c.bt));
+    }
+}
+
+// Without the filter nothing is compressed: the -3 dB width is the pulse's
+// own length (a Barker pulse dips at each change of phase and still measures
+// whole); no sidelobes, so PSL and ISL stay empty and their CSV cells say why.
+TEST(MainStateShown, UncompressedPulsesMeasureTheirOwnLength)
+{
+    const std::string empty = std::string(",") + kUncompressedCell;
+    for (int kind : {kRadioPulse, kLfmPulse, kBarkerPulse}) {
+        SCOPED_TRACE(kind);
+        Harness h;
+        h.params.SetSignalItem(kind);
+        h.RunStage(0);
+        const PulseCompression m = MeasureShown(h.state);
+        EXPECT_TRUE(m.uncompressed && m.envelope.width3db && !m.envelope.pslDb && !m.envelope.islDb);
+        EXPECT_NEAR(m.envelope.width3db.value_or(0), h.params.p.Tc, 2 * h.params.p.Dt);
+        EXPECT_NE(CsvLines(MeasuresCsv(m))[1].find(empty + empty + ","), std::string::npos);
     }
 }
 

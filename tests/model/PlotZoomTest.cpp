@@ -213,7 +213,7 @@ TEST(MainStateReference, HeldUnderLaterRunsReadAndLetGo)
     const ShownPlots& s = *r.state.Shown();
     EXPECT_EQ(s.waveReference, h.id);
     EXPECT_EQ(s.spectrumReference, h.id);
-    EXPECT_EQ(s.waveScale, std::max(WavePeak(s.wave, s.N), WavePeak(h.wave, h.N)));
+    EXPECT_EQ(s.waveScale, std::max(SamplePeak(s.wave, s.N), SamplePeak(h.wave, h.N)));
     EXPECT_EQ(s.spectrumScale, std::max(SpectrumPeak(s.spectrum, s.N), SpectrumPeak(h.spectrum, h.N)));
 
     // The readout: the largest |value| of each curve in the column (the
@@ -249,6 +249,31 @@ TEST(MainStateReference, HeldUnderLaterRunsReadAndLetGo)
     plain.state.Start();
     EXPECT_TRUE(SamePicture(r.picture, plain.picture));
     EXPECT_EQ(readout.At(r.state, 300, 111).find("эталон"), std::string::npos);
+}
+
+// A reference held at one sample step under a run at another (KofDiscret
+// from 4 to 8 halves the step): drawn at its own sample times, as the
+// plotter draws a reference of that step under the run's plots.
+TEST(MainStateReference, DrawnAtItsOwnStepUnderARunAtAnother)
+{
+    Window r;
+    r.state.Start();
+    r.state.HoldReference();
+    r.params.SetKofDiscretItem(2);
+    r.state.Start();
+    const ShownPlots& s = *r.state.Shown();
+    const HeldReference& h = *r.state.Reference();
+    ASSERT_EQ(2 * s.axes.Dt, h.Dt);
+    Picture drawn = r.picture;
+    drawn.Fill(r.settings.PlotBackColor);
+    drawn.SetBrushColor(r.settings.PlotBackColor);
+    PlotReference ref{&h.wave, nullptr, h.N, h.Dt};
+    PlotExtras extras;
+    extras.reference = &ref;
+    DrawTimePlot(drawn, r.settings, s.axes, s.wave, s.N, s.waveCaption, {}, extras);
+    ref.data = &h.spectrum;
+    DrawSpectrumPlot(drawn, r.settings, s.axes, s.spectrum, s.N, s.spectrumCaption, {}, extras);
+    EXPECT_TRUE(SamePicture(r.picture, drawn));
 }
 
 TEST(PlotReadout, Texts)
@@ -345,4 +370,25 @@ TEST(PlotReadout, ReadsTheKeptDataUnderTheCursor)
     EXPECT_EQ(readout.At(r.state, 300, 111).find("   h = "), readout.At(r.state, 300, 111).find("   "));
     EXPECT_NE(readout.At(r.state, 300, 400).find("   |K| = "), std::string::npos);
     EXPECT_EQ(readout.At(r.state, 300, 400).rfind("f = ", 0), 0u);
+}
+
+// Zoomed to 500 samples over 710 pixels a column holds one sample or none,
+// and its edges fall between sample times: the readout reads the sample
+// drawn in the column, sample j at x = 50 + trunc(j·710/500).
+TEST(PlotReadout, ReadsTheSampleDrawnInAColumnOfOne)
+{
+    Window r;
+    r.params.SetTcText("0,05");
+    r.state.Start();
+    r.state.SetZoom(PlotKind::Time, PlotRange{1000 * kDt, 1499 * kDt});
+    const ShownPlots& s = *r.state.Shown();
+    ASSERT_EQ(s.waveSpan, (PlotSpan{1000, 500}));
+    PlotReadout readout;
+    for (long long j = 0; j < 500; ++j) {
+        const long long m = 1000 + j;
+        const long double v = s.wave[m % 2][m / 2];
+        ASSERT_EQ(readout.At(r.state, static_cast<int>(50 + j * 710 / 500), 111),
+                  ReadoutText("t", CoordinateText(m * kDt, (m + 1) * kDt), "с", {{"S", v / s.waveScale, v}}))
+            << m;
+    }
 }

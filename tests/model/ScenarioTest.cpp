@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,7 @@ TEST(Scenario, RefusedFilesNameTheLineAndTheKey)
         {kHead + "Scale=0\nAmplitudeTicks=1\n",
          "строка 4, ключ AmplitudeTicks: переключатель недоступен, пока Scale=0"},
         {kHead + "Model=3\nStage=2\n", "строка 4, ключ Stage: у отдельной модели путь не выбирается, ожидается 0"},
+        {kHead + "Stage=8\n", "строка 3, ключ Stage: ожидается целое число от 0 до 7, получено '8'"},
         {kHead + "PictureSize=0x10\n",
          "строка 3, ключ PictureSize: Горизонтальный размер изображения должен быть от 360 до 20000 точек"},
         {kHead + "Noise=yes\n", "строка 3, ключ Noise: ожидается 0 или 1, получено 'yes'"},
@@ -154,6 +156,11 @@ TEST(Scenario, RefusedFilesNameTheLineAndTheKey)
         {"[Scenario]\nF0=3700\n", "нет строки Version="},
         {"[Scenario]\nVersion=0\n", "строка 2, ключ Version: ожидается целое число от 1, получено '0'"},
         {"", "нет строки [Scenario]"},
+        // A bare CR, which the writer could not give back.
+        {kHead + "K=3\r14\n", "строка 3, ключ K: знак возврата каретки (CR) внутри строки"},
+        {kHead + "K=3,14\r\r\n", "строка 3, ключ K: знак возврата каретки (CR) внутри строки"},
+        // A NUL byte is quoted whole, escaped.
+        {kHead + std::string("F0=1\0x\n", 7), "строка 3, ключ F0: '1\\x00x' is not a valid floating point value"},
     };
     for (const auto& [text, message] : cases) EXPECT_EQ(FailureOf([&] { ParseScenario(text); }), message) << text;
 }
@@ -170,6 +177,19 @@ TEST(Scenario, UnknownKeysAreSkippedAndMissingOnesKeepTheirDefaults)
     EXPECT_EQ(read.scenario.params.p.F0, 3700);
     EXPECT_EQ(read.scenario.params.rText, "1");
     EXPECT_TRUE(read.scenario.size.autoSize);
+}
+
+// Skipped keys are gathered in linear time (a file of 100 000 of them took
+// minutes) and the note names only a few.
+TEST(Scenario, ManyUnknownKeysAreCountedQuicklyAndNamedAFew)
+{
+    std::string text = kHead + "A\x01=1\n";
+    for (int i = 0; i < 100000; ++i) text += "K" + std::to_string(i) + "=1\nK" + std::to_string(i) + "=2\n";
+    const auto start = std::chrono::steady_clock::now();
+    const ScenarioRead read = ParseScenario(text);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(read.unknownKeys.size(), 100001u);
+    EXPECT_EQ(SkippedKeysNote(read.unknownKeys), "Пропущены неизвестные ключи: A\\x01, K0, K1, K2, K3 и ещё 99996");
 }
 
 TEST(Scenario, TextsALineCannotHoldAreNotWritten)

@@ -122,6 +122,21 @@ TEST(EnvelopeMeasures, OfAnEnvelopeBuiltWithKnownLobes)
     EXPECT_NEAR(static_cast<double>(*r.islDb), 10 * std::log10(outside / inside), 1e-12);
 }
 
+// Level stretches on both flanks of the main lobe: its edges pass over them
+// to the minima beyond, so neither stretch is taken for a sidelobe.
+TEST(EnvelopeMeasures, MainLobeRunsOverALevelStretchOnItsFlank)
+{
+    std::vector<double> e(32, 0.05);
+    const double lobe[] = {0.1, 0.4, 0.4, 0.4, 0.7, 1.0, 0.7, 0.4, 0.4, 0.1};
+    for (int i = 0; i < 10; ++i) e[10 + i] = lobe[i];
+    e[9] = e[20] = 0.2;  // the first sidelobes
+    const EnvelopeMeasures r = Measure(e);
+    EXPECT_EQ(r.lobeFirst, 10);
+    EXPECT_EQ(r.lobeLast, 19);
+    ASSERT_TRUE(r.pslDb);
+    EXPECT_NEAR(static_cast<double>(*r.pslDb), 20 * std::log10(0.2), 1e-12);
+}
+
 TEST(EnvelopeMeasures, MissingMeasuresStayEmpty)
 {
     // Level everywhere: the main lobe is the whole record and nothing falls

@@ -69,7 +69,7 @@ TEST(AddNormalNoise, DrawsMagnitudeThenAngleInWaveformOrder)
 {
     const int N = 64;
     const TSignalData in = Pulse(N);
-    const long double peak = PeakValue(in, N, 1);
+    const long double peak = SamplePeak(in, N);
     TSignalData d = in;
     AddNormalNoise(d, N, 5, 12345u);
     ExpectNoise(d, in, N, peak / 5, 12345u);
@@ -86,7 +86,7 @@ TEST(AddNormalNoise, LongBuffersSplitWithoutChangingTheSequence)
 {
     const int N = 1 << 16;
     const TSignalData in = Pulse(N);
-    const long double sigma = PeakValue(in, N, 1) / 2;
+    const long double sigma = SamplePeak(in, N) / 2;
     for (std::uint32_t seed : {7u, 4000000000u}) {
         TSignalData d = in;
         AddNormalNoise(d, N, 2, seed);
@@ -103,13 +103,13 @@ TEST(AddNormalNoise, ZeroDrawIsTakenAgain)
         const TSignalData in = Pulse(N);
         TSignalData d = in;
         AddNormalNoise(d, N, 1, seed);
-        ExpectNoise(d, in, N, PeakValue(in, N, 1), seed);
+        ExpectNoise(d, in, N, SamplePeak(in, N), seed);
     }
     // On an angle draw the zero is an ordinary value.
     const int N = 8;
     TSignalData d = Pulse(N);
     AddNormalNoise(d, N, 1, SeedReachingZeroAt(2));
-    ExpectNoise(d, Pulse(N), N, PeakValue(Pulse(N), N, 1), SeedReachingZeroAt(2));
+    ExpectNoise(d, Pulse(N), N, SamplePeak(Pulse(N), N), SeedReachingZeroAt(2));
 }
 
 TEST(AddNormalNoise, StandardDeviationIsThePeakOverTheRatio)

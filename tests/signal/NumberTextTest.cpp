@@ -135,3 +135,24 @@ TEST(NumberText, PictureAndTableFormats)
     EXPECT_EQ(FormatTable(123456789), "1,2345679E8");
     EXPECT_EQ(FormatTable(12345678), "12345678");
 }
+
+// The windows' figures: 4 digits, nothing beside the largest reads 0, times
+// in the unit their rounded value calls for.
+TEST(NumberText, ReadableFiguresAndDurations)
+{
+    const struct {
+        long double value, largest;
+        bool time;
+        const char* text;
+    } cases[] = {
+        {246.99812152533735L, 1461349.03L, false, "247"},   {4.92e-17L, 1, false, "0"},
+        {-13.94162L, 22.3L, false, "-13,94"},               {1.2e-12L, 1, false, "1,2E-12"},
+        {0.0050008098477486232L, 0.0098L, true, "5,001 мс"}, {0.00044304737102915728L, 0, true, "443 мкс"},
+        {2.0246193715581471e-05L, 0, true, "20,25 мкс"},    {0.00099996L, 0, true, "1 мс"},
+        {0, 0.0098L, true, "0 мс"},                          {3e-19L, 2e-5L, true, "0 мкс"},
+        {21.333L, 0, true, "21,33 с"},                       {9.99996L, 0, true, "10 с"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.time ? FormatDuration(c.value, c.largest) : FormatReadable(c.value, c.largest), c.text)
+            << static_cast<double>(c.value);
+}

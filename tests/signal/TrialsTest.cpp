@@ -63,12 +63,12 @@ TEST(Trials, EnvelopeIsTheProgramsOwnChainAndIndependentOfThreads)
         TSignalData got, wave = scene.echo, env;
         TrialEnvelope(s, i, got);
         FFT(wave, N, -1);
-        AddNormalNoise(wave, N, PeakValue(wave, N, 1) / s.sigma, TrialSeed(seed, N, i));
+        AddNormalNoise(wave, N, SamplePeak(wave, N) / s.sigma, TrialSeed(seed, N, i));
         FFT(wave, N, +1);
         ApplyMatchedFilter(wave, N, scene.filter);
         FFT(wave, N, -1);
         Envelope(wave, N, env);
-        const double top = static_cast<double>(PeakValue(env, N, 1));
+        const double top = static_cast<double>(SamplePeak(env, N));
         for (int m = 0; m < 2 * N; ++m) ASSERT_NEAR(got[m % 2][m / 2], env[m % 2][m / 2], 1e-12 * top) << m;
 
         s.thresholds = {0.2L * top, 0.05L * top};

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cfenv>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <numbers>
 #include <random>
 #include <string>
 
 #include "signal/Errors.h"
+#include "signal/RunControl.h"
+#include "signal/Threads.h"
 #include "signal/WinFFT.h"
 #include "tests/support/FailureOf.h"
 
@@ -238,7 +242,7 @@ TEST(WinFFT, AgreesWithTheTextbookAlgorithmAcrossTheCacheBlockSizes)
             TSignalData fast = x, slow = x;
             FFT(fast, N, static_cast<std::int8_t>(dir));
             ReferenceFFT(slow, N, dir);
-            const long double peak = PeakValue(slow, N, 1);
+            const long double peak = SamplePeak(slow, N);
             EXPECT_LE(MaxDiff(fast, slow, N), 1e-13L * peak) << N << " direction " << dir;
         }
     }
@@ -258,7 +262,7 @@ TEST(WinFFT, RoundTripReproducesTheWaveform)
     TSignalData d = x;
     FFT(d, N, 1);
     FFT(d, N, -1);
-    EXPECT_LE(MaxDiff(d, x, N), 1e-11L * PeakValue(x, N, 1));
+    EXPECT_LE(MaxDiff(d, x, N), 1e-11L * SamplePeak(x, N));
 }
 
 TEST(WinFFT, SizesBeyondTwoToTheNineteenStillTransform)
@@ -305,22 +309,26 @@ TEST(WinFFT, SingleColumnBufferHoldsTheTwoSampleTransform)
     EXPECT_DOUBLE_EQ(d[1][0], 1.0);
 }
 
-TEST(WinFFT, PeakValueModes)
+TEST(WinFFT, SampleAndColumnPeaks)
 {
     TSignalData d = Zeros(4);
     d[0] = {3, -1, 0.5, 2};
     d[1] = {4, 0, -7, 1};
-    EXPECT_EQ(PeakValue(d, 4, 0), 3.0L);
-    EXPECT_EQ(PeakValue(d, 4, 1), 7.0L);
-    EXPECT_NEAR(PeakValue(d, 4, 2), std::sqrt(0.25L + 49), 1e-18);
+    long long at = -1;
+    EXPECT_EQ(SamplePeak(d, 4), 7.0L);
+    EXPECT_EQ(SamplePeakAt(d, 4, at), 7.0L);
+    EXPECT_EQ(at, 5);  // row 1 of column 2
+    EXPECT_NEAR(ColumnPeak(d, 4), std::sqrt(0.25L + 49), 1e-18);
     // Column 0 is one complex value: modulus 5, not its parts.
     d[1][2] = 0;
-    EXPECT_EQ(PeakValue(d, 4, 2), 5.0L);
-    // Only the first N columns count.
-    EXPECT_EQ(PeakValue(d, 2, 1), 4.0L);
+    EXPECT_EQ(ColumnPeak(d, 4), 5.0L);
+    // Only the first N columns count, and the first of equal peaks is found.
+    EXPECT_EQ(SamplePeak(d, 2), 4.0L);
     TSignalData neg = Zeros(2);
     neg[0] = {-9, 1};
-    EXPECT_EQ(PeakValue(neg, 2, 0), 9.0L);
+    neg[1] = {9, 0};
+    EXPECT_EQ(SamplePeakAt(neg, 2, at), 9.0L);
+    EXPECT_EQ(at, 0);
 }
 
 TEST(WinFFT, EnergyAccumulatesInExtendedPrecision)
@@ -355,7 +363,7 @@ TEST(WinFFT, ResultsBeyondTheDoubleRangeFailAsOverflow)
 {
     // A spectrum near the top of the double range (column 0 alone doubles it): the inverse sums 2N
     // columns unscaled, which no double can hold.
-    for (int N : {1, 8, 1 << 14}) {
+    for (int N : {1, 8, 1 << 14, 1 << 18}) {
         TSignalData d = Zeros(N);
         for (int i = 0; i < N; ++i) {
             d[0][i] = 0.75 * DBL_MAX;
@@ -414,4 +422,55 @@ TEST(ComplexFFT, MatchesTheDirectSumAndAPairScalesByN)
             ASSERT_NEAR(im[n] / N, i0[n], 1e-13);
         }
     }
+}
+
+TEST(WinFFT, ThreadsAndRefusedThreadsGiveTheSameBits)
+{
+    // Large transforms share their passes among threads; a system that
+    // refuses the threads leaves the work to the caller. Either way every
+    // output bit is the one a single thread gives.
+    for (int N : {1 << 18, 1 << 20}) {
+        const TSignalData x = Random(N, N);
+        std::vector<TSignalData> out;
+        for (int mode : {1, 2, 0}) {  // threads; 0: two asked for, none granted
+            SetWorkThreads(mode == 1 ? 1 : 2);
+            RefuseThreads(mode == 0);
+            TSignalData forward = x, inverse = x, complex = x;
+            FFT(forward, N, 1);
+            FFT(inverse, N, -1);
+            ComplexFFT(complex[0].data(), complex[1].data(), N, -1);
+            for (const TSignalData* d : {&forward, &inverse, &complex}) out.push_back(*d);
+        }
+        RefuseThreads(false);
+        SetWorkThreads(0);
+        for (std::size_t k = 3; k < out.size(); ++k)
+            for (int r = 0; r < 2; ++r)
+                EXPECT_EQ(std::memcmp(out[k][r].data(), out[k % 3][r].data(), N * sizeof(double)), 0)
+                    << N << " result " << k;
+    }
+}
+
+TEST(WinFFT, AStopEndsALargeTransformWithinAPieceOfEveryThread)
+{
+    const int N = 1 << 20;
+    TSignalData d = Random(N, 9);
+    for (int threads : {1, 2}) {
+        SCOPED_TRACE(threads);
+        SetWorkThreads(threads);
+        RunControl control;
+        const RunScope scope(&control);
+        control.Plan(1);
+        control.BeginStep("transform", 1);
+        std::atomic<int> seen{0};
+        constexpr int kStopAt = 250;  // well into the transform
+        control.onCheckpoint = [&] {
+            if (++seen == kStopAt) control.RequestStop();
+        };
+        EXPECT_THROW(FFT(d, N, 1), RunStopped);
+        // Each other thread finishes the piece in hand and no more.
+        EXPECT_LE(seen.load(), kStopAt + threads - 1);
+        EXPECT_GT(control.Percent(), 10);
+        EXPECT_LT(control.Percent(), 90);
+    }
+    SetWorkThreads(0);
 }

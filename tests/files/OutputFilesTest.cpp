@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <csignal>
 #include <filesystem>
@@ -9,7 +14,7 @@
 #include <map>
 #include <sstream>
 
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 #include "signal/Errors.h"
 #include "tests/support/TempDir.h"
 
@@ -110,6 +115,27 @@ TEST(OutputFilesTest, FaultAtAnyStepLeavesEveryTargetAsItWas)
     EXPECT_EQ(fired, 2 * 5 * 3 + 1);
 }
 
+// Every target there before: a failed rename of any output, its backups
+// linked or copied, puts each target back with its own bytes.
+TEST(OutputFilesTest, RollbackOfTargetsThatAllExistedKeepsEachOnesBytes)
+{
+    TempDir dir;
+    FaultOff off;
+    const std::map<std::string, std::string> before = {{"a.bin", "old a"}, {"b.bin", "old b"}, {"c.bin", "old c"}};
+    for (bool refuseLinks : {false, true})
+        for (std::size_t index = 0; index < 3; ++index) {
+            for (const auto& [name, bytes] : before) Put(dir / name, bytes);
+            SetOutputFaultForTesting([&](OutputStep s, std::size_t i) {
+                if (s == OutputStep::Link && refuseLinks) return EPERM;
+                return s == OutputStep::Rename && i == index ? EIO : 0;
+            });
+            OutputSet set;
+            for (const auto& [name, bytes] : before) set.Add(dir / name).Write("new " + bytes);
+            EXPECT_THROW(set.CommitAll(), SonavirError);
+            EXPECT_EQ(Entries(dir), before) << index << (refuseLinks ? " copy" : " link");
+        }
+}
+
 TEST(OutputFilesTest, SavesThroughLinksKeepingModesAndTheUsualModeForNewFiles)
 {
     TempDir dir;
@@ -168,6 +194,93 @@ TEST(OutputFilesTest, TemporaryNamesFitAnyNameAndTakeNoOneElsesFile)
         EXPECT_EQ(std::string(e.what()), "Cannot create file \"/dev/null\". Not a regular file");
     }
     EXPECT_EQ(Entries(dir), expected);
+}
+
+// Two sets into one folder at once: the second, asked to land while the
+// first is halfway (its second rename held back), waits and lands whole.
+TEST(OutputFilesTest, ConcurrentSetsInOneFolderLandEachWhole)
+{
+    TempDir dir;
+    FaultOff off;
+    std::thread::id slow;
+    std::atomic<bool> halfway{false};
+    SetOutputFaultForTesting([&](OutputStep step, std::size_t index) {
+        if (step == OutputStep::Rename && index == 1 && std::this_thread::get_id() == slow) {
+            halfway = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        return 0;
+    });
+    auto land = [&](const std::string& tag) {
+        OutputSet set;
+        set.Add(dir / "a.txt").Write(tag);
+        set.Add(dir / "b.txt").Write(tag);
+        set.CommitAll();
+    };
+    std::thread first([&] {
+        slow = std::this_thread::get_id();
+        land("first");
+    });
+    while (!halfway) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    land("second");
+    first.join();
+    const auto entries = Entries(dir);
+    EXPECT_EQ(entries, (std::map<std::string, std::string>{{"a.txt", "second"}, {"b.txt", "second"}}));
+}
+
+// A file the user may not write in place is not replaced either: read-only,
+// or (as another user) someone else's in a folder open to all.
+TEST(OutputFilesDeathTest, FilesTheUserMayNotWriteAreRefused)
+{
+    GTEST_FLAG_SET(death_test_style, "fast");
+    TempDir dir;
+    fs::permissions(dir.path, fs::perms(0777));
+    Put(dir / "read-only.txt", "kept");
+    fs::permissions(dir / "read-only.txt", fs::perms(0444));
+    Put(dir / "theirs.txt", "kept");
+    const bool asOther = ::geteuid() == 0;  // root may write anything: act as nobody
+    EXPECT_EXIT(
+        {
+            if (asOther && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(3);
+            int refused = 0;
+            for (const char* name : {"read-only.txt", "theirs.txt"}) {
+                if (!asOther && std::string(name) == "theirs.txt") continue;
+                try {
+                    WriteFileAtomically(dir / name, "replaced");
+                } catch (const SonavirError& e) {
+                    if (std::string(e.what()) == "Cannot create file \"" + (dir / name) + "\". Permission denied")
+                        ++refused;
+                }
+            }
+            _exit(refused == (asOther ? 2 : 1) ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(Entries(dir), (std::map<std::string, std::string>{{"read-only.txt", "kept"}, {"theirs.txt", "kept"}}));
+}
+
+// A run killed outright leaves its temporary file; the next set writing into
+// that folder removes it, and leaves alone those whose run still lives.
+TEST(OutputFilesDeathTest, TemporariesOfKilledRunsGoWithTheNextWrite)
+{
+    GTEST_FLAG_SET(death_test_style, "fast");
+    TempDir dir;
+    EXPECT_EXIT(
+        {
+            OutputSet set;
+            set.Add(dir / "a.bin").Write(std::string(1 << 17, 'x'));
+            std::raise(SIGKILL);
+        },
+        testing::KilledBySignal(SIGKILL), "");
+    ASSERT_EQ(Entries(dir).size(), 1u);  // the killed run's temporary
+    OutputSet live;
+    live.Add(dir / "live.bin").Write(std::string(1 << 17, 'y'));
+    WriteFileAtomically(dir / "b.bin", "b");
+    auto entries = Entries(dir);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries.at("b.bin"), "b");
+    live.CommitAll();
+    EXPECT_EQ(Entries(dir).size(), 2u);
+    EXPECT_EQ(Entries(dir).count("live.bin"), 1u);
 }
 
 TEST(OutputFilesDeathTest, TerminatingSignalsRemoveTemporaryFiles)

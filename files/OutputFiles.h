@@ -12,8 +12,16 @@
 //
 // A symbolic link is saved through: its target gets the new content and the
 // link stays. A replaced file keeps its permission bits; a new one gets the
-// usual 0666 less the umask. A run ended by SIGINT, SIGTERM or SIGHUP removes
-// its temporary files before it dies of that signal.
+// usual 0666 less the umask. A file the user may not write (read-only, or
+// someone else's) is refused, as writing it in place would be. A run ended by
+// SIGINT, SIGTERM or SIGHUP removes its temporary files before it dies of that
+// signal.
+//
+// Several programs may write into one folder at once. An advisory lock on
+// the folder (flock on the folder itself) is held while a set lands, so that
+// sets land one after another, each whole; each temporary file is locked
+// while it lives, and a program that makes a temporary file in a folder
+// first removes those of ours whose lock is free (left by a killed run).
 
 #include <cstddef>
 #include <functional>
@@ -62,6 +70,7 @@ private:
     std::string temp_;        // our temporary file, "" until created
     std::string backup_;      // the replaced file kept until the set has landed
     int fd_ = -1;
+    int lockFd_ = -1;         // holds the temporary's lock while it lives
     int slot_ = -1;           // place in the table the signal handler cleans
     dev_t dev_ = 0;           // identity of our file, to tell it from others'
     ino_t ino_ = 0;
@@ -91,6 +100,10 @@ public:
     // Removes the temporary files; nothing lands.
     void Discard();
 
+    // Whether an output named PATH (as given) has been written to, before
+    // the commit: an output asked for and never written is a fault.
+    bool Holds(const std::string& path) const;
+
 private:
     void Rollback();
 
@@ -102,6 +115,12 @@ private:
 // (its default action): for a signal handler of the program's own that lets
 // a second signal end what a first one asked to stop. Async-signal-safe.
 [[noreturn]] void EndBySignal(int sig);
+
+// The file a save through PATH replaces, as one name for every spelling of
+// it: symbolic links followed to the end (a dangling one to the file it would
+// create) and the folder resolved (".", "..", links, the working folder).
+// A folder that does not exist is resolved as far as the names go.
+std::string OutputTarget(const std::string& path);
 
 // One file's whole content, atomically. Fails with "Cannot create file "%s". %s".
 void WriteFileAtomically(const std::string& path, const std::string& bytes);

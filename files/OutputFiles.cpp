@@ -1,16 +1,24 @@
-#include "display/OutputFiles.h"
+#include "files/OutputFiles.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <mutex>
 #include <random>
+#include <dirent.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <utility>
+#include <vector>
 
 #include "signal/Errors.h"
 
@@ -126,9 +134,14 @@ void Unregister(int& slot)
 
 // ---- Names ------------------------------------------------------------------
 
+constexpr char kTemporaryPrefix[] = ".sonavir-";
+constexpr char kBackupPrefix[] = ".sonavir-old-";
+constexpr std::size_t kUniqueLength = 10;
+
 // Short, so that any name legal for the target is legal beside it; hidden, so
-// that a listing taken meanwhile does not show it.
-std::string UniqueName()
+// that a listing taken meanwhile does not show it. A backup's name differs
+// from a temporary's: only temporaries are ever removed as stale.
+std::string UniqueName(const char* prefix = kTemporaryPrefix)
 {
     static std::mt19937_64 engine = [] {
         std::seed_seq seed{std::uint64_t(std::random_device{}()), std::uint64_t(::getpid()),
@@ -136,10 +149,19 @@ std::string UniqueName()
         return std::mt19937_64(seed);
     }();
     static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string name = ".sonavir-";
+    std::string name = prefix;
     std::uint64_t bits = engine();
-    for (int i = 0; i < 10; ++i, bits /= 36) name.push_back(kDigits[bits % 36]);
+    for (std::size_t i = 0; i < kUniqueLength; ++i, bits /= 36) name.push_back(kDigits[bits % 36]);
     return name;
+}
+
+bool IsTemporaryName(const char* name)
+{
+    const std::size_t prefix = sizeof kTemporaryPrefix - 1;
+    if (std::strncmp(name, kTemporaryPrefix, prefix) != 0 || std::strlen(name) != prefix + kUniqueLength) return false;
+    for (const char* c = name + prefix; *c; ++c)
+        if (!((*c >= 'a' && *c <= 'z') || (*c >= '0' && *c <= '9'))) return false;
+    return true;
 }
 
 std::string FolderOf(const std::string& path)
@@ -164,6 +186,73 @@ int FollowLinks(std::string& path)
         path = link[0] == '/' ? link : FolderOf(path) + link;
     }
     return ELOOP;
+}
+
+// flock, waiting through signals that the program survives.
+bool Lock(int fd, int how)
+{
+    int r;
+    do r = ::flock(fd, how);
+    while (r != 0 && errno == EINTR);
+    return r == 0;
+}
+
+// Advisory locks on folders, taken in the order of their identities (two
+// sets locking the same two folders never wait for each other) and once per
+// folder however it is named. A folder that cannot be opened or a file system
+// without flock goes without: the lock orders our own programs, it guards
+// nothing else.
+class FolderLocks {
+public:
+    FolderLocks(const std::vector<std::string>& folders, int how)
+    {
+        std::vector<std::pair<std::pair<dev_t, ino_t>, int>> found;
+        for (const std::string& f : folders) {
+            const int fd = ::open(f.empty() ? "." : f.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            struct stat st {};
+            if (fd >= 0 && ::fstat(fd, &st) == 0) found.push_back({{st.st_dev, st.st_ino}, fd});
+            else if (fd >= 0) ::close(fd);
+        }
+        std::sort(found.begin(), found.end());
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            if (i > 0 && found[i].first == found[i - 1].first) {
+                ::close(found[i].second);  // a second lock of our own would wait for the first
+                continue;
+            }
+            fds_.push_back(found[i].second);
+            (void)Lock(found[i].second, how);
+        }
+    }
+    ~FolderLocks()
+    {
+        for (int fd : fds_) ::close(fd);
+    }
+    FolderLocks(const FolderLocks&) = delete;
+    FolderLocks& operator=(const FolderLocks&) = delete;
+
+private:
+    std::vector<int> fds_;
+};
+
+// Our temporaries in FOLDER whose lock is free: their program died without
+// removing them (SIGKILL, a crash, a power cut). Called with the folder
+// locked, so no temporary is between being made and being locked.
+void RemoveStaleTemporaries(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return;
+    while (const dirent* e = ::readdir(dir)) {
+        if (!IsTemporaryName(e->d_name)) continue;
+        const std::string path = folder + e->d_name;
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 }  // namespace
@@ -192,12 +281,15 @@ void OutputFile::Fail(const char* reason) const
 // A folder cannot be replaced by a file, and a device or a pipe is not a
 // file to be replaced (a save to /dev/null must not swap the device away).
 // Whether the target exists.
+// Nor is a file the user may not write: renaming over it would replace what
+// writing it in place would be refused.
 bool OutputFile::CheckTarget() const
 {
     struct stat st {};
     if (::lstat(target_.c_str(), &st) != 0) return false;
     if (S_ISDIR(st.st_mode)) Fail(EISDIR);
     if (!S_ISREG(st.st_mode)) Fail("Not a regular file");
+    if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) Fail(errno);
     return true;
 }
 
@@ -209,8 +301,12 @@ void OutputFile::Create()
     const bool replacing = CheckTarget() && ::lstat(target_.c_str(), &old) == 0;
 
     InstallSignalHandlers();
-    SignalsHeld held;  // registered as soon as it exists
     const std::string folder = FolderOf(target_);
+    // Exclusively: what killed runs left goes, and ours is locked before
+    // another program's cleaning can see it.
+    const FolderLocks folderLock({folder}, LOCK_EX);
+    RemoveStaleTemporaries(folder);
+    SignalsHeld held;  // registered as soon as it exists
     for (int attempt = 0;; ++attempt) {
         std::string name = folder + UniqueName();
         int err = Fault(OutputStep::Create, index_);
@@ -225,6 +321,11 @@ void OutputFile::Create()
         }
         if (err != EEXIST || attempt >= kNameAttempts) Fail(err);
     }
+    // The lock lives on a file description of its own, so that closing the
+    // written one at the end of writing keeps it.
+    lockFd_ = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (lockFd_ < 0) lockFd_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    if (lockFd_ >= 0) (void)::flock(lockFd_, LOCK_EX | LOCK_NB);
     struct stat st {};
     if (::fstat(fd_, &st) != 0) Fail(errno);
     dev_ = st.st_dev;
@@ -290,7 +391,7 @@ void OutputFile::Backup()
     if (!existed_) return;
     const std::string folder = FolderOf(target_);
     for (int attempt = 0;; ++attempt) {
-        std::string name = folder + UniqueName();
+        std::string name = folder + UniqueName(kBackupPrefix);
         int err = Fault(OutputStep::Link, index_);
         if (!err && ::link(target_.c_str(), name.c_str()) == 0) {
             backup_ = std::move(name);
@@ -312,7 +413,7 @@ void OutputFile::Backup()
         Fail(err);
     };
     for (int attempt = 0; out < 0; ++attempt) {
-        std::string name = folder + UniqueName();
+        std::string name = folder + UniqueName(kBackupPrefix);
         out = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (out >= 0) backup_ = std::move(name);
         else if (errno != EEXIST || attempt >= kNameAttempts) fail(errno);
@@ -367,6 +468,11 @@ void OutputFile::Discard()
     }
     if (!temp_.empty() && !landed_) ::unlink(temp_.c_str());
     if (!backup_.empty()) ::unlink(backup_.c_str());
+    // Only once the name is gone or landed: a free lock marks a stale file.
+    if (lockFd_ >= 0) {
+        ::close(lockFd_);
+        lockFd_ = -1;
+    }
     temp_.clear();
     backup_.clear();
     buffer_.clear();
@@ -407,6 +513,10 @@ void OutputSet::CommitAll()
     if (done_) return;
     for (auto& f : files_) f->Finish();
 
+    // Sets landing in one folder at once land one after another, each whole.
+    std::vector<std::string> folders;
+    for (auto& f : files_) folders.push_back(FolderOf(f->target_));
+    const FolderLocks locks(folders, LOCK_EX);
     SignalsHeld held;
     try {
         for (auto& f : files_) f->existed_ = f->CheckTarget();
@@ -424,6 +534,30 @@ void OutputSet::CommitAll()
     }
     for (auto& f : files_) f->Discard();  // drops the backups; landed files stay
     done_ = true;
+}
+
+bool OutputSet::Holds(const std::string& path) const
+{
+    return std::any_of(files_.begin(), files_.end(),
+                       [&](const auto& f) { return f->Path() == path && !f->temp_.empty(); });
+}
+
+std::string OutputTarget(const std::string& path)
+{
+    std::string target = path;
+    (void)FollowLinks(target);  // a link that cannot be read is compared as it stands
+    const std::string folder = FolderOf(target);
+    const std::string name = target.substr(folder.size());
+    char resolved[PATH_MAX];
+    std::string where;
+    if (::realpath(folder.empty() ? "." : folder.c_str(), resolved)) {
+        where = resolved;
+    } else {
+        std::error_code ec;
+        where = std::filesystem::absolute(folder.empty() ? "." : folder, ec).lexically_normal().string();
+    }
+    if (where.empty() || where.back() != '/') where.push_back('/');
+    return where + name;
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& bytes)
