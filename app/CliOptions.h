@@ -68,6 +68,8 @@ struct CliOptions {
     std::string ledgerFile, measuresFile;
     // The zoom: a time range in seconds, a frequency range in hertz.
     std::optional<PlotRange> timeRange, freqRange;
+    // Cursors A and B on the waveform, in seconds.
+    std::optional<PlotRange> cursors;
     // The reference drawn under the run: the same situation at another
     // stage and with other parameters, in the order given.
     std::optional<int> referenceStage;

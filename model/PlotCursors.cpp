@@ -1,5 +1,6 @@
 #include "model/PlotCursors.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "model/PlotScene.h"
@@ -10,6 +11,12 @@ namespace sonavir {
 namespace {
 
 constexpr int kDeltaDigits = 4;
+
+void AppendCursorCell(std::string& line, const std::optional<long double>& value)
+{
+    line.push_back(',');
+    if (value) AppendCsvNumber(line, *value);
+}
 
 }  // namespace
 
@@ -139,6 +146,34 @@ PlotCursorMarks CursorMarks(const CursorReadout& r)
     }
     marks.summary = CursorSummaryText(r);
     return marks;
+}
+
+std::string WithCursorColumns(const std::string& csv, const CursorReadout& readout)
+{
+    const auto position = [](const std::optional<CursorReading>& c) {
+        return c ? std::optional<long double>(c->position) : std::nullopt;
+    };
+    const auto value = [](const std::optional<CursorReading>& c) {
+        return c ? std::optional<long double>(c->value.raw) : std::nullopt;
+    };
+    std::string cells;
+    for (const std::optional<long double>& cell :
+         {position(readout.a), value(readout.a), position(readout.b), value(readout.b), readout.delta,
+          readout.inverse, readout.ratioDb})
+        AppendCursorCell(cells, cell);
+    std::string out;
+    std::size_t from = 0;
+    bool header = true;
+    while (from < csv.size()) {
+        const std::size_t end = std::min(csv.find('\n', from), csv.size());
+        out.append(csv, from, end - from);
+        out += header ? ",cursor_a_pos,cursor_a,cursor_b_pos,cursor_b,cursor_delta,cursor_inverse,cursor_ratio_db"
+                      : cells;
+        out.push_back('\n');
+        header = false;
+        from = end + 1;
+    }
+    return out;
 }
 
 }  // namespace sonavir

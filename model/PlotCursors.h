@@ -69,6 +69,11 @@ std::string CursorReadoutText(const ShownPlots& shown, const CursorReadout& read
 // "B - A: Δt = 0,002224 с   1/Δt = 449,6 Гц   B/A = -6,021 дБ"; "" with
 // fewer than two cursors.
 std::string CursorSummaryText(const CursorReadout& readout);
+// A CSV (a header line, then rows) with the cursors' readout as extra
+// columns: cursor_a_pos, cursor_a, cursor_b_pos, cursor_b, cursor_delta,
+// cursor_inverse, cursor_ratio_db (positions in s or Hz, values as the run
+// gives them, %.17g); a cell without a value is left empty.
+std::string WithCursorColumns(const std::string& csv, const CursorReadout& readout);
 // What a plot draws of the cursors on it (display/Plotter.h), from its points.
 PlotCursorMarks CursorMarks(const CursorReadout& readout);
 
