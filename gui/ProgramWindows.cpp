@@ -160,8 +160,13 @@ void ProgramWindows::Place(QWidget* window)
 
 void ProgramWindows::ShowToolWindow(QWidget* window)
 {
-    if (placed_.insert(window).second) Place(window);
+    const bool first = placed_.insert(window).second;
+    if (first) Place(window);
+    const QSize before = window->size();
     window->show();
+    // A window that fits itself to what it shows (the ledger) knows its
+    // size only once shown: placed again for it.
+    if (first && window->size() != before) Place(window);
     window->raise();
     window->activateWindow();
 }

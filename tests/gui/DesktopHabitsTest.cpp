@@ -281,6 +281,12 @@ private slots:
                 if (i < 2) scene.taken.push_back(frame);
             }
         }
+        // A window that fits itself to its table on showing is placed at the
+        // size it then has.
+        p.mainWindow->show();
+        p.ShowToolWindow(p.ledgerWindow.get());
+        const QRect ledger = p.ledgerWindow->frameGeometry();
+        QCOMPARE(ledger.topLeft(), PlaceToolWindow(p.SceneFor(p.ledgerWindow.get()), ledger.size(), false).at);
     }
 
     // A table copies as tab-separated text and saves as CSV what it shows,
