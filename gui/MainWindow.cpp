@@ -367,6 +367,8 @@ void MainWindow::BuildMenu()
     DropReferenceItem = item(ImageItem, "Убрать &эталон");
     HelpItem = menuBar()->addMenu(QStringLiteral("&Справка"));
     GuideItem = item(HelpItem, "&Руководство", QKeySequence(Qt::Key_F1));
+    // F1 from any of the program's windows, the tool windows too.
+    GuideItem->setShortcutContext(Qt::ApplicationShortcut);
     HelpItem->addSeparator();
     N1 = item(HelpItem, "&Проверить обновление");
     N7 = item(HelpItem, "С&качать описание имитационной модели");

@@ -251,6 +251,12 @@ private slots:
         QTest::keyClick(p.mainWindow.get(), Qt::Key_F1);
         QVERIFY(p.guideWindow->isVisible());
         QCOMPARE(p.guideWindow->GuideBrowser->documentTitle(), QStringLiteral("Сонавир: руководство"));
+        // F1 from a tool window too.
+        p.guideWindow->hide();
+        p.parametersWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(p.parametersWindow.get()));
+        QTest::keyClick(p.parametersWindow.get(), Qt::Key_F1);
+        QVERIFY(p.guideWindow->isVisible());
     }
 
     // At 1280 x 1024 every tool window lies beside the main window; at
