@@ -293,6 +293,11 @@ private slots:
         p.ShowToolWindow(p.ledgerWindow.get());
         const QRect ledger = p.ledgerWindow->frameGeometry();
         QCOMPARE(ledger.topLeft(), PlaceToolWindow(p.SceneFor(p.ledgerWindow.get()), ledger.size(), false).at);
+        // Where the user moved it, it stays for the session.
+        p.ledgerWindow->move(ledger.topLeft() + QPoint(17, 9));
+        p.ledgerWindow->hide();
+        p.ShowToolWindow(p.ledgerWindow.get());
+        QCOMPARE(p.ledgerWindow->frameGeometry().topLeft(), ledger.topLeft() + QPoint(17, 9));
     }
 
     // A table copies as tab-separated text and saves as CSV what it shows,
