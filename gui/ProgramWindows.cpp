@@ -94,6 +94,12 @@ ProgramWindows::ProgramWindows()
     // The series takes the picture: a run of the main window ends first.
     QObject::connect(evaluationWindow.get(), &EvaluationWindow::lockChanged, mainWindow.get(), [this](bool locked) {
         if (locked) mainWindow->StopRun();
+        // Lowered for the series' window, the main window gets its height
+        // back when that closes, unless the user has resized it meanwhile.
+        if (!locked && heightBeforeSeries_ > 0) {
+            if (mainWindow->height() == loweredHeight_) mainWindow->resize(mainWindow->width(), heightBeforeSeries_);
+            heightBeforeSeries_ = 0;
+        }
     });
 }
 
@@ -154,7 +160,11 @@ void ProgramWindows::Place(QWidget* window)
     const QSize margins = mainWindow->frameGeometry().size() - mainWindow->size();
     const QSize frame = window->isVisible() ? window->frameGeometry().size() : window->size() + margins;
     const ToolPlacement place = PlaceToolWindow(scene, frame, window == evaluationWindow.get());
-    if (place.mainHeight > 0) mainWindow->resize(mainWindow->width(), place.mainHeight - margins.height());
+    if (place.mainHeight > 0) {
+        if (heightBeforeSeries_ == 0) heightBeforeSeries_ = mainWindow->height();
+        mainWindow->resize(mainWindow->width(), place.mainHeight - margins.height());
+        loweredHeight_ = mainWindow->height();
+    }
     window->move(place.at);
 }
 

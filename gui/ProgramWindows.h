@@ -70,6 +70,8 @@ public:
 
 private:
     std::set<const QWidget*> placed_;
+    int heightBeforeSeries_ = 0;  // > 0: the main window's height before it was lowered
+    int loweredHeight_ = 0;       // and the height it was lowered to
 };
 
 }  // namespace sonavir
