@@ -24,8 +24,9 @@ GuideWindow::GuideWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(GuideBrowser);
-    // Fits a 1024 x 768 screen beside nothing else.
-    resize(620, 600);
+    // Low enough to open under the main window on a 1280 x 1024 screen, and
+    // off the waveform on a 1024 x 768 one; the user may make it larger.
+    resize(600, 430);
 }
 
 QUrl GuideWindow::GuideSource()
