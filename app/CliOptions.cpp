@@ -7,6 +7,7 @@
 #include "app/CommandLine.h"
 #include "display/PictureSizing.h"
 #include "files/OutputFiles.h"
+#include "model/AmbiguityStudy.h"
 #include "model/EchoPath.h"
 #include "model/Scenario.h"
 #include "signal/Errors.h"
@@ -75,7 +76,8 @@ CliSetting ParseSetting(const std::string& text, const std::string& option = "--
 // --scenario, ...) belong to, whose explanations form the common part.
 constexpr unsigned kRender = 1u << 0;
 constexpr unsigned kEvaluate = 1u << 1;
-constexpr unsigned kEvery = kRender | kEvaluate;
+constexpr unsigned kAmbiguity = 1u << 2;
+constexpr unsigned kEvery = kRender | kEvaluate | kAmbiguity;
 
 using Out = CliOption::Output;
 
@@ -106,6 +108,28 @@ std::string CommandsOf(unsigned bits)
     return text;
 }
 
+// The row of an option as COMMAND (its bit) takes it, or else the first of
+// that name; nullptr for no row of that name.
+const CliOption* RowOf(const std::string& name, unsigned command)
+{
+    const CliOption* first = nullptr;
+    for (const CliOption& row : CliOptionTable())
+        if (name == row.name) {
+            if (row.commands & command) return &row;
+            if (!first) first = &row;
+        }
+    return first;
+}
+
+// The commands that have a row of that name.
+unsigned CommandsNamed(const std::string& name)
+{
+    unsigned bits = 0;
+    for (const CliOption& row : CliOptionTable())
+        if (name == row.name) bits |= row.commands;
+    return bits;
+}
+
 // The outputs' rules: the picture is what makes a run, so an output of the
 // run without it would be silently dropped; and two outputs into one file,
 // however its name is spelled, would overwrite each other.
@@ -114,11 +138,7 @@ void CheckOutputs(const CliOptions& o, const CliCommand& command)
     const CliOption* picture = nullptr;
     for (const CliOption& row : CliOptionTable())
         if (row.output == Out::Picture && (row.commands & command.bit)) picture = &row;
-    auto rowOf = [](const std::string& name) {
-        for (const CliOption& row : CliOptionTable())
-            if (name == row.name) return &row;
-        return static_cast<const CliOption*>(nullptr);
-    };
+    auto rowOf = [&](const std::string& name) { return RowOf(name, command.bit); };
     if (picture) {
         const bool hasPicture = std::any_of(o.outputs.begin(), o.outputs.end(),
                                             [&](const auto& out) { return out.option == picture->name; });
@@ -229,6 +249,8 @@ const std::vector<CliCommand>& CliCommands()
         {CliOptions::Command::Render, "render", "one Start of the main window", kRender, nullptr, RunRender},
         {CliOptions::Command::Evaluate, "evaluate", "one Start of the evaluation window", kEvaluate, CheckEvaluate,
          RunEvaluate},
+        {CliOptions::Command::Ambiguity, "ambiguity", "the map of the window \"Функция неопределенности\"",
+         kAmbiguity, nullptr, RunAmbiguity},
     };
     return commands;
 }
@@ -278,12 +300,13 @@ const std::vector<CliOption>& CliOptionTable()
         {"--set", "NAME=TEXT", kEvery, true, Out::No,
          "a parameter exactly as typed into its control: F0, FD, Tc,\n"
          "KofDiscret (2, 4, 8, 16, 64), Q, K, Sln, Temperature, R,\n"
-         "GruntHeight, NOrder, Radius, Dt; item numbers for Signal (0 .. 2),\n"
-         "Antenna (0 .. 1), Grunt (0 .. 2); Snr as a position 1 .. 100.\n"
+         "GruntHeight, NOrder, Radius, Dt, V; item numbers for Signal\n"
+         "(0 .. 2), Antenna (0 .. 1), Grunt (0 .. 2), Window (0 .. 4);\n"
+         "Snr as a position 1 .. 100.\n"
          "Applied in the order given, as if typed one after another",
          [](O& o, const std::string& v) { o.settings.push_back(ParseSetting(v, "--set")); }, kEvaluate,
          "only what a series reads: not Dt, R, GruntHeight, Radius,\n"
-         "Antenna, Q, K or Snr, and not Signal with --mode 1"},
+         "Antenna, Q, K, Snr or V, and not Signal with --mode 1"},
         {"--filter", nullptr, kRender, false, Out::No, "the matched filter on (\"Фильтр\")",
          [](O& o, const std::string&) { o.filter = true; }},
         {"--echo-filter", nullptr, kRender, false, Out::No, "the filter matched to the echo, not to the probe",
@@ -314,7 +337,8 @@ const std::vector<CliOption>& CliOptionTable()
         {"--ticks", "NA,NT,NF", kRender, false, Out::No, "tick counts of amplitude, time and frequency (1 .. 30)",
          [](O& o, const std::string& v) { o.ticks = ParseTicks(v); }},
         {"--size", "WxH", kEvery, false, Out::No, "picture width and height in pixels (default 785x484)",
-         [](O& o, const std::string& v) { o.size = ParseSize(v); }},
+         [](O& o, const std::string& v) { o.size = ParseSize(v); }, kAmbiguity,
+         "the map's picture: default 980x760, at least 640x480"},
         {"--time-range", "T0;T1", kRender, false, Out::No,
          "zooms the waveform into T0 .. T1 seconds, held to the\n"
          "run's record (\"0,005;0,012\"); its amplitudes keep the scale\n"
@@ -351,6 +375,32 @@ const std::vector<CliOption>& CliOptionTable()
          [](O& o, const std::string& v) { o.measuresFile = v; }},
         {"--table", "FILE", kEvaluate, false, Out::Run, "the result table, cells separated by ';'",
          [](O& o, const std::string& v) { o.tableFile = v; }},
+        {"--delay-range", "T0;T1", kAmbiguity, false, Out::No,
+         "the map's delays in seconds, held to -Tc .. +Tc\n"
+         "(default the whole of it)",
+         [](O& o, const std::string& v) { o.delayRange = ParseRange("--delay-range", v); }},
+        {"--doppler-range", "F0;F1", kAmbiguity, false, Out::No,
+         "its Doppler shifts in hertz (default +-nu_max, the\n"
+         "larger of 4/Tc and the Doppler of 30 m/s at F0)",
+         [](O& o, const std::string& v) { o.dopplerRange = ParseRange("--doppler-range", v); }},
+        {"--doppler-points", "N", kAmbiguity, false, Out::No, "its rows, 1 .. 4097 (default 129)",
+         [](O& o, const std::string& v) {
+             o.dopplerPoints = ParseInt("--doppler-points", v, 1, kMaxAmbiguityRows);
+         }},
+        {"--wideband", nullptr, kAmbiguity, false, Out::No,
+         "\"Широкополосная\": each row the probe scaled in time\n"
+         "by (c + V)/(c - V), V = c nu/(2 F0), not shifted in frequency",
+         [](O& o, const std::string&) { o.wideband = true; }},
+        {"--map", "FILE", kAmbiguity, false, Out::Run, "the map as CSV: delay,doppler,level_db",
+         [](O& o, const std::string& v) { o.mapFile = v; }},
+        {"--cuts", "FILE", kAmbiguity, false, Out::Run,
+         "the zero-Doppler and zero-delay cuts as CSV:\n"
+         "cut,delay,doppler,level_db",
+         [](O& o, const std::string& v) { o.cutsFile = v; }},
+        {"--measures", "FILE", kAmbiguity, false, Out::Run,
+         "the map's measures beside their theory, as CSV:\n"
+         "measure,value,theory",
+         [](O& o, const std::string& v) { o.measuresFile = v; }},
         {"--save-scenario", "FILE", kEvery, false, Out::Alone,
          "writes the situation as all the options set it up;\n"
          "without -o nothing runs and only the scenario is written",
@@ -433,10 +483,10 @@ std::string CliUsage()
 bool SeriesReads(const std::string& name, int mode)
 {
     // A series carries the probe through water and seabed only: no antenna,
-    // no sphere, no noise; it derives its own step, takes range and thickness
+    // no sphere (so no target's velocity), no noise; it derives its own step, takes range and thickness
     // from its table, and the energy-ratio mode runs every probe kind.
-    static const std::vector<std::string> unread = {"Dt",     "R",       "GruntHeight", "Radius",
-                                                    "Antenna", "Q",      "K",           "Snr"};
+    static const std::vector<std::string> unread = {"Dt", "R", "GruntHeight", "Radius", "Antenna",
+                                                    "Q",  "K", "Snr",         "V"};
     if (std::find(unread.begin(), unread.end(), name) != unread.end()) return false;
     return !(mode == 1 && name == "Signal");
 }
@@ -472,15 +522,15 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
     std::vector<int> given(table.size(), 0);
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const auto row = std::find_if(table.begin(), table.end(), [&](const CliOption& r) { return a == r.name; });
-        if (row == table.end()) Bad("unknown option '" + a + "'");
-        if (!(row->commands & command->bit)) Bad(a + " is an option of " + CommandsOf(row->commands));
+        const CliOption* row = RowOf(a, command->bit);
+        if (!row) Bad("unknown option '" + a + "'");
+        if (!(row->commands & command->bit)) Bad(a + " is an option of " + CommandsOf(CommandsNamed(a)));
         std::string value;
         if (row->argument) {
             if (i + 1 >= args.size()) Bad(a + " needs a value");
             value = args[++i];
             // The last one would silently win.
-            if (++given[static_cast<std::size_t>(row - table.begin())] > 1 && !row->repeatable)
+            if (++given[static_cast<std::size_t>(row - table.data())] > 1 && !row->repeatable)
                 Bad(a + " is given twice: it takes a single value");
         }
         row->take(o, value);

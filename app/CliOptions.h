@@ -1,6 +1,6 @@
 #pragma once
-// The command line taken apart: what `sonavir render` and `sonavir evaluate`
-// were asked to do, checked for shape before anything runs. One table of
+// The command line taken apart: what `sonavir render`, `sonavir evaluate` and
+// `sonavir ambiguity` were asked to do, checked for shape before anything runs. One table of
 // options (CliOptionTable) and one of commands (CliCommands) give the parser,
 // the usage text and the rules of the outputs. Running the options is
 // app/CommandLine.cpp's job.
@@ -12,7 +12,8 @@
 // new command is a value of CliOptions::Command, one row of the command table
 // (its name, its bit, the heading of its part of the usage, its own checks
 // and its run, declared in app/CommandLine.h), its bit in kEvery when the
-// common options apply to it, and the rows of its own options.
+// common options apply to it, and the rows of its own options. Two commands
+// may each have a row of one name (--measures), each with its own help.
 
 #include <array>
 #include <cstdint>
@@ -42,7 +43,7 @@ struct CliSetting {
 };
 
 struct CliOptions {
-    enum class Command { Help, Version, Render, Evaluate };
+    enum class Command { Help, Version, Render, Evaluate, Ambiguity };
     Command command = Command::Help;
 
     // Both subcommands.
@@ -83,6 +84,12 @@ struct CliOptions {
     std::optional<std::vector<std::string>> rangeCells, thicknessCells;
     bool noNorm = false;
     std::string tableFile;
+
+    // ambiguity (its --measures is measuresFile)
+    std::optional<PlotRange> delayRange, dopplerRange;  // s, Hz
+    std::optional<int> dopplerPoints;
+    bool wideband = false;
+    std::string mapFile, cutsFile;
 
     // Every file asked for, in the order given: the option and the name.
     struct Output {

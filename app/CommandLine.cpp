@@ -2,12 +2,14 @@
 
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <chrono>
 #include <clocale>
 #include <condition_variable>
 #include <csignal>
+#include <exception>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -26,6 +28,7 @@
 #include "display/PlotSpan.h"
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
+#include "model/AmbiguityStudy.h"
 #include "model/Ledger.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
@@ -347,6 +350,52 @@ int RunEvaluate(const CliOptions& o, RunControl& control, OutputSet& outputs)
 
     WritePicture(picture, PictureFormatOf(o.output), outputs.Add(o.output));
     if (!o.tableFile.empty()) WriteTable(outputs.Add(o.tableFile), eval);
+    return 0;
+}
+
+int RunAmbiguity(const CliOptions& o, RunControl& control, OutputSet& outputs)
+{
+    ModelParameters params;
+    PictureSettings settings;
+    Picture picture;
+    MainState state(params, settings, picture);
+
+    const PictureSizeChoice size = SetUp(o, state);
+    for (const auto& s : o.settings) ApplySetting(params, s);
+    AmbiguityRequest request = AmbiguityRequest::Of(params);
+    request.wideband = o.wideband;
+    request.delayRange = o.delayRange;
+    request.dopplerRange = o.dopplerRange;
+    if (o.dopplerPoints) request.dopplerPoints = *o.dopplerPoints;
+    // Whether the ranges fit the probe is known once its parameters are: a
+    // range that cannot make a map is a bad command line, and nothing runs.
+    try {
+        CheckAmbiguityRequest(request);
+    } catch (const SonavirError& e) {
+        throw CliUsageError(std::string("ambiguity: ") + e.what());
+    }
+    AddScenarioOutput(o, state, size, outputs);  // as in RunRender
+    if (o.output.empty()) return 0;
+    OutputFile& pictureFile = outputs.Add(o.output);
+
+    AmbiguityResult result = ComputeAmbiguity(request, control);
+    Checkpoint();
+    if (result.failure) std::rethrow_exception(result.failure);
+
+    auto toFile = [&](const std::string& path, void (*write)(const AmbiguityResult&, const CsvSink&)) {
+        if (path.empty()) return;
+        OutputFile& file = outputs.Add(path);
+        write(result, [&](const std::string& block) {
+            file.Write(block);
+            Checkpoint();  // a large map has millions of lines
+        });
+    };
+    toFile(o.mapFile, AmbiguityMapCsv);
+    toFile(o.cutsFile, AmbiguityCutsCsv);
+    if (!o.measuresFile.empty()) outputs.Add(o.measuresFile).Write(AmbiguityMeasuresCsv(result));
+    const int width = o.size ? (*o.size)[0] : kAmbiguityWidth, height = o.size ? (*o.size)[1] : kAmbiguityHeight;
+    WriteAmbiguityPicture(PlotDataOf(result), settings, std::max(width, kAmbiguityMinWidth),
+                          std::max(height, kAmbiguityMinHeight), PictureFormatOf(o.output), pictureFile);
     return 0;
 }
 

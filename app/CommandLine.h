@@ -1,6 +1,6 @@
 #pragma once
 // The command-line mode: `sonavir render ...`, `sonavir evaluate ...`,
-// `--help`, `--version`. It runs the same code as the windows, without a
+// `sonavir ambiguity ...`, `--help`, `--version`. It runs the same code as the windows, without a
 // display.
 
 #include <optional>
@@ -15,6 +15,7 @@ class RunControl;
 // for to OUTPUTS and writes it; RunCommandLine commits them together.
 int RunRender(const CliOptions& options, RunControl& control, OutputSet& outputs);
 int RunEvaluate(const CliOptions& options, RunControl& control, OutputSet& outputs);
+int RunAmbiguity(const CliOptions& options, RunControl& control, OutputSet& outputs);
 
 // The exit status when the arguments ask for the command-line mode, or
 // nothing when the program should start its windows (no arguments, or one

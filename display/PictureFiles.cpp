@@ -54,51 +54,63 @@ private:
     throw SonavirError("Cannot create file \"" + file.Path() + "\". " + reason.toStdString());
 }
 
-void WritePng(const Picture& picture, OutputFile& file)
+void WriteImage(QImage image, const char* format, OutputFile& file)
 {
-    QImage image = picture.ToImage();
     image.setDotsPerMeterX(3780);  // 96 dpi, as the BMP says
     image.setDotsPerMeterY(3780);
     OutputDevice device(file);
-    QImageWriter writer(&device, "png");
+    QImageWriter writer(&device, format);
     const bool written = writer.write(image);
     device.RaiseFailure();
     if (!written) Fail(file, writer.errorString());
 }
 
-// Draws the picture again onto the vector page; a picture whose calls were
-// not all kept is shown as its bitmap.
-void DrawVector(const Picture& picture, QPaintDevice& page, OutputDevice& device, OutputFile& file)
+void WritePng(const Picture& picture, OutputFile& file) { WriteImage(picture.ToImage(), "png", file); }
+
+using Drawing = std::function<void(VectorCanvas&)>;
+
+// Draws onto the vector page.
+void DrawVector(int width, int height, const Drawing& draw, QPaintDevice& page, OutputDevice& device,
+                OutputFile& file)
 {
-    VectorCanvas canvas(page, picture.Width(), picture.Height());
+    VectorCanvas canvas(page, width, height);
     if (!canvas.Active()) {
         device.RaiseFailure();
         Fail(file, QStringLiteral("The drawing cannot be started"));
     }
-    if (!picture.Replay(canvas)) canvas.ShowBitmap(picture.Surface());
+    draw(canvas);
     canvas.Finish();
     device.RaiseFailure();
 }
 
-void WriteSvg(const Picture& picture, OutputFile& file)
+void WriteSvg(int width, int height, const Drawing& draw, OutputFile& file)
 {
     OutputDevice device(file);
     QSvgGenerator svg;
     svg.setOutputDevice(&device);
-    svg.setSize(QSize(picture.Width(), picture.Height()));
-    svg.setViewBox(QRect(0, 0, picture.Width(), picture.Height()));
+    svg.setSize(QSize(width, height));
+    svg.setViewBox(QRect(0, 0, width, height));
     svg.setResolution(96);  // one unit is one CSS pixel
-    DrawVector(picture, svg, device, file);
+    DrawVector(width, height, draw, svg, device, file);
 }
 
-void WritePdf(const Picture& picture, OutputFile& file)
+void WritePdf(int width, int height, const Drawing& draw, OutputFile& file)
 {
     OutputDevice device(file);
     QPdfWriter pdf(&device);
     pdf.setResolution(72);  // one unit is one point
-    pdf.setPageSize(QPageSize(QSize(picture.Width(), picture.Height()), QString(), QPageSize::ExactMatch));
+    pdf.setPageSize(QPageSize(QSize(width, height), QString(), QPageSize::ExactMatch));
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    DrawVector(picture, pdf, device, file);
+    DrawVector(width, height, draw, pdf, device, file);
+}
+
+// The picture drawn again call by call; a picture whose calls were not all
+// kept is shown as its bitmap.
+Drawing ReplayOf(const Picture& picture)
+{
+    return [&picture](VectorCanvas& canvas) {
+        if (!picture.Replay(canvas)) canvas.ShowBitmap(picture.Surface());
+    };
 }
 
 }  // namespace
@@ -138,8 +150,8 @@ void WritePicture(const Picture& picture, PictureFormat format, OutputFile& file
 {
     switch (format) {
     case PictureFormat::Png: WritePng(picture, file); break;
-    case PictureFormat::Svg: WriteSvg(picture, file); break;
-    case PictureFormat::Pdf: WritePdf(picture, file); break;
+    case PictureFormat::Svg: WriteSvg(picture.Width(), picture.Height(), ReplayOf(picture), file); break;
+    case PictureFormat::Pdf: WritePdf(picture.Width(), picture.Height(), ReplayOf(picture), file); break;
     default: picture.WriteBmp(file); break;
     }
 }
@@ -149,6 +161,28 @@ void SavePicture(const Picture& picture, PictureFormat format, const std::string
     OutputSet set;
     WritePicture(picture, format, set.Add(path));
     set.CommitAll();
+}
+
+QImage CanvasBitmap(int width, int height, const std::function<void(VectorCanvas&)>& draw)
+{
+    QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    if (image.isNull()) RaiseOutOfMemory();
+    image.fill(Qt::black);
+    VectorCanvas canvas(image, image.width(), image.height());
+    draw(canvas);
+    canvas.Finish();
+    return image;
+}
+
+void WriteCanvasDrawing(int width, int height, PictureFormat format, OutputFile& file,
+                        const std::function<void(VectorCanvas&)>& draw)
+{
+    switch (format) {
+    case PictureFormat::Svg: WriteSvg(width, height, draw, file); break;
+    case PictureFormat::Pdf: WritePdf(width, height, draw, file); break;
+    case PictureFormat::Png: WriteImage(CanvasBitmap(width, height, draw), "png", file); break;
+    default: WriteImage(CanvasBitmap(width, height, draw), "bmp", file); break;
+    }
 }
 
 }  // namespace sonavir

@@ -5,6 +5,8 @@
 // geometry, sharp at any size and with searchable text. The vector page is
 // the picture's size: one SVG user unit, one PDF point per pixel.
 
+#include <QImage>
+#include <functional>
 #include <string>
 
 #include "files/OutputFiles.h"
@@ -29,5 +31,15 @@ std::string SaveFileName(const std::string& chosen, PictureFormat format);
 void WritePicture(const Picture& picture, PictureFormat format, OutputFile& file);
 // As a file of its own, replaced atomically as Picture::Save does.
 void SavePicture(const Picture& picture, PictureFormat format, const std::string& path);
+
+class VectorCanvas;
+// A drawing made through the vector canvas (pictures with colour images in
+// them, which the two-colour Picture does not hold): `draw` paints a canvas
+// of width x height. As a bitmap of 32 bits per pixel ...
+QImage CanvasBitmap(int width, int height, const std::function<void(VectorCanvas&)>& draw);
+// ... and in a format into one output of a set: BMP and PNG that bitmap's
+// pixels, SVG and PDF the drawing itself on a vector page.
+void WriteCanvasDrawing(int width, int height, PictureFormat format, OutputFile& file,
+                        const std::function<void(VectorCanvas&)>& draw);
 
 }  // namespace sonavir

@@ -106,6 +106,32 @@ void VectorCanvas::ShowBitmap(const QImage& image)
     painter_.drawImage(QRectF(0, 0, width_, height_), image);
 }
 
+void VectorCanvas::DrawImage(const QRect& target, const QImage& image)
+{
+    FlushLines();
+    const bool smooth = painter_.testRenderHint(QPainter::SmoothPixmapTransform);
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter_.drawImage(QRectF(target), image);
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+}
+
+void VectorCanvas::Segments(const std::vector<QLineF>& lines, TColor color)
+{
+    FlushLines();
+    const QRectF area = Area();
+    QPainterPath path;
+    for (const QLineF& line : lines) {
+        double t0, t1;
+        if (!ClipFractions(line.p1(), line.p2(), area, t0, t1)) continue;
+        path.moveTo(line.pointAt(t0));
+        path.lineTo(line.pointAt(t1));
+    }
+    if (path.isEmpty()) return;
+    painter_.setPen(LinePen(color));
+    painter_.setBrush(Qt::NoBrush);
+    painter_.drawPath(path);
+}
+
 QRectF VectorCanvas::Area() const
 {
     const QRectF picture(0, 0, width_, height_);

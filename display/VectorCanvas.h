@@ -12,6 +12,7 @@
 // opaque cell. Clipping is done here, on the geometry, since not every vector
 // device clips.
 
+#include <QLine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPoint>
@@ -41,6 +42,14 @@ public:
     // The bitmap itself over the whole picture: the way to show a picture
     // whose drawing calls were too many to keep.
     void ShowBitmap(const QImage& image);
+    // An image filling the pixels `target` covers, each of its pixels as a
+    // block of one colour (no smoothing): a colour map stays an image in a
+    // vector file. Not clipped.
+    void DrawImage(const QRect& target, const QImage& image);
+    // Lines one unit wide at any position in picture units (a contour
+    // between the pixel centres), in one colour, as one path; clipped to the
+    // area drawing may reach.
+    void Segments(const std::vector<QLineF>& lines, TColor color);
 
     int Width() const override { return width_; }
     int Height() const override { return height_; }

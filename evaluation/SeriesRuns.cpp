@@ -14,6 +14,7 @@
 #include "signal/MatchedFilter.h"
 #include "signal/NumberText.h"
 #include "signal/Propagation.h"
+#include "signal/Weighting.h"
 #include "signal/WinFFT.h"
 
 namespace sonavir {
@@ -159,6 +160,8 @@ public:
         std::vector<PointFigures> probe(static_cast<std::size_t>(n)), echo(static_cast<std::size_t>(n));
         const TModelParams p = params.p;
         const int kind = params.signalItem;
+        // Both filters are weighted alike: the filter's reference is w(t) s(t).
+        const WindowKind window = WindowFromItem(params.windowItem);
         const bool norm = eval.filterNorm;
         const int propagation = eval.propagationItem;
         PointProgress progress(control_, n, 1);
@@ -183,6 +186,7 @@ public:
                 first.Run([&] {
                     first.failedAt = 0;
                     Generate(kind, *point, b.signal, N, M);
+                    ApplyWindow(b.signal, N, M, window);
                     FFT(b.signal, N, 1);
                     BuildMatchedFilter(b.signal, N, point->Dt, b.filterRef);
                     Generate(kind, *point, b.signal, N, M);
@@ -203,6 +207,7 @@ public:
                 second.Run([&] {
                     second.failedAt = 0;
                     Generate(kind, *point, b.signal, N, M);
+                    ApplyWindow(b.signal, N, M, window);
                     FFT(b.signal, N, 1);
                     long double p0 = 0;
                     if (norm) p0 = ColumnPeak(b.signal, N);

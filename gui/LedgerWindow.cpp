@@ -22,6 +22,7 @@ namespace sonavir {
 
 namespace {
 
+constexpr int kLossColumn = 7;
 
 QTableWidget* Grid(QWidget* parent, int rows, const QStringList& columns, const QStringList& tips)
 {
@@ -77,9 +78,10 @@ void FitTable(QTableWidget* grid)
 {
     grid->resizeColumnsToContents();
     for (int c = 0; c < grid->columnCount(); ++c)
-        grid->setColumnWidth(c, std::max(grid->columnWidth(c), 80));
+        if (!grid->isColumnHidden(c)) grid->setColumnWidth(c, std::max(grid->columnWidth(c), 80));
     int width = grid->verticalHeader()->width() + 2 * grid->frameWidth();
-    for (int c = 0; c < grid->columnCount(); ++c) width += grid->columnWidth(c);
+    for (int c = 0; c < grid->columnCount(); ++c)
+        if (!grid->isColumnHidden(c)) width += grid->columnWidth(c);
     int height = grid->horizontalHeader()->height() + 2 * grid->frameWidth();
     for (int r = 0; r < grid->rowCount(); ++r) height += grid->rowHeight(r);
     grid->setFixedSize(width, height);
@@ -132,7 +134,7 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
                            {QStringLiteral("Время пика"), QStringLiteral("Пик"),
                             QStringLiteral("Ширина -3 дБ"), QStringLiteral("УБЛ, дБ"),
                             QStringLiteral("ИУБЛ, дБ"), QStringLiteral("BT"),
-                            QStringLiteral("Выигрыш, дБ")},
+                            QStringLiteral("Выигрыш, дБ"), QStringLiteral("Потери окна, дБ")},
                            {QStringLiteral("Время и значение пика огибающей"),
                             QStringLiteral("Время и значение пика огибающей"),
                             QStringLiteral("Ширина главного лепестка огибающей по уровню -3 дБ"),
@@ -140,7 +142,11 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
                             QStringLiteral("Интегральный уровень боковых лепестков: их энергия "
                                            "относительно энергии главного лепестка"),
                             QStringLiteral("База сигнала: произведение длительности на ширину спектра"),
-                            QStringLiteral("Выигрыш от сжатия, 10·lg BT")});
+                            QStringLiteral("Выигрыш от сжатия, 10·lg BT"),
+                            QStringLiteral("Потери отношения сигнал/шум от окна фильтра против "
+                                           "невзвешенного согласованного фильтра")});
+    // The weighting's loss only when the measured run's filter was weighted.
+    CompressionGrid->setColumnHidden(kLossColumn, true);
     CompressionGrid->setVerticalHeaderLabels({QStringLiteral("S(t)")});
     CompressionMessage = new QLabel(this);
     LedgerActions = AddTableExport(LedgerGrid, QStringLiteral("Сохранить баланс"), &chooseCsvFile);
@@ -266,6 +272,7 @@ void LedgerWindow::ShowMeasures()
     PulseCompression m;
     const std::string failure = FailureOf([&] { m = MeasureShown(main_); });
     ShowMessage(CompressionMessage, failure.empty() && m.uncompressed ? kUncompressedNote : failure);
+    CompressionGrid->setColumnHidden(kLossColumn, !m.weightingLossDb);
     if (!failure.empty()) {
         ClearCells(CompressionGrid);
         return;
@@ -275,8 +282,8 @@ void LedgerWindow::ShowMeasures()
     auto cell = [](const std::optional<long double>& v) { return Cell(v, v ? *v : 0); };
     auto time = [](const std::optional<long double>& v) { return TimeCell(v, v ? *v : 0); };
     const QString cells[] = {time(e.peakTime), cell(e.peak),  time(e.width3db), cell(e.pslDb),
-                             cell(e.islDb),    cell(m.bt),    cell(m.gainDb)};
-    for (int c = 0; c < 7; ++c) CompressionGrid->item(0, c)->setText(cells[c]);
+                             cell(e.islDb),    cell(m.bt),    cell(m.gainDb),   cell(m.weightingLossDb)};
+    for (int c = 0; c < 8; ++c) CompressionGrid->item(0, c)->setText(cells[c]);
 }
 
 }  // namespace sonavir

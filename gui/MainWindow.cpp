@@ -350,6 +350,7 @@ void MainWindow::BuildMenu()
     ModelItem->addSeparator();
     ParametrItem = item(ModelItem, "Пара&метры...");
     LedgerItem = item(ModelItem, "&Баланс по этапам");
+    AmbiguityItem = item(ModelItem, "&Функция неопределенности");
     ImageItem = menuBar()->addMenu(QStringLiteral("&Изображение"));
     SaveItem = item(ImageItem, "&Сохранить", QKeySequence(Qt::CTRL | Qt::Key_S));
     ImageItem->addSeparator();
@@ -397,6 +398,7 @@ void MainWindow::BuildMenu()
     connect(AutoRunItem, &QAction::toggled, this, &MainWindow::AutoRunItemClick);
     connect(ParametrItem, &QAction::triggered, this, &MainWindow::ParametrItemClick);
     connect(LedgerItem, &QAction::triggered, this, &MainWindow::LedgerItemClick);
+    connect(AmbiguityItem, &QAction::triggered, this, &MainWindow::AmbiguityItemClick);
     connect(SaveItem, &QAction::triggered, this, &MainWindow::SaveToFileSpeedButtonClick);
     connect(ImageSizeItem, &QAction::triggered, this, &MainWindow::ImageSizeItemClick);
     connect(ImageOptionItem, &QAction::triggered, this, &MainWindow::ImageOptionItemClick);
@@ -699,6 +701,11 @@ void MainWindow::LedgerItemClick()
 void MainWindow::GuideItemClick()
 {
     ShowToolWindow(guideWindow_);
+}
+
+void MainWindow::AmbiguityItemClick()
+{
+    ShowToolWindow(ambiguityWindow_);
 }
 
 void MainWindow::ExitItemClick()

@@ -123,6 +123,7 @@ public:
     QAction* AutoRunItem;    // "Пересчитывать при изменении"
     QAction* ParametrItem;
     QAction* LedgerItem;  // "Баланс по этапам"
+    QAction* AmbiguityItem;  // "Функция неопределенности"
     QMenu* ImageItem;
     QAction* SaveItem;
     QAction* ImageSizeItem;
@@ -178,6 +179,8 @@ public:
     // Tool windows are placed beside the picture when first shown; this
     // shows one (placing it the first time) and brings it forward.
     std::function<void(QWidget*)> showToolWindow;
+    // The ambiguity window, from "Модель" -> "Функция неопределенности".
+    void SetAmbiguityWindow(QWidget* ambiguityWindow) { ambiguityWindow_ = ambiguityWindow; }
     // The parameters window's "Вкл" boxes that mirror the three switches.
     void SetMirrors(QCheckBox* filterOn, QCheckBox* noiseOn, QCheckBox* normOn);
 
@@ -200,6 +203,7 @@ public:
     void NormCheckBoxClick(bool on);
     void ParametrItemClick();
     void LedgerItemClick();
+    void AmbiguityItemClick();
     void ExitItemClick();
     void NewScenarioItemClick();
     // The built-in defaults of every setting, the picture blank as at start.
@@ -290,6 +294,7 @@ private:
     QWidget* ledgerWindow_ = nullptr;
     QWidget* guideWindow_ = nullptr;
     void ShowToolWindow(QWidget* window);
+    QWidget* ambiguityWindow_ = nullptr;
     PictureSizeWindow* sizeWindow_ = nullptr;
     PictureSettingsWindow* settingsWindow_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;

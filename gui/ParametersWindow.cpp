@@ -314,10 +314,13 @@ void ParametersWindow::BuildObjectPage()
     auto* grid = PageGrid(p);
     ObjectComboBox = PickList(p, ModelParameters::ObjectItems());
     RadiusEdit = new QLineEdit(p);
+    VEdit = new QLineEdit(p);
     grid->addWidget(ObjectComboBox, 0, 0, 1, 2);
     grid->addWidget(Label(p, "Радиус", RadiusEdit), 1, 0);
     grid->addWidget(RadiusEdit, 1, 1);
-    grid->setRowStretch(2, 1);
+    grid->addWidget(Label(p, "Скорость цели", VEdit), 2, 0);
+    grid->addWidget(VEdit, 2, 1);
+    grid->setRowStretch(3, 1);
     grid->setColumnStretch(1, 1);
 }
 
@@ -329,9 +332,14 @@ void ParametersWindow::BuildFilterPage()
     FilterOnCheckBox = new QCheckBox(QString::fromUtf8("Вкл"), p);
     FilterModeCheckBox = new QCheckBox(QString::fromUtf8("Согласовывать с эхо-сигналом"), p);
     SpeedButton1 = new QPushButton(QString::fromUtf8("Оценить"), p);
+    WindowComboBox = PickList(p, ModelParameters::WindowItems());
+    auto* window = new QHBoxLayout;
+    window->addWidget(Label(p, "Окно фильтра", WindowComboBox));
+    window->addWidget(WindowComboBox, 1);
     grid->addWidget(FilterComboBox, 0, 0);
     grid->addWidget(FilterOnCheckBox, 0, 1);
     grid->addWidget(FilterModeCheckBox, 1, 0, 1, 2);
+    grid->addLayout(window, 2, 0);
     grid->addWidget(SpeedButton1, 2, 1);
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(0, 1);
@@ -452,6 +460,8 @@ void ParametersWindow::Connect()
             [this](int item) { Handle([&] { params_.SetAntennaItem(item); }); });
     connect(GruntComboBox, &QComboBox::activated, this,
             [this](int item) { Handle([&] { params_.SetGruntItem(item); }); });
+    connect(WindowComboBox, &QComboBox::activated, this,
+            [this](int item) { Handle([&] { params_.SetWindowItem(item); }); });
 
     // Editable lists: a chosen item or every keystroke.
     const auto editable = [this](QComboBox* box, TextSetter setter) {
@@ -473,6 +483,7 @@ void ParametersWindow::Connect()
     };
     edit(REdit, &ModelParameters::SetRText);
     edit(RadiusEdit, &ModelParameters::SetRadiusText);
+    edit(VEdit, &ModelParameters::SetVText);
     edit(DtEdit, &ModelParameters::SetDtText);
 
     connect(SlnSpinEdit, &SpinEdit::changed, this,
@@ -536,10 +547,12 @@ void ParametersWindow::SyncFromState()
 
     ShowItem(ObjectComboBox, 0);
     ShowText(RadiusEdit, s.radiusText);
+    ShowText(VEdit, s.vText);
 
     ShowItem(FilterComboBox, 0);
     ShowChecked(FilterModeCheckBox, s.filterMode);
     ShowChecked(FilterOnCheckBox, s.filterOn);
+    ShowItem(WindowComboBox, s.windowItem);
     ShowItem(NoiseComboBox, 0);
     ShowChecked(NoiseOnCheckBox, s.noiseOn);
     if (NoiseTrackBar->value() != s.snrPosition) {
@@ -605,9 +618,14 @@ void ParametersWindow::SetTips()
         "Толщина слоя, который сигнал проходит до цели и обратно");
     tip(ObjectComboBox, "Цель", "сфера", "Отражающий объект: жесткая сфера");
     tip(RadiusEdit, "Радиус сферы, м", "положительное число, например 0,06", "Размер цели; от него зависит отражение");
+    tip(VEdit, "Скорость цели V, м/с", "от -50 до 50; положительная: цель приближается",
+        "Радиальная скорость цели: эхо-сигнал сжимается (цель приближается) или растягивается во времени, "
+        "его частоты сдвигаются (эффект Доплера)");
     tip(FilterComboBox, "Фильтр", "согласованный", "Сжатие эхо-сигнала согласованным фильтром");
     tip(FilterOnCheckBox, "Фильтр: вкл/выкл", "то же, что «Фильтр» в главном окне",
         "Пропускает принятый сигнал через согласованный фильтр");
+    tip(WindowComboBox, "Окно фильтра", "нет, Хэмминг, Ханн, Блэкман или Тейлор",
+        "Весовое окно опорного сигнала: снижает боковые лепестки сжатого сигнала ценой более широкого главного");
     tip(FilterModeCheckBox, "Опорный сигнал фильтра", "выкл: зондирующий сигнал; вкл: эхо-сигнал",
         "С чем согласован фильтр");
     tip(SpeedButton1, "Оценить", "окно «Согласованный фильтр»", "Серия расчетов по дальностям и толщинам грунта");

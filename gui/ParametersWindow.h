@@ -72,10 +72,12 @@ public:
     // "Объект"
     QComboBox* ObjectComboBox;
     QLineEdit* RadiusEdit;
+    QLineEdit* VEdit;  // "Скорость цели", m/s
     // "Фильтр"
     QComboBox* FilterComboBox;
     QCheckBox* FilterModeCheckBox;
     QCheckBox* FilterOnCheckBox;
+    QComboBox* WindowComboBox;  // "Окно фильтра"
     QPushButton* SpeedButton1;  // "Оценить"
     // "Шум"
     QComboBox* NoiseComboBox;

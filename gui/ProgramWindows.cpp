@@ -43,10 +43,12 @@ ProgramWindows::ProgramWindows()
     aboutWindow = std::make_unique<AboutWindow>();
     evaluationWindow = std::make_unique<EvaluationWindow>(main, evaluation, &bus);
     ledgerWindow = std::make_unique<LedgerWindow>(main);
+    ambiguityWindow = std::make_unique<AmbiguityWindow>(main);
     guideWindow = std::make_unique<GuideWindow>();
 
     mainWindow->SetWindows(parametersWindow.get(), pictureSizeWindow.get(), pictureSettingsWindow.get(), aboutWindow.get());
     mainWindow->SetLedgerWindow(ledgerWindow.get());
+    mainWindow->SetAmbiguityWindow(ambiguityWindow.get());
     mainWindow->SetGuideWindow(guideWindow.get());
     mainWindow->showToolWindow = [this](QWidget* window) { ShowToolWindow(window); };
 
@@ -57,6 +59,7 @@ ProgramWindows::ProgramWindows()
     QObject::connect(&bus, &WindowBus::changed, pictureSettingsWindow.get(), &PictureSettingsWindow::SyncFromState);
     QObject::connect(&bus, &WindowBus::changed, evaluationWindow.get(), &EvaluationWindow::SyncFromState);
     QObject::connect(&bus, &WindowBus::changed, ledgerWindow.get(), &LedgerWindow::SyncFromState);
+    QObject::connect(&bus, &WindowBus::changed, ambiguityWindow.get(), &AmbiguityWindow::SyncFromState);
     // The ledger follows every Start while it is open.
     QObject::connect(mainWindow.get(), &MainWindow::started, ledgerWindow.get(), [this] {
         if (ledgerWindow->isVisible()) ledgerWindow->Recompute();
@@ -108,6 +111,7 @@ ProgramWindows::~ProgramWindows()
     main.onMemoryFigures = nullptr;
     // Windows go in reverse order of creation, before the state they show.
     guideWindow.reset();
+    ambiguityWindow.reset();
     ledgerWindow.reset();
     evaluationWindow.reset();
     aboutWindow.reset();
@@ -144,7 +148,8 @@ PlacementScene ProgramWindows::SceneFor(const QWidget* window) const
     scene.picture = area.intersected(image);
     scene.waveform = QRect(image.topLeft(), QSize(image.width(), picture.Height() / 2)).intersected(area);
     for (const QWidget* other : std::initializer_list<const QWidget*>{
-             parametersWindow.get(), ledgerWindow.get(), evaluationWindow.get(), guideWindow.get()})
+             parametersWindow.get(), ledgerWindow.get(), evaluationWindow.get(), ambiguityWindow.get(),
+             guideWindow.get()})
         if (other != window && other->isVisible()) scene.taken.push_back(other->frameGeometry());
     // The series' chart fills the picture: the main window may be made lower
     // for it while its picture keeps the smallest size, in auto size only.

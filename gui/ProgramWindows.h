@@ -9,6 +9,7 @@
 #include "display/PictureSettings.h"
 #include "evaluation/EvaluationState.h"
 #include "gui/AboutWindow.h"
+#include "gui/AmbiguityWindow.h"
 #include "gui/EvaluationWindow.h"
 #include "gui/GuideWindow.h"
 #include "gui/LedgerWindow.h"
@@ -66,6 +67,7 @@ public:
     std::unique_ptr<AboutWindow> aboutWindow;
     std::unique_ptr<EvaluationWindow> evaluationWindow;
     std::unique_ptr<LedgerWindow> ledgerWindow;  // "Баланс по этапам", on demand
+    std::unique_ptr<AmbiguityWindow> ambiguityWindow;  // "Функция неопределенности", on demand
     std::unique_ptr<GuideWindow> guideWindow;    // "Руководство", F1
 
 private:

@@ -8,6 +8,7 @@
 
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
+#include "signal/Weighting.h"
 
 namespace sonavir {
 
@@ -112,6 +113,14 @@ const std::vector<std::string>& ModelParameters::GruntHeightItems()
 const std::vector<std::string>& ModelParameters::GateItems()
 {
     return GateItemTexts();
+}
+
+const std::vector<std::string>& ModelParameters::WindowItems()
+{
+    static const std::vector<std::string> items = {"Нет", "Хэмминг", "Ханн", "Блэкман",
+                                                   "Тейлор (n\u0304 = 4, \u221235 дБ)"};
+    static_assert(kWindowKinds == 5);
+    return items;
 }
 
 const std::vector<std::string>& ModelParameters::RangeItems()
@@ -296,6 +305,22 @@ void ModelParameters::SetRadiusText(const std::string& text)
 {
     radiusText = text;
     p.Radius = ToDouble(StrToFloat(text));
+}
+
+void ModelParameters::SetVText(const std::string& text)
+{
+    vText = text;
+    const long double v = StrToFloat(text);
+    if (!(std::fabs(v) <= kMaxVelocity))
+        throw SonavirError("Скорость цели должна быть от -" + std::to_string(kMaxVelocity) + " до " +
+                           std::to_string(kMaxVelocity) + " м/с");
+    p.V = static_cast<double>(v);
+}
+
+void ModelParameters::SetWindowItem(int item)
+{
+    if (item < 0 || item >= static_cast<int>(WindowItems().size())) RaiseListIndex(item);
+    windowItem = item;
 }
 
 void ModelParameters::SetDtText(const std::string& text)

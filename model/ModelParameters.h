@@ -20,6 +20,9 @@ enum SignalKind { kRadioPulse = 0, kLfmPulse = 1, kBarkerPulse = 2 };
 
 inline constexpr std::array<double, 3> GruntKoefTable = {0.041, 0.5, 0.7};
 
+// The target's radial velocity is taken within +-50 m/s.
+inline constexpr int kMaxVelocity = 50;
+
 // The Barker duration for a duration tc: a whole number of 13-chip groups of
 // whole carrier periods, cut toward zero. tc is the duration as typed or as a
 // run wrote it back with 4 digits, so a count that falls short of a whole
@@ -48,6 +51,8 @@ public:
     static const std::vector<std::string>& NItems();
     static const std::vector<std::string>& GruntHeightItems();
     static const std::vector<std::string>& GateItems();
+    // "Окно фильтра": item i is WindowKind(i) of signal/Weighting.h.
+    static const std::vector<std::string>& WindowItems();
     // The single-choice lists (no effect on the computation).
     static const std::vector<std::string>& RangeItems();
     static const std::vector<std::string>& ObjectItems();
@@ -64,6 +69,8 @@ public:
     std::string kText = "3,14";  // read by the wide-band antenna on every run
     std::string rText = "1", staticPText = "1", nText = "1", gruntHeightText = "0,1";
     std::string radiusText = "0,06";
+    std::string vText = "0";      // "Скорость цели", m/s
+    int windowItem = 0;           // "Окно фильтра"
     std::string dtText;           // written by DeriveParameters
     // The duration that the duration box stands for: as last typed and
     // accepted, or as a run wrote it back. The Barker snap always starts
@@ -112,6 +119,9 @@ public:
     void SetNText(const std::string& text);
     void SetGruntHeightText(const std::string& text);
     void SetRadiusText(const std::string& text);
+    // The target's velocity: a number from -kMaxVelocity to kMaxVelocity.
+    void SetVText(const std::string& text);
+    void SetWindowItem(int item);           // throws for an item not in the list
     void SetDtText(const std::string& text);
     void SetSnrPosition(int position);      // also rewrites the hint
 };

@@ -92,6 +92,7 @@ void PlotScene::DrawPlot(const RunResult& result, RunPlot& plot, const PlotObser
         s.modelItem = q.modelItem;
         s.pathStage = q.modelItem == 0 ? q.pathStage : 0;
         s.signalItem = q.signalItem;
+        s.filterWindow = q.modelItem == 0 && q.filterOn ? q.windowItem : 0;
         s.compressed = q.modelItem == 0 && q.filterOn;
         s.p = q.p;
         s.N = N;

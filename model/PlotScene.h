@@ -33,6 +33,7 @@ struct ShownPlots {
     int modelItem = 0;       // 0 the signal, 1 .. 4 a single model's view
     int pathStage = 0;       // stage of the echo path (0 for a model's view)
     int signalItem = 0;      // the probe kind of the run
+    int filterWindow = 0;    // the matched filter's weighting when the run filtered, 0 otherwise
     bool compressed = false; // the matched filter acted on the signal (never in a model's view)
     TModelParams p;          // the numeric parameters the run used
     int N = 0;               // columns of both buffers

@@ -4,6 +4,7 @@
 
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
+#include "signal/Weighting.h"
 
 namespace sonavir {
 
@@ -27,6 +28,29 @@ long double TimeBandwidth(int signalItem, const TModelParams& p)
     default:
         return 1;
     }
+}
+
+long double WeightedFilterLossDb(int signalItem, const TModelParams& p, int windowItem)
+{
+    const WindowKind kind = WindowFromItem(windowItem);
+    const int M = HalfSampleCount(p.Tc, p.Dt);
+    const int N = TransformSize(M);
+    TSignalData probe;
+    AllocateSignal(probe, N);
+    RunRequest q;
+    q.p = p;
+    q.signalItem = signalItem;
+    GenerateProbe(q, probe, N, M);
+    const std::vector<double> w = WindowSamples(kind, 2LL * M);
+    long double sw = 0, ss = 0, sww = 0;
+    for (int m = 0; m < 2 * M; ++m) {
+        const long double s2 = static_cast<long double>(probe[m & 1][m >> 1]) * probe[m & 1][m >> 1];
+        sw += w[m] * s2;
+        ss += s2;
+        sww += static_cast<long double>(w[m]) * w[m] * s2;
+        if (m % 8192 == 0) Checkpoint();
+    }
+    return 10 * CheckedLn(CheckedDiv(sw * sw, ss * sww)) / std::log(10.0L);
 }
 
 PulseCompression MeasureShown(const MainState& state)
@@ -53,12 +77,15 @@ PulseCompression MeasureShown(const MainState& state)
         m.bt = TimeBandwidth(shown->signalItem, shown->p);
         if (*m.bt > 0) m.gainDb = CheckFinite(10 * std::log10(*m.bt));
     }
+    if (shown->filterWindow != 0)
+        m.weightingLossDb = WeightedFilterLossDb(shown->signalItem, shown->p, shown->filterWindow);
     return m;
 }
 
 std::string MeasuresCsv(const PulseCompression& m)
 {
-    std::string text = "peak_time,peak,width_3db,psl_db,isl_db,bt\n";
+    std::string text = "peak_time,peak,width_3db,psl_db,isl_db,bt";
+    text += m.weightingLossDb ? ",weighting_loss_db\n" : "\n";
     AppendCsvNumber(text, m.envelope.peakTime);
     text.push_back(',');
     AppendCsvNumber(text, m.envelope.peak);
@@ -70,6 +97,7 @@ std::string MeasuresCsv(const PulseCompression& m)
         AppendCell(text, m.envelope.islDb);
     }
     AppendCell(text, m.bt);
+    if (m.weightingLossDb) AppendCell(text, m.weightingLossDb);
     text.push_back('\n');
     return text;
 }

@@ -12,6 +12,8 @@
 #include "signal/Noise.h"
 #include "signal/NumberText.h"
 #include "signal/Propagation.h"
+#include "signal/TimeScale.h"
+#include "signal/Weighting.h"
 
 namespace sonavir {
 
@@ -47,6 +49,15 @@ constexpr const char* kStepEnvelope = "Огибающая";
 // N = 2^24 (fresh memory is slow to come by at that size).
 constexpr double kTransform = 1.0, kAllocate = 0.4, kGenerate = 0.35, kModel = 0.2, kPass = 0.1, kFilter = 0.3,
                  kNoise = 0.6;
+// The time scaling of a moving target's echo: three complex transforms of
+// up to twice the run's size.
+constexpr double kTimeScale = 4.0;
+
+// The target's motion at the sphere's stage, beyond the model's own weight.
+double MotionWeight(const RunRequest& q, int stage)
+{
+    return kEchoPath[stage].model == ChannelModel::Sphere && q.p.V != 0 ? kTimeScale : 0;
+}
 
 // What the run does, in order, so that the per cent can be told before it
 // has happened: the same branches as the run below.
@@ -54,20 +65,61 @@ struct Plan {
     bool filter = false, reuseEcho = false;
     int gated = 0;          // gated stages up to the chosen one
     int gatedEcho = 0;      // gated stages the echo-matched reference passes
+    // The target's motion among the gated stages: its weight beyond the model's.
+    double motion = 0, motionEcho = 0;
 };
 
 double PlanWeight(const RunRequest& q, const Plan& plan)
 {
     double w = kAllocate * (plan.filter ? 2 : 1);  // the buffers' zeros
     if (q.modelItem != 0) return w + kModel + kTransform + (q.envelope ? kTransform : 0);
-    if (plan.filter) w += kGenerate + kTransform + plan.gatedEcho * kModel + kModel;
+    if (plan.filter)
+        w += kGenerate + kTransform + plan.gatedEcho * kModel + plan.motionEcho + kModel + (q.windowItem ? kPass : 0);
     if (!plan.reuseEcho) w += kGenerate + (q.noiseOn ? kNoise : 0);
     if (q.pathStage == 0) {
         if (plan.filter) w += 2 * kTransform + kFilter;
         return w + kPass + kTransform + (q.envelope ? kTransform : 0);
     }
-    if (!plan.reuseEcho) w += kTransform + plan.gated * kModel;
+    if (!plan.reuseEcho) w += kTransform + plan.gated * kModel + plan.motion;
     return w + (plan.filter ? kFilter : 0) + kTransform + kPass + (q.envelope ? kTransform : 0);
+}
+
+// Moves a record's samples a quarter of it (N/2 samples) later, direction
+// +1, or back, -1: column k of its spectrum times j^k or (-j)^k, which is
+// exact. The Nyquist value turns by j^N = 1.
+void RotateQuarter(TSignalData& spectrum, int N, int direction)
+{
+    double* re = spectrum[0].data();
+    double* im = spectrum[1].data();
+    for (int k = 1; k < N; ++k) {
+        const double a = re[k], b = im[k];
+        switch (((k % 4) * direction + 4) % 4) {
+        case 1: re[k] = -b, im[k] = a; break;
+        case 2: re[k] = -a, im[k] = -b; break;
+        case 3: re[k] = b, im[k] = -a; break;
+        default: break;
+        }
+        if (k % 8192 == 0) Checkpoint();
+    }
+}
+
+// The echo of a target closing at V m/s: y(t) = x(eta t), t from the instant
+// of transmission. The record is taken as the signal from -N/2 to 3N/2
+// samples: what the models moved a little before that instant (the sphere's
+// front face lies nearer than its centre, and a zero-phase response spreads
+// both ways) has wrapped round to the record's end, and so stays before it
+// and is scaled with the rest instead of being cut. A stretched pulse (and
+// its ringing) still has three quarters of the record.
+void MovingTarget(long double velocity, TSignalData& spectrum, int N)
+{
+    const long double eta = DopplerScale(velocity);
+    if (N < 4) {
+        TimeScale(spectrum, N, eta);
+        return;
+    }
+    RotateQuarter(spectrum, N, +1);
+    TimeScale(spectrum, N, eta, N / 2);
+    RotateQuarter(spectrum, N, -1);
 }
 
 class Progress {
@@ -108,10 +160,15 @@ public:
         // reference pass leaves exactly the spectrum that generating the
         // probe again and carrying it along the path would give, operation
         // for operation; on long records that saves half of the run's work.
+        // A weighted reference is no longer the echo.
         plan.reuseEcho = plan.filter && q_.filterMode && !q_.noiseOn && q_.pathStage > 0 &&
-                         !ScalesWithDepth(q_, q_.pathStage);
-        for (int i = 1; i <= q_.pathStage && q_.modelItem == 0; ++i) plan.gated += q_.gates[i - 1];
+                         !ScalesWithDepth(q_, q_.pathStage) && q_.windowItem == 0;
+        for (int i = 1; i <= q_.pathStage && q_.modelItem == 0; ++i) {
+            plan.gated += q_.gates[i - 1];
+            if (q_.gates[i - 1]) plan.motion += MotionWeight(q_, i);
+        }
         plan.gatedEcho = q_.filterMode ? plan.gated : 0;
+        plan.motionEcho = q_.filterMode ? plan.motion : 0;
         progress_.Plan(PlanWeight(q_, plan));
 
         progress_.Step(kStepMemory, kAllocate * (plan.filter ? 2 : 1));
@@ -180,7 +237,7 @@ private:
             FFT(signal_, N_, +1);
             for (int i = 1; i <= q_.pathStage; ++i) {
                 if (!q_.gates[i - 1]) continue;
-                progress_.Step(kEchoPath[i].name, kModel);
+                progress_.Step(kEchoPath[i].name, kModel + MotionWeight(q_, i));
                 ApplyStage(q_, i, signal_, N_);
             }
         }
@@ -237,6 +294,11 @@ private:
         progress_.Step(kStepReference, kGenerate);
         GenerateProbe(q_, signal_, N_, M_);
         const long double energy = BufferEnergy(signal_, N_);
+        // The filter is matched to the weighted probe w(t) s(t), or to its echo.
+        if (q_.windowItem != 0) {
+            progress_.Step(kStepReference, kPass);
+            ApplyWindow(signal_, N_, M_, WindowFromItem(q_.windowItem));
+        }
         if (!q_.filterMode) {
             progress_.Step(kStepReference, kTransform);
             FFT(signal_, N_, +1);
@@ -247,7 +309,7 @@ private:
             FFT(signal_, N_, +1);
             for (int i = 1; i <= q_.pathStage; ++i) {
                 if (!q_.gates[i - 1]) continue;
-                progress_.Step(kEchoPath[i].name, kModel);
+                progress_.Step(kEchoPath[i].name, kModel + MotionWeight(q_, i));
                 ApplyStage(q_, i, signal_, N_);
             }
         }
@@ -316,6 +378,7 @@ RunRequest RunRequest::Of(const ModelParameters& params, int modelItem, int path
     q.p = params.p;
     q.signalItem = params.signalItem;
     q.antennaItem = params.antennaItem;
+    q.windowItem = params.windowItem;
     q.kText = params.kText;
     q.filterOn = params.filterOn;
     q.filterMode = params.filterMode;
@@ -412,6 +475,7 @@ void ApplyStage(const RunRequest& q, int stage, TSignalData& data, int N)
 {
     if (stage < 1 || stage > kLastStage || !q.gates[stage - 1]) return;
     ApplyChannelModel(kEchoPath[stage].model, q, true, data, N);
+    if (kEchoPath[stage].model == ChannelModel::Sphere && q.p.V != 0) MovingTarget(q.p.V, data, N);
 }
 
 bool ScalesWithDepth(const RunRequest& q, int lastStage)

@@ -25,6 +25,7 @@ struct RunRequest {
     TModelParams p;
     int signalItem = kLfmPulse;
     int antennaItem = 1;
+    int windowItem = 0;  // the matched filter's weighting (signal/Weighting.h)
     std::string kText = "3,14";  // the wide-band antenna reads its text
     bool filterOn = false, filterMode = false, noiseOn = false, normOn = false, depthOn = false;
     StageGates gates = AllGatesOn();
@@ -96,7 +97,9 @@ void GenerateProbe(const RunRequest& request, TSignalData& data, int N, int M);
 // A channel model: Apply = false writes its response, true multiplies the
 // spectrum by it.
 void ApplyChannelModel(ChannelModel model, const RunRequest& request, bool apply, TSignalData& data, int N);
-// Stage k (1 .. kLastStage) of the echo path on a spectrum, when its gate is on.
+// Stage k (1 .. kLastStage) of the echo path on a spectrum, when its gate is
+// on. The sphere's stage carries the target's motion too: a target moving at
+// p.V compresses its echo in time (signal/TimeScale.h); V = 0 costs nothing.
 void ApplyStage(const RunRequest& request, int stage, TSignalData& data, int N);
 // Whether the depth attenuation scales anything for stages 1 .. lastStage.
 bool ScalesWithDepth(const RunRequest& request, int lastStage);

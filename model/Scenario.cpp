@@ -18,6 +18,7 @@
 #include "files/OutputFiles.h"
 #include "signal/Errors.h"
 #include "signal/NumberText.h"
+#include "signal/Weighting.h"
 #include "signal/TextValues.h"
 
 namespace sonavir {
@@ -263,7 +264,9 @@ const std::vector<ParameterKey>& ParameterKeys()
         TextKey("NOrder", &Params::nText, &Params::SetNText),
         TextKey("GruntHeight", &Params::gruntHeightText, &Params::SetGruntHeightText),
         TextKey("Radius", &Params::radiusText, &Params::SetRadiusText),
+        TextKey("V", &Params::vText, &Params::SetVText),
         ItemKey("Snr", 1, 100, &Params::snrPosition, &Params::SetSnrPosition),
+        ItemKey("Window", 0, kWindowKinds - 1, &Params::windowItem, &Params::SetWindowItem),
     };
     return keys;
 }

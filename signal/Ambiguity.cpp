@@ -308,15 +308,28 @@ void Ambiguity::WidebandRow(long double eta, Row& row) const
 
 AmbiguityMap Ambiguity::Map(const AmbiguityGrid& grid) const
 {
-    if (grid.rows < 1 || grid.delayColumns < 0 || !(std::isfinite(grid.maxDoppler) && grid.maxDoppler >= 0) ||
-        !(std::isfinite(grid.maxVelocity) && grid.maxVelocity >= 0))
+    const auto low = [](const std::optional<long double>& min, long double max) {
+        return min ? *min : -max;
+    };
+    const long double lowDoppler = low(grid.minDoppler, grid.maxDoppler);
+    const long double lowVelocity = low(grid.minVelocity, grid.maxVelocity);
+    const auto finite = [](long double v) { return std::isfinite(v); };
+    if (grid.rows < 1 || grid.delayColumns < 0 || !finite(grid.maxDoppler) || !finite(lowDoppler) ||
+        !(lowDoppler <= grid.maxDoppler) || !finite(grid.maxVelocity) || !finite(lowVelocity) ||
+        !(lowVelocity <= grid.maxVelocity) || (!grid.minDoppler && grid.maxDoppler < 0) ||
+        (!grid.minVelocity && grid.maxVelocity < 0))
         RaiseInvalidOp();
     const int span = 2 * M_;
+    // The span of lags, held within -2M .. 2M.
+    const long double lagLow = std::max<long double>(-span, grid.minDelay ? *grid.minDelay / Dt_ : -span);
+    const long double lagHigh = std::min<long double>(span, grid.maxDelay ? *grid.maxDelay / Dt_ : span);
+    if (!finite(lagLow) || !finite(lagHigh) || std::ceil(lagLow) > std::floor(lagHigh)) RaiseInvalidOp();
+    const int firstLag = static_cast<int>(std::ceil(lagLow)), lastLag = static_cast<int>(std::floor(lagHigh));
     AmbiguityMap map;
     map.rows = grid.rows;
     map.Dt = Dt_;
     map.wideband = grid.wideband;
-    map.columns = grid.delayColumns == 0 ? 2 * span + 1 : grid.delayColumns;
+    map.columns = grid.delayColumns == 0 ? lastLag - firstLag + 1 : grid.delayColumns;
     try {
         map.lags.resize(static_cast<std::size_t>(map.columns));
         map.values.resize(static_cast<std::size_t>(map.rows) * static_cast<std::size_t>(map.columns));
@@ -329,16 +342,30 @@ AmbiguityMap Ambiguity::Map(const AmbiguityGrid& grid) const
     } catch (const std::bad_alloc&) {
         RaiseOutOfMemory();
     }
-    for (int j = 0; j < map.columns; ++j)
-        map.lags[j] = map.columns == 1 ? 0
-                                       : static_cast<int>(std::nearbyint(-span + 2.0L * span * j / (map.columns - 1)));
+    const bool wholeSpan = !grid.minDelay && !grid.maxDelay;
+    for (int j = 0; j < map.columns; ++j) {
+        if (grid.delayColumns == 0)
+            map.lags[j] = firstLag + j;
+        else if (map.columns == 1)
+            map.lags[j] = wholeSpan ? 0 : static_cast<int>(std::nearbyint((lagLow + lagHigh) / 2));
+        else if (wholeSpan)
+            map.lags[j] = static_cast<int>(std::nearbyint(-span + 2.0L * span * j / (map.columns - 1)));
+        else
+            map.lags[j] = static_cast<int>(std::clamp<long double>(
+                std::nearbyint(lagLow + (lagHigh - lagLow) * j / (map.columns - 1)), firstLag, lastLag));
+    }
+    // Rows evenly from the low end to the high one; the symmetric default
+    // keeps its own formula, so that its middle row is exactly zero.
+    const auto rowValue = [&](int i, const std::optional<long double>& min, long double lo, long double hi) {
+        if (!min) return map.rows == 1 ? 0 : (-1 + 2.0L * i / (map.rows - 1)) * hi;
+        return map.rows == 1 ? (lo + hi) / 2 : lo + (hi - lo) * i / (map.rows - 1);
+    };
     for (int i = 0; i < map.rows; ++i) {
-        const long double f = map.rows == 1 ? 0 : -1 + 2.0L * i / (map.rows - 1);
         if (grid.wideband) {
-            map.velocity[i] = f * grid.maxVelocity;
+            map.velocity[i] = rowValue(i, grid.minVelocity, lowVelocity, grid.maxVelocity);
             map.eta[i] = DopplerScale(map.velocity[i], grid.soundSpeed);
         } else {
-            map.doppler[i] = f * grid.maxDoppler;
+            map.doppler[i] = rowValue(i, grid.minDoppler, lowDoppler, grid.maxDoppler);
         }
     }
 

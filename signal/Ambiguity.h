@@ -62,9 +62,17 @@ struct AmbiguityGrid {
     bool wideband = false;
     long double maxVelocity = 0;
     long double soundSpeed = kScaleSoundSpeed;
-    // 0: every sample of delay from -Tc to +Tc, lags -2M .. 2M (4M + 1
-    // columns); otherwise this many columns over the same span, each at the
-    // nearest whole sample (map.lags says which).
+    // The rows' low end, when given: from minDoppler (minVelocity) up to
+    // maxDoppler (maxVelocity) instead of from -max; it must not lie above
+    // the max.
+    std::optional<long double> minDoppler, minVelocity;
+    // The delays the columns span, s, when given: from minDelay to maxDelay,
+    // held within -Tc .. +Tc (lags -2M .. 2M), instead of the whole of it;
+    // the span must hold at least one sample.
+    std::optional<long double> minDelay, maxDelay;
+    // 0: every sample of delay in the span (from -Tc to +Tc, lags -2M .. 2M,
+    // 4M + 1 columns, by default); otherwise this many columns over the same
+    // span, each at the nearest whole sample (map.lags says which).
     int delayColumns = 0;
 };
 

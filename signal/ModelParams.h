@@ -26,6 +26,7 @@ struct TModelParams {
     double GruntHeight = 0.1;   // seabed layer thickness, m
     double GruntKoef = 0.041;   // seabed attenuation coefficient
     double Radius = 0.06;       // sphere radius, m
+    double V = 0;               // target's radial velocity, m/s, closing positive
 
     bool operator==(const TModelParams&) const = default;
 };

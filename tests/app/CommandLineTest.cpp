@@ -23,6 +23,7 @@
 #include "display/PictureSettings.h"
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
+#include "model/AmbiguityStudy.h"
 #include "model/MainState.h"
 #include "model/Scenario.h"
 #include "signal/Errors.h"
@@ -234,6 +235,37 @@ TEST(CliExe, RenderCursorsDrawAndReadTheWaveSamples)
     EXPECT_NEAR(std::stod(row[12]), 20 * std::log10(std::fabs(b / a)), 1e-9);
     EXPECT_EQ(ReadAll(dir / "cw.csv"), ReadAll(dir / "pw.csv"));
     EXPECT_NE(ReadAll(dir / "c.bmp"), ReadAll(dir / "p.bmp"));
+}
+
+// `ambiguity` computes the map the window would for the same parameters and
+// spans, and writes it as the library lays it out.
+TEST(CliExe, AmbiguityWritesTheMapOfItsSpansAndItsCsvFiles)
+{
+    TempDir dir;
+    Result r = RunExe(dir, {"ambiguity", "--set", "Signal=2", "--set", "V=10", "--set", "Window=1", "--delay-range",
+                            "-0,002;0,003", "--doppler-range", "-200;300", "--doppler-points", "11", "--map",
+                            dir / "m.csv", "--cuts", dir / "c.csv", "--measures", dir / "e.csv", "--size", "700x500",
+                            "-o", dir / "a.png"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ModelParameters params;
+    for (const char* s : {"Signal=2", "V=10", "Window=1"})
+        ApplySetting(params, ParseCommandLine({"render", "--set", s, "-o", "x"}).settings[0]);
+    AmbiguityRequest q = AmbiguityRequest::Of(params);
+    q.delayRange = PlotRange{-0.002L, 0.003L};
+    q.dopplerRange = PlotRange{-200, 300};
+    q.dopplerPoints = 11;
+    RunControl control;
+    const AmbiguityResult expected = ComputeAmbiguity(q, control);
+    ASSERT_TRUE(expected.Done());
+    std::string map, cuts;
+    AmbiguityMapCsv(expected, [&](const std::string& b) { map += b; });
+    AmbiguityCutsCsv(expected, [&](const std::string& b) { cuts += b; });
+    EXPECT_EQ(ReadAll(dir / "m.csv"), map);
+    EXPECT_EQ(ReadAll(dir / "c.csv"), cuts);
+    EXPECT_EQ(ReadAll(dir / "e.csv"), AmbiguityMeasuresCsv(expected));
+    EXPECT_EQ(Lines(map).size(), 1 + 11 * static_cast<std::size_t>(expected.map.columns));
+    const QImage picture(QString::fromStdString(dir / "a.png"));
+    EXPECT_EQ(picture.size(), QSize(700, 500));
 }
 
 // The dB view and a reference are ways of drawing: the picture changes,
@@ -619,6 +651,7 @@ TEST(CliExe, BadCommandLinesExitTwo)
         // Parameters that no series reads.
         {{"evaluate", "--set", "Dt=1", "-o", out}, "--set Dt: "},
         {{"evaluate", "--set", "Radius=x", "-o", out}, "--set Radius: "},
+        {{"evaluate", "--set", "V=10", "-o", out}, "--set V: "},
         {{"evaluate", "--mode", "1", "--set", "Signal=2", "-o", out}, "--set Signal: "},
         // Two outputs into one file, however the name is spelled: as given,
         // through ".", relative to the working folder, through a link to a
@@ -659,6 +692,20 @@ TEST(CliExe, BadCommandLinesExitTwo)
         {{"render", "--reference-set", "Signal=3", "-o", out}, "--reference-set Signal: "},
         {{"evaluate", "--reference-stage", "0", "-o", out}, "--reference-stage is an option of render"},
         {{"evaluate", "--db", "-o", out}, "--db is an option of render"},
+        // The ambiguity map's spans: refused as written, or once the probe
+        // they must fit is known (Tc is 0,01 s by default), before any run.
+        {{"ambiguity", "--delay-range", "0,01;0,005", "--map", dir / "m.csv", "-o", out}, "--delay-range: "},
+        {{"ambiguity", "--doppler-range", "5;5", "--cuts", dir / "c.csv", "-o", out}, "--doppler-range: "},
+        {{"ambiguity", "--doppler-points", "0", "-o", out}, "--doppler-points: "},
+        {{"ambiguity", "--delay-range", "0,5;0,6", "--measures", dir / "m.csv", "-o", out}, "ambiguity: the delay"},
+        {{"ambiguity", "--delay-range", "0,011;0,012", "--save-scenario", dir / "s.svr"},
+         "ambiguity: the delay"},
+        {{"ambiguity", "--wideband", "--doppler-range", "-9000;100", "--map", dir / "m.csv", "-o", out},
+         "ambiguity: the wideband"},
+        {{"ambiguity", "--map", dir / "m.csv"}, "-o FILE is required with --map"},
+        {{"ambiguity", "--measures", out, "-o", out}, "--measures and -o name the same file"},
+        {{"render", "--map", dir / "m.csv", "-o", out}, "--map is an option of ambiguity"},
+        {{"evaluate", "--measures", dir / "m.csv", "-o", out}, "--measures is an option of render and ambiguity"},
     };
     for (const auto& [args, message] : bad) {
         Result r = RunExe(dir, args);
