@@ -446,6 +446,11 @@ const std::vector<CliOption>& CliOptionTable()
          [](O& o, const std::string& v) { o.timeRange = ParseRange("--time-range", v); }},
         {"--freq-range", "F0;F1", kRender, false, Out::No, "zooms the spectrum into F0 .. F1 hertz likewise",
          [](O& o, const std::string& v) { o.freqRange = ParseRange("--freq-range", v); }},
+        {"--cursors", "T0;T1", kRender, false, Out::No,
+         "cursors A and B on the waveform at T0 and T1 seconds, each\n"
+         "at the sample nearest; with --measures their readout joins\n"
+         "it as columns (positions, values, B - A, 1/(B - A), B/A in dB)",
+         [](O& o, const std::string& v) { o.cursors = ParseRange("--cursors", v); }},
         {"--reference-stage", "K", kRender, false, Out::No,
          "draws under the run, dotted, stage K (0 .. 7) of the\n"
          "same settings as a reference (\"Запомнить как эталон\"):\n"

@@ -72,6 +72,8 @@ struct CliOptions {
     std::string budgetFile;  // the sonar equation's budget: only in that level model
     // The zoom: a time range in seconds, a frequency range in hertz.
     std::optional<PlotRange> timeRange, freqRange;
+    // Cursors A and B on the waveform, in seconds.
+    std::optional<PlotRange> cursors;
     // The reference drawn under the run: the same situation at another
     // stage and with other parameters, in the order given.
     std::optional<int> referenceStage;

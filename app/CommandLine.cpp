@@ -370,6 +370,14 @@ int RunRender(const CliOptions& o, RunControl& control, OutputSet& outputs)
     // the range holds, none when it falls between two points.
     state.zoom.time = o.timeRange;
     state.zoom.frequency = o.freqRange;
+    if (o.cursors) {
+        PlotCursors cursors;
+        cursors.plot = PlotKind::Time;
+        cursors.a = o.cursors->from;
+        cursors.b = o.cursors->to;
+        cursors.lastB = true;
+        state.SetCursors(cursors);
+    }
     auto rows = [](const std::optional<PlotRange>& range, const PointAxis& axis) {
         return range ? PointsWithin(axis, *range) : PlotSpan{}.Within(axis.Count());
     };
@@ -392,7 +400,11 @@ int RunRender(const CliOptions& o, RunControl& control, OutputSet& outputs)
 
     state.Start(&control);
     Checkpoint();  // a run stopped by Ctrl+C left nothing to write
-    if (measures) measures->Write(MeasuresCsv(MeasureShown(state)));
+    if (measures) {
+        std::string csv = MeasuresCsv(MeasureShown(state));
+        if (o.cursors) csv = WithCursorColumns(csv, ReadCursors(*state.Shown(), state.Cursors()));
+        measures->Write(csv);
+    }
     if (ledger) ledger->Write(LedgerCsv(ComputeLedger(state)));
     if (budget) budget->Write(BudgetCsv(ComputeBudget(state)));
     WritePicture(picture, PictureFormatOf(o.output), pictureFile);

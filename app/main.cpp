@@ -1,14 +1,11 @@
 // Start-up: the command-line mode when asked for, otherwise the windows.
 #include <QApplication>
-#include <QIcon>
 #include <QTimer>
 
 #include <string>
 
 #include "app/CommandLine.h"
-#include "gui/HelpLinks.h"
 #include "gui/ProgramWindows.h"
-#include "gui/QtText.h"
 
 int main(int argc, char** argv)
 {
@@ -17,9 +14,7 @@ int main(int argc, char** argv)
     const std::string scenario = argc == 2 ? argv[1] : "";
 
     QApplication app(argc, argv);
-    // The title the task bar and the error boxes show; window captions stay as set.
-    QApplication::setApplicationName(sonavir::Q(sonavir::kApplicationTitle));
-    QApplication::setWindowIcon(QIcon(sonavir::ProgramIcon()));
+    sonavir::NameTheApplication();
     sonavir::InstallToolkitTranslations();
     // The main window's closing ends the program, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);

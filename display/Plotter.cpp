@@ -481,11 +481,59 @@ namespace {
 // The one drawing of a plot, whatever its kind and view: frame, ticks and
 // labels, caption, axis name, the held reference and the curve. What differs
 // (the scale, the amplitude ticks and the sources) the callers below work out.
-template <typename Scale, typename Source, typename RefSource>
+// The cursors' lines go under the curve (a dashed pen paints its gaps in the
+// background), their markers over it. Lines and markers stay within the frame.
+struct CursorColumns {
+    const PlotCursorMarks* marks;
+    int X0, Wp, top, bottom;
+    const PlotSpan& shown;
+    // The column of a mark's point, or -1 outside the span shown.
+    int Column(const PlotCursorMark& m) const
+    {
+        const long long j = m.point - shown.first;
+        if (j < 0 || j >= shown.count || shown.count <= 0) return -1;
+        return X0 + static_cast<int>(j * Wp / shown.count);
+    }
+};
+
+void DrawCursorLines(Canvas& picture, const PlotLayout& L, const CursorColumns& c, int axisNameY)
+{
+    if (!c.marks->summary.empty()) picture.TextOut(L.X0, axisNameY, c.marks->summary);
+    const PenStyle style = picture.Style();
+    for (const PlotCursorMark& m : c.marks->marks) {
+        const int x = c.Column(m);
+        if (x < 0) continue;
+        const int w = picture.TextWidth(m.label);
+        picture.TextOut(std::clamp(x - w / 2, L.X0, L.X0 + L.Wp - w), c.top - picture.TextHeight() - 1, m.label);
+        picture.SetPenStyle(PenStyle::Dash);
+        DrawLine(picture, x, c.top + 1, x, c.bottom);
+        picture.SetPenStyle(style);
+    }
+}
+
+template <typename RowOf>
+void DrawCursorMarkers(Canvas& picture, const CursorColumns& c, const RowOf& rowOf)
+{
+    picture.SetClip(c.X0, c.top, c.X0 + c.Wp, c.bottom);
+    for (const PlotCursorMark& m : c.marks->marks) {
+        const int x = c.Column(m);
+        if (x < 0 || !m.hasValue) continue;
+        const int y = rowOf(m.value);
+        picture.MoveTo(x - 3, y - 3);
+        picture.LineTo(x + 3, y - 3);
+        picture.LineTo(x + 3, y + 3);
+        picture.LineTo(x - 3, y + 3);
+        picture.LineTo(x - 3, y - 3);
+    }
+    picture.ClearClip();
+}
+
+template <typename Scale, typename Source, typename RefSource, typename RowOf>
 void DrawPlotBody(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes, const PlotLayout& L, int A,
                   const std::vector<int>& ys, const std::vector<std::string>& labels, bool db,
                   const std::string& caption, int N, const PlotSpan& shown, bool whole, const Scale& scale,
-                  const Source& source, const PlotReference* ref, const RefSource& refSource)
+                  const Source& source, const PlotReference* ref, const RefSource& refSource,
+                  const PlotCursorMarks* cursors, const RowOf& rowOf)
 {
     const bool time = L.kind == PlotKind::Time;
     const Counts c = CountsOf(settings);
@@ -507,7 +555,16 @@ void DrawPlotBody(Canvas& picture, const PictureSettings& settings, const PlotAx
         picture.TextOut(L.X0 + L.Wp - picture.TextWidth(axis), time ? L.Y0 + A + 28 : L.Y0 + 28, axis);
     }
     if (ref) DrawReference(picture, L.X0, L.Wp, shown, ReferencePoints(*ref, L.kind, axes, N), scale, refSource);
+    if (!cursors) {
+        DrawCurve(picture, L.X0, L.Wp, shown.count, scale, Span(source, shown));
+        return;
+    }
+    const int top = L.Y0 - A - 10;
+    const int bottom = time ? L.Y0 + A + 9 : L.Y0 + 9;
+    const CursorColumns columns{cursors, L.X0, L.Wp, top, bottom, shown};
+    DrawCursorLines(picture, L, columns, time ? L.Y0 + A + 28 : L.Y0 + 28);
     DrawCurve(picture, L.X0, L.Wp, shown.count, scale, Span(source, shown));
+    DrawCursorMarkers(picture, columns, rowOf);
 }
 
 // The dB view: levels from 0 dB at the frame's top to the floor at its
@@ -515,15 +572,18 @@ void DrawPlotBody(Canvas& picture, const PictureSettings& settings, const PlotAx
 template <typename Source, typename RefSource>
 long double DrawDbPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes, const PlotLayout& L,
                        const std::string& caption, int N, const PlotSpan& shown, bool whole, long double peak,
-                       int floorDb, const Source& source, const PlotReference* ref, const RefSource& refSource)
+                       int floorDb, const Source& source, const PlotReference* ref, const RefSource& refSource,
+                       const PlotCursorMarks* cursors)
 {
     const int A = L.A;
     const DbScale scale{L.Y0 - A, L.kind == PlotKind::Time ? 2 * A : A, static_cast<long double>(floorDb)};
     std::vector<int> ys;
     std::vector<std::string> labels;
     DbTicks(scale, CountsOf(settings).NA, ys, labels);
-    DrawPlotBody(picture, settings, axes, L, A, ys, labels, true, caption, N, shown, whole, scale,
-                 LevelSource(source, peak, floorDb), ref, LevelSource(refSource, peak, floorDb));
+    const LevelSource levels(source, peak, floorDb);
+    DrawPlotBody(picture, settings, axes, L, A, ys, labels, true, caption, N, shown, whole, scale, levels, ref,
+                 LevelSource(refSource, peak, floorDb), cursors,
+                 [&](long double v) { return scale.Y(levels.Level(std::fabs(v))); });
     return peak;
 }
 
@@ -532,7 +592,8 @@ long double DrawDbPlot(Canvas& picture, const PictureSettings& settings, const P
 template <typename Source, typename RefSource>
 long double DrawLinearPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes, const PlotLayout& L,
                            const std::string& caption, int N, const PlotSpan& shown, bool whole, long double peak,
-                           const Source& source, const PlotReference* ref, const RefSource& refSource)
+                           const Source& source, const PlotReference* ref, const RefSource& refSource,
+                           const PlotCursorMarks* cursors)
 {
     const bool time = L.kind == PlotKind::Time;
     const YScale scale(L.Y0, CheckedDiv(time ? (L.H - 150) / 4.0L : (L.H - 150) / 2.0L, peak));
@@ -548,7 +609,7 @@ long double DrawLinearPlot(Canvas& picture, const PictureSettings& settings, con
         labels.push_back(FormatPicture(time ? (c.NA * sa) / 2 - k * sa : (c.NA - k) * sa));
     }
     DrawPlotBody(picture, settings, axes, L, A, ys, labels, false, caption, N, shown, whole, scale, source, ref,
-                 refSource);
+                 refSource, cursors, [&](long double v) { return scale.Y(v); });
     return peak;
 }
 
@@ -606,7 +667,7 @@ long double DrawTimePlot(Canvas& picture, const PictureSettings& settings, const
         }
         if (ref) peak = std::max(peak, CheckFinite(SamplePeak(*refEnvelope, ref->N)));
         return DrawDbPlot(picture, settings, axes, L, caption, N, shown, whole, peak, kWaveFloorDb, WaveOf(*envelope),
-                          ref, refEnvelope ? WaveOf(*refEnvelope) : WaveSource{});
+                          ref, refEnvelope ? WaveOf(*refEnvelope) : WaveSource{}, extras.cursors);
     }
     double peak = static_cast<double>(SamplePeak(samples, N));
     CheckFinite(peak);
@@ -615,7 +676,7 @@ long double DrawTimePlot(Canvas& picture, const PictureSettings& settings, const
         peak = std::max(peak, static_cast<double>(CheckFinite(SamplePeak(*ref->data, ref->N))));
     }
     return DrawLinearPlot(picture, settings, axes, L, caption, N, shown, whole, peak, WaveOf(samples), ref,
-                          ref ? WaveOf(*ref->data) : WaveSource{});
+                          ref ? WaveOf(*ref->data) : WaveSource{}, extras.cursors);
 }
 
 long double DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, const PlotAxes& axes,
@@ -640,10 +701,11 @@ long double DrawSpectrumPlot(Canvas& picture, const PictureSettings& settings, c
         if (!(peak > 0)) RaiseDivByZero();
         peak = std::max(peak, CheckFinite(refPeak));
         return DrawDbPlot(picture, settings, axes, L, caption, N, shown, whole, peak, kSpectrumFloorDb, source, ref,
-                          refSource);
+                          refSource, extras.cursors);
     }
     if (ref) peak = std::max(peak, CheckFinite(refPeak));
-    return DrawLinearPlot(picture, settings, axes, L, caption, N, shown, whole, peak, source, ref, refSource);
+    return DrawLinearPlot(picture, settings, axes, L, caption, N, shown, whole, peak, source, ref, refSource,
+                          extras.cursors);
 }
 
 PlotPlace PlaceOfPlot(const Canvas& picture, const PlotAxes& axes, PlotKind plot)

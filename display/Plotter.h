@@ -3,6 +3,7 @@
 // of the picture, the spectrum into the lower band.
 
 #include <string>
+#include <vector>
 
 #include "display/Canvas.h"
 #include "display/Picture.h"
@@ -69,12 +70,29 @@ struct PlotReference {
     long double t0 = 0;                     // its waveform's time of sample 0
 };
 
+// Cursors on a plot (model/PlotCursors.h): each a thin dashed line over the
+// frame at the column of its point, its label above the frame and, when it
+// has a value, a small square on the curve at that value; the summary text
+// runs along the axis name's row from the frame's left edge. Points outside
+// the span shown draw no line.
+struct PlotCursorMark {
+    std::string label;      // "A", "B"
+    long long point = 0;    // the plot's point (sample, column) it reads
+    bool hasValue = false;  // the marker is drawn at `value`, as the curve draws it
+    long double value = 0;  // the raw value (the envelope's in the dB view)
+};
+struct PlotCursorMarks {
+    std::vector<PlotCursorMark> marks;
+    std::string summary;
+};
+
 // What a plot draws besides its own buffer.
 struct PlotExtras {
     // The waveform's envelope (signal/Envelope.h, waveform layout), which the
     // dB view draws; worked out by the plot when not given.
     const TSignalData* envelope = nullptr;
     const PlotReference* reference = nullptr;
+    const PlotCursorMarks* cursors = nullptr;
 };
 
 // Waveform of 2N samples. Fails with "Floating point division by zero" when

@@ -133,6 +133,8 @@ EvaluationWindow::EvaluationWindow(MainState& main, EvaluationState& eval, Windo
     ResultStringGrid->setGeometry(8, 136, 543, 185);
     ResultStringGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     for (int r = 0; r < 9; ++r) ResultStringGrid->setRowHeight(r, kResultHeights[r]);
+    SeriesActions = AddTableExport(ModelStringGrid, Q("Сохранить серию"), &chooseCsvFile);
+    ResultActions = AddTableExport(ResultStringGrid, Q("Сохранить результаты"), &chooseCsvFile);
 
     SyncFromState();
     ModelStringGrid->setColumnWidth(0, kSeriesCaptionWidth);
@@ -287,6 +289,7 @@ void EvaluationWindow::FinishRun()
     SyncFromState();
     if (bus_) emit bus_->changed();
     if (!error.empty()) ShowError(this, error);
+    else emit seriesFinished();
 }
 
 void EvaluationWindow::ShowRunning(bool running)
@@ -325,14 +328,7 @@ void EvaluationWindow::SetShown(bool shown)
 void EvaluationWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!placed_) {
-        placed_ = true;
-        if (const QScreen* screen = QApplication::primaryScreen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
+    // Placed by whoever shows it (ProgramWindows), beside the main window.
     if (!event->spontaneous()) SetShown(true);
 }
 

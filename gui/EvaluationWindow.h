@@ -7,6 +7,7 @@
 
 #include "evaluation/EvaluationState.h"
 #include "evaluation/SeriesRuns.h"
+#include "gui/TableExport.h"
 #include "gui/WorkWatcher.h"
 #include "gui/WindowBus.h"
 #include "model/MainState.h"
@@ -35,6 +36,9 @@ public:
     QPushButton* CloseSpeedButton;
     QTableWidget* ResultStringGrid;
     QProgressBar* SeriesProgressBar;  // "Точка 3 из 15" while a series runs
+    // Copy and "Сохранить как CSV…" of both tables; tests set the CSV chooser.
+    TableActions SeriesActions, ResultActions;
+    std::function<QString()> chooseCsvFile;
 
     // A series goes on a worker thread; these tell and wait (tests, closing).
     bool Running() const { return run_.Running(); }
@@ -58,6 +62,8 @@ public:
 
 signals:
     void lockChanged(bool locked);
+    // A series has ended and drawn its chart.
+    void seriesFinished();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -74,7 +80,6 @@ private:
     MainState& main_;
     EvaluationState& eval_;
     WindowBus* bus_;
-    bool placed_ = false;
     std::string closeError_;  // a failed derive of the close box, reported by the hide
     SeriesResult pending_;  // written by the worker, read once it has returned
     WorkWatcher run_;       // after pending_: it waits for the worker as it goes

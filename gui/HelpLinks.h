@@ -13,7 +13,6 @@ inline constexpr const char* kAuthorLine = "Учебная лаборатори�
 inline constexpr const char* kCreditLine = "Инф. поддержка: кафедра акустики";
 inline constexpr const char* kYearsText = "2024–2026";
 inline constexpr const char* kProgramTitle = "Сонавир";
-inline constexpr const char* kApplicationTitle = "КОРВА";
 inline constexpr int kBuildNumber = 242;
 
 std::string VersionText();       // "Версия 2.06 (build 242)"

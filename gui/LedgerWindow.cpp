@@ -162,6 +162,9 @@ LedgerWindow::LedgerWindow(MainState& main, QWidget* parent)
     CompressionGrid->setColumnHidden(kLossColumn, true);
     CompressionGrid->setVerticalHeaderLabels({QStringLiteral("S(t)")});
     CompressionMessage = new QLabel(this);
+    LedgerActions = AddTableExport(LedgerGrid, QStringLiteral("Сохранить баланс"), &chooseCsvFile);
+    CompressionActions = AddTableExport(CompressionGrid, QStringLiteral("Сохранить показатели сжатия"), &chooseCsvFile);
+    BudgetActions = AddTableExport(BudgetGrid, QStringLiteral("Сохранить бюджет"), &chooseCsvFile);
     for (QLabel* label : {LedgerMessage, CompressionMessage, BudgetNote}) {
         label->setWordWrap(true);
         label->hide();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "gui/TableExport.h"
 #include "gui/WorkWatcher.h"
 #include "model/Ledger.h"
 #include "model/MainState.h"
@@ -43,6 +44,9 @@ public:
     QLabel* CompressionLabel;    // "Сжатие импульса" and the waveform measured
     QTableWidget* CompressionGrid;
     QLabel* CompressionMessage;  // why there are no measures, or hidden
+    // Copy and "Сохранить как CSV…" of each table; tests set the CSV chooser.
+    TableActions LedgerActions, CompressionActions, BudgetActions;
+    std::function<QString()> chooseCsvFile;
 
 protected:
     void showEvent(QShowEvent* event) override;

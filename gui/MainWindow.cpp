@@ -20,6 +20,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+#include <QMessageBox>
+#include <cmath>
 #include <algorithm>
 #include <new>
 
@@ -27,9 +30,11 @@
 #include "gui/ErrorBox.h"
 #include "gui/GreyedLook.h"
 #include "gui/HelpLinks.h"
+#include "gui/Mnemonics.h"
 #include "gui/PictureSettingsWindow.h"
 #include "gui/PictureSizeWindow.h"
 #include "gui/QtText.h"
+#include "gui/SaveDialogs.h"
 #include "gui/WindowBus.h"
 #include "model/Scenario.h"
 #include "signal/Errors.h"
@@ -69,7 +74,7 @@ void ResultImageWidget::paintEvent(QPaintEvent*)
 
 void ResultImageWidget::mousePressEvent(QMouseEvent* event)
 {
-    if (onMouseDown) onMouseDown(event->position().toPoint(), event->button());
+    if (onMouseDown) onMouseDown(event->position().toPoint(), event->button(), event->modifiers());
     QWidget::mousePressEvent(event);
 }
 
@@ -91,9 +96,20 @@ void ResultImageWidget::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton) {
         if (onDoubleClick) onDoubleClick(event->position().toPoint());
     } else if (onMouseDown) {
-        onMouseDown(event->position().toPoint(), event->button());
+        onMouseDown(event->position().toPoint(), event->button(), event->modifiers());
     }
     event->accept();
+}
+
+void ResultImageWidget::wheelEvent(QWheelEvent* event)
+{
+    const int delta = event->angleDelta().y();
+    if (onWheel && delta != 0) {
+        onWheel(event->position().toPoint(), delta);
+        event->accept();
+        return;
+    }
+    QWidget::wheelEvent(event);
 }
 
 void ResultImageWidget::leaveEvent(QEvent* event)
@@ -171,7 +187,10 @@ MainWindow::MainWindow(MainState& state, WindowBus* bus, QWidget* parent)
     setCentralWidget(central);
 
     ResultImage = new ResultImageWidget(state.picture, PictureArea);
-    ResultImage->onMouseDown = [this](QPoint p, Qt::MouseButton b) { ResultImagePress(p, b); };
+    ResultImage->onMouseDown = [this](QPoint p, Qt::MouseButton b, Qt::KeyboardModifiers m) {
+        ResultImagePress(p, b, m);
+    };
+    ResultImage->onWheel = [this](QPoint p, int delta) { ResultImageWheel(p, delta); };
     ResultImage->onMouseUp = [this](QPoint p, Qt::MouseButton b) { ResultImageRelease(p, b); };
     ResultImage->onMouseMove = [this](QPoint p) { ResultImageMove(p); };
     ResultImage->onDoubleClick = [this](QPoint p) { ResultImageDoubleClick(p); };
@@ -180,12 +199,14 @@ MainWindow::MainWindow(MainState& state, WindowBus* bus, QWidget* parent)
     clickTimer_ = new QTimer(this);
     clickTimer_->setSingleShot(true);
     connect(clickTimer_, &QTimer::timeout, this, [this] { ResultImageMouseDown(clickAt_); });
+    wheelTimer_ = new QTimer(this);
+    wheelTimer_->setSingleShot(true);
 
     ModelStatusBar = new QStatusBar(this);
     StatusPanel = new QLabel(ModelStatusBar);
     ModelStatusBar->addWidget(StatusPanel, 1);
     ReadoutPanel = new QLabel(ModelStatusBar);
-    ModelStatusBar->addWidget(ReadoutPanel, 1);
+    ModelStatusBar->addWidget(ReadoutPanel, 2);
     RunProgressBar = new QProgressBar(ModelStatusBar);
     RunProgressBar->setRange(0, 100);
     RunProgressBar->setTextVisible(true);
@@ -258,6 +279,12 @@ void MainWindow::BuildToolPanel()
     FilterCheckBox = new QCheckBox(QStringLiteral("Фильтр"), ToolPanel);
     NoiseCheckBox = new QCheckBox(QStringLiteral("Шум"), ToolPanel);
     NormCheckBox = new QCheckBox(QStringLiteral("Нормировка"), ToolPanel);
+    FilterCheckBox->setToolTip(QStringLiteral("Согласованный фильтр: вкл/выкл\nто же, что «Вкл» на вкладке «Фильтр»\n"
+                                              "Сжимает принятый сигнал согласованным фильтром"));
+    NoiseCheckBox->setToolTip(QStringLiteral("Шум: вкл/выкл\nотношение сигнал / шум задает ползунок на вкладке «Шум»\n"
+                                             "Добавляет гауссов шум к принятому сигналу"));
+    NormCheckBox->setToolTip(QStringLiteral("Нормировка: вкл/выкл\nто же, что «Вкл» на вкладке «Нормировка»\n"
+                                            "Приводит принятый сигнал к энергии излученного"));
     PrevPathSpeedButton = FlatButton(ToolPanel, QStyle::SP_ArrowBack, QStringLiteral("Назад"));
     NextPathSpeedButton = FlatButton(ToolPanel, QStyle::SP_ArrowForward, QStringLiteral("Вперед"));
     Bevel3 = Bevel(ToolPanel);
@@ -303,48 +330,68 @@ void MainWindow::LayoutToolPanel()
 
 void MainWindow::BuildMenu()
 {
+    const auto item = [](QMenu* menu, const char* text, QKeySequence keys = {}) {
+        QAction* action = menu->addAction(QString::fromUtf8(text));
+        action->setShortcut(keys);
+        return action;
+    };
     FileItem = menuBar()->addMenu(QStringLiteral("&Файл"));
-    OpenScenarioItem = FileItem->addAction(QStringLiteral("Открыть сценарий…"));
-    SaveScenarioItem = FileItem->addAction(QStringLiteral("Сохранить сценарий…"));
+    NewScenarioItem = item(FileItem, "&Новый сценарий", QKeySequence(Qt::CTRL | Qt::Key_N));
+    OpenScenarioItem = item(FileItem, "&Открыть сценарий…", QKeySequence(Qt::CTRL | Qt::Key_O));
+    SaveScenarioItem = item(FileItem, "&Сохранить сценарий…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     FileItem->addSeparator();
-    ExitItem = FileItem->addAction(QStringLiteral("Выход"));
-    ModelItem = menuBar()->addMenu(QStringLiteral("Модель"));
-    StartItem = ModelItem->addAction(QStringLiteral("Пуск"));
-    StartItem->setShortcut(QKeySequence(Qt::Key_F5));
-    StopItem = ModelItem->addAction(QStringLiteral("Стоп"));
-    StopItem->setShortcut(QKeySequence(Qt::Key_Escape));
+    ExitItem = item(FileItem, "В&ыход", QKeySequence(Qt::CTRL | Qt::Key_Q));
+    ModelItem = menuBar()->addMenu(QStringLiteral("&Модель"));
+    StartItem = item(ModelItem, "&Пуск", QKeySequence(Qt::Key_F5));
+    StopItem = item(ModelItem, "&Стоп");
     StopItem->setEnabled(false);
-    AutoRunItem = ModelItem->addAction(QStringLiteral("Пересчитывать при изменении"));
+    AutoRunItem = item(ModelItem, "Пересчитывать при &изменении");
     AutoRunItem->setCheckable(true);
     ModelItem->addSeparator();
-    ParametrItem = ModelItem->addAction(QStringLiteral("Параметры..."));
-    LedgerItem = ModelItem->addAction(QStringLiteral("Баланс по этапам"));
-    AmbiguityItem = ModelItem->addAction(QStringLiteral("Функция неопределенности"));
-    SweepItem = ModelItem->addAction(QStringLiteral("Серия по параметру"));
-    DetectionItem = ModelItem->addAction(QStringLiteral("Обнаружение"));
-    ImageItem = menuBar()->addMenu(QStringLiteral("Изображение"));
-    SaveItem = ImageItem->addAction(QStringLiteral("Сохранить"));
+    ParametrItem = item(ModelItem, "Пара&метры...");
+    LedgerItem = item(ModelItem, "&Баланс по этапам");
+    AmbiguityItem = item(ModelItem, "&Функция неопределенности");
+    SweepItem = item(ModelItem, "Се&рия по параметру");
+    DetectionItem = item(ModelItem, "&Обнаружение");
+    ImageItem = menuBar()->addMenu(QStringLiteral("&Изображение"));
+    SaveItem = item(ImageItem, "&Сохранить", QKeySequence(Qt::CTRL | Qt::Key_S));
     ImageItem->addSeparator();
-    ImageSizeItem = ImageItem->addAction(QStringLiteral("Размер"));
+    ImageSizeItem = item(ImageItem, "&Размер");
     ImageItem->addSeparator();
-    ImageOptionItem = ImageItem->addAction(QStringLiteral("Настройки..."));
+    ImageOptionItem = item(ImageItem, "&Настройки...");
     ImageItem->addSeparator();
-    WholeSignalItem = ImageItem->addAction(QStringLiteral("Весь сигнал"));
-    WholeSignalItem->setShortcut(QKeySequence(Qt::Key_Escape));
+    WholeSignalItem = item(ImageItem, "&Весь сигнал");
+    ZoomBackItem = item(ImageItem, "&Предыдущий масштаб", QKeySequence(Qt::Key_Backspace));
     ImageItem->addSeparator();
-    HoldReferenceItem = ImageItem->addAction(QStringLiteral("Запомнить как эталон"));
-    DropReferenceItem = ImageItem->addAction(QStringLiteral("Убрать эталон"));
-    HelpItem = menuBar()->addMenu(QStringLiteral("Справка"));
-    N1 = HelpItem->addAction(QStringLiteral("Проверить обновление"));
-    N7 = HelpItem->addAction(QStringLiteral("Скачать описание имитационной модели"));
+    PeakCursorItem = item(ImageItem, "Курсор на пи&к", QKeySequence(Qt::Key_P));
+    ClearCursorsItem = item(ImageItem, "Убрать к&урсоры");
+    ImageItem->addSeparator();
+    HoldReferenceItem = item(ImageItem, "&Запомнить как эталон");
+    DropReferenceItem = item(ImageItem, "Убрать &эталон");
+    HelpItem = menuBar()->addMenu(QStringLiteral("&Справка"));
+    GuideItem = item(HelpItem, "&Руководство", QKeySequence(Qt::Key_F1));
+    // F1 from any of the program's windows, the tool windows too.
+    GuideItem->setShortcutContext(Qt::ApplicationShortcut);
     HelpItem->addSeparator();
-    N4 = HelpItem->addAction(QStringLiteral("Все программы"));
-    N6 = HelpItem->addAction(QStringLiteral("Открыть сайт разработчика"));
+    N1 = item(HelpItem, "&Проверить обновление");
+    N7 = item(HelpItem, "С&качать описание имитационной модели");
     HelpItem->addSeparator();
-    N8 = HelpItem->addAction(QStringLiteral("Поддержка"));
+    N4 = item(HelpItem, "&Все программы");
+    N6 = item(HelpItem, "&Открыть сайт разработчика");
     HelpItem->addSeparator();
-    AboutItem = HelpItem->addAction(QStringLiteral("О программе..."));
+    N8 = item(HelpItem, "По&ддержка");
+    HelpItem->addSeparator();
+    AboutItem = item(HelpItem, "О про&грамме...");
+    // Escape belongs to one item at a time (ShowEscape).
+    ShowEscape();
+    // The menus' letters work on a Latin layout too.
+    InstallLayoutFreeMnemonics(this);
 
+    connect(NewScenarioItem, &QAction::triggered, this, &MainWindow::NewScenarioItemClick);
+    connect(ZoomBackItem, &QAction::triggered, this, &MainWindow::ZoomBackItemClick);
+    connect(PeakCursorItem, &QAction::triggered, this, &MainWindow::PeakCursorItemClick);
+    connect(ClearCursorsItem, &QAction::triggered, this, &MainWindow::ClearCursorsItemClick);
+    connect(GuideItem, &QAction::triggered, this, &MainWindow::GuideItemClick);
     connect(OpenScenarioItem, &QAction::triggered, this, &MainWindow::OpenScenarioItemClick);
     connect(SaveScenarioItem, &QAction::triggered, this, &MainWindow::SaveScenarioItemClick);
     connect(ExitItem, &QAction::triggered, this, &MainWindow::ExitItemClick);
@@ -404,10 +451,20 @@ QString MainWindow::ReadoutText() const
 
 void MainWindow::ShowReadout()
 {
-    const std::string text =
-        mouseAt_ ? readout_.At(state, mouseAt_->x(), mouseAt_->y()) : readout_.Peak(state);
+    // Over a plot the point under the mouse; elsewhere the cursors, or the peak.
+    const bool overPlot = mouseAt_ && state.ShownPlotAt(mouseAt_->x(), mouseAt_->y()) != PlotKind::None;
+    std::string text;
+    if (overPlot)
+        text = readout_.At(state, mouseAt_->x(), mouseAt_->y());
+    else if (state.Shown() && state.PlotsOnPicture() && state.Cursors().Any())
+        text = CursorReadoutText(*state.Shown(), ReadCursors(*state.Shown(), state.Cursors()));
+    if (!overPlot && text.empty()) text = readout_.Peak(state);
     const QString q = Q(text);
-    if (ReadoutPanel->text() != q) ReadoutPanel->setText(q);
+    if (ReadoutPanel->text() != q) {
+        ReadoutPanel->setText(q);
+        // A line longer than the panel is read whole from its tooltip.
+        ReadoutPanel->setToolTip(q);
+    }
 }
 
 void MainWindow::ShowStatus()
@@ -447,6 +504,11 @@ void MainWindow::SyncFromState()
 
     ImageItem->menuAction()->setEnabled(state.imageMenuEnabled);
     WholeSignalItem->setEnabled(state.imageMenuEnabled && state.zoom.Active());
+    ZoomBackItem->setEnabled(state.imageMenuEnabled && state.CanZoomBack());
+    PeakCursorItem->setEnabled(state.imageMenuEnabled && state.PlotsOnPicture());
+    ClearCursorsItem->setEnabled(state.Cursors().Any());
+    NewScenarioItem->setEnabled(!locked);
+    ShowEscape();
     HoldReferenceItem->setEnabled(state.imageMenuEnabled && state.CanHoldReference());
     DropReferenceItem->setEnabled(state.Reference() != nullptr);
     ShowStatus();
@@ -567,11 +629,11 @@ void MainWindow::FinishRun()
 
 void MainWindow::ShowRunning(bool running)
 {
+    runningShown_ = running;
     StartSpeedButton->setIcon(style()->standardIcon(running ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
     StartSpeedButton->setToolTip(running ? QStringLiteral("Стоп") : QStringLiteral("Пуск"));
     StopItem->setEnabled(running);
-    // Escape stops a run; otherwise it shows the whole signal.
-    WholeSignalItem->setShortcut(running ? QKeySequence() : QKeySequence(Qt::Key_Escape));
+    ShowEscape();
     if (!running) {
         RunProgressBar->hide();
         RunProgressBar->setValue(0);
@@ -618,28 +680,36 @@ void MainWindow::NormCheckBoxClick(bool on)
     Changed();
 }
 
+void MainWindow::ShowToolWindow(QWidget* window)
+{
+    if (!window) return;
+    if (showToolWindow) {
+        showToolWindow(window);
+        return;
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void MainWindow::ParametrItemClick()
 {
-    if (!parametersWindow_) return;
-    parametersWindow_->show();
-    parametersWindow_->raise();
-    parametersWindow_->activateWindow();
+    ShowToolWindow(parametersWindow_);
 }
 
 void MainWindow::LedgerItemClick()
 {
-    if (!ledgerWindow_) return;
-    ledgerWindow_->show();
-    ledgerWindow_->raise();
-    ledgerWindow_->activateWindow();
+    ShowToolWindow(ledgerWindow_);
+}
+
+void MainWindow::GuideItemClick()
+{
+    ShowToolWindow(guideWindow_);
 }
 
 void MainWindow::AmbiguityItemClick()
 {
-    if (!ambiguityWindow_) return;
-    ambiguityWindow_->show();
-    ambiguityWindow_->raise();
-    ambiguityWindow_->activateWindow();
+    ShowToolWindow(ambiguityWindow_);
 }
 
 void MainWindow::SweepItemClick()
@@ -663,6 +733,52 @@ const QString kScenarioFilter = QStringLiteral("Сценарий (*.svr)");
 
 }  // namespace
 
+void MainWindow::NewScenarioItemClick()
+{
+    if (state.evaluationShown) return;
+    // A run on the picture goes with the defaults: asked first.
+    if (state.imageMenuEnabled) {
+        const bool goOn = confirmNewScenario
+                              ? confirmNewScenario()
+                              : QMessageBox::question(this, QStringLiteral("Новый сценарий"),
+                                                      QStringLiteral("Вернуть все настройки к значениям по "
+                                                                     "умолчанию? Изображение будет очищено."),
+                                                      QMessageBox::Yes | QMessageBox::No,
+                                                      QMessageBox::No) == QMessageBox::Yes;
+        if (!goOn) return;
+    }
+    NewScenario();
+}
+
+void MainWindow::NewScenario()
+{
+    if (state.evaluationShown) return;
+    StopRun();
+    const Scenario defaults;
+    const PictureSizing sizingBefore = sizing;
+    try {
+        const QSize area = PictureAreaSize();
+        sizing.ApplyChoice(defaults.size, state.picture, area.width(), area.height(),
+                           defaults.settings.PlotBackColor);
+    } catch (const std::bad_alloc&) {
+        sizing = sizingBefore;
+        ShowError(this, msg::kOutOfMemory);
+        return;
+    }
+    defaults.ApplyTo(state);
+    state.params.realSizeText = defaults.params.realSizeText;
+    state.params.paddedSizeText = defaults.params.paddedSizeText;
+    state.params.bytesText = defaults.params.bytesText;
+    state.RealSignalSize = state.SignalSize = 0;
+    state.scene.StartAfresh();
+    // The picture as at start: black, nothing to save or restyle yet.
+    state.picture.Fill(kBlack);
+    state.imageMenuEnabled = false;
+    lastRequest_.reset();
+    state.statusText = "Восстановлены значения по умолчанию";
+    Changed();
+}
+
 void MainWindow::OpenScenarioItemClick()
 {
     const QString name = chooseScenarioFile
@@ -678,11 +794,10 @@ void MainWindow::SaveScenarioItemClick()
     if (chooseScenarioFile) {
         name = chooseScenarioFile(true, lastScenarioName);
     } else {
-        QFileDialog dialog(this, QStringLiteral("Сохранить сценарий"), lastScenarioName, kScenarioFilter);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("svr"));
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            name = dialog.selectedFiles().constFirst();
+        QString filter = kScenarioFilter;
+        name = AskSaveName(this, QStringLiteral("Сохранить сценарий"), lastScenarioName, {kScenarioFilter}, filter,
+                           QStringLiteral("svr"),
+                           [](const QString& chosen, const QString&) { return Q(WithScenarioExtension(S(chosen))); });
     }
     if (!name.isEmpty()) SaveScenario(S(name));
 }
@@ -701,7 +816,7 @@ bool MainWindow::OpenScenario(const std::string& path)
                            read.scenario.settings.PlotBackColor);
         read.scenario.ApplyTo(state);
         PictureMayHaveChanged(sizingBefore.pictureChanges);
-        if (!read.unknownKeys.empty()) state.statusText = SkippedKeysNote(read.unknownKeys);
+        state.statusText = OpenedNote(path, read.unknownKeys);
         lastScenarioName = Q(path);
     } catch (const SonavirError& e) {
         ShowError(this, e.what());
@@ -800,24 +915,49 @@ void MainWindow::Redraw(const std::function<void()>& change)
     Changed();
 }
 
-void MainWindow::ResultImagePress(QPoint position, Qt::MouseButton button)
+void MainWindow::ResultImagePress(QPoint position, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
 {
     clickTimer_->stop();
-    if (button == Qt::LeftButton && state.imageMenuEnabled) {
-        const PlotKind plot = state.ShownPlotAt(position.x(), position.y());
-        if (plot != PlotKind::None) {
-            // A drag or a click: the release tells.
-            drag_ = Drag{plot, position};
+    const PlotKind plot = state.imageMenuEnabled ? state.ShownPlotAt(position.x(), position.y()) : PlotKind::None;
+    if (plot != PlotKind::None) {
+        if (button == Qt::LeftButton && (modifiers & Qt::ShiftModifier)) {
+            Redraw([&] { state.PlaceCursor(plot, position.x()); });
+            return;
+        }
+        // A drag or a click: the release tells.
+        const bool pan = button == Qt::MiddleButton || (button == Qt::LeftButton && (modifiers & Qt::ControlModifier));
+        if (button == Qt::LeftButton || pan) {
+            drag_ = Drag{plot, position, false, pan, position, button};
             return;
         }
     }
+    if (button == Qt::MiddleButton) return;
     ResultImageMouseDown(position);
+}
+
+void MainWindow::ResultImageWheel(QPoint position, int angleDelta)
+{
+    const PlotKind plot = state.imageMenuEnabled ? state.ShownPlotAt(position.x(), position.y()) : PlotKind::None;
+    if (plot == PlotKind::None || angleDelta == 0) return;
+    // Notches close together are one step of the history.
+    const bool continuing = wheelTimer_->isActive();
+    wheelTimer_->start(kWheelJoinMs);
+    const long double factor = std::pow(static_cast<long double>(kWheelStep), angleDelta / 120.0L);
+    Redraw([&] { state.ZoomAround(plot, position.x(), factor, continuing); });
 }
 
 void MainWindow::ResultImageMove(QPoint position)
 {
     mouseAt_ = position;
-    if (drag_) {
+    if (drag_ && drag_->pan) {
+        const bool continuing = drag_->moved;
+        drag_->moved = drag_->moved || std::abs(position.x() - drag_->from.x()) >= kDragDistance;
+        if (drag_->moved && position.x() != drag_->last.x()) {
+            const int dx = position.x() - drag_->last.x();
+            drag_->last = position;
+            Redraw([&] { state.PanBy(drag_->plot, dx, continuing); });
+        }
+    } else if (drag_) {
         drag_->moved = drag_->moved || std::abs(position.x() - drag_->from.x()) >= kDragDistance;
         if (drag_->moved) {
             const PlotPlace place = PlaceOfPlot(state.picture, state.Shown()->axes, drag_->plot);
@@ -831,10 +971,16 @@ void MainWindow::ResultImageMove(QPoint position)
 
 void MainWindow::ResultImageRelease(QPoint position, Qt::MouseButton button)
 {
-    if (!drag_ || button != Qt::LeftButton) return;
+    if (!drag_ || button != drag_->button) return;
     const Drag drag = *drag_;
     drag_.reset();
     ResultImage->SetSelection(std::nullopt);
+    if (drag.pan) {
+        // A pan that did not move is a click, as any other; the middle
+        // button's is nothing.
+        if (!drag.moved && drag.button == Qt::LeftButton) ResultImageMouseDown(drag.from);
+        return;
+    }
     if (drag.moved || std::abs(position.x() - drag.from.x()) >= kDragDistance) {
         Redraw([&] { state.ZoomToColumns(drag.plot, drag.from.x(), position.x()); });
     } else if (state.zoom.Of(drag.plot)) {
@@ -865,6 +1011,33 @@ void MainWindow::ResultImageLeave()
 void MainWindow::WholeSignalItemClick()
 {
     Redraw([this] { state.ShowWholeRun(); });
+}
+
+void MainWindow::ZoomBackItemClick()
+{
+    Redraw([this] { state.ZoomBack(); });
+}
+
+void MainWindow::PeakCursorItemClick()
+{
+    // The plot of the cursors, else the one under the mouse, else the waveform.
+    PlotKind plot = mouseAt_ ? state.ShownPlotAt(mouseAt_->x(), mouseAt_->y()) : PlotKind::None;
+    if (plot == PlotKind::None) plot = PlotKind::Time;
+    Redraw([&] { state.CursorToPeak(plot); });
+}
+
+void MainWindow::ClearCursorsItemClick()
+{
+    Redraw([this] { state.ClearCursors(); });
+}
+
+void MainWindow::ShowEscape()
+{
+    QAction* owner = runningShown_              ? StopItem
+                     : state.Cursors().Any()    ? ClearCursorsItem
+                                                : WholeSignalItem;
+    for (QAction* item : {StopItem, ClearCursorsItem, WholeSignalItem})
+        item->setShortcut(item == owner ? QKeySequence(Qt::Key_Escape) : QKeySequence());
 }
 
 void MainWindow::HoldReferenceItemClick()
@@ -923,11 +1096,13 @@ void MainWindow::SaveToFileSpeedButtonClick()
     if (chooseSaveFile) {
         name = chooseSaveFile(lastSaveName, filter);
     } else {
+        // Asks before replacing a file, also one named by the extension added.
         QStringList filters;
         for (const SaveFilter& f : kSaveFilters) filters << QString::fromUtf8(f.text);
-        name = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить изображение"), lastSaveName,
-                                            filters.join(QStringLiteral(";;")), &filter,
-                                            QFileDialog::DontConfirmOverwrite);
+        name = AskSaveName(this, QStringLiteral("Сохранить изображение"), lastSaveName, filters, filter, {},
+                           [](const QString& chosen, const QString& chosenFilter) {
+                               return Q(SaveFileName(S(chosen), FormatOfFilter(chosenFilter)));
+                           });
     }
     if (name.isEmpty()) return;
     lastSaveFilter = filter;

@@ -40,8 +40,10 @@ class AboutWindow;
 class ResultImageWidget : public QWidget {
 public:
     ResultImageWidget(const Picture& picture, QWidget* parent);
-    std::function<void(QPoint, Qt::MouseButton)> onMouseDown, onMouseUp;
+    std::function<void(QPoint, Qt::MouseButton, Qt::KeyboardModifiers)> onMouseDown;
+    std::function<void(QPoint, Qt::MouseButton)> onMouseUp;
     std::function<void(QPoint)> onMouseMove, onDoubleClick;
+    std::function<void(QPoint, int)> onWheel;  // the wheel's turn in eighths of a degree
     std::function<void()> onLeave;
 
     // A span being selected: shown inverted over the bitmap, never drawn
@@ -56,6 +58,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     const Picture& picture_;
@@ -110,6 +113,7 @@ public:
     QProgressBar* RunProgressBar;  // a run's step and per cent, after kProgressDelay
 
     QMenu* FileItem;
+    QAction* NewScenarioItem;  // "Новый сценарий": the built-in defaults
     QAction* OpenScenarioItem;
     QAction* SaveScenarioItem;
     QAction* ExitItem;
@@ -127,9 +131,13 @@ public:
     QAction* ImageSizeItem;
     QAction* ImageOptionItem;
     QAction* WholeSignalItem;  // "Весь сигнал", also Escape
+    QAction* ZoomBackItem;     // "Предыдущий масштаб", Backspace
+    QAction* PeakCursorItem;   // "Курсор на пик", P
+    QAction* ClearCursorsItem;  // "Убрать курсоры", also Escape
     QAction* HoldReferenceItem;  // "Запомнить как эталон"
     QAction* DropReferenceItem;  // "Убрать эталон"
     QMenu* HelpItem;
+    QAction* GuideItem;  // "Руководство", F1
     QAction* N1;
     QAction* N7;
     QAction* N4;
@@ -145,6 +153,9 @@ public:
     // The scenario file choosers (open, save); tests replace them.
     std::function<QString(bool save, const QString& lastName)> chooseScenarioFile;
     QString lastScenarioName;
+    // Asked before "Новый сценарий" clears a picture that holds a run; tests
+    // replace it. True: go on.
+    std::function<bool()> confirmNewScenario;
 
     // Runs go on a worker thread; these tell and wait (tests, closing).
     bool Running() const { return run_.Running(); }
@@ -165,6 +176,11 @@ public:
                     AboutWindow* aboutWindow);
     // The ledger window, opened from "Модель" -> "Баланс по этапам".
     void SetLedgerWindow(QWidget* ledgerWindow) { ledgerWindow_ = ledgerWindow; }
+    // The user guide, opened from "Справка" -> "Руководство" and F1.
+    void SetGuideWindow(QWidget* guideWindow) { guideWindow_ = guideWindow; }
+    // Tool windows are placed beside the picture when first shown; this
+    // shows one (placing it the first time) and brings it forward.
+    std::function<void(QWidget*)> showToolWindow;
     // The ambiguity window, from "Модель" -> "Функция неопределенности".
     void SetAmbiguityWindow(QWidget* ambiguityWindow) { ambiguityWindow_ = ambiguityWindow; }
     // The sweep window, opened on its tab 0 ("Серия") or 1 ("Обнаружение").
@@ -195,6 +211,9 @@ public:
     void SweepItemClick();
     void DetectionItemClick();
     void ExitItemClick();
+    void NewScenarioItemClick();
+    // The built-in defaults of every setting, the picture blank as at start.
+    void NewScenario();
     void OpenScenarioItemClick();
     void SaveScenarioItemClick();
     // Opens a scenario into every window; a refused file shows its message
@@ -213,7 +232,13 @@ public:
     // settings (after the double-click time, when the plot is zoomed and a
     // double click may follow); a double click on a zoomed plot shows its
     // whole run again. Moving reads values under the cursor.
-    void ResultImagePress(QPoint position, Qt::MouseButton button);
+    // With Shift a left press on a plot places a cursor; a middle-button
+    // drag, or a left one with Ctrl, pans a zoomed plot; the wheel zooms the
+    // plot under the mouse around it.
+    void ResultImagePress(QPoint position, Qt::MouseButton button, Qt::KeyboardModifiers modifiers = {});
+    void ResultImageWheel(QPoint position, int angleDelta);
+    static constexpr double kWheelStep = 0.8;  // the span's factor per notch in
+    static constexpr int kWheelJoinMs = 600;   // notches this close are one step back
     void ResultImageMove(QPoint position);
     void ResultImageRelease(QPoint position, Qt::MouseButton button);
     void ResultImageDoubleClick(QPoint position);
@@ -221,6 +246,14 @@ public:
     void WholeSignalItemClick();
     void HoldReferenceItemClick();
     void DropReferenceItemClick();
+    void ZoomBackItemClick();
+    void PeakCursorItemClick();
+    void ClearCursorsItemClick();
+    void GuideItemClick();
+    // Escape, in one order: it stops a run in progress; otherwise it clears
+    // the cursors; otherwise it shows the whole signal. The item it belongs
+    // to shows it.
+    void ShowEscape();
     // A drag shorter than this is a click.
     static constexpr int kDragDistance = 3;
     void N1Click();
@@ -265,6 +298,8 @@ private:
 
     QWidget* parametersWindow_ = nullptr;
     QWidget* ledgerWindow_ = nullptr;
+    QWidget* guideWindow_ = nullptr;
+    void ShowToolWindow(QWidget* window);
     QWidget* ambiguityWindow_ = nullptr;
     std::function<void(int)> openSweep_;
     PictureSizeWindow* sizeWindow_ = nullptr;
@@ -279,7 +314,12 @@ private:
         PlotKind plot;
         QPoint from;
         bool moved = false;
+        bool pan = false;     // moves a zoomed plot instead of selecting
+        QPoint last;          // where the pan has got to
+        Qt::MouseButton button = Qt::LeftButton;
     };
+    QTimer* wheelTimer_ = nullptr;  // running: the next notch joins the last step
+    bool runningShown_ = false;     // the controls show a run in progress
     std::optional<Drag> drag_;
     QTimer* clickTimer_ = nullptr;  // a click that a double click may still undo
     QPoint clickAt_;

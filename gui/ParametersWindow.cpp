@@ -92,15 +92,20 @@ void ShowChecked(QCheckBox* box, bool on)
     }
 }
 
+// The property that keeps a field's own tooltip while a reason replaces it.
+constexpr const char* kOwnTip = "sonavirOwnTip";
+
 // Greyed by the program (not merely inside a disabled page).
 bool Greyed(const QWidget* w) { return w->testAttribute(Qt::WA_ForceDisabled); }
 
 // Greys a control the level model leaves unused and says why in its tooltip
 // (a greyed control still shows it); the tooltip of its use otherwise.
-void ShowUsed(QWidget* w, bool used, const char* whyNot, const QString& tip)
+// The tooltip of its use is the one given, or else the field's own.
+void ShowUsed(QWidget* w, bool used, const char* whyNot, const QString& tip = QString())
 {
     if (Greyed(w) == used) SetGreyedLook(w, !used);
-    const QString want = used ? tip : QString::fromUtf8(whyNot);
+    const QString full = tip.isEmpty() ? w->property(kOwnTip).toString() : tip;
+    const QString want = used ? full : QString::fromUtf8(whyNot) + QStringLiteral("\n\n") + full;
     if (w->toolTip() != want) w->setToolTip(want);
 }
 
@@ -140,7 +145,29 @@ QLineEdit* FigureEdit(QWidget* parent, const char* hint)
     return edit;
 }
 
+// A field's tooltip: the quantity with its unit on the first line, then what
+// it takes and what it does.
+QString Tip(const char* quantity, const char* range, const char* does)
+{
+    return QString::fromUtf8(quantity) + u'\n' + QString::fromUtf8(range) + u'\n' + QString::fromUtf8(does);
+}
+
+void SetTip(QWidget* field, const QString& tip, QWidget* label = nullptr)
+{
+    field->setProperty(kOwnTip, tip);  // what ShowUsed goes back to
+    field->setToolTip(tip);
+    if (label) label->setToolTip(tip);
+}
+
 }  // namespace
+
+QString SnrTip(const std::string& snr)
+{
+    return QStringLiteral("Отношение сигнал / шум: ") + Q(snr) +
+           QStringLiteral("\nот 0,1 до 10 (положение ползунка / 10)\n"
+                          "Во сколько раз сигнал сильнее шума, который добавляется к отраженному сигналу "
+                          "при включенном шуме");
+}
 
 ParametersWindow::ParametersWindow(ModelParameters& params, MainState& main, WindowBus* bus, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), params_(params), main_(main), bus_(bus)
@@ -183,6 +210,8 @@ ParametersWindow::ParametersWindow(ModelParameters& params, MainState& main, Win
     BuildCommonPage();
     BuildModelsPage();
 
+    SetTips();
+
     // The controls start from the parameter set's defaults, which already hold
     // the derived values.
     SyncFromState();
@@ -205,7 +234,6 @@ void ParametersWindow::BuildSignalPage()
     auto* grid = PageGrid(p);
     SignalComboBox = PickList(p, ModelParameters::SignalItems());
     TcComboBox = EditableList(p, ModelParameters::TcItems());
-    TcComboBox->setToolTip(QString::fromUtf8("с"));
     TcLabel = Label(p, "Длительность", TcComboBox);
     KofDiscretComboBox = PickList(p, ModelParameters::KofDiscretItems());
     KofDiscretLabel = Label(p, "Коэф дискретизации", KofDiscretComboBox);
@@ -216,10 +244,8 @@ void ParametersWindow::BuildSignalPage()
     fg->setHorizontalSpacing(6);
     fg->setVerticalSpacing(3);
     F0ComboBox = EditableList(FrequencyGroupBox, ModelParameters::F0Items());
-    F0ComboBox->setToolTip(QString::fromUtf8("Гц"));
     Label1 = Label(FrequencyGroupBox, "Центральная", F0ComboBox);
     FDComboBox = EditableList(FrequencyGroupBox, ModelParameters::FDItems());
-    FDComboBox->setToolTip(QString::fromUtf8("Гц"));
     Label2 = Label(FrequencyGroupBox, "Девиации", FDComboBox);
     fg->addWidget(Label1, 0, 0);
     fg->addWidget(F0ComboBox, 0, 1);
@@ -266,12 +292,9 @@ void ParametersWindow::BuildMediumPage()
     RangeComboBox = PickList(p, ModelParameters::RangeItems());
     SlnSpinEdit = new SpinEdit(p);
     SlnSpinEdit->setRange(0, 50);
-    SlnSpinEdit->setToolTip(QString::fromUtf8("Промилле"));
     TemperatureSpinEdit = new SpinEdit(p);
     TemperatureSpinEdit->setRange(0, 100);
-    TemperatureSpinEdit->setToolTip(QString::fromUtf8("Град."));
     REdit = new QLineEdit(p);
-    REdit->setToolTip(QString::fromUtf8("Км"));
     StaticPEdit = new QLineEdit(p);
     SetGreyedLook(StaticPEdit, true);
 
@@ -305,7 +328,6 @@ void ParametersWindow::BuildGruntPage()
     GruntComboBox = PickList(p, ModelParameters::GruntItems());
     NComboBox = EditableList(p, ModelParameters::NItems());
     GruntHeightComboBox = EditableList(p, ModelParameters::GruntHeightItems());
-    GruntHeightComboBox->setToolTip(QString::fromUtf8("м"));
     grid->addWidget(GruntComboBox, 0, 0, 1, 2);
     grid->addWidget(Label(p, "Порядок затухания", NComboBox), 1, 0);
     grid->addWidget(NComboBox, 1, 1);
@@ -321,9 +343,7 @@ void ParametersWindow::BuildObjectPage()
     auto* grid = PageGrid(p);
     ObjectComboBox = PickList(p, ModelParameters::ObjectItems());
     RadiusEdit = new QLineEdit(p);
-    RadiusEdit->setToolTip(QString::fromUtf8("м"));
     VEdit = new QLineEdit(p);
-    VEdit->setToolTip(QString::fromUtf8("м/с, от -50 до 50; положительная: цель приближается"));
     grid->addWidget(ObjectComboBox, 0, 0, 1, 2);
     grid->addWidget(Label(p, "Радиус", RadiusEdit), 1, 0);
     grid->addWidget(RadiusEdit, 1, 1);
@@ -425,7 +445,6 @@ void ParametersWindow::BuildCommonPage()
     auto* grid = PageGrid(p);
     MinCheckBox = new QCheckBox(QString::fromUtf8("Учитывать затухания от глубины"), p);
     DtEdit = new QLineEdit(p);
-    DtEdit->setToolTip(QStringLiteral("c"));  // seconds, a Latin letter
     grid->addWidget(MinCheckBox, 0, 0, 1, 2);
     grid->addWidget(Label(p, "Шаг дискретизации", DtEdit), 1, 0);
     grid->addWidget(DtEdit, 1, 1);
@@ -595,7 +614,7 @@ void ParametersWindow::SyncFromState()
     const bool sonar = s.levels.On();
     ShowUsed(NoiseTrackBar, !sonar,
              "Не используется в модели уровней «Уравнение гидролокации»: шум приемника задают NL и DI",
-             Q(s.snrHint));
+             SnrTip(s.snrHint));
     ShowItem(NormComboBox, 0);
     ShowChecked(NormOnCheckBox, s.normOn);
 
@@ -608,8 +627,7 @@ void ParametersWindow::SyncFromState()
     ShowItem(LevelModelComboBox, s.levels.model);
     ShowUsed(MinCheckBox, !sonar,
              "Не используется в модели уровней «Уравнение гидролокации»: расширение фронта и поглощение — "
-             "в самой среде",
-             QString());
+             "в самой среде");
     ShowText(SlEdit, s.slText);
     ShowText(NlEdit, s.nlText);
     ShowText(DiEdit, s.diText);
@@ -617,18 +635,104 @@ void ParametersWindow::SyncFromState()
     ShowText(SeaDepthEdit, s.seaDepthText);
     ShowText(PhEdit, s.phText);
     const bool fg = sonar && s.levels.absorption == kFrancoisGarrison;
-    ShowUsed(SlEdit, sonar, kSonarOnly, QString::fromUtf8("дБ относительно 1 мкПа на 1 м"));
-    ShowUsed(NlEdit, sonar, kSonarOnly, QString::fromUtf8("дБ относительно 1 мкПа²/Гц"));
-    ShowUsed(DiEdit, sonar, kSonarOnly, QString::fromUtf8("дБ"));
-    ShowUsed(AbsorptionComboBox, sonar, kSonarOnly, QString());
-    ShowUsed(SeaDepthEdit, fg, "Используется поглощением Франсуа – Гаррисона", QString::fromUtf8("м"));
-    ShowUsed(PhEdit, fg, "Используется поглощением Франсуа – Гаррисона", QString());
+    ShowUsed(SlEdit, sonar, kSonarOnly);
+    ShowUsed(NlEdit, sonar, kSonarOnly);
+    ShowUsed(DiEdit, sonar, kSonarOnly);
+    ShowUsed(AbsorptionComboBox, sonar, kSonarOnly);
+    ShowUsed(SeaDepthEdit, fg, "Используется поглощением Франсуа – Гаррисона");
+    ShowUsed(PhEdit, fg, "Используется поглощением Франсуа – Гаррисона");
 
     QSignalBlocker block(ModelCheckListBox);
     for (int i = 0; i < ModelCheckListBox->count() && i < static_cast<int>(s.gates.size()); ++i) {
         const Qt::CheckState want = s.gates[i] ? Qt::Checked : Qt::Unchecked;
         if (ModelCheckListBox->item(i)->checkState() != want) ModelCheckListBox->item(i)->setCheckState(want);
     }
+}
+
+void ParametersWindow::SetTips()
+{
+    // The label that names a field, where it has one.
+    const auto labelOf = [this](QWidget* field) -> QWidget* {
+        for (QLabel* label : findChildren<QLabel*>())
+            if (label->buddy() == field) return label;
+        return nullptr;
+    };
+    const auto tip = [&](QWidget* field, const char* quantity, const char* range, const char* does) {
+        SetTip(field, Tip(quantity, range, does), labelOf(field));
+    };
+    tip(SignalComboBox, "Вид зондирующего сигнала", "радиоимпульс, ЛЧМ-импульс или код Баркера (13 элементов)",
+        "Какой импульс излучает антенна");
+    tip(F0ComboBox, "Центральная частота F0, Гц", "в списке 3700 и 10300; можно ввести любое положительное число",
+        "Несущая частота импульса; от нее зависят шаг дискретизации и длительность элемента кода Баркера");
+    tip(FDComboBox, "Девиация частоты FD, Гц", "в списке от 128 до 6024; только для ЛЧМ-импульса",
+        "Частота ЛЧМ-импульса проходит от F0 - FD до F0 + FD; база сигнала BT = 2·FD·Tc");
+    tip(TcComboBox, "Длительность импульса Tc, с", "в списке от 0,01 до 8",
+        "Для кода Баркера округляется вниз до целого числа элементов по целому числу периодов");
+    tip(KofDiscretComboBox, "Коэффициент дискретизации, отсчетов на период", "2, 4, 8, 16 или 64",
+        "Отсчетов на период наибольшей частоты сигнала: шаг Dt = 1 / (коэффициент · Fmax)");
+    tip(AntennaComboBox, "Вид антенны", "узкополосная (один резонанс) или широкополосная (три резонанса)",
+        "Частотная характеристика антенны при излучении и приеме");
+    tip(QComboBox_, "Добротность Q, безразмерная", "в списке 5 и 15; положительное число",
+        "Ширина резонанса антенны: полоса около F0 / Q");
+    tip(KComboBox, "Коэффициент широкополосности, безразмерный", "в списке от 0,75 до 6,28; только для широкополосной",
+        "Как далеко от F0 лежат боковые резонансы широкополосной антенны (F0 · K / Q)");
+    tip(RangeComboBox, "Среда распространения", "вода", "Водная среда между антенной и целью");
+    tip(SlnSpinEdit, "Соленость, ‰ (промилле)", "от 0 до 50", "Соленость воды; от нее зависит поглощение звука");
+    tip(TemperatureSpinEdit, "Температура, °C", "от 0 до 100", "Температура воды; от нее зависит поглощение звука");
+    tip(REdit, "Глубина: дальность до цели R, км", "положительное число, например 1",
+        "Путь сигнала в воде в одну сторону: поглощение и (на вкладке «Общие») затухание от расстояния");
+    tip(StaticPEdit, "Статическое давление", "только для чтения", "Давление в среде, как оно задано в модели");
+    tip(GruntComboBox, "Вид грунта", "ил-глина, песок или смешанные частицы",
+        "Коэффициент затухания k в грунте: 0,041, 0,5 или 0,7");
+    tip(NComboBox, "Порядок затухания n, безразмерный", "в списке 0,5, 1 и 2",
+        "Затухание в грунте k · f^n дБ на метр слоя, f в кГц");
+    tip(GruntHeightComboBox, "Глубина: толщина слоя грунта, м", "в списке от 0,01 до 10",
+        "Толщина слоя, который сигнал проходит до цели и обратно");
+    tip(ObjectComboBox, "Цель", "сфера", "Отражающий объект: жесткая сфера");
+    tip(RadiusEdit, "Радиус сферы, м", "положительное число, например 0,06", "Размер цели; от него зависит отражение");
+    tip(VEdit, "Скорость цели V, м/с", "от -50 до 50; положительная: цель приближается",
+        "Радиальная скорость цели: эхо-сигнал сжимается (цель приближается) или растягивается во времени, "
+        "его частоты сдвигаются (эффект Доплера)");
+    tip(FilterComboBox, "Фильтр", "согласованный", "Сжатие эхо-сигнала согласованным фильтром");
+    tip(FilterOnCheckBox, "Фильтр: вкл/выкл", "то же, что «Фильтр» в главном окне",
+        "Пропускает принятый сигнал через согласованный фильтр");
+    tip(WindowComboBox, "Окно фильтра", "нет, Хэмминг, Ханн, Блэкман или Тейлор",
+        "Весовое окно опорного сигнала: снижает боковые лепестки сжатого сигнала ценой более широкого главного");
+    tip(FilterModeCheckBox, "Опорный сигнал фильтра", "выкл: зондирующий сигнал; вкл: эхо-сигнал",
+        "С чем согласован фильтр");
+    tip(SpeedButton1, "Оценить", "окно «Согласованный фильтр»", "Серия расчетов по дальностям и толщинам грунта");
+    tip(NoiseComboBox, "Шум", "нормальный", "Гауссов шум, добавляемый к принятому сигналу");
+    tip(NoiseOnCheckBox, "Шум: вкл/выкл", "то же, что «Шум» в главном окне",
+        "Добавляет шум с отношением сигнал / шум, заданным ползунком");
+    tip(NormComboBox, "Нормировка", "энергетическая", "Приведение сигнала к энергии излученного");
+    tip(NormOnCheckBox, "Нормировка: вкл/выкл", "то же, что «Нормировка» в главном окне",
+        "Масштабирует принятый сигнал по энергии излученного");
+    tip(RealSignalSizeEdit, "Реальных отсчетов, шт", "только для чтения, после расчета",
+        "Отсчетов в записи сигнала");
+    tip(SignalSizeEdit, "Дополненных отсчетов, шт", "только для чтения, после расчета",
+        "Длина записи, дополненная до степени двойки для преобразования Фурье");
+    tip(SignalDataSizeEdit, "Объем памяти, байт", "только для чтения, после расчета", "Память, которую занимает сигнал");
+    tip(MinCheckBox, "Затухание от глубины: вкл/выкл", "выкл по умолчанию",
+        "Учитывает ослабление сигнала с расстоянием и толщиной грунта");
+    tip(DtEdit, "Шаг дискретизации Dt, c", "положительное число; выводится из F0 и коэффициента дискретизации",
+        "Время между отсчетами; можно ввести свой шаг");
+    tip(ModelCheckListBox, "Этапы пути сигнала", "отметка: этап учитывается",
+        "Снятая отметка исключает модель этапа из расчета");
+    tip(LevelModelComboBox, "Модель уровней", "учебная (исходная) или уравнение гидролокации",
+        "Учебная: уровни программы; уравнение гидролокации: уровень источника, потери на распространение, "
+        "сила цели и шум приемника");
+    tip(SlEdit, "Уровень источника SL, дБ относительно 1 мкПа на 1 м", "например 210",
+        "Среднеквадратичное давление излученного импульса на расстоянии 1 м");
+    tip(NlEdit, "Спектральный уровень шума NL, дБ относительно 1 мкПа²/Гц", "например 60",
+        "Шум моря на входе приемника, в полосе записи");
+    tip(DiEdit, "Индекс направленности DI, дБ", "например 10",
+        "Выигрыш приемной антенны против изотропного шума");
+    tip(AbsorptionComboBox, "Поглощение", "формула программы или Франсуа – Гаррисон (1982)",
+        "Чем считать поглощение звука в воде");
+    tip(SeaDepthEdit, "Глубина моря для поглощения, м", "например 100; только для Франсуа – Гаррисона",
+        "Глубина, от которой зависит поглощение по Франсуа – Гаррисону (не дальность до цели)");
+    tip(PhEdit, "Кислотность pH", "например 8; только для Франсуа – Гаррисона",
+        "Кислотность воды; от нее зависит поглощение борной кислотой");
 }
 
 void ParametersWindow::SetEvaluationLock(bool locked)

@@ -23,6 +23,9 @@ class QSlider;
 
 namespace sonavir {
 
+// The noise slider's tooltip for the ratio it stands at ("5").
+QString SnrTip(const std::string& snr);
+
 class ParametersWindow : public QWidget {
     Q_OBJECT
 public:
@@ -116,6 +119,8 @@ private:
     void BuildCommonPage();
     void BuildModelsPage();
     void Connect();
+    // Every field's and switch's tooltip: quantity and unit, range, purpose.
+    void SetTips();
 
     // Runs a handler's body: a failure is shown in the standard error box and
     // ends the handler; the state reached so far stands and is shown.

@@ -10,7 +10,9 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <algorithm>
 
+#include "gui/CaptionFit.h"
 #include "gui/WindowBus.h"
 
 namespace sonavir {
@@ -49,11 +51,12 @@ PictureSettingsWindow::PictureSettingsWindow(PictureSettings& settings, WindowBu
     : QDialog(parent), settings(settings), bus(bus)
 {
     setWindowTitle(QStringLiteral("Настройки изображения"));
+    clientWidth_ = std::max(kClientWidth, CaptionWidth(windowTitle()));
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     ColorRadioGroup = new QGroupBox(QStringLiteral(" Цвет "), this);
-    ColorRadioGroup->setGeometry(8, 6, kClientWidth - 16, 66);
+    ColorRadioGroup->setGeometry(8, 6, clientWidth_ - 16, 66);
     WhiteOnBlackRadioButton = new QRadioButton(QStringLiteral("Белое на черном"), ColorRadioGroup);
     WhiteOnBlackRadioButton->setGeometry(12, 20, 220, 20);
     BlackOnWhiteRadioButton = new QRadioButton(QStringLiteral("Черное на белом"), ColorRadioGroup);
@@ -64,7 +67,7 @@ PictureSettingsWindow::PictureSettingsWindow(PictureSettings& settings, WindowBu
 
     // The group's caption line carries the "Шкала" box itself.
     ScaleGroupBox = new QGroupBox(QStringLiteral("  "), this);
-    ScaleGroupBox->setGeometry(8, 78, kClientWidth - 16, 110);
+    ScaleGroupBox->setGeometry(8, 78, clientWidth_ - 16, 110);
     ScaleCheckBox = new QCheckBox(QStringLiteral("Шкала"), ScaleGroupBox);
     ScaleCheckBox->setGeometry(10, 0, 90, 20);
     DbCheckBox = new QCheckBox(QStringLiteral("Шкала в дБ"), ScaleGroupBox);
@@ -90,10 +93,10 @@ PictureSettingsWindow::PictureSettingsWindow(PictureSettings& settings, WindowBu
     BottomPanel = new QWidget(this);
     CloseSpeedButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
                                        QStringLiteral("Закрыть"), BottomPanel);
-    CloseSpeedButton->setGeometry(kClientWidth - 8 - 89, 11, 89, 22);
+    CloseSpeedButton->setGeometry(clientWidth_ - 8 - 89, 11, 89, 22);
     CloseSpeedButton->setAutoDefault(false);
     RangeAxisCheckBox = new QCheckBox(QStringLiteral("Шкала дальности"), BottomPanel);
-    RangeAxisCheckBox->setGeometry(8, 12, kClientWidth - 8 - 89 - 16, 20);
+    RangeAxisCheckBox->setGeometry(8, 12, clientWidth_ - 8 - 89 - 16, 20);
     RangeAxisCheckBox->setToolTip(
         QStringLiteral("В модели уровней «Уравнение гидролокации»: ось времени в дальностях c·t/2, м"));
 
@@ -120,7 +123,7 @@ PictureSettingsWindow::PictureSettingsWindow(PictureSettings& settings, WindowBu
 
     // The window's creation applies the default colour scheme.
     settings.ApplyColorScheme();
-    setFixedSize(kClientWidth, ClientHeight());
+    setFixedSize(clientWidth_, ClientHeight());
     SyncFromState();
 }
 
@@ -148,7 +151,7 @@ void PictureSettingsWindow::SyncFromState()
 
     ScaleGroupBox->setVisible(!settings.shortForm);
     RangeAxisCheckBox->setVisible(!settings.shortForm);
-    if (height() != ClientHeight()) setFixedSize(kClientWidth, ClientHeight());
+    if (height() != ClientHeight()) setFixedSize(clientWidth_, ClientHeight());
 }
 
 void PictureSettingsWindow::resizeEvent(QResizeEvent* event)

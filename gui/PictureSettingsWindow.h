@@ -25,7 +25,9 @@ class PictureSettingsWindow : public QDialog {
 public:
     // Client width and the two client heights: the window's outer heights are
     // 267 (full) and 155 (short) with a 27-pixel caption.
+    // The width at least, wider when the caption needs it (CaptionFit.h).
     static constexpr int kClientWidth = 265;
+    int ClientWidth() const { return clientWidth_; }
     static constexpr int kCaptionHeight = 27;
     static constexpr int kPanelHeight = 44;
 
@@ -83,6 +85,7 @@ protected:
 private:
     void Changed();
     bool shownBefore_ = false;
+    int clientWidth_ = kClientWidth;
 };
 
 }  // namespace sonavir

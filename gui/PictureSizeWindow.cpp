@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <new>
 
+#include "gui/CaptionFit.h"
 #include "gui/ErrorBox.h"
 #include "gui/QtText.h"
 #include "gui/WindowBus.h"
@@ -59,7 +60,7 @@ PictureSizeWindow::PictureSizeWindow(PictureSizing& sizing, Picture& picture, Pi
     // group box from the left; a font too wide for that widens the window.
     const int boxLeft = SizeGroupBox->geometry().right() + 8;
     const int boxWidth = ImageSizeCheckBox->sizeHint().width();
-    const int clientWidth = std::max(kClientWidth, boxLeft + boxWidth + 8);
+    const int clientWidth = std::max({kClientWidth, boxLeft + boxWidth + 8, CaptionWidth(windowTitle())});
     ImageSizeCheckBox->setGeometry(boxLeft, 30, boxWidth, 20);
     setFixedSize(clientWidth, kClientHeight);
 

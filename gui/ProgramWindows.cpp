@@ -3,10 +3,14 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QScreen>
 #include <QTranslator>
 
+#include "gui/HelpLinks.h"
+#include "gui/QtText.h"
+#include "display/PictureSizing.h"
 #include "gui/WindowBus.h"
 
 namespace sonavir {
@@ -23,6 +27,13 @@ bool InstallToolkitTranslations()
     return QCoreApplication::installTranslator(translator);
 }
 
+void NameTheApplication()
+{
+    QGuiApplication::setApplicationName(Q(kProgramTitle));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.sonavir"));
+    QGuiApplication::setWindowIcon(QIcon(ProgramIcon()));
+}
+
 ProgramWindows::ProgramWindows()
 {
     mainWindow = std::make_unique<MainWindow>(main, &bus);
@@ -34,11 +45,17 @@ ProgramWindows::ProgramWindows()
     ledgerWindow = std::make_unique<LedgerWindow>(main);
     ambiguityWindow = std::make_unique<AmbiguityWindow>(main);
     sweepWindow = std::make_unique<SweepWindow>(main, &bus);
+    guideWindow = std::make_unique<GuideWindow>();
 
     mainWindow->SetWindows(parametersWindow.get(), pictureSizeWindow.get(), pictureSettingsWindow.get(), aboutWindow.get());
     mainWindow->SetLedgerWindow(ledgerWindow.get());
     mainWindow->SetAmbiguityWindow(ambiguityWindow.get());
-    mainWindow->SetSweepWindow([this](int tab) { sweepWindow->ShowTab(tab); });
+    mainWindow->SetSweepWindow([this](int tab) {
+        sweepWindow->Tabs->setCurrentIndex(tab);
+        ShowToolWindow(sweepWindow.get());
+    });
+    mainWindow->SetGuideWindow(guideWindow.get());
+    mainWindow->showToolWindow = [this](QWidget* window) { ShowToolWindow(window); };
 
     // Every window shows the shared state after any handler changed it.
     QObject::connect(&bus, &WindowBus::changed, mainWindow.get(), &MainWindow::SyncFromState);
@@ -72,10 +89,12 @@ ProgramWindows::ProgramWindows()
         parametersWindow->repaint();
     };
 
-    QObject::connect(parametersWindow.get(), &ParametersWindow::evaluateRequested, evaluationWindow.get(), [this] {
-        evaluationWindow->show();
-        evaluationWindow->raise();
-        evaluationWindow->activateWindow();
+    QObject::connect(parametersWindow.get(), &ParametersWindow::evaluateRequested, evaluationWindow.get(),
+                     [this] { ShowToolWindow(evaluationWindow.get()); });
+    // A finished series' chart is the picture: the window steps off it.
+    QObject::connect(evaluationWindow.get(), &EvaluationWindow::seriesFinished, evaluationWindow.get(), [this] {
+        const PlacementScene scene = SceneFor(evaluationWindow.get());
+        if (evaluationWindow->frameGeometry().intersects(scene.picture)) Place(evaluationWindow.get());
     });
     QObject::connect(evaluationWindow.get(), &EvaluationWindow::lockChanged, parametersWindow.get(),
                      &ParametersWindow::SetEvaluationLock);
@@ -84,6 +103,12 @@ ProgramWindows::ProgramWindows()
     // The series takes the picture: a run of the main window ends first.
     QObject::connect(evaluationWindow.get(), &EvaluationWindow::lockChanged, mainWindow.get(), [this](bool locked) {
         if (locked) mainWindow->StopRun();
+        // Lowered for the series' window, the main window gets its height
+        // back when that closes, unless the user has resized it meanwhile.
+        if (!locked && heightBeforeSeries_ > 0) {
+            if (mainWindow->height() == loweredHeight_) mainWindow->resize(mainWindow->width(), heightBeforeSeries_);
+            heightBeforeSeries_ = 0;
+        }
     });
 }
 
@@ -91,6 +116,7 @@ ProgramWindows::~ProgramWindows()
 {
     main.onMemoryFigures = nullptr;
     // Windows go in reverse order of creation, before the state they show.
+    guideWindow.reset();
     ambiguityWindow.reset();
     sweepWindow.reset();
     ledgerWindow.reset();
@@ -104,20 +130,67 @@ ProgramWindows::~ProgramWindows()
 
 void ProgramWindows::ShowStartWindows()
 {
-    // Side by side when the screen is wide enough, so the parameters window
-    // does not hide the picture; otherwise each keeps its centred place.
+    // At the top of the screen, so the tool windows find room below it too;
+    // beside the parameters window when the screen is wide enough.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        const int gap = 16;
-        const int total = mainWindow->frameGeometry().width() + gap + parametersWindow->frameGeometry().width();
-        if (total <= area.width()) {
-            const int left = area.left() + (area.width() - total) / 2;
-            mainWindow->move(left, mainWindow->y());
-            parametersWindow->move(left + mainWindow->frameGeometry().width() + gap, mainWindow->y());
-        }
+        const QSize frame = mainWindow->frameGeometry().size();
+        const QSize margins = frame - mainWindow->size();
+        const QRect place = PlaceMainWindow(screen->availableGeometry(), frame, parametersWindow->size() + margins);
+        mainWindow->resize(place.size() - margins);
+        mainWindow->move(place.topLeft());
     }
     mainWindow->show();
-    parametersWindow->show();
+    ShowToolWindow(parametersWindow.get());
+}
+
+PlacementScene ProgramWindows::SceneFor(const QWidget* window) const
+{
+    PlacementScene scene;
+    const QScreen* screen = mainWindow->screen() ? mainWindow->screen() : QGuiApplication::primaryScreen();
+    if (screen) scene.screen = screen->availableGeometry();
+    scene.mainFrame = mainWindow->frameGeometry();
+    // The picture as far as the window shows it (a fixed size may be larger).
+    const QRect area(mainWindow->PictureArea->mapToGlobal(QPoint(0, 0)), mainWindow->PictureArea->size());
+    const QRect image(mainWindow->ResultImage->mapToGlobal(QPoint(0, 0)), mainWindow->ResultImage->size());
+    scene.picture = area.intersected(image);
+    scene.waveform = QRect(image.topLeft(), QSize(image.width(), picture.Height() / 2)).intersected(area);
+    for (const QWidget* other : std::initializer_list<const QWidget*>{
+             parametersWindow.get(), ledgerWindow.get(), evaluationWindow.get(), ambiguityWindow.get(),
+             guideWindow.get()})
+        if (other != window && other->isVisible()) scene.taken.push_back(other->frameGeometry());
+    // The series' chart fills the picture: the main window may be made lower
+    // for it while its picture keeps the smallest size, in auto size only.
+    if (window == evaluationWindow.get() && mainWindow->sizing.ImageAutoSize)
+        scene.minPictureHeight = kMinPictureHeight;
+    return scene;
+}
+
+void ProgramWindows::Place(QWidget* window)
+{
+    const PlacementScene scene = SceneFor(window);
+    // Before its first showing a window has no frame yet: the main window's.
+    const QSize margins = mainWindow->frameGeometry().size() - mainWindow->size();
+    const QSize frame = window->isVisible() ? window->frameGeometry().size() : window->size() + margins;
+    const ToolPlacement place = PlaceToolWindow(scene, frame, window == evaluationWindow.get());
+    if (place.mainHeight > 0) {
+        if (heightBeforeSeries_ == 0) heightBeforeSeries_ = mainWindow->height();
+        mainWindow->resize(mainWindow->width(), place.mainHeight - margins.height());
+        loweredHeight_ = mainWindow->height();
+    }
+    window->move(place.at);
+}
+
+void ProgramWindows::ShowToolWindow(QWidget* window)
+{
+    const bool first = placed_.insert(window).second;
+    if (first) Place(window);
+    const QSize before = window->size();
+    window->show();
+    // A window that fits itself to what it shows (the ledger) knows its
+    // size only once shown: placed again for it.
+    if (first && window->size() != before) Place(window);
+    window->raise();
+    window->activateWindow();
 }
 
 }  // namespace sonavir

@@ -3,6 +3,7 @@
 // and wired together; start-up and the tests build the program through this.
 
 #include <memory>
+#include <set>
 
 #include "display/Picture.h"
 #include "display/PictureSettings.h"
@@ -10,6 +11,7 @@
 #include "gui/AboutWindow.h"
 #include "gui/AmbiguityWindow.h"
 #include "gui/EvaluationWindow.h"
+#include "gui/GuideWindow.h"
 #include "gui/LedgerWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/ParametersWindow.h"
@@ -17,6 +19,7 @@
 #include "gui/PictureSizeWindow.h"
 #include "gui/SweepWindow.h"
 #include "gui/WindowBus.h"
+#include "gui/WindowPlacement.h"
 #include "model/MainState.h"
 #include "model/ModelParameters.h"
 
@@ -26,6 +29,10 @@ namespace sonavir {
 // menus) in Russian like the rest of the program. False when the toolkit's
 // translations are not installed: its texts then stay English.
 bool InstallToolkitTranslations();
+// The program's one name, "Сонавир", wherever the toolkit shows the
+// application's name (task bar, error boxes), its icon and its desktop entry;
+// window captions stay as each window sets them.
+void NameTheApplication();
 
 class ProgramWindows {
 public:
@@ -34,6 +41,16 @@ public:
 
     // The main window and, beside it, the parameters window.
     void ShowStartWindows();
+    // Shows a tool window and brings it forward; the first time, placed
+    // beside the main window's picture (WindowPlacement). Later showings keep
+    // where it was, or where the user moved it.
+    void ShowToolWindow(QWidget* window);
+    // The scene a tool window is placed into: the screen, the main window,
+    // its picture and the other tool windows shown.
+    PlacementScene SceneFor(const QWidget* window) const;
+    // Moves a tool window to its place (the main window lower, when the
+    // evaluation's chart needs the room).
+    void Place(QWidget* window);
 
     ModelParameters params;
     PictureSettings settings;
@@ -53,6 +70,12 @@ public:
     std::unique_ptr<LedgerWindow> ledgerWindow;  // "Баланс по этапам", on demand
     std::unique_ptr<AmbiguityWindow> ambiguityWindow;  // "Функция неопределенности", on demand
     std::unique_ptr<SweepWindow> sweepWindow;    // "Серия по параметру" and "Обнаружение"
+    std::unique_ptr<GuideWindow> guideWindow;    // "Руководство", F1
+
+private:
+    std::set<const QWidget*> placed_;
+    int heightBeforeSeries_ = 0;  // > 0: the main window's height before it was lowered
+    int loweredHeight_ = 0;       // and the height it was lowered to
 };
 
 }  // namespace sonavir

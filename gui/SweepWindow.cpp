@@ -116,7 +116,7 @@ ChartPictureWidget::ChartPictureWidget(const PictureSettings& settings, QWidget*
 {
     setMinimumSize(kMinPictureWidth / 2, 160);
     image = new ResultImageWidget(picture, this);
-    image->onMouseDown = [this](QPoint p, Qt::MouseButton button) {
+    image->onMouseDown = [this](QPoint p, Qt::MouseButton button, Qt::KeyboardModifiers) {
         const int panel = scene.PanelAt(p.x(), p.y());
         if (button == Qt::LeftButton && panel >= 0) drag_ = std::pair{panel, p.x()};
     };

@@ -115,6 +115,18 @@ public:
     void ShowWholeRun() { scene.ShowWholeRun(); }
     void PictureResized() { scene.PictureResized(); }
     void RedrawShown() { scene.RedrawShown(); }
+    bool CanZoomBack() const { return scene.CanZoomBack(); }
+    bool ZoomBack() { return scene.ZoomBack(); }
+    void ZoomAround(PlotKind plot, int x, long double factor, bool continuing = false)
+    {
+        scene.ZoomAround(plot, x, factor, continuing);
+    }
+    void PanBy(PlotKind plot, int dx, bool continuing = false) { scene.PanBy(plot, dx, continuing); }
+    const PlotCursors& Cursors() const { return scene.Cursors(); }
+    void SetCursors(const PlotCursors& cursors) { scene.SetCursors(cursors); }
+    void PlaceCursor(PlotKind plot, int x) { scene.PlaceCursor(plot, x); }
+    void CursorToPeak(PlotKind plot) { scene.CursorToPeak(plot); }
+    void ClearCursors() { scene.ClearCursors(); }
 
     // Whether the run controls (model list, Start, the three switches) take
     // input: the evaluation window locks them while it is shown.

@@ -14,37 +14,6 @@ namespace sonavir {
 
 namespace {
 
-// Whether the plot's values can be read: the dB view reads the waveform's
-// envelope, which a run may not have been able to keep.
-bool Readable(const ShownPlots& shown, PlotKind plot)
-{
-    return !(plot == PlotKind::Time && shown.waveDb && !shown.hasEnvelope);
-}
-
-// Point i of a plot as it draws it: the sample (the envelope's value in the
-// dB view), or the column's modulus.
-long double RawValue(const ShownPlots& shown, PlotKind plot, long long i)
-{
-    if (plot == PlotKind::Time) return (shown.waveDb ? shown.envelope : shown.wave)[i & 1][i >> 1];
-    const long double re = shown.spectrum[0][i], im = shown.spectrum[1][i];
-    return std::sqrt(re * re + im * im);
-}
-
-// The first point of the span whose value has the largest magnitude.
-long long LargestIn(const ShownPlots& shown, PlotKind plot, const PlotSpan& span)
-{
-    long long best = span.first;
-    long double most = -1;
-    for (long long i = span.first; i < span.first + span.count; ++i) {
-        const long double v = std::fabs(RawValue(shown, plot, i));
-        if (v > most) {
-            most = v;
-            best = i;
-        }
-    }
-    return best;
-}
-
 // The held reference, when it is the one drawn under the plot and its
 // values can be read as drawn.
 const HeldReference* ReferenceUnder(const MainState& state, const ShownPlots& shown, PlotKind plot)
@@ -71,8 +40,44 @@ ForeignPoints ReferencePointsOn(const HeldReference& ref, const ShownPlots& show
     return ForeignPoints::On(own, shown.Axis(plot));
 }
 
-// A value as the plot reads it: a fraction of its scale, or a level in dB.
-ReadoutValue Read(const ShownPlots& shown, PlotKind plot, std::string symbol, long double raw)
+}  // namespace
+
+bool ShownReadable(const ShownPlots& shown, PlotKind plot)
+{
+    return !(plot == PlotKind::Time && shown.waveDb && !shown.hasEnvelope);
+}
+
+long double ShownValue(const ShownPlots& shown, PlotKind plot, long long i)
+{
+    if (plot == PlotKind::Time) return (shown.waveDb ? shown.envelope : shown.wave)[i & 1][i >> 1];
+    const long double re = shown.spectrum[0][i], im = shown.spectrum[1][i];
+    return std::sqrt(re * re + im * im);
+}
+
+long long LargestPoint(const ShownPlots& shown, PlotKind plot, const PlotSpan& span)
+{
+    long long best = span.first;
+    long double most = -1;
+    for (long long i = span.first; i < span.first + span.count; ++i) {
+        const long double v = std::fabs(ShownValue(shown, plot, i));
+        if (v > most) {
+            most = v;
+            best = i;
+        }
+    }
+    return best;
+}
+
+long long PointUnderColumn(const ShownPlots& shown, PlotKind plot, const PlotPlace& place, int x)
+{
+    const PlotSpan& span = shown.Span(plot);
+    const PlotSpan column = PointsInColumn(span, place.X0, place.Wp, x);
+    // A column that holds a point reads what is drawn in it; the nearest
+    // point to its left edge may be the one drawn a column before.
+    return column.count >= 1 ? LargestPoint(shown, plot, column) : NearestPoint(span, place.X0, place.Wp, x);
+}
+
+ReadoutValue ReadShown(const ShownPlots& shown, PlotKind plot, std::string symbol, long double raw)
 {
     ReadoutValue value{std::move(symbol), 0, raw};
     if (shown.Db(plot)) {
@@ -83,8 +88,6 @@ ReadoutValue Read(const ShownPlots& shown, PlotKind plot, std::string symbol, lo
     }
     return value;
 }
-
-}  // namespace
 
 std::string ExponentText(long double value)
 {
@@ -159,9 +162,9 @@ std::string PlotReadout::PointText(const ShownPlots& shown, PlotKind plot, long 
         unit += "   r = " + CoordinateText(axis.At(point) * half, axis.At(std::max(0LL, neighbour)) * half) + " м";
     }
     std::vector<ReadoutValue> values = {
-        Read(shown, plot, CurveSymbol(wave ? shown.waveCaption : shown.spectrumCaption), RawValue(shown, plot, point))};
+        ReadShown(shown, plot, CurveSymbol(wave ? shown.waveCaption : shown.spectrumCaption), ShownValue(shown, plot, point))};
     if (ref && refPoint >= 0)
-        values.push_back(Read(shown, plot, kReferenceSymbol, ReferenceValue(*ref, plot, shown.Db(plot), refPoint)));
+        values.push_back(ReadShown(shown, plot, kReferenceSymbol, ReferenceValue(*ref, plot, shown.Db(plot), refPoint)));
     return prefix + ReadoutText(wave ? "t" : "f", coordinate, unit, values);
 }
 
@@ -170,14 +173,10 @@ std::string PlotReadout::At(const MainState& state, int x, int y)
     const PlotKind plot = state.ShownPlotAt(x, y);
     if (plot == PlotKind::None) return Peak(state);
     const ShownPlots& shown = *state.Shown();
-    if (!Readable(shown, plot)) return "";
+    if (!ShownReadable(shown, plot)) return "";
     const PlotPlace place = PlaceOfPlot(state.picture, shown.axes, plot);
     const PlotSpan& span = shown.Span(plot);
-    const PlotSpan column = PointsInColumn(span, place.X0, place.Wp, x);
-    // A column that holds a point reads what is drawn in it; the nearest
-    // point to its left edge may be the one drawn a column before.
-    const long long point =
-        column.count >= 1 ? LargestIn(shown, plot, column) : NearestPoint(span, place.X0, place.Wp, x);
+    const long long point = PointUnderColumn(shown, plot, place, x);
     const HeldReference* ref = ReferenceUnder(state, shown, plot);
     long long refPoint = -1;
     if (ref) {
@@ -202,7 +201,7 @@ std::string PlotReadout::At(const MainState& state, int x, int y)
 std::string PlotReadout::Peak(const MainState& state)
 {
     const ShownPlots* shown = state.Shown();
-    if (!shown || !state.PlotsOnPicture() || !shown->hasWave || !Readable(*shown, PlotKind::Time)) return "";
+    if (!shown || !state.PlotsOnPicture() || !shown->hasWave || !ShownReadable(*shown, PlotKind::Time)) return "";
     const HeldReference* ref = ReferenceUnder(state, *shown, PlotKind::Time);
     const std::uint64_t refId = ref ? ref->id : 0;
     if (peakText_.empty() || run_ != shown->run || !(peakSpan_ == shown->waveSpan) || peakDb_ != shown->waveDb ||
@@ -212,7 +211,7 @@ std::string PlotReadout::Peak(const MainState& state)
         peakDb_ = shown->waveDb;
         peakScale_ = shown->waveScale;
         peakReference_ = refId;
-        const long long point = LargestIn(*shown, PlotKind::Time, peakSpan_);
+        const long long point = LargestPoint(*shown, PlotKind::Time, peakSpan_);
         const long long refPoint = ref ? ReferencePointsOn(*ref, *shown, PlotKind::Time).Nearest(point) : -1;
         peakText_ = PointText(*shown, PlotKind::Time, point, "пик: ", ref, refPoint);
     }

@@ -29,6 +29,20 @@ struct ReadoutValue {
     int dbFloor = 0;
 };
 
+// Whether a shown plot's values can be read: the dB view reads the
+// waveform's envelope, which a run may not have been able to keep.
+bool ShownReadable(const ShownPlots& shown, PlotKind plot);
+// Point i of a shown plot as it draws it: the sample (the envelope's value in
+// the dB view), or the column's modulus.
+long double ShownValue(const ShownPlots& shown, PlotKind plot, long long i);
+// The first point of the span whose value has the largest magnitude.
+long long LargestPoint(const ShownPlots& shown, PlotKind plot, const PlotSpan& span);
+// The point the readout reads at column x of a shown plot: where the column
+// holds several points, the first of largest magnitude; otherwise the nearest.
+long long PointUnderColumn(const ShownPlots& shown, PlotKind plot, const PlotPlace& place, int x);
+// A value as the plot reads it: a fraction of its scale, or a level in dB.
+ReadoutValue ReadShown(const ShownPlots& shown, PlotKind plot, std::string symbol, long double raw);
+
 // The value a plot scaled to `peak` shows for `raw`, as its labels read it.
 long double ScaledValue(long double raw, long double peak);
 // The level in dB of the dB view: 20 lg(|raw| / peak); minus infinity for 0

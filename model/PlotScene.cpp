@@ -1,5 +1,7 @@
 #include "model/PlotScene.h"
 
+#include <algorithm>
+#include <cmath>
 #include <new>
 #include <utility>
 
@@ -77,6 +79,10 @@ void PlotScene::DrawPlot(const RunResult& result, RunPlot& plot, const PlotObser
     PlotReference ref;
     TSignalData refEnvelope;
     extras.reference = ReferenceFor(plot.kind, ref, refEnvelope);
+    const std::optional<PlotCursorMarks> marks =
+        MarksOn(wave ? PointAxis::Time(q.p.Dt, N) : PointAxis::Frequency(q.p.Dt, N), plot.kind,
+                wave && settings_.db ? plot.envelope : plot.data);
+    if (marks) extras.cursors = &*marks;
     const long double scale =
         wave ? DrawTimePlot(picture_, settings_, axes, plot.data, N, plot.caption, span, extras)
              : DrawSpectrumPlot(picture_, settings_, axes, plot.data, N, plot.caption, span, extras);
@@ -201,6 +207,9 @@ void PlotScene::DrawShown(PlotKind plot)
     PlotReference ref;
     TSignalData refEnvelope;
     extras.reference = ReferenceFor(plot, ref, refEnvelope);
+    const std::optional<PlotCursorMarks> marks =
+        MarksOn(axis, plot, plot == PlotKind::Time ? (extras.envelope ? *extras.envelope : s.wave) : s.spectrum);
+    if (marks) extras.cursors = &*marks;
     const std::uint64_t refId = reference_ ? reference_->id : 0;
     ClearPlotBand(picture_, settings_, plot);
     if (plot == PlotKind::Time) {
@@ -228,19 +237,120 @@ void PlotScene::ZoomToColumns(PlotKind plot, int x1, int x2)
 
 void PlotScene::SetZoom(PlotKind plot, std::optional<PlotRange> range)
 {
+    ChangeZoom(plot, range, false);
+}
+
+void PlotScene::ChangeZoom(PlotKind plot, std::optional<PlotRange> range, bool continuing)
+{
     if (plot == PlotKind::None) return;
     if (range && shown_) {
         const PointAxis axis = shown_->Axis(plot);
         if (PlotPoints(axis, ClampRange(axis, *range)).Whole(axis.Count())) range.reset();
     }
+    if (zoom.Of(plot) != range) RememberZoom(continuing);
     zoom.Of(plot) = range;
     if (PlotsOnPicture() && shown_->Has(plot)) DrawShown(plot);
 }
 
-void PlotScene::ShowWholeRun()
+void PlotScene::RememberZoom(bool continuing)
+{
+    if (continuing && !zoomHistory_.empty()) return;
+    if (zoomHistory_.size() == kZoomHistory) zoomHistory_.erase(zoomHistory_.begin());
+    zoomHistory_.push_back(zoom);
+}
+
+void PlotScene::DrawZoomChanges(const PlotZoom& before)
 {
     for (const PlotKind plot : {PlotKind::Time, PlotKind::Spectrum})
-        if (zoom.Of(plot)) SetZoom(plot, std::nullopt);
+        if (before.Of(plot) != zoom.Of(plot) && PlotsOnPicture() && shown_->Has(plot)) DrawShown(plot);
+}
+
+void PlotScene::ShowWholeRun()
+{
+    if (!zoom.Active()) return;
+    RememberZoom(false);
+    const PlotZoom before = zoom;
+    zoom = PlotZoom{};
+    DrawZoomChanges(before);
+}
+
+bool PlotScene::ZoomBack()
+{
+    if (zoomHistory_.empty()) return false;
+    const PlotZoom before = zoom;
+    zoom = zoomHistory_.back();
+    zoomHistory_.pop_back();
+    DrawZoomChanges(before);
+    return true;
+}
+
+void PlotScene::ZoomAround(PlotKind plot, int x, long double factor, bool continuing)
+{
+    if (!PlotsOnPicture() || !shown_->Has(plot) || !(factor > 0)) return;
+    const PointAxis axis = shown_->Axis(plot);
+    const PlotSpan& span = shown_->Span(plot);
+    const PlotPlace place = PlaceOfPlot(picture_, shown_->axes, plot);
+    const long double at = axis.At(PointAtColumn(span, place.X0, place.Wp, x));
+    const long double from = axis.At(static_cast<long double>(span.first));
+    const long double to = axis.At(static_cast<long double>(span.first + span.count - 1));
+    const PlotRange next{at - (at - from) * factor, at + (to - at) * factor};
+    // Closer than a few points the plot would show nothing more.
+    if (factor < 1 && (next.to - next.from) < (kClosestZoom - 1) * axis.At(1)) return;
+    ChangeZoom(plot, ClampRange(axis, next), continuing);
+}
+
+void PlotScene::PanBy(PlotKind plot, int dx, bool continuing)
+{
+    if (!PlotsOnPicture() || !shown_->Has(plot) || !zoom.Of(plot) || dx == 0) return;
+    const PointAxis axis = shown_->Axis(plot);
+    const PlotPlace place = PlaceOfPlot(picture_, shown_->axes, plot);
+    const PlotRange range = *zoom.Of(plot);
+    const long double length = range.to - range.from;
+    const long double first = axis.At(0), last = axis.At(static_cast<long double>(axis.Count() - 1));
+    long double from = range.from - dx * length / std::max(1, place.Wp);
+    from = std::max(first, std::min(from, last - length));
+    ChangeZoom(plot, PlotRange{from, from + length}, continuing);
+}
+
+std::optional<PlotCursorMarks> PlotScene::MarksOn(const PointAxis& axis, PlotKind plot,
+                                                  const TSignalData& values) const
+{
+    if (!cursors_.Any() || cursors_.plot != plot) return std::nullopt;
+    const CursorReadout r = ReadCursorsOn(axis, plot, cursors_, [&](long long i) -> long double {
+        if (plot == PlotKind::Time) return values[i & 1][i >> 1];
+        const long double re = values[0][i], im = values[1][i];
+        return std::sqrt(re * re + im * im);
+    });
+    return CursorMarks(r);
+}
+
+void PlotScene::SetCursors(const PlotCursors& next)
+{
+    if (next == cursors_) return;
+    const PlotKind before = cursors_.plot;
+    cursors_ = next;
+    if (!PlotsOnPicture()) return;
+    for (const PlotKind plot : {PlotKind::Time, PlotKind::Spectrum})
+        if ((plot == before || plot == next.plot) && shown_->Has(plot)) DrawShown(plot);
+}
+
+void PlotScene::PlaceCursor(PlotKind plot, int x)
+{
+    if (!PlotsOnPicture() || !shown_->Has(plot) || !ShownReadable(*shown_, plot)) return;
+    const long long point = PointUnderColumn(*shown_, plot, PlaceOfPlot(picture_, shown_->axes, plot), x);
+    PlotCursors next = cursors_;
+    next.Place(plot, shown_->Axis(plot).At(static_cast<long double>(point)));
+    SetCursors(next);
+}
+
+void PlotScene::CursorToPeak(PlotKind plot)
+{
+    if (cursors_.Any()) plot = cursors_.plot;
+    if (!PlotsOnPicture() || !shown_->Has(plot) || !ShownReadable(*shown_, plot)) return;
+    const long long point = LargestPoint(*shown_, plot, shown_->Span(plot));
+    PlotCursors next = cursors_;
+    next.MoveLast(plot, shown_->Axis(plot).At(static_cast<long double>(point)));
+    SetCursors(next);
 }
 
 void PlotScene::RedrawShown()
@@ -260,6 +370,15 @@ void PlotScene::PictureResized()
         return;
     }
     shown_->width = shown_->height = 0;
+}
+
+void PlotScene::StartAfresh()
+{
+    ForgetShown();
+    reference_.reset();
+    zoom = PlotZoom{};
+    zoomHistory_.clear();
+    cursors_ = PlotCursors{};
 }
 
 void PlotScene::ForgetShown()

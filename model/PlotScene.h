@@ -10,11 +10,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "display/Canvas.h"
 #include "display/PictureSettings.h"
 #include "display/PlotSpan.h"
 #include "display/Plotter.h"
+#include "model/PlotCursors.h"
 #include "model/RunEcho.h"
 #include "signal/ModelParams.h"
 #include "signal/WinFFT.h"
@@ -107,6 +109,7 @@ inline constexpr const char* kNoMemoryToHold = "Недостаточно пам�
 struct PlotZoom {
     std::optional<PlotRange> time, frequency;
     bool Active() const { return time || frequency; }
+    bool operator==(const PlotZoom&) const = default;
     std::optional<PlotRange>& Of(PlotKind plot) { return plot == PlotKind::Time ? time : frequency; }
     const std::optional<PlotRange>& Of(PlotKind plot) const
     {
@@ -140,6 +143,10 @@ public:
     // The picture no longer shows the plots (a chart, or a run about to draw).
     void ForgetShown();
 
+    // A fresh start: no plots kept, no reference, zoom (with its history) or
+    // cursors. The picture itself is left to the caller.
+    void StartAfresh();
+
     // The held reference: null when none is held.
     const HeldReference* Reference() const { return reference_ ? &*reference_ : nullptr; }
     // Whether there are plots to hold (or a run too large to keep any, which
@@ -170,6 +177,34 @@ public:
     void SetZoom(PlotKind plot, std::optional<PlotRange> range);
     // Both plots back to the whole run ("Весь сигнал").
     void ShowWholeRun();
+    // Every change of the zoom above keeps the zoom it replaced, so that the
+    // steps can be walked back (Backspace). `continuing` (a wheel turned on,
+    // a drag moving on) joins a step to the one before it.
+    bool CanZoomBack() const { return !zoomHistory_.empty(); }
+    // The zoom before the last step, drawn; false when there is none.
+    bool ZoomBack();
+    static constexpr std::size_t kZoomHistory = 100;
+    // The wheel: the plot's time or frequency span scaled by `factor` (below
+    // 1 in, above 1 out) around the point under column x, held to the run;
+    // a span of the whole run is no zoom. No closer than kClosestZoom points.
+    void ZoomAround(PlotKind plot, int x, long double factor, bool continuing = false);
+    static constexpr long long kClosestZoom = 4;
+    // A drag: a zoomed plot's span moved by dx columns (right: earlier
+    // times), its length kept, held to the run.
+    void PanBy(PlotKind plot, int dx, bool continuing = false);
+
+    // The cursors (model/PlotCursors.h), drawn on the plot they lie on by
+    // every run and redraw. The picture is drawn again where they change.
+    const PlotCursors& Cursors() const { return cursors_; }
+    void SetCursors(const PlotCursors& cursors);
+    // A cursor at column x of a shown plot, at the point the readout reads
+    // there (PlotCursors::Place).
+    void PlaceCursor(PlotKind plot, int x);
+    // The cursor placed last (A when none) to the first point of largest
+    // magnitude that the plot shows (its zoomed span): the cursors' plot, or
+    // `plot` when there are none.
+    void CursorToPeak(PlotKind plot);
+    void ClearCursors() { SetCursors({}); }
     // The picture has been resized or refilled under the plots: with a zoom
     // they are drawn again at its size; without one they are gone from it.
     void PictureResized();
@@ -188,6 +223,15 @@ private:
     const PlotReference* ReferenceFor(PlotKind plot, PlotReference& ref, TSignalData& scratch);
     // One plot of a result, drawn and kept.
     void DrawPlot(const RunResult& result, RunPlot& plot, const PlotObservers& observers, int imageLeft);
+    // A plot's zoom set to `range` (none: the whole run; a range that takes
+    // in the whole run is none), kept in the history and drawn.
+    void ChangeZoom(PlotKind plot, std::optional<PlotRange> range, bool continuing);
+    // The plots whose zoom differs from `before` drawn again.
+    void DrawZoomChanges(const PlotZoom& before);
+    void RememberZoom(bool continuing);
+    // What a plot draws of the cursors, read from its points (`values` in
+    // the plot's layout: the waveform, its envelope, or the spectrum).
+    std::optional<PlotCursorMarks> MarksOn(const PointAxis& axis, PlotKind plot, const TSignalData& values) const;
 
     Canvas& picture_;
     const PictureSettings& settings_;
@@ -196,6 +240,8 @@ private:
     std::uint64_t runs_ = 0;
     std::optional<HeldReference> reference_;
     std::uint64_t references_ = 0;
+    std::vector<PlotZoom> zoomHistory_;
+    PlotCursors cursors_;
 };
 
 }  // namespace sonavir

@@ -580,6 +580,14 @@ std::string SkippedKeysNote(const std::vector<std::string>& keys)
     return note;
 }
 
+std::string OpenedNote(const std::string& path, const std::vector<std::string>& unknownKeys)
+{
+    const auto slash = path.rfind('/');
+    std::string note = "Сценарий " + (slash == std::string::npos ? path : path.substr(slash + 1)) + " открыт";
+    if (!unknownKeys.empty()) note += ". " + SkippedKeysNote(unknownKeys);
+    return note;
+}
+
 std::string WithScenarioExtension(const std::string& fileName)
 {
     const auto slash = fileName.rfind('/');

@@ -76,6 +76,8 @@ void WriteScenarioFile(const std::string& path, const Scenario& scenario);
 
 // "Пропущены неизвестные ключи: A, B", for the status bar and the command line.
 std::string SkippedKeysNote(const std::vector<std::string>& keys);
+// "Сценарий lab.svr открыт", with the skipped keys' note after it, if any.
+std::string OpenedNote(const std::string& path, const std::vector<std::string>& unknownKeys);
 // ".svr" is added when the file name (not its folder) has no dot.
 std::string WithScenarioExtension(const std::string& fileName);
 // Whether a command-line argument names a scenario file (by its extension).

@@ -1,6 +1,6 @@
 # Installs the build into a fresh prefix and checks the tree a desktop needs:
 # the program (it runs), the desktop entry, the icons at their sizes, the
-# metainfo and the scenario file type (the MIME database takes it).
+# metainfo, the scenario file type (the MIME database takes it) and the guide.
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}"
                 RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -10,7 +10,8 @@ endif()
 
 set(share "${PREFIX}/share")
 foreach(f bin/sonavir share/applications/${APP_ID}.desktop share/metainfo/${APP_ID}.metainfo.xml
-          share/mime/packages/${APP_ID}.xml share/icons/hicolor/scalable/apps/${APP_ID}.svg)
+          share/mime/packages/${APP_ID}.xml share/icons/hicolor/scalable/apps/${APP_ID}.svg
+          share/sonavir/guide.html)
   if(NOT EXISTS "${PREFIX}/${f}")
     message(FATAL_ERROR "missing from the installed tree: ${f}")
   endif()

@@ -188,6 +188,56 @@ TEST(CliExe, RenderWritesTheLedgerAndTheMeasures)
     EXPECT_EQ(v[5], 13);
 }
 
+// --cursors: drawn on the picture, read at the nearest samples, and their
+// readout after the measures, checked against the samples of the wave CSV.
+TEST(CliExe, RenderCursorsDrawAndReadTheWaveSamples)
+{
+    TempDir dir;
+    auto run = [&](const std::string& tag, const std::string& cursors) {
+        std::vector<std::string> args = {"render", "--wave", dir / (tag + "w.csv"), "--measures",
+                                         dir / (tag + "m.csv"), "-o", dir / (tag + ".bmp")};
+        if (!cursors.empty()) args.insert(args.end(), {"--cursors", cursors});
+        const Result r = RunExe(dir, args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return Lines(ReadAll(dir / (tag + "m.csv")));
+    };
+    auto cells = [](const std::string& line) {
+        std::vector<std::string> v;
+        std::istringstream in(line);
+        for (std::string cell; std::getline(in, cell, ',');) v.push_back(cell);
+        if (!line.empty() && line.back() == ',') v.push_back("");
+        return v;
+    };
+    auto comma = [](double t) {
+        std::string text = std::to_string(t);
+        std::replace(text.begin(), text.end(), '.', ',');
+        return text;
+    };
+    const auto plain = run("p", "");
+    // Beyond the record B is held to its last sample: B - A gives the step.
+    const auto ends = run("e", "0;1");
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_EQ(ends[0], plain[0] + ",cursor_a_pos,cursor_a,cursor_b_pos,cursor_b,cursor_delta,cursor_inverse,"
+                                  "cursor_ratio_db");
+    const auto wave = Lines(ReadAll(dir / "pw.csv"));
+    const long long last = static_cast<long long>(wave.size()) - 2;
+    const double dt = std::stod(cells(ends[1])[8]) / last;
+    ASSERT_GT(dt, 0);
+    const auto row = cells(run("c", comma(100.4 * dt) + ";" + comma(200.6 * dt))[1]);
+    ASSERT_EQ(row.size(), 13u);
+    EXPECT_EQ(std::vector<std::string>(row.begin(), row.begin() + 6), cells(plain[1]));
+    const double a = std::stod(cells(wave[1 + 100])[1]), b = std::stod(cells(wave[1 + 201])[1]);
+    EXPECT_NEAR(std::stod(row[6]), 100 * dt, 1e-12);
+    EXPECT_EQ(std::stod(row[7]), a);
+    EXPECT_NEAR(std::stod(row[8]), 201 * dt, 1e-12);
+    EXPECT_EQ(std::stod(row[9]), b);
+    EXPECT_NEAR(std::stod(row[10]), 101 * dt, 1e-12);
+    EXPECT_NEAR(std::stod(row[11]), 1 / (101 * dt), 1e-6);
+    EXPECT_NEAR(std::stod(row[12]), 20 * std::log10(std::fabs(b / a)), 1e-9);
+    EXPECT_EQ(ReadAll(dir / "cw.csv"), ReadAll(dir / "pw.csv"));
+    EXPECT_NE(ReadAll(dir / "c.bmp"), ReadAll(dir / "p.bmp"));
+}
+
 // `ambiguity` computes the map the window would for the same parameters and
 // spans, and writes it as the library lays it out.
 TEST(CliExe, AmbiguityWritesTheMapOfItsSpansAndItsCsvFiles)

@@ -152,11 +152,12 @@ private slots:
         MainWindow& w = *p.mainWindow;
         ParametersWindow& pw = *p.parametersWindow;
         const QList<QAction*> file = w.FileItem->actions();
-        QCOMPARE(file.size(), 4);
-        QCOMPARE(file[0]->text(), QStringLiteral("Открыть сценарий…"));
-        QCOMPARE(file[1]->text(), QStringLiteral("Сохранить сценарий…"));
-        QVERIFY(file[2]->isSeparator());
-        QCOMPARE(file[3], w.ExitItem);
+        QCOMPARE(file.size(), 5);
+        QCOMPARE(file[0], w.NewScenarioItem);
+        QCOMPARE(file[1]->text(), QStringLiteral("&Открыть сценарий…"));
+        QCOMPARE(file[2]->text(), QStringLiteral("&Сохранить сценарий…"));
+        QVERIFY(file[3]->isSeparator());
+        QCOMPARE(file[4], w.ExitItem);
 
         QTemporaryDir dir;
         auto write = [&](const char* name, const char* text) {
@@ -185,7 +186,7 @@ private slots:
         QVERIFY(!p.pictureSettingsWindow->ScaleCheckBox->isChecked());
         QVERIFY(!p.pictureSizeWindow->ImageSizeCheckBox->isChecked());
         QCOMPARE(w.ResultImage->size(), QSize(400, 300));
-        QCOMPARE(w.StatusText(), QStringLiteral("Пропущены неизвестные ключи: GridLines"));
+        QCOMPARE(w.StatusText(), QStringLiteral("Сценарий lab.svr открыт. Пропущены неизвестные ключи: GridLines"));
 
         // Saved back (".svr" added), it describes the same situation.
         chosen = dir.filePath(QStringLiteral("copy"));
