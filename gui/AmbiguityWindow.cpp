@@ -1,5 +1,7 @@
 #include "gui/AmbiguityWindow.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -88,6 +90,12 @@ AmbiguityWindow::AmbiguityWindow(MainState& main, QWidget* parent) : QWidget(par
     RunProgressBar->setRange(0, 100);
     RunProgressBar->setMinimumWidth(260);
     RunProgressBar->hide();
+    // The window fits the screen: what the controls, the readout and the
+    // frame take beside the picture comes off the standard size.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        view_.SetSize(std::min(kAmbiguityWidth, area.width() - 40), std::min(kAmbiguityHeight, area.height() - 110));
+    }
     MapImage = new AmbiguityImageWidget(view_, this);
     ReadoutLabel = new QLabel(this);
     ReadoutLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -15,6 +15,7 @@
 // the probe scaled in time by (c + V) / (c - V). The equivalent range of a
 // delay is c tau / 2 and the velocity of a Doppler c nu / (2 F0), c = 1500 m/s.
 
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -122,8 +123,15 @@ public:
     const AmbiguityResult& Result() const { return result_; }
     const AmbiguityPlotData& Data() const { return data_; }
     const QImage& Image() const { return image_; }
-    int Width() const { return kAmbiguityWidth; }
-    int Height() const { return kAmbiguityHeight; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // The picture's size from the next Show on, held to the smallest that
+    // lays out (a small screen takes a smaller picture).
+    void SetSize(int width, int height)
+    {
+        width_ = std::max(width, kAmbiguityMinWidth);
+        height_ = std::max(height, kAmbiguityMinHeight);
+    }
     std::string Readout(int x, int y) const { return AmbiguityReadout(data_, Width(), Height(), x, y); }
     // As a file of its own, replaced atomically. Fails with "Cannot create
     // file "%s". %s", and with kNoAmbiguityMap before any map.
@@ -134,6 +142,7 @@ private:
     AmbiguityPlotData data_;
     PictureSettings settings_;
     QImage image_;
+    int width_ = kAmbiguityWidth, height_ = kAmbiguityHeight;
 };
 inline constexpr const char* kNoAmbiguityMap = "Функция неопределенности не построена";
 
