@@ -19,28 +19,13 @@
 
 #include "gui/ErrorBox.h"
 #include "gui/QtText.h"
+#include "gui/SaveDialogs.h"
 
 namespace sonavir {
 
 namespace {
 
-struct SaveFilter {
-    const char* text;
-    PictureFormat format;
-};
-constexpr SaveFilter kSaveFilters[] = {
-    {"Изображение в формате BMP (*.bmp)", PictureFormat::Bmp},
-    {"PNG (*.png)", PictureFormat::Png},
-    {"SVG (*.svg)", PictureFormat::Svg},
-    {"PDF (*.pdf)", PictureFormat::Pdf},
-};
 
-PictureFormat FormatOfFilter(const QString& filter)
-{
-    for (const SaveFilter& f : kSaveFilters)
-        if (filter == QString::fromUtf8(f.text)) return f.format;
-    return PictureFormat::Bmp;
-}
 
 // A change starts a map this long after it, so typing a value costs one map.
 constexpr int kFollowDelayMs = 150;
@@ -242,20 +227,13 @@ void AmbiguityWindow::ShowReadout(std::optional<QPoint> at)
 
 void AmbiguityWindow::SaveItemClick()
 {
-    QString filter = lastSaveFilter.isEmpty() ? QString::fromUtf8(kSaveFilters[0].text) : lastSaveFilter;
-    QString name;
-    if (chooseSaveFile) {
-        name = chooseSaveFile(lastSaveName, filter);
-    } else {
-        QStringList filters;
-        for (const SaveFilter& f : kSaveFilters) filters << QString::fromUtf8(f.text);
-        name = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить функцию неопределенности"), lastSaveName,
-                                            filters.join(QStringLiteral(";;")), &filter,
-                                            QFileDialog::DontConfirmOverwrite);
-    }
+    QString filter = lastSaveFilter.isEmpty() ? PictureFilters().front() : lastSaveFilter;
+    const QString name = chooseSaveFile ? chooseSaveFile(lastSaveName, filter)
+                                        : AskPictureName(this, QStringLiteral("Сохранить функцию неопределенности"),
+                                                         lastSaveName, filter);
     if (name.isEmpty()) return;
     lastSaveFilter = filter;
-    SaveToFile(name, FormatOfFilter(filter));
+    SaveToFile(name, PictureFormatOfFilter(filter));
 }
 
 void AmbiguityWindow::SaveToFile(const QString& chosenName, PictureFormat format)

@@ -1066,24 +1066,7 @@ void MainWindow::ResultImageMouseDown(QPoint position)
 
 namespace {
 
-// The save dialog's filters in the order shown; BMP, the first, is the default.
-struct SaveFilter {
-    const char* text;
-    PictureFormat format;
-};
-constexpr SaveFilter kSaveFilters[] = {
-    {"Изображение в формате BMP (*.bmp)", PictureFormat::Bmp},
-    {"PNG (*.png)", PictureFormat::Png},
-    {"SVG (*.svg)", PictureFormat::Svg},
-    {"PDF (*.pdf)", PictureFormat::Pdf},
-};
 
-PictureFormat FormatOfFilter(const QString& filter)
-{
-    for (const SaveFilter& f : kSaveFilters)
-        if (filter == QString::fromUtf8(f.text)) return f.format;
-    return PictureFormat::Bmp;
-}
 
 }  // namespace
 
@@ -1091,22 +1074,13 @@ void MainWindow::SaveToFileSpeedButtonClick()
 {
     // The dialog offers the filter chosen last, so that the name it offers
     // (saved under that filter) is written in the same format again.
-    QString filter = lastSaveFilter.isEmpty() ? QString::fromUtf8(kSaveFilters[0].text) : lastSaveFilter;
-    QString name;
-    if (chooseSaveFile) {
-        name = chooseSaveFile(lastSaveName, filter);
-    } else {
-        // Asks before replacing a file, also one named by the extension added.
-        QStringList filters;
-        for (const SaveFilter& f : kSaveFilters) filters << QString::fromUtf8(f.text);
-        name = AskSaveName(this, QStringLiteral("Сохранить изображение"), lastSaveName, filters, filter, {},
-                           [](const QString& chosen, const QString& chosenFilter) {
-                               return Q(SaveFileName(S(chosen), FormatOfFilter(chosenFilter)));
-                           });
-    }
+    QString filter = lastSaveFilter.isEmpty() ? PictureFilters().front() : lastSaveFilter;
+    // Asks before replacing a file, also one named by the extension added.
+    const QString name = chooseSaveFile ? chooseSaveFile(lastSaveName, filter)
+                                        : AskPictureName(this, QStringLiteral("Сохранить изображение"), lastSaveName, filter);
     if (name.isEmpty()) return;
     lastSaveFilter = filter;
-    SaveToFile(name, FormatOfFilter(filter));
+    SaveToFile(name, PictureFormatOfFilter(filter));
 }
 
 void MainWindow::SaveToFile(const QString& chosenName, PictureFormat format)

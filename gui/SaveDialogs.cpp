@@ -42,4 +42,29 @@ QString AskSaveName(QWidget* parent, const QString& title, const QString& lastNa
     }
 }
 
+const QStringList& PictureFilters()
+{
+    static const QStringList filters = {QStringLiteral("Изображение в формате BMP (*.bmp)"),
+                                        QStringLiteral("PNG (*.png)"), QStringLiteral("SVG (*.svg)"),
+                                        QStringLiteral("PDF (*.pdf)")};
+    return filters;
+}
+
+PictureFormat PictureFormatOfFilter(const QString& filter)
+{
+    constexpr PictureFormat kFormats[] = {PictureFormat::Bmp, PictureFormat::Png, PictureFormat::Svg,
+                                          PictureFormat::Pdf};
+    const auto i = PictureFilters().indexOf(filter);
+    return i > 0 ? kFormats[i] : PictureFormat::Bmp;
+}
+
+QString AskPictureName(QWidget* parent, const QString& title, const QString& lastName, QString& filter)
+{
+    return AskSaveName(parent, title, lastName, PictureFilters(), filter, {},
+                       [](const QString& chosen, const QString& chosenFilter) {
+                           return QString::fromStdString(
+                               SaveFileName(chosen.toStdString(), PictureFormatOfFilter(chosenFilter)));
+                       });
+}
+
 }  // namespace sonavir

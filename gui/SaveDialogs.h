@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "display/PictureFiles.h"
+
 class QWidget;
 
 namespace sonavir {
@@ -25,5 +27,13 @@ bool MayReplace(QWidget* parent, const QString& title, const QString& path);
 QString AskSaveName(QWidget* parent, const QString& title, const QString& lastName, const QStringList& filters,
                     QString& filter, const QString& defaultSuffix = {},
                     const std::function<QString(const QString& chosen, const QString& filter)>& finalName = {});
+
+// The picture formats a save offers, BMP (the default) first, and the format
+// of a filter among them (BMP for any other).
+const QStringList& PictureFilters();
+PictureFormat PictureFormatOfFilter(const QString& filter);
+// A picture's save dialog: AskSaveName over PictureFilters, asking also about
+// the name with the extension the chosen format adds.
+QString AskPictureName(QWidget* parent, const QString& title, const QString& lastName, QString& filter);
 
 }  // namespace sonavir

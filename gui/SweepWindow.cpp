@@ -29,6 +29,7 @@
 #include "gui/ErrorBox.h"
 #include "gui/MainWindow.h"
 #include "gui/QtText.h"
+#include "gui/SaveDialogs.h"
 #include "gui/WindowBus.h"
 #include "model/Scenario.h"
 #include "signal/Errors.h"
@@ -40,16 +41,6 @@ namespace {
 
 constexpr int kCellDigits = 6;
 
-struct SaveFilter {
-    const char* text;
-    PictureFormat format;
-};
-constexpr SaveFilter kChartFilters[] = {
-    {"Изображение в формате BMP (*.bmp)", PictureFormat::Bmp},
-    {"PNG (*.png)", PictureFormat::Png},
-    {"SVG (*.svg)", PictureFormat::Svg},
-    {"PDF (*.pdf)", PictureFormat::Pdf},
-};
 const char* kTableFilter = "Таблица CSV (*.csv)";
 
 QComboBox* StageList(QWidget* parent)
@@ -745,8 +736,8 @@ void SweepWindow::SaveTable(const std::string& csv)
 {
     QString filter = QString::fromUtf8(kTableFilter);
     const QString name = chooseSaveFile ? chooseSaveFile(QStringLiteral("Сохранить таблицу"), filter, filter)
-                                        : QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить таблицу"),
-                                                                       lastTableName_, filter);
+                                        : AskSaveName(this, QStringLiteral("Сохранить таблицу"), lastTableName_,
+                                                      {filter}, filter, QStringLiteral("csv"));
     if (name.isEmpty()) return;
     lastTableName_ = name;
     try {
@@ -758,18 +749,13 @@ void SweepWindow::SaveTable(const std::string& csv)
 
 void SweepWindow::SaveChart(const ChartPictureWidget& chart)
 {
-    QStringList filters;
-    for (const SaveFilter& f : kChartFilters) filters << QString::fromUtf8(f.text);
-    QString filter = lastChartFilter_.isEmpty() ? filters.front() : lastChartFilter_;
-    const QString all = filters.join(QStringLiteral(";;"));
-    const QString name = chooseSaveFile ? chooseSaveFile(QStringLiteral("Сохранить график"), all, filter)
-                                        : QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить график"),
-                                                                       lastChartName_, all, &filter);
+    QString filter = lastChartFilter_.isEmpty() ? PictureFilters().front() : lastChartFilter_;
+    const QString name =
+        chooseSaveFile ? chooseSaveFile(QStringLiteral("Сохранить график"), PictureFilters().join(QStringLiteral(";;")), filter)
+                       : AskPictureName(this, QStringLiteral("Сохранить график"), lastChartName_, filter);
     if (name.isEmpty()) return;
     lastChartFilter_ = filter;
-    PictureFormat format = PictureFormat::Bmp;
-    for (const SaveFilter& f : kChartFilters)
-        if (filter == QString::fromUtf8(f.text)) format = f.format;
+    const PictureFormat format = PictureFormatOfFilter(filter);
     const std::string path = SaveFileName(S(name), format);
     lastChartName_ = Q(path);
     try {
